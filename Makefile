@@ -1,0 +1,59 @@
+# Entry points: make demo, make test (the two commands of the README), and the pieces.
+SHELL := /bin/bash
+CMAKE_BUILD := cmake --build
+JOBS ?= $(shell nproc)
+
+.PHONY: all bootstrap build build-native build-tsan build-win32 test test-native test-tsan \
+        test-wine test-e2e fuzz bench demo format clean
+
+all: build
+
+bootstrap:
+	@tools/bootstrap
+
+build: bootstrap build-native build-tsan build-win32
+
+build-native: bootstrap
+	@cmake --preset native >/dev/null
+	@$(CMAKE_BUILD) build/native -j $(JOBS)
+
+build-tsan: bootstrap
+	@cmake --preset tsan >/dev/null
+	@$(CMAKE_BUILD) build/tsan -j $(JOBS)
+
+build-win32: bootstrap
+	@cmake --preset win32 >/dev/null
+	@$(CMAKE_BUILD) build/win32 -j $(JOBS)
+
+# Every layer; the exit status is non-zero when any test of any layer fails.
+test: build
+	@tools/run-tests
+
+test-native: build-native
+	@ctest --test-dir build/native -L unit --output-on-failure
+
+test-tsan: build-tsan
+	@ctest --test-dir build/tsan -L tsan --output-on-failure
+
+test-wine: build-win32
+	@ctest --test-dir build/win32 -L 'wine|win' --output-on-failure
+
+test-e2e: build-win32
+	@ctest --test-dir build/win32 -L e2e --output-on-failure
+
+fuzz: build-native
+	@ORVEX_FUZZ_SECONDS=$${ORVEX_FUZZ_SECONDS:-300} ctest --test-dir build/native -L fuzz --output-on-failure
+
+bench: bootstrap
+	@cmake --preset bench >/dev/null
+	@$(CMAKE_BUILD) build/bench -j $(JOBS)
+	@python3 bench/run_bench.py --build build/bench
+
+demo: build-win32
+	@tools/demo
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

@@ -1,0 +1,33 @@
+// Resource ids shared by the .rc scripts and the code.
+#pragma once
+
+// Dialog templates.
+#define IDD_WELCOME 101
+#define IDD_PROGRESS 102
+
+// Icon groups: 104 is shown on the welcome page, 109 on the progress page.
+#define IDI_APP 103
+#define IDI_WELCOME 104
+#define IDI_SKIN 105
+#define IDI_PROGRESS 109
+
+// Controls.
+#define IDC_STATIC_TEXT -1
+#define IDC_NEXT 1001
+#define IDC_CURRENT_FILE 1004
+#define IDC_PROGRESS_BAR 1005
+#define IDC_STATUS 1006
+
+// String table.
+#define IDS_INDEX_NOT_FOUND 1
+#define IDS_CANNOT_CREATE_FILE 2
+#define IDS_CANNOT_CONNECT 3
+#define IDS_CURRENTLY_DOWNLOADING 4
+#define IDS_DOWNLOAD_IN_PROGRESS 5
+#define IDS_CONNECTING 6
+#define IDS_PREPARING 11
+#define IDS_CONFIRM_STOP 18
+#define IDS_DEFAULT_BASE_URL 19
+#define IDS_INSTALL_INCOMPLETE 20
+#define IDS_ACTIVATE_HINT 21
+#define IDS_WIZARD_CAPTION 22

@@ -1,0 +1,12 @@
+#include "app/shared_state.h"
+
+void* ModuleInstance = nullptr;
+char PartnerId[kPathBufferSize] = {};
+char PackageTitle[kPathBufferSize] = {};
+std::vector<std::string> FileList;
+std::string SetupUrl;
+std::atomic<bool> CancelRequested{false};
+std::atomic<bool> SetupRequired{false};
+std::atomic<std::uintptr_t> DownloadThread{kNoThread};
+
+static_assert(sizeof(std::atomic<bool>) == 1, "the shared flags are single bytes");

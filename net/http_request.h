@@ -1,0 +1,63 @@
+// One HTTP/1.0 transaction against one URL, carried out on a transfer thread of its own.
+// The thread calls OnStart, then Run and OnFinish; Run hands body blocks to OnData and at
+// most one failure to OnError.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+
+#include "net/header_map.h"
+#include "net/tcp_socket.h"
+#include "net/url.h"
+
+// Result codes of a transfer; an HTTP status other than 200 is reported as itself.
+enum TransferError : int {
+  ErrorResolve = -1,
+  ErrorConnect = -2,
+  ErrorSend = -3,
+  ErrorReceive = -4,   // the reply was cut short, stalled or malformed
+  ErrorReported = -5,  // the destination file could not be created or written
+};
+
+class HttpRequest {
+ public:
+  explicit HttpRequest(const char* url_text);
+  virtual ~HttpRequest();
+  HttpRequest(const HttpRequest&) = delete;
+  HttpRequest& operator=(const HttpRequest&) = delete;
+
+  // Starts the transfer thread; true when a thread is (already) running.
+  bool Start(bool head_only);
+  // Blocks until the transfer thread has ended; returns at once when none was started.
+  void Wait();
+  // Closes the socket, asks the transfer to stop and waits for its thread.
+  void Stop();
+
+  const Url& GetUrl() const { return url; }
+
+  std::int32_t ResultCode = 0;
+
+ protected:
+  virtual void Run();
+  virtual bool OnStart() { return true; }
+  virtual void OnFinish() {}
+  virtual void OnError(int code) { ResultCode = code; }
+  virtual bool OnData(const char* data, int length) = 0;
+  virtual std::string FormatRequest();
+
+  TcpSocket socket;
+  Url url;
+  HeaderMap headers;
+  std::atomic<bool> StopRequested{false};
+  bool HeadersDone = false;
+  bool HeadOnly = false;
+  std::uint32_t BytesReceived = 0;
+
+ private:
+  static void TransferThread(HttpRequest* request);
+
+  std::atomic<std::uintptr_t> ThreadHandle;
+  std::thread thread_;  // stays joinable until Wait joins it, whatever ThreadHandle says
+};

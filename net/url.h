@@ -1,0 +1,21 @@
+// A URL split into the pieces a transfer needs. The parse is lenient and total: it never
+// fails, changes no letter case and decodes nothing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class Url {
+ public:
+  explicit Url(const char* text = nullptr);
+
+  // Reset, then fill every piece found in text; a null text leaves the defaults.
+  void Parse(const char* text);
+  void Reset();
+
+  std::string Scheme;     // "HTTP" unless the text names one before "://"
+  std::string Host;       // host name or dotted address, may be empty
+  std::string Directory;  // request path up to and including its last '/', starts with '/'
+  std::string FileName;   // request path after its last '/'
+  std::uint16_t Port;     // 80 unless the text names one
+};

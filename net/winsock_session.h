@@ -1,0 +1,32 @@
+// Starts Winsock 1.1 before the entry point runs and stops it at process exit; also carries
+// the per-partner temporary folder that the downloads write into.
+#pragma once
+
+#include <string>
+
+#include "net/socket_platform.h"
+
+class WinsockSession {
+ public:
+  WinsockSession();
+  ~WinsockSession();
+  WinsockSession(const WinsockSession&) = delete;
+  WinsockSession& operator=(const WinsockSession&) = delete;
+
+  virtual bool IsStarted();
+
+  // The per-partner temporary folder, without a trailing backslash; empty until prepared.
+  std::string TempFolder;
+
+  // The process-wide session, null before its construction ends and after its destruction
+  // begins.
+  static WinsockSession* Instance();
+
+ private:
+  SocketStartupData startup_data_;
+  int startup_result_;
+  bool queried_ = false;
+};
+
+// The one session of the process.
+extern WinsockSession TheWinsockSession;
