@@ -56,8 +56,8 @@ INSTANTIATE_TEST_SUITE_P(
                  kMax, kMin, kMax, kMin},
         SkinCase{"LeadingZeros", "S A=0000000000000000000042 B=007", 42, 7, 0, 50},
         SkinCase{"LongTokens",
-                 LongToken(300, "") + " " + LongToken(150, "=5") + " B=" +
-                     std::string(200, '9') + " " + LongToken(99, "") + " D=1",
+                 LongToken(300, "") + " " + LongToken(150, "=5") + " B=" + std::string(200, '9') +
+                     " " + LongToken(99, "") + " D=1",
                  5, kMax, 0, 50},
         SkinCase{"LongValueTail", "S A=7" + std::string(500, 'z') + " B=2", 7, 2, 0, 50},
         SkinCase{"NulInsideToken", std::string("S A=3\0 B=4", 10), 3, 4, 0, 50}),
