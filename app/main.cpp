@@ -1,5 +1,6 @@
 // Entry point of OrvexDownload.exe.
 #include <windows.h>
+
 #include <commctrl.h>
 
 #include "app/program_folder.h"

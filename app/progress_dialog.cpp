@@ -1,3 +1,5 @@
+#include <windows.h>
+
 #include <commctrl.h>
 
 #include "app/message_texts.h"
