@@ -13,7 +13,7 @@
 #include "app/shared_state.h"
 #include "messenger/temp_folder.h"
 #include "tests/win/registry_fixture.h"
-#include "tests/win/scratch_folder.h"
+#include "tests/win/test_folders.h"
 
 class InstallationTest : public MessengerRegistryTest {
  protected:

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "messenger/temp_folder.h"
-#include "tests/win/scratch_folder.h"
+#include "tests/win/test_folders.h"
 
 namespace {
 
@@ -80,7 +80,7 @@ void RemoveLink(const std::string& link) {
 }
 
 TEST(RemoveTree, RemovesNestedFoldersAndEveryKindOfFile) {
-  ScratchFolder scratch("orvex-rt-nested");
+  TempTestFolder scratch("orvex-rt-nested");
   const std::string root = scratch / "tree";
   MakeFolder(root);
   for (const char* folder : {"sub1", "sub1\\sub2", "sub1\\sub2\\empty", "sub3"}) {
@@ -101,7 +101,7 @@ TEST(RemoveTree, RemovesNestedFoldersAndEveryKindOfFile) {
 }
 
 TEST(RemoveTree, ReadOnlyFileStaysAndSoDoTheFoldersAboveIt) {
-  ScratchFolder scratch("orvex-rt-readonly");
+  TempTestFolder scratch("orvex-rt-readonly");
   const std::string root = scratch / "tree";
   MakeFolder(root);
   MakeFolder(root + "\\keep");
@@ -122,7 +122,7 @@ TEST(RemoveTree, ReadOnlyFileStaysAndSoDoTheFoldersAboveIt) {
 }
 
 TEST(RemoveTree, MissingPathOrFilePathChangesNothing) {
-  ScratchFolder scratch("orvex-rt-missing");
+  TempTestFolder scratch("orvex-rt-missing");
   WriteFileText(scratch / "file.txt", "content");
 
   RemoveTree((scratch / "missing").c_str());
@@ -152,7 +152,7 @@ class RemoveTreeLinks : public testing::Test {
     EXPECT_EQ(ReadFileText(target_ + "\\sub\\deep.txt"), "deep");
   }
 
-  ScratchFolder scratch_{"orvex-rt-links"};
+  TempTestFolder scratch_{"orvex-rt-links"};
   std::string target_ = scratch_ / "outside\\target";
   std::string tree_ = scratch_ / "tree";
   std::string link_ = tree_ + "\\link";

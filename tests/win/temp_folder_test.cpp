@@ -1,6 +1,3 @@
-// Until the net branch lands, WinsockSession cannot be built here and these tests are left
-// out of the build (PrepareTempFolder with them); the guard goes with that merge.
-#if __has_include("net/socket_platform.h")
 #include "messenger/temp_folder.h"
 
 #include <windows.h>
@@ -14,7 +11,7 @@
 #include "app/shared_state.h"
 #include "net/winsock_session.h"
 #include "tests/win/registry_fixture.h"
-#include "tests/win/scratch_folder.h"
+#include "tests/win/test_folders.h"
 
 namespace {
 
@@ -135,4 +132,3 @@ TEST_F(TempFolderTest, UnwritableRecordLeavesTheFolderReady) {
 }
 
 }  // namespace
-#endif

@@ -1,4 +1,4 @@
-#include "tests/win/scratch_folder.h"
+#include "tests/win/test_folders.h"
 
 #include <windows.h>
 
@@ -72,11 +72,11 @@ void ForceRemove(const std::string& path) {
   RemoveDirectoryA(path.c_str());
 }
 
-ScratchFolder::ScratchFolder(const std::string& name) : path_(TempPath() + "\\" + name) {
+TempTestFolder::TempTestFolder(const std::string& name) : path_(TempPath() + "\\" + name) {
   ForceRemove(path_);
   MakeFolder(path_);
 }
 
-ScratchFolder::~ScratchFolder() {
+TempTestFolder::~TempTestFolder() {
   ForceRemove(path_);
 }

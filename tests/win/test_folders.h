@@ -18,13 +18,13 @@ void MakeFolder(const std::string& path);
 // Removes a tree for clean-up; never follows a link.
 void ForceRemove(const std::string& path);
 
-class ScratchFolder {
+class TempTestFolder {
  public:
   // A fresh, empty folder: the temporary path, then name.
-  explicit ScratchFolder(const std::string& name);
-  ~ScratchFolder();
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  explicit TempTestFolder(const std::string& name);
+  ~TempTestFolder();
+  TempTestFolder(const TempTestFolder&) = delete;
+  TempTestFolder& operator=(const TempTestFolder&) = delete;
 
   const std::string& Path() const { return path_; }
   std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
