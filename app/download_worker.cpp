@@ -62,8 +62,8 @@ void RunSetupProgram(const std::string& path, HWND dialog) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(path.c_str(), nullptr, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                      &startup, &process)) {
+  if (!CreateProcessA(path.c_str(), nullptr, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                      &process)) {
     return;
   }
   OwnedHandle process_handle(process.hProcess);

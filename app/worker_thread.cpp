@@ -12,15 +12,17 @@ OwnedHandle worker_handle;
 
 }  // namespace
 
-bool DownloadWorkerRunning() { return DownloadThread != kNoThread; }
+bool DownloadWorkerRunning() {
+  return DownloadThread != kNoThread;
+}
 
 bool StartDownloadWorker(HWND progress_dialog) {
   // Two workers at once would share one set of run state.
   if (DownloadWorkerRunning()) return false;
   // Created suspended so that DownloadThread holds the handle before the worker can end and
   // reset it.
-  HANDLE thread = CreateThread(nullptr, 0, DownloadWorker, progress_dialog, CREATE_SUSPENDED,
-                               nullptr);
+  HANDLE thread =
+      CreateThread(nullptr, 0, DownloadWorker, progress_dialog, CREATE_SUSPENDED, nullptr);
   if (thread == nullptr) {
     DownloadThread = kNoThread;
     return false;

@@ -37,17 +37,20 @@ const std::string k300(300, 't');
 INSTANTIATE_TEST_SUITE_P(
     Files, ReadDownloadListFileTest,
     testing::Values(
-        DownloadListCase{"LastLineWithoutLf", "Title\na.bmp\nb.dat\nc.txt", "Title",
+        DownloadListCase{"LastLineWithoutLf",
+                         "Title\na.bmp\nb.dat\nc.txt",
+                         "Title",
                          {"a.bmp", "b.dat", "c.txt"}},
         DownloadListCase{"EmptyLineIsAName", "Title\na\n\nb\n", "Title", {"a", "", "b"}},
         DownloadListCase{"CrLfSameAsLf", "Title\r\na\r\n\r\nb\r\n", "Title", {"a", "", "b"}},
         DownloadListCase{"SpacesKept", "Title \n a b \n", "Title ", {" a b "}},
-        DownloadListCase{"LineOf259GivesEmptyEntry", "T\n" + k259 + "\nz\n", "T",
-                         {k259, "", "z"}},
-        DownloadListCase{"LongTitleSpills", k300 + "\nx\n", std::string(259, 't'),
-                         {std::string(41, 't'), "x"}},
-        DownloadListCase{"CrLfSplitByPieceBoundary", "T\n" + std::string(258, 'n') + "\r\nz",
-                         "T", {std::string(258, 'n'), "z"}},
+        DownloadListCase{"LineOf259GivesEmptyEntry", "T\n" + k259 + "\nz\n", "T", {k259, "", "z"}},
+        DownloadListCase{
+            "LongTitleSpills", k300 + "\nx\n", std::string(259, 't'), {std::string(41, 't'), "x"}},
+        DownloadListCase{"CrLfSplitByPieceBoundary",
+                         "T\n" + std::string(258, 'n') + "\r\nz",
+                         "T",
+                         {std::string(258, 'n'), "z"}},
         DownloadListCase{"TitleOnly", "Title\n", "Title", {}},
         DownloadListCase{"LoneCrStays", "T\na\rb\n", "T", {"a\rb"}}),
     [](const testing::TestParamInfo<DownloadListCase>& info) { return info.param.name; });
@@ -101,18 +104,15 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         IndexCase{"OneWordPerLine", "http://h/p/\nhttp://h/s.exe\n", "http://h/p/",
                   "http://h/s.exe"},
-        IndexCase{"BothOnOneLine", "http://h/p/ http://h/s.exe", "http://h/p/",
+        IndexCase{"BothOnOneLine", "http://h/p/ http://h/s.exe", "http://h/p/", "http://h/s.exe"},
+        IndexCase{"LeadingBlankLines", "\n\r\n  \thttp://h/p/\n\n\nhttp://h/s.exe\n", "http://h/p/",
                   "http://h/s.exe"},
-        IndexCase{"LeadingBlankLines", "\n\r\n  \thttp://h/p/\n\n\nhttp://h/s.exe\n",
-                  "http://h/p/", "http://h/s.exe"},
         IndexCase{"AllWhiteSpaceKinds", "\v\fa\t\r\nb\f", "a", "b"},
         IndexCase{"ThirdWordIgnored", "a b c", "a", "b"},
         IndexCase{"SingleWordGoesToBoth", "http://h/p/\n", "http://h/p/", "http://h/p/"},
-        IndexCase{"Empty", "", "", ""},
-        IndexCase{"OnlyWhiteSpace", " \n\t ", "", ""},
+        IndexCase{"Empty", "", "", ""}, IndexCase{"OnlyWhiteSpace", " \n\t ", "", ""},
         IndexCase{"ShorterSecondWord", "abcdef xy", "abcdef", "xy"},
-        IndexCase{"LongWordKeepsItsStart", kLongWord + " next", std::string(259, 'w'),
-                  "next"}),
+        IndexCase{"LongWordKeepsItsStart", kLongWord + " next", std::string(259, 'w'), "next"}),
     [](const testing::TestParamInfo<IndexCase>& info) { return info.param.name; });
 
 TEST(ReadIndexFile, UnopenableFileChangesNothing) {

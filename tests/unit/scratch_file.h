@@ -28,8 +28,7 @@ class ScratchFile {
     static std::atomic<int> counter{0};
     std::filesystem::path folder = std::filesystem::temp_directory_path();
     std::string name = "orvex-test-" + std::to_string(counter++) + "-" +
-                       std::to_string(reinterpret_cast<std::uintptr_t>(&counter) & 0xffff) +
-                       ".txt";
+                       std::to_string(reinterpret_cast<std::uintptr_t>(&counter) & 0xffff) + ".txt";
     return (folder / name).string();
   }
 

@@ -16,7 +16,9 @@ namespace {
 const char kCannotCreate[] = "Could not create destination file!";
 const char kCannotConnect[] = "Can't connect to server, please try again later.";
 
-std::string Ok(const std::string& headers) { return "HTTP/1.0 200 OK\r\n" + headers + "\r\n"; }
+std::string Ok(const std::string& headers) {
+  return "HTTP/1.0 200 OK\r\n" + headers + "\r\n";
+}
 
 class FileDownloadTest : public testing::Test {
  protected:
@@ -108,7 +110,7 @@ TEST_F(FileDownloadTest, CutShortBodyIsAnError) {
 TEST_F(FileDownloadTest, RefusesFileNamesThatCouldLeaveTheFolder) {
   // Nothing listens on this port: a connection attempt would end with ErrorConnect.
   std::string base = "http://127.0.0.1:" + std::to_string(ScriptedServer::UnusedPort());
-  const char* paths[] = {"/dl/",          "/dl/..",          "/dl/.",    "/dl/..\\evil.exe",
+  const char* paths[] = {"/dl/",          "/dl/..",         "/dl/.",    "/dl/..\\evil.exe",
                          "/dl/..\\..\\x", "/dl/C:evil.exe", "/dl/a\tb", "/dl/a\x01"};
   for (const char* path : paths) {
     SCOPED_TRACE(path);
@@ -125,8 +127,8 @@ TEST_F(FileDownloadTest, RefusesFileNamesThatCouldLeaveTheFolder) {
 }
 
 TEST_F(FileDownloadTest, CancelStopsAfterTheBlockInProgress) {
-  ScriptedServer server({{{Ok("Content-Length: 8\r\n") + "1234", 0}, {"5678", 300}},
-                         ScriptEnd::Close});
+  ScriptedServer server(
+      {{{Ok("Content-Length: 8\r\n") + "1234", 0}, {"5678", 300}}, ScriptEnd::Close});
   CancelRequested = true;
   EXPECT_EQ(Download(server.UrlFor("/dl/skin.bmp"), dialog_.window()), 0);
   server.Finish();

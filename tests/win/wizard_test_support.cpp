@@ -21,7 +21,9 @@ std::map<HWND, ControlRecord> records;  // touched on the test's main thread onl
 
 constexpr int kRecordedControls[] = {IDC_PROGRESS_BAR, IDC_STATUS, IDC_CURRENT_FILE};
 
-INT_PTR CALLBACK SilentDialogProc(HWND, UINT, WPARAM, LPARAM) { return 0; }
+INT_PTR CALLBACK SilentDialogProc(HWND, UINT, WPARAM, LPARAM) {
+  return 0;
+}
 
 std::string WindowText(HWND window) {
   char text[1024] = {};
@@ -61,16 +63,16 @@ BOOL CALLBACK CollectMessageBoxes(HWND window, LPARAM lparam) {
 
 HiddenProgressDialog::HiddenProgressDialog() {
   InitCommonControls();
-  window_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROGRESS),
-                               nullptr, SilentDialogProc, 0);
+  window_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROGRESS), nullptr,
+                               SilentDialogProc, 0);
   for (int id : kRecordedControls) Record(id);
 }
 
 void HiddenProgressDialog::Record(int control_id) {
   HWND control = GetDlgItem(window_, control_id);
   if (control == nullptr) return;
-  records[control].original = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(control, GWLP_WNDPROC, LONG_PTR(&RecordingProc)));
+  records[control].original =
+      reinterpret_cast<WNDPROC>(SetWindowLongPtrA(control, GWLP_WNDPROC, LONG_PTR(&RecordingProc)));
 }
 
 HiddenProgressDialog::~HiddenProgressDialog() {
@@ -172,8 +174,8 @@ ScratchFolder::ScratchFolder() {
   char temp[MAX_PATH] = {};
   GetTempPathA(sizeof temp, temp);
   static int counter = 0;
-  path_ = std::string(temp) + "orvex-wizard-test-" + std::to_string(GetCurrentProcessId()) +
-          "-" + std::to_string(counter++);
+  path_ = std::string(temp) + "orvex-wizard-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+          std::to_string(counter++);
   CreateDirectoryA(path_.c_str(), nullptr);
 }
 

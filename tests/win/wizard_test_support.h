@@ -30,8 +30,7 @@ class HiddenProgressDialog {
   std::vector<std::string> TextsSet(int control_id) const;
 
  private:
-  static LRESULT CALLBACK RecordingProc(HWND control, UINT message, WPARAM wparam,
-                                        LPARAM lparam);
+  static LRESULT CALLBACK RecordingProc(HWND control, UINT message, WPARAM wparam, LPARAM lparam);
   void Record(int control_id);
 
   HWND window_ = nullptr;
