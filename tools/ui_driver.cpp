@@ -30,8 +30,9 @@
 //   quit
 //
 // KEY starts with HKLM\ or HKCU\.
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -204,8 +205,9 @@ std::string BoxButtons(HWND box) {
 }
 
 std::string DescribeBox(HWND box) {
-  return "\"hwnd\":" + Hex(box) + ",\"caption\":" + Quote(TextOf(box)) +
-         ",\"text\":" + Quote(BoxText(box)) + ",\"buttons\":" + BoxButtons(box);
+  return "\"hwnd\":" + Hex(box) + ",\"owner\":" + Hex(GetWindow(box, GW_OWNER)) +
+         ",\"caption\":" + Quote(TextOf(box)) + ",\"text\":" + Quote(BoxText(box)) +
+         ",\"buttons\":" + BoxButtons(box);
 }
 
 // ---- Registry ----------------------------------------------------------------------------

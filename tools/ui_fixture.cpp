@@ -5,8 +5,9 @@
 // question box and an "Error" box, each answer printed as "answer N"; then it waits (at most
 // 30 s) for commands to the pages, printing "command PAGE ID", and ends on the progress page's
 // Cancel (2).
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <cstdio>
 

@@ -200,11 +200,11 @@ class Nginx:
             return False
 
     def requests(self):
-        """[(request line, Host, status)] in order of arrival."""
+        """[(request line, Host, status, body bytes sent)] in order of completion."""
         if not os.path.exists(self.log):
             return []
         with open(self.log, encoding="latin-1") as f:
-            return [tuple(line.rstrip("\n").split("|")[:3]) for line in f if line.strip()]
+            return [tuple(line.rstrip("\n").split("|")[:4]) for line in f if line.strip()]
 
 
 class Rig:
