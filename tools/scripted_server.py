@@ -17,6 +17,8 @@ where scenario.json maps paths to replies:
     {"/a": {"pieces": [{"text": "HTTP/1.0 200 OK\\r\\n\\r\\nhi", "delay": 0.1}],
             "end": "close" | "reset" | "stall", "stall": 5},
      "/big": {"body_file": "big.bin", "chunk": 4096, "interval": 0.05}}
+A path may map to a list of replies: the n-th request of that path gets the n-th reply (the
+last one repeats).
 The request log is printed as JSON lines on stdout when the server stops.
 """
 
@@ -174,6 +176,17 @@ class ScriptedServer:
         if len(words) >= 2:
             conn.path = words[1].decode("latin-1")
 
+    def _reply_for(self, conn):
+        """The path's reply; a list gives its n-th reply to the n-th request (the last repeats)."""
+        route = self.routes.get(conn.path)
+        if route is None:
+            return status_reply(404, "Not Found", b"not found")
+        if isinstance(route, list):
+            with self._lock:
+                earlier = sum(1 for c in self.connections[:conn.index] if c.path == conn.path)
+            return route[min(earlier, len(route) - 1)]
+        return route
+
     def _wait(self, seconds):
         """Sleeps, but returns early (False) when the server stops."""
         return not self._stopping.wait(seconds)
@@ -181,7 +194,7 @@ class ScriptedServer:
     def _serve(self, sock, conn):
         try:
             self._read_request(sock, conn)
-            reply = self.routes.get(conn.path) or status_reply(404, "Not Found", b"not found")
+            reply = self._reply_for(conn)
             for data, delay in reply.pieces:
                 if delay and not self._wait(delay):
                     return
@@ -231,7 +244,8 @@ def main():
     with open(args.scenario) as f:
         spec = json.load(f)
     base = os.path.dirname(os.path.abspath(args.scenario))
-    routes = {path: reply_from_json(r, base) for path, r in spec.items()}
+    routes = {path: [reply_from_json(x, base) for x in r] if isinstance(r, list)
+              else reply_from_json(r, base) for path, r in spec.items()}
     server = ScriptedServer(routes, lifetime=args.lifetime)
     stop = threading.Event()
     signal.signal(signal.SIGTERM, lambda *_: stop.set())

@@ -20,6 +20,7 @@
 //   press ROLE ID               press a button (refused when it or its window is disabled)
 //   close ROLE                  the window's close box
 //   rect ROLE                   the window's position and size on the screen
+//   responsive ROLE             whether the window's thread answers a message within 2 s
 //   windows                     every visible top-level window
 //   regget KEY NAME             a registry value (NAME "@" is the unnamed value)
 //   regsz KEY NAME TEXT         write a REG_SZ value, creating the key
@@ -344,6 +345,12 @@ bool Execute(const std::vector<std::string>& f) {
     } else {
       Answer(std::string("\"enabled\":") + (IsWindowEnabled(control) ? "true" : "false"));
     }
+  } else if (cmd == "responsive") {
+    HWND window = FirstOf(arg(1));
+    DWORD_PTR ignored = 0;
+    if (window == nullptr) return Fail("no window " + arg(1)), true;
+    if (!SendTimed(window, WM_NULL, 0, 0, &ignored)) return Fail("not responding"), true;
+    Answer("");
   } else if (cmd == "progress") {
     HWND window = FirstOf("progress");
     HWND bar = window ? GetDlgItem(window, kProgressBarId) : nullptr;

@@ -46,6 +46,12 @@ class ScriptedServerTest(unittest.TestCase):
             other = b"".join(p for p, _ in exchange(server.port, b"GET /zz HTTP/1.0\n\n")[0])
             self.assertTrue(other.startswith(b"HTTP/1.1 404 Not Found\r\n"), other)
 
+    def test_a_list_of_replies_is_served_in_turn(self):
+        with ScriptedServer({"/n": [ok_reply(b"first"), ok_reply(b"second")]}) as server:
+            bodies = [b"".join(p for p, _ in exchange(server.port, b"GET /n HTTP/1.0\n\n")[0])
+                      .split(b"\r\n\r\n", 1)[1] for _ in range(3)]
+        self.assertEqual(bodies, [b"first", b"second", b"second"])
+
     def test_pieces_arrive_separately_after_their_delays(self):
         reply = Reply([(b"one", 0.0), (b"two", 0.3), (b"three", 0.3)])
         with ScriptedServer({"/s": reply}) as server:
