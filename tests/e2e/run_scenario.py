@@ -4,6 +4,8 @@
 import argparse
 import os
 import sys
+
+sys.dont_write_bytecode = True  # nothing written into the source tree
 import time
 import traceback
 

@@ -10,6 +10,8 @@ import select
 import subprocess
 import sys
 
+sys.dont_write_bytecode = True  # nothing written into the source tree
+
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
 from harness import PREFS_KEY, SETUP_CONTROL_KEY, APP_PATHS_KEY  # noqa: E402
