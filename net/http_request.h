@@ -21,8 +21,12 @@ enum TransferError : int {
   ErrorReported = -5,  // the destination file could not be created or written
 };
 
+// A derived class whose hooks use its own members must call Stop (or Wait) in its own
+// destructor: the base destructor runs after those members are gone.
 class HttpRequest {
  public:
+  // One receive buffer per transfer; it holds at most one byte less, for a closing NUL.
+  static constexpr int kReceiveBufferSize = 16384;
   explicit HttpRequest(const char* url_text);
   virtual ~HttpRequest();
   HttpRequest(const HttpRequest&) = delete;
@@ -32,7 +36,8 @@ class HttpRequest {
   bool Start(bool head_only);
   // Blocks until the transfer thread has ended; returns at once when none was started.
   void Wait();
-  // Closes the socket, asks the transfer to stop and waits for its thread.
+  // Asks the transfer to stop, closes the socket (which breaks a blocked connect, send or
+  // receive) and waits for its thread. A stopped transfer reports no error.
   void Stop();
 
   const Url& GetUrl() const { return url; }
@@ -56,8 +61,12 @@ class HttpRequest {
   std::uint32_t BytesReceived = 0;
 
  private:
-  static void TransferThread(HttpRequest* request);
+  static constexpr std::uintptr_t kNoThreadHandle = ~std::uintptr_t{0};
 
-  std::atomic<std::uintptr_t> ThreadHandle;
+  static void TransferThread(HttpRequest* request);
+  // OnError, unless the transfer was asked to stop: a stopped transfer ends without a code.
+  void ReportError(int code);
+
+  std::atomic<std::uintptr_t> ThreadHandle{kNoThreadHandle};
   std::thread thread_;  // stays joinable until Wait joins it, whatever ThreadHandle says
 };

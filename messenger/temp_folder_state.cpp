@@ -1,0 +1,3 @@
+#include "messenger/temp_folder.h"
+
+char TempFolderBuffer[260] = {};

@@ -1,0 +1,116 @@
+#include "net/header_map.h"
+
+#include <cstring>
+
+namespace {
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
+bool IsSpace(char c) { return IsBlank(c) || c == '\r' || c == '\n'; }
+
+unsigned char FoldCase(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+}
+
+std::uint16_t ReadVersionNumber(const char*& cursor) {
+  std::uint16_t value = 0;
+  while (IsDigit(*cursor)) value = static_cast<std::uint16_t>(value * 10 + (*cursor++ - '0'));
+  return value;
+}
+
+// The status number as atoi reads it, but never beyond the status line: at the line's end
+// there is no number.
+std::int32_t ReadStatusNumber(const char*& cursor) {
+  const char* digits = cursor;
+  bool negative = false;
+  if (*digits == '+' || *digits == '-') negative = *digits++ == '-';
+  if (!IsDigit(*digits)) return 0;
+  std::uint32_t value = 0;
+  while (IsDigit(*digits)) value = value * 10u + static_cast<std::uint32_t>(*digits++ - '0');
+  cursor = digits;
+  return static_cast<std::int32_t>(negative ? 0u - value : value);
+}
+
+// The end of the line at cursor: its "\r\n", or the end of the block.
+const char* LineEnd(const char* cursor) {
+  const char* end = std::strstr(cursor, "\r\n");
+  return end != nullptr ? end : cursor + std::strlen(cursor);
+}
+}  // namespace
+
+bool HeaderMap::CaseInsensitiveLess::operator()(const std::string& a,
+                                                const std::string& b) const {
+  std::size_t length = a.size() < b.size() ? a.size() : b.size();
+  for (std::size_t i = 0; i < length; ++i) {
+    unsigned char x = FoldCase(static_cast<unsigned char>(a[i]));
+    unsigned char y = FoldCase(static_cast<unsigned char>(b[i]));
+    if (x != y) return x < y;
+  }
+  return a.size() < b.size();
+}
+
+HeaderMap::HeaderMap() = default;
+
+void HeaderMap::Clear() {
+  {
+    LockGuard guard(lock_);
+    pairs_.clear();
+  }
+  HttpVersion = 0;
+  StatusCode = 0;
+  ReasonPhrase.clear();
+}
+
+void HeaderMap::Parse(const char* block) {
+  Clear();
+  if (block == nullptr) return;
+
+  // The caller has checked that the block begins with "HTTP/"; never step over its end.
+  const char* cursor = block;
+  for (int i = 0; i < 5 && *cursor != '\0'; ++i) ++cursor;
+
+  std::uint32_t major = ReadVersionNumber(cursor);
+  if (*cursor != '\0') ++cursor;
+  std::uint32_t minor = ReadVersionNumber(cursor);
+  HttpVersion = major << 16 | minor;
+
+  while (IsBlank(*cursor)) ++cursor;
+  StatusCode = ReadStatusNumber(cursor);
+  while (IsBlank(*cursor)) ++cursor;
+
+  const char* line_end = LineEnd(cursor);
+  ReasonPhrase.assign(cursor, line_end);
+  cursor = line_end;
+
+  for (;;) {
+    while (IsSpace(*cursor)) ++cursor;
+    if (*cursor == '\0') break;
+    line_end = LineEnd(cursor);
+    const char* colon = static_cast<const char*>(
+        std::memchr(cursor, ':', static_cast<std::size_t>(line_end - cursor)));
+    if (colon == nullptr) {
+      // A line without a colon names nothing; it is passed over.
+      cursor = line_end;
+      continue;
+    }
+    std::string name(cursor, colon);
+    const char* value = colon + 1;
+    while (IsBlank(*value)) ++value;
+    {
+      LockGuard guard(lock_);
+      auto found = pairs_.find(name);
+      if (found != pairs_.end()) {
+        found->second.assign(value, line_end);
+      } else {
+        pairs_.emplace(std::move(name), std::string(value, line_end));
+      }
+    }
+    cursor = line_end;
+  }
+}
+
+std::string HeaderMap::Lookup(const char* name) {
+  if (name == nullptr) return std::string();
+  LockGuard guard(lock_);
+  auto found = pairs_.find(name);
+  return found != pairs_.end() ? found->second : std::string();
+}

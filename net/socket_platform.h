@@ -1,0 +1,142 @@
+// The one place where Winsock 1.1 and BSD sockets differ: handle type, start-up, closing,
+// errors, the receive time-out and the first IPv4 address of a host name. Everything above
+// this file is written once for both.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#ifdef _WIN32
+#include <winsock.h>
+#else
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+#include <cerrno>
+#endif
+
+#ifdef _WIN32
+using SocketHandle = SOCKET;
+using SocketStartupData = WSADATA;
+using SocketLength = int;
+constexpr SocketHandle kInvalidSocket = INVALID_SOCKET;
+#else
+using SocketHandle = int;
+struct SocketStartupData {};
+using SocketLength = socklen_t;
+constexpr SocketHandle kInvalidSocket = -1;
+#endif
+
+// Starts the socket layer (Winsock 1.1); returns 0 on success, as WSAStartup does.
+inline int SocketStartup(SocketStartupData* data) {
+#ifdef _WIN32
+  return WSAStartup(0x0101, data);
+#else
+  (void)data;
+  return 0;
+#endif
+}
+
+inline void SocketCleanup() {
+#ifdef _WIN32
+  WSACleanup();
+#endif
+}
+
+inline SocketHandle OpenTcpHandle() { return socket(AF_INET, SOCK_STREAM, 0); }
+
+// Shuts down both directions (SD_BOTH, which winsock.h of Winsock 1.1 does not name).
+inline void ShutdownBoth(SocketHandle handle) {
+#ifdef _WIN32
+  shutdown(handle, 2);
+#else
+  shutdown(handle, SHUT_RDWR);
+#endif
+}
+
+inline int CloseHandleOfSocket(SocketHandle handle) {
+#ifdef _WIN32
+  return closesocket(handle);
+#else
+  return close(handle);
+#endif
+}
+
+inline int LastSocketError() {
+#ifdef _WIN32
+  return WSAGetLastError();
+#else
+  return errno;
+#endif
+}
+
+// One send; never raises SIGPIPE when the peer has gone.
+inline int SendOnce(SocketHandle handle, const char* bytes, int length) {
+#ifdef _WIN32
+  return send(handle, bytes, length, 0);
+#elif defined(MSG_NOSIGNAL)
+  return static_cast<int>(send(handle, bytes, static_cast<size_t>(length), MSG_NOSIGNAL));
+#else
+  return static_cast<int>(send(handle, bytes, static_cast<size_t>(length), 0));
+#endif
+}
+
+inline int ReceiveOnce(SocketHandle handle, char* buffer, int capacity) {
+#ifdef _WIN32
+  return recv(handle, buffer, capacity, 0);
+#else
+  return static_cast<int>(recv(handle, buffer, static_cast<size_t>(capacity), 0));
+#endif
+}
+
+// A receive that sees no byte for this long fails; 0 means no limit.
+inline bool SetReceiveTimeout(SocketHandle handle, int milliseconds) {
+#ifdef _WIN32
+  DWORD value = static_cast<DWORD>(milliseconds);
+  return setsockopt(handle, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&value),
+                    sizeof value) == 0;
+#else
+  timeval value{};
+  value.tv_sec = milliseconds / 1000;
+  value.tv_usec = (milliseconds % 1000) * 1000;
+  return setsockopt(handle, SOL_SOCKET, SO_RCVTIMEO, &value, sizeof value) == 0;
+#endif
+}
+
+// The dotted IPv4 forms inet_addr accepts, in network order; INADDR_NONE when not one.
+inline std::uint32_t ParseDottedAddress(const char* host) {
+  return static_cast<std::uint32_t>(inet_addr(host));
+}
+
+// The first IPv4 address of a host name, in network order; 0 when the name is unknown or its
+// entry carries no address.
+inline std::uint32_t LookUpFirstAddress(const char* host) {
+#ifdef _WIN32
+  // Winsock keeps the entry per thread; the address is copied out at once.
+  const hostent* entry = gethostbyname(host);
+  if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != 4 ||
+      entry->h_addr_list == nullptr || entry->h_addr_list[0] == nullptr) {
+    return 0;
+  }
+  std::uint32_t address;
+  memcpy(&address, entry->h_addr_list[0], 4);
+  return address;
+#else
+  // gethostbyname shares one entry between threads here; getaddrinfo does not.
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* list = nullptr;
+  if (getaddrinfo(host, nullptr, &hints, &list) != 0 || list == nullptr) return 0;
+  std::uint32_t address = 0;
+  if (list->ai_addr != nullptr && list->ai_addrlen >= sizeof(sockaddr_in)) {
+    address = reinterpret_cast<const sockaddr_in*>(list->ai_addr)->sin_addr.s_addr;
+  }
+  freeaddrinfo(list);
+  return address;
+#endif
+}

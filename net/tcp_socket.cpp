@@ -1,0 +1,70 @@
+#include "net/tcp_socket.h"
+
+#include "net/winsock_session.h"
+
+namespace {
+std::atomic<int> receive_timeout_ms{TcpSocket::kDefaultReceiveTimeoutMs};
+
+// Sockets need the process-wide Winsock start-up; naming it here makes sure that it is linked
+// into every program that uses a socket.
+[[maybe_unused]] WinsockSession* const session_in_use = &TheWinsockSession;
+}  // namespace
+
+void TcpSocket::SetReceiveTimeoutForTesting(int milliseconds) {
+  receive_timeout_ms = milliseconds;
+}
+
+int TcpSocket::ReceiveTimeoutMs() { return receive_timeout_ms; }
+
+TcpSocket::~TcpSocket() {
+  if (created_) Close();
+}
+
+bool TcpSocket::Create() {
+  Close();
+  SocketHandle handle = OpenTcpHandle();
+  created_ = handle != kInvalidSocket;
+  if (created_) SetReceiveTimeout(handle, receive_timeout_ms);
+  handle_ = handle;
+  return created_;
+}
+
+bool TcpSocket::Connect(const SocketAddress& address) {
+  SocketHandle handle = handle_.load();
+  if (handle == kInvalidSocket) return false;
+  if (connect(handle, address.Get(), address.Size()) != 0) {
+    (void)LastSocketError();  // the reason is not reported; the caller only needs the failure
+    return false;
+  }
+  return true;
+}
+
+int TcpSocket::Send(const char* bytes, int length) {
+  SocketHandle handle = handle_.load();
+  if (handle == kInvalidSocket) return -1;
+  return SendOnce(handle, bytes, length);
+}
+
+bool TcpSocket::SendAll(const char* bytes, int length) {
+  while (length > 0) {
+    int sent = Send(bytes, length);
+    if (sent < 1) return false;
+    bytes += sent;
+    length -= sent;
+  }
+  return true;
+}
+
+int TcpSocket::Receive(char* buffer, int capacity) {
+  SocketHandle handle = handle_.load();
+  if (handle == kInvalidSocket) return -1;
+  int received = ReceiveOnce(handle, buffer, capacity);
+  return received < 0 ? -1 : received;
+}
+
+int TcpSocket::Close() {
+  SocketHandle handle = handle_.exchange(kInvalidSocket);
+  if (handle == kInvalidSocket) return -1;
+  ShutdownBoth(handle);
+  return CloseHandleOfSocket(handle);
+}

@@ -1,0 +1,64 @@
+#include "net/url.h"
+
+#include <cstring>
+
+namespace {
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The number at text as atoi reads it (white space, a sign, digits), wrapped to 16 bits.
+std::uint16_t ReadPort(const char* text) {
+  while (IsSpace(*text)) ++text;
+  bool negative = false;
+  if (*text == '+' || *text == '-') negative = *text++ == '-';
+  std::uint32_t value = 0;
+  while (IsDigit(*text)) value = value * 10u + static_cast<std::uint32_t>(*text++ - '0');
+  if (negative) value = 0u - value;
+  return static_cast<std::uint16_t>(value);
+}
+}  // namespace
+
+Url::Url(const char* text) { Parse(text); }
+
+void Url::Reset() {
+  Scheme = "HTTP";
+  Host.clear();
+  Directory = "/";
+  FileName.clear();
+  Port = 80;
+}
+
+void Url::Parse(const char* text) {
+  Reset();
+  if (text == nullptr) return;
+
+  const char* cursor = text;
+  if (const char* separator = std::strstr(text, "://")) {
+    Scheme.assign(text, separator);
+    cursor = separator;
+    while (*cursor == ':' || *cursor == '/') ++cursor;
+  }
+
+  const char* host_end = cursor + std::strcspn(cursor, ":/");
+  Host.assign(cursor, host_end);
+  cursor = host_end;
+
+  if (*cursor == ':') {
+    ++cursor;
+    Port = ReadPort(cursor);
+    while (IsDigit(*cursor)) ++cursor;
+  }
+  if (*cursor == '/') ++cursor;
+
+  const char* last_slash = std::strrchr(cursor, '/');
+  if (last_slash != nullptr) {
+    Directory.assign(cursor, last_slash + 1);
+    if (Directory[0] != '/') Directory.insert(Directory.begin(), '/');
+    FileName.assign(last_slash + 1);
+  } else {
+    FileName.assign(cursor);
+  }
+}

@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "tests/unit/recording_request.h"
+#include "tests/unit/scripted_server.h"
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+// A server that answers with a header and part of the body, then goes quiet for far longer
+// than any test waits, so that the client is left blocked in a receive.
+Script StallingScript() {
+  Script script;
+  script.steps.push_back({"HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nabc", 0});
+  script.end = ScriptEnd::Hold;
+  script.hold_ms = 8000;
+  return script;
+}
+
+void WaitFor(const std::atomic<bool>& flag) {
+  const auto limit = Clock::now() + std::chrono::seconds(5);
+  while (!flag && Clock::now() < limit) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+TEST(HttpRequestThread, WaitAndStopReturnAtOnceWhenNeverStarted) {
+  RecordingRequest request("http://127.0.0.1:1/x");
+  const auto began = Clock::now();
+  request.Wait();
+  request.Stop();
+  request.Wait();
+  EXPECT_LT(Clock::now() - began, std::chrono::milliseconds(500));
+  EXPECT_EQ(request.events, "");
+  EXPECT_EQ(request.ResultCode, 0);
+}
+
+TEST(HttpRequestThread, StartWhileRunningStartsNothing) {
+  ScriptedServer server(StallingScript());
+  RecordingRequest request(server.UrlFor("/x"));
+  std::atomic<bool> data_seen{false};
+  request.data_seen = &data_seen;
+  ASSERT_TRUE(request.Start(false));
+  WaitFor(data_seen);
+  EXPECT_TRUE(request.Start(true));  // still running: nothing changes
+  request.Stop();
+  server.Finish();
+  EXPECT_EQ(request.events, "SDF");
+  EXPECT_EQ(server.Request(), "GET /x HTTP/1.0\nHost: 127.0.0.1\n\n");
+}
+
+TEST(HttpRequestThread, WaitAfterTheThreadEndedReturnsAtOnce) {
+  RecordingRequest request("http://0.0.0.0/x");
+  ASSERT_TRUE(request.Start(false));
+  request.Wait();
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const auto began = Clock::now();
+  request.Wait();
+  request.Stop();
+  EXPECT_LT(Clock::now() - began, std::chrono::milliseconds(500));
+  EXPECT_EQ(request.ResultCode, ErrorResolve);
+  EXPECT_EQ(request.events, "SEF");
+}
+
+TEST(HttpRequestThread, EndedThreadIsCollectedWithoutWait) {
+  // The thread ends on its own; Start and the destructor must still collect it cleanly.
+  RecordingRequest request("http://0.0.0.0/x");
+  ASSERT_TRUE(request.Start(false));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  ASSERT_TRUE(request.Start(false));  // a second transfer on the same object
+  request.Wait();
+  EXPECT_EQ(request.events, "SEFSEF");
+}
+
+TEST(HttpRequestThread, RefusedStartSkipsRunAndFinish) {
+  RecordingRequest request("http://0.0.0.0/x");
+  request.start_result = false;
+  ASSERT_TRUE(request.Start(false));
+  request.Wait();
+  EXPECT_EQ(request.events, "S");
+  EXPECT_EQ(request.ResultCode, 0);
+}
+
+TEST(HttpRequestThread, StopBreaksABlockedReceiveWithoutError) {
+  ScriptedServer server(StallingScript());
+  RecordingRequest request(server.UrlFor("/x"));
+  std::atomic<bool> data_seen{false};
+  request.data_seen = &data_seen;
+  ASSERT_TRUE(request.Start(false));
+  WaitFor(data_seen);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // into the next receive
+  const auto began = Clock::now();
+  request.Stop();
+  EXPECT_LT(Clock::now() - began, std::chrono::seconds(3));
+  server.Finish();
+  EXPECT_EQ(request.events, "SDF");  // OnFinish ran, OnError did not
+  EXPECT_EQ(request.ResultCode, 0);
+  EXPECT_TRUE(server.ClientClosedFirst());
+}
+
+TEST(HttpRequestThread, DestroyingARunningRequestEndsItsThread) {
+  ScriptedServer server(StallingScript());
+  std::atomic<bool> data_seen{false};
+  auto request = std::make_unique<RecordingRequest>(server.UrlFor("/x"));
+  request->data_seen = &data_seen;
+  ASSERT_TRUE(request->Start(false));
+  WaitFor(data_seen);
+  const auto began = Clock::now();
+  request.reset();
+  EXPECT_LT(Clock::now() - began, std::chrono::seconds(3));
+  server.Finish();
+  EXPECT_TRUE(server.ClientClosedFirst());
+}
+
+TEST(HttpRequestThread, DestroyingRightAfterStartIsSafe) {
+  for (int round = 0; round < 10; ++round) {
+    Script script = StallingScript();
+    script.accept_ms = 300;  // the request may be gone before it connects
+    ScriptedServer server(script);
+    {
+      RecordingRequest request(server.UrlFor("/x"));
+      ASSERT_TRUE(request.Start(false));
+    }
+    server.Finish();
+  }
+}
+}  // namespace

@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/unit/recording_request.h"
+#include "tests/unit/scripted_server.h"
+
+namespace {
+// Long enough apart that each run of bytes arrives in a read of its own.
+constexpr int kGapMs = 100;
+// Short receive time limit, so that stalls end quickly; the hold outlasts it.
+constexpr int kTestReceiveTimeoutMs = 700;
+
+std::string Bytes(const char* text, std::size_t length) { return std::string(text, length); }
+
+struct TransactionCase {
+  const char* name;
+  std::vector<std::string> runs;  // sent kGapMs apart
+  ScriptEnd end;
+  int result;
+  std::string body;
+  const char* events;           // S start, D data, E error, F finish
+  std::vector<int> blocks;      // checked when not empty
+  bool ends_before_server = false;  // with ScriptEnd::Hold: the client closed first
+};
+
+const std::string kBigHeader = "HTTP/1.0 200 OK\r\nX-Big: " + std::string(20000, 'a') + "\r\n\r\n";
+
+const TransactionCase kCases[] = {
+    // Well-formed replies.
+    {"LengthInOneRead", {"HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello"}, ScriptEnd::Hold,
+     0, "hello", "SDF", {5}, true},
+    {"SplitInsideBlankLine", {"HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r", "\nhello"},
+     ScriptEnd::Hold, 0, "hello", "SDF", {5}, true},
+    {"HeaderOverThreeReads",
+     {"HTTP/1.0 2", "00 OK\r\nConte", "nt-Length: 5\r\n\r\nhel", "lo"}, ScriptEnd::Hold, 0,
+     "hello", "SDDF", {3, 2}, true},
+    {"ReadEndsAtHeaderEnd", {"HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\n", "body"},
+     ScriptEnd::Hold, 0, "body", "SDDF", {0, 4}, true},
+    {"LengthZero", {"HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n"}, ScriptEnd::Hold, 0, "",
+     "SDF", {0}, true},
+    {"LengthNotANumber", {"HTTP/1.0 200 OK\r\nContent-Length: abc\r\n\r\nxyz"}, ScriptEnd::Hold,
+     0, "xyz", "SDF", {3}, true},
+    {"BlockBeyondLengthHandedOnWhole", {"HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nabcdef"},
+     ScriptEnd::Hold, 0, "abcdef", "SDF", {6}, true},
+    {"NoLengthReadsUntilClose", {"HTTP/1.1 200 OK\r\nServer: t\r\n\r\n", "part1", "part2"},
+     ScriptEnd::Close, 0, "part1part2", "SDDDF", {0, 5, 5}},
+    {"LengthMetThenClose", {"HTTP/1.0 200 OK\r\ncontent-length: 5\r\n\r\nhe", "llo"},
+     ScriptEnd::Close, 0, "hello", "SDDF", {2, 3}},
+    {"BodyWithNulBytes",
+     {Bytes("HTTP/1.0 200 OK\r\nContent-Length: 6\r\n\r\na\0b\0\0c", 44)}, ScriptEnd::Hold, 0,
+     Bytes("a\0b\0\0c", 6), "SDF", {6}, true},
+    {"EmptyReply", {}, ScriptEnd::Close, 0, "", "SF", {}},
+
+    // Statuses other than 200 end the transfer with the status; the body is never read.
+    {"Status404", {"HTTP/1.0 404 Not Found\r\nContent-Length: 3\r\n\r\nabc"}, ScriptEnd::Hold,
+     404, "", "SEF", {}, true},
+    {"Status302", {"HTTP/1.0 302 Found\r\nLocation: http://x/\r\n\r\n"}, ScriptEnd::Hold, 302,
+     "", "SEF", {}, true},
+    {"Status500", {"HTTP/1.1 500 Oops\r\n\r\n"}, ScriptEnd::Close, 500, "", "SEF", {}},
+    {"Status204", {"HTTP/1.1 204 No Content\r\n\r\n"}, ScriptEnd::Close, 204, "", "SEF", {}},
+
+    // Replies that are not HTTP are body from the first byte.
+    {"NotHttp", {"hello world", "more"}, ScriptEnd::Close, 0, "hello worldmore", "SDDF",
+     {11, 4}},
+    {"LowerCaseHttpIsNotHttp", {"http/1.0 200 OK\r\n\r\nbody"}, ScriptEnd::Close, 0,
+     "http/1.0 200 OK\r\n\r\nbody", "SDF", {23}},
+    {"FirstReadOnlyStartsLikeHttp", {"HT", "TP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok"},
+     ScriptEnd::Hold, 0, "ok", "SDF", {2}, true},
+    {"ShortReplyThatStartsLikeHttp", {"HTT"}, ScriptEnd::Close, 0, "HTT", "SDF", {3}},
+
+    // Cut-short replies are errors.
+    {"ClosedBeforeLength", {"HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc"},
+     ScriptEnd::Close, ErrorReceive, "abc", "SDEF", {3}},
+    {"ResetBeforeLength", {"HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc"},
+     ScriptEnd::Reset, ErrorReceive, "abc", "SDEF", {3}},
+    {"ClosedInsideHeader", {"HTTP/1.0 200 OK\r\nContent-Le"}, ScriptEnd::Close, ErrorReceive, "",
+     "SEF", {}},
+    {"HeaderDoesNotFit", {kBigHeader}, ScriptEnd::Hold, ErrorReceive, "", "SEF", {}, true},
+    {"StatusWithoutNumber", {"HTTP/1.0 OK\r\nContent-Length: 4\r\n\r\nbody"}, ScriptEnd::Hold,
+     ErrorReceive, "", "SEF", {}, true},
+    {"StallBeforeLength", {"HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc"}, ScriptEnd::Hold,
+     ErrorReceive, "abc", "SDEF", {3}, true},
+    {"StallWithoutLength", {"HTTP/1.0 200 OK\r\n\r\nabc"}, ScriptEnd::Hold, ErrorReceive, "abc",
+     "SDEF", {3}, true},
+    {"StallInsideHeader", {"HTTP/1.0 200 OK\r\n"}, ScriptEnd::Hold, ErrorReceive, "", "SEF", {},
+     true},
+    {"StallBeforeAnyByte", {}, ScriptEnd::Hold, ErrorReceive, "", "SEF", {}, true},
+    {"StallInNonHttpReply", {"raw bytes"}, ScriptEnd::Hold, ErrorReceive, "raw bytes", "SDEF",
+     {9}, true},
+};
+
+class HttpTransaction : public ::testing::TestWithParam<TransactionCase> {
+ protected:
+  void SetUp() override { TcpSocket::SetReceiveTimeoutForTesting(kTestReceiveTimeoutMs); }
+  void TearDown() override {
+    TcpSocket::SetReceiveTimeoutForTesting(TcpSocket::kDefaultReceiveTimeoutMs);
+  }
+};
+
+TEST_P(HttpTransaction, DeliversBodyAndResult) {
+  const TransactionCase& c = GetParam();
+  Script script;
+  for (const std::string& run : c.runs) script.steps.push_back({run, kGapMs});
+  script.end = c.end;
+  ScriptedServer server(script);
+
+  RecordingRequest request(server.UrlFor("/cb/partner/p1/urls.cb"));
+  ASSERT_TRUE(request.Start(false));
+  request.Wait();
+  server.Finish();
+
+  EXPECT_EQ(request.ResultCode, c.result);
+  EXPECT_EQ(request.events, c.events);
+  EXPECT_TRUE(request.body == c.body) << request.body;
+  if (!c.blocks.empty()) EXPECT_EQ(request.blocks, c.blocks);
+  EXPECT_EQ(request.BytesReceived, request.body.size());
+  EXPECT_EQ(server.Request(), "GET /cb/partner/p1/urls.cb HTTP/1.0\nHost: 127.0.0.1\n\n");
+  if (c.ends_before_server) EXPECT_TRUE(server.ClientClosedFirst());
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, HttpTransaction, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<TransactionCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+class HttpTransactionRequest : public HttpTransaction {};
+
+TEST_F(HttpTransactionRequest, FormatsTwoLinesWithHostWithoutPort) {
+  RecordingRequest request("http://pkgsrv:8080/files/skin.bmp");
+  EXPECT_EQ(request.FormatRequest(), "GET /files/skin.bmp HTTP/1.0\nHost: pkgsrv\n\n");
+  RecordingRequest bare("pkgsrv");
+  EXPECT_EQ(bare.FormatRequest(), "GET / HTTP/1.0\nHost: pkgsrv\n\n");
+}
+
+TEST_F(HttpTransactionRequest, LongRequestIsSentWhole) {
+  ScriptedServer server({{{"HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok", 0}}});
+  const std::string path = "/" + std::string(300, 'd') + "/" + std::string(400, 'f');
+  RecordingRequest request(server.UrlFor(path));
+  ASSERT_TRUE(request.Start(false));
+  request.Wait();
+  server.Finish();
+  EXPECT_EQ(server.Request(), "GET " + path + " HTTP/1.0\nHost: 127.0.0.1\n\n");
+  EXPECT_EQ(request.ResultCode, 0);
+  EXPECT_EQ(request.body, "ok");
+}
+
+TEST_F(HttpTransactionRequest, HeadDeliversOneEmptyBlockAndWaitsForClose) {
+  ScriptedServer server({{{"HTTP/1.0 200 OK\r\nContent-Length: 1234\r\n\r\n", 0}}});
+  RecordingRequest request(server.UrlFor("/f.bin"));
+  ASSERT_TRUE(request.Start(true));
+  request.Wait();
+  server.Finish();
+  EXPECT_EQ(server.Request(), "HEAD /f.bin HTTP/1.0\nHost: 127.0.0.1\n\n");
+  // The announced length describes what a GET would bring; its absence is no error.
+  EXPECT_EQ(request.ResultCode, 0);
+  EXPECT_EQ(request.events, "SDF");
+  EXPECT_EQ(request.blocks, std::vector<int>{0});
+}
+
+TEST_F(HttpTransactionRequest, HeadersAreReadableFromOnData) {
+  ScriptedServer server({{{"HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello", 0}}});
+  RecordingRequest request(server.UrlFor("/x"));
+  ASSERT_TRUE(request.Start(false));
+  request.Wait();
+  EXPECT_EQ(request.length_seen_in_data, "5");
+  EXPECT_TRUE(request.HeadersDone);
+  EXPECT_EQ(request.headers.ReasonPhrase, "OK");
+}
+
+TEST_F(HttpTransactionRequest, LargeBodyArrivesInBoundedBlocks) {
+  std::string body(1 << 20, '\0');
+  for (std::size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>(i * 7 + i / 255);
+  ScriptedServer server({{{"HTTP/1.0 200 OK\r\nContent-Length: 1048576\r\n\r\n" + body, 0}}});
+  RecordingRequest request(server.UrlFor("/big"));
+  ASSERT_TRUE(request.Start(false));
+  request.Wait();
+  server.Finish();
+  EXPECT_EQ(request.ResultCode, 0);
+  EXPECT_TRUE(request.body == body);
+  EXPECT_EQ(request.BytesReceived, body.size());
+  for (int length : request.blocks) EXPECT_LE(length, HttpRequest::kReceiveBufferSize - 1);
+}
+
+TEST_F(HttpTransactionRequest, CancelFromOnDataEndsWithoutError) {
+  ScriptedServer server({{{"HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc", 0}},
+                         ScriptEnd::Hold});
+  RecordingRequest request(server.UrlFor("/x"));
+  request.cancel_after_blocks = 1;
+  ASSERT_TRUE(request.Start(false));
+  request.Wait();
+  server.Finish();
+  EXPECT_EQ(request.ResultCode, 0);
+  EXPECT_EQ(request.events, "SDF");
+  EXPECT_TRUE(server.ClientClosedFirst());
+}
+
+struct FailureCase {
+  const char* url;
+  int result;
+};
+
+TEST_F(HttpTransactionRequest, ResolveAndConnectFailuresAreReportedOnce) {
+  const std::string refused =
+      "http://127.0.0.1:" + std::to_string(ScriptedServer::UnusedPort()) + "/x";
+  const FailureCase cases[] = {{"http://0.0.0.0/x", ErrorResolve},
+                               {refused.c_str(), ErrorConnect}};
+  for (const FailureCase& c : cases) {
+    SCOPED_TRACE(c.url);
+    RecordingRequest request(c.url);
+    ASSERT_TRUE(request.Start(false));
+    request.Wait();
+    EXPECT_EQ(request.ResultCode, c.result);
+    EXPECT_EQ(request.events, "SEF");
+    EXPECT_EQ(request.errors, std::vector<int>{c.result});
+  }
+}
+}  // namespace

@@ -1,0 +1,124 @@
+#include "tests/unit/scripted_server.h"
+
+#include <chrono>
+#include <cstring>
+
+namespace {
+constexpr int kRequestTimeoutMs = 5000;
+constexpr std::size_t kRequestLimit = 8 * 1024 * 1024;
+
+SocketHandle ListenOnLoopback(std::uint16_t* port) {
+  SocketHandle handle = OpenTcpHandle();
+  if (handle == kInvalidSocket) return handle;
+  sockaddr_in address;
+  std::memset(&address, 0, sizeof address);
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(0x7F000001);  // 127.0.0.1 only
+  address.sin_port = 0;
+  SocketLength length = sizeof address;
+  if (bind(handle, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(handle, 4) != 0 ||
+      getsockname(handle, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    CloseHandleOfSocket(handle);
+    return kInvalidSocket;
+  }
+  *port = ntohs(address.sin_port);
+  return handle;
+}
+
+void SendAllBytes(SocketHandle handle, const std::string& bytes) {
+  std::size_t sent = 0;
+  while (sent < bytes.size()) {
+    int n = SendOnce(handle, bytes.data() + sent, static_cast<int>(bytes.size() - sent));
+    if (n <= 0) return;  // the client has gone; the rest of the script is moot
+    sent += static_cast<std::size_t>(n);
+  }
+}
+}  // namespace
+
+bool WaitReadable(SocketHandle handle, int timeout_ms) {
+  fd_set set;
+  FD_ZERO(&set);
+  FD_SET(handle, &set);
+  timeval timeout;
+  timeout.tv_sec = timeout_ms / 1000;
+  timeout.tv_usec = (timeout_ms % 1000) * 1000;
+  return select(static_cast<int>(handle) + 1, &set, nullptr, nullptr, &timeout) > 0;
+}
+
+ScriptedServer::ScriptedServer(Script script) : script_(std::move(script)) {
+  listener_ = ListenOnLoopback(&port_);
+  if (listener_ != kInvalidSocket) thread_ = std::thread(&ScriptedServer::Serve, this);
+}
+
+ScriptedServer::~ScriptedServer() { Finish(); }
+
+void ScriptedServer::Finish() {
+  if (thread_.joinable()) thread_.join();
+  if (listener_ != kInvalidSocket) {
+    CloseHandleOfSocket(listener_);
+    listener_ = kInvalidSocket;
+  }
+}
+
+std::string ScriptedServer::UrlFor(const std::string& path) const {
+  return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+std::uint16_t ScriptedServer::UnusedPort() {
+  std::uint16_t port = 0;
+  SocketHandle handle = ListenOnLoopback(&port);
+  if (handle != kInvalidSocket) CloseHandleOfSocket(handle);
+  return port;
+}
+
+void ScriptedServer::Serve() {
+  if (!WaitReadable(listener_, script_.accept_ms)) return;
+  SocketHandle client = accept(listener_, nullptr, nullptr);
+  if (client == kInvalidSocket) return;
+  accepted_ = true;
+  int on = 1;
+  setsockopt(client, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+
+  // The request ends with an empty line; our client writes LF line ends.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRequestTimeoutMs);
+  char chunk[4096];
+  while (request_.find("\n\n") == std::string::npos && request_.size() < kRequestLimit &&
+         std::chrono::steady_clock::now() < deadline) {
+    if (!WaitReadable(client, 100)) continue;
+    int n = ReceiveOnce(client, chunk, sizeof chunk);
+    if (n <= 0) break;
+    request_.append(chunk, static_cast<std::size_t>(n));
+  }
+
+  for (const ScriptStep& step : script_.steps) {
+    if (step.delay_ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(step.delay_ms));
+    SendAllBytes(client, step.bytes);
+  }
+
+  switch (script_.end) {
+    case ScriptEnd::Close:
+      break;
+    case ScriptEnd::Hold: {
+      const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(script_.hold_ms);
+      while (std::chrono::steady_clock::now() < until) {
+        if (!WaitReadable(client, 20)) continue;
+        int n = ReceiveOnce(client, chunk, sizeof chunk);
+        if (n <= 0) {
+          client_closed_first_ = true;
+          break;
+        }
+      }
+      break;
+    }
+    case ScriptEnd::Reset: {
+      linger abort_now;
+      abort_now.l_onoff = 1;
+      abort_now.l_linger = 0;
+      setsockopt(client, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort_now),
+                 sizeof abort_now);
+      break;
+    }
+  }
+  CloseHandleOfSocket(client);
+}

@@ -1,0 +1,67 @@
+// A misbehaving HTTP server for tests: it accepts one connection on 127.0.0.1, records the
+// request bytes, then replays a script of byte runs with chosen delays (so that they arrive
+// in separate reads) and ends by closing, holding the connection open, or resetting it.
+// Every wait is bounded, so a faulty client cannot hang a test.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "net/socket_platform.h"
+
+struct ScriptStep {
+  std::string bytes;
+  int delay_ms = 0;  // pause before these bytes are sent
+};
+
+enum class ScriptEnd {
+  Close,  // orderly close once everything is sent
+  Hold,   // keep the connection open until the client closes it, or hold_ms pass
+  Reset,  // abort the connection (RST)
+};
+
+struct Script {
+  std::vector<ScriptStep> steps;
+  ScriptEnd end = ScriptEnd::Close;
+  int hold_ms = 5000;
+  int accept_ms = 10000;  // how long to wait for the client to connect
+};
+
+class ScriptedServer {
+ public:
+  explicit ScriptedServer(Script script);
+  ~ScriptedServer();
+  ScriptedServer(const ScriptedServer&) = delete;
+  ScriptedServer& operator=(const ScriptedServer&) = delete;
+
+  std::uint16_t Port() const { return port_; }
+  // "http://127.0.0.1:<port>" followed by path.
+  std::string UrlFor(const std::string& path) const;
+
+  // Waits (bounded) for the script to end; then the results below are final.
+  void Finish();
+  const std::string& Request() const { return request_; }
+  bool Accepted() const { return accepted_; }
+  // With ScriptEnd::Hold: whether the client closed the connection before hold_ms passed.
+  bool ClientClosedFirst() const { return client_closed_first_; }
+
+  // A port on 127.0.0.1 where nothing listens (bound once, then released).
+  static std::uint16_t UnusedPort();
+
+ private:
+  void Serve();
+
+  Script script_;
+  SocketHandle listener_ = kInvalidSocket;
+  std::uint16_t port_ = 0;
+  std::thread thread_;
+  std::string request_;
+  bool accepted_ = false;
+  bool client_closed_first_ = false;
+};
+
+// Whether a socket becomes readable within timeout_ms.
+bool WaitReadable(SocketHandle handle, int timeout_ms);

@@ -1,0 +1,77 @@
+#include "net/url.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+struct UrlCase {
+  const char* text;
+  const char* scheme;
+  const char* host;
+  int port;
+  const char* directory;
+  const char* file_name;
+};
+
+// The lenient parse, including the odd results it gives on purpose.
+const UrlCase kCases[] = {
+    {"http://10.0.0.1/cb/partner/p1/urls.cb", "http", "10.0.0.1", 80, "/cb/partner/p1/", "urls.cb"},
+    {"http://pkgsrv:8080/files/skin.bmp", "http", "pkgsrv", 8080, "/files/", "skin.bmp"},
+    {"http://pkgsrv/a/b/c.cb", "http", "pkgsrv", 80, "/a/b/", "c.cb"},
+    {"pkgsrv/a/b.txt", "HTTP", "pkgsrv", 80, "/a/", "b.txt"},
+    {"pkgsrv:81", "HTTP", "pkgsrv", 81, "/", ""},
+    {"http://pkgsrv", "http", "pkgsrv", 80, "/", ""},
+    {"http://pkgsrv/", "http", "pkgsrv", 80, "/", ""},
+    {"http://pkgsrv/dir/", "http", "pkgsrv", 80, "/dir/", ""},
+    {"http://pkgsrv//x", "http", "pkgsrv", 80, "/", "x"},
+    {"http:///pkgsrv/x", "http", "pkgsrv", 80, "/", "x"},
+    {"http:/pkgsrv/x", "HTTP", "http", 0, "/pkgsrv/", "x"},
+    {"http://pkgsrv:/x", "http", "pkgsrv", 0, "/", "x"},
+    {"http://:8080/x", "http", "8080", 80, "/", "x"},
+    {"http://pkgsrv:99999/x", "http", "pkgsrv", 34463, "/", "x"},
+    {"http://pkgsrv/cgi?a=1/b", "http", "pkgsrv", 80, "/cgi?a=1/", "b"},
+    {"HTTP://PkgSrv/Setup.EXE", "HTTP", "PkgSrv", 80, "/", "Setup.EXE"},
+    {"ftp://10.0.0.1/f", "ftp", "10.0.0.1", 80, "/", "f"},
+    {"", "HTTP", "", 80, "/", ""},
+    // Less common shapes: an empty scheme, a signed port, blanks kept as written.
+    {"://host/x", "", "host", 80, "/", "x"},
+    {"http://host:-1/x", "http", "host", 65535, "/-1/", "x"},
+    {"http://host: 81/x", "http", "host", 81, "/ 81/", "x"},
+    {"http://host/a b/%41.txt#frag", "http", "host", 80, "/a b/", "%41.txt#frag"},
+    {"http://host:80x/y", "http", "host", 80, "/x/", "y"},
+};
+
+class UrlParse : public ::testing::TestWithParam<UrlCase> {};
+
+TEST_P(UrlParse, SplitsTheText) {
+  const UrlCase& c = GetParam();
+  Url url(c.text);
+  EXPECT_EQ(url.Scheme, c.scheme);
+  EXPECT_EQ(url.Host, c.host);
+  EXPECT_EQ(url.Port, c.port);
+  EXPECT_EQ(url.Directory, c.directory);
+  EXPECT_EQ(url.FileName, c.file_name);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, UrlParse, ::testing::ValuesIn(kCases));
+
+TEST(UrlParseDefaults, NullTextLeavesDefaults) {
+  Url url(nullptr);
+  EXPECT_EQ(url.Scheme, "HTTP");
+  EXPECT_EQ(url.Host, "");
+  EXPECT_EQ(url.Port, 80);
+  EXPECT_EQ(url.Directory, "/");
+  EXPECT_EQ(url.FileName, "");
+}
+
+TEST(UrlParseDefaults, ReparseKeepsNothingOfTheEarlierText) {
+  Url url("ftp://pkgsrv:8080/files/skin.bmp");
+  url.Parse("other");
+  EXPECT_EQ(url.Scheme, "HTTP");
+  EXPECT_EQ(url.Host, "other");
+  EXPECT_EQ(url.Port, 80);
+  EXPECT_EQ(url.Directory, "/");
+  EXPECT_EQ(url.FileName, "");
+  url.Parse(nullptr);
+  EXPECT_EQ(url.Host, "");
+}
+}  // namespace
