@@ -229,7 +229,7 @@ def success_messenger_not_running(rig):
 
 @scenario
 def success_messenger_running(rig):
-    prepare(rig)
+    prepare(rig, version=534)  # the oldest version that needs no setup
     nginx_site(rig)
     rig.start_messenger()
     rig.start_wizard()
@@ -252,6 +252,7 @@ def setup_path_raises_version(rig):
     prepare(rig, version=None, app_paths=False)
     rig.driver.set_dword(SETUP_CONTROL_KEY, "Hold", 1)
     nginx_site(rig)
+    rig.start_messenger()  # the setup path gives no activation hint even so
     rig.start_wizard()
     next_page(rig)
     d = rig.driver
@@ -273,7 +274,7 @@ def setup_path_raises_version(rig):
 
 @scenario
 def setup_keeps_version(rig):
-    prepare(rig, version=533)
+    prepare(rig, version=2001)
     rig.driver.set_sz(SETUP_CONTROL_KEY, "Mode", "keep")
     nginx_site(rig)
     rig.start_wizard()
@@ -285,6 +286,7 @@ def setup_keeps_version(rig):
     check_welcome(rig.driver, finished=False)
     no_box_for(rig.driver, 0.5)
     eq(setup_runs(rig), 1, "setup runs")
+    eq(rig.driver.reg(PREFS_KEY, "Orvex Version"), 2001, "version after the setup")
     check_nginx(rig, [(line, 200) for line in get_lines(PACKAGE) + ["GET %s HTTP/1.0" % SETUP_PATH]])
     check_nothing_installed(rig)
     temp = rig.listing(rig.temp_folder(PARTNER))
@@ -423,7 +425,7 @@ def cancel_answered_no(rig):
     rig.start_wizard()
     next_page(rig)
     before = watch_slow_transfer(rig, size)
-    rig.driver.press("progress", ID_CANCEL)
+    rig.driver.must("close", "progress")  # the close box asks like Cancel does
     answer_question(rig, IDNO)
     eq(rig.driver.present("progress"), True, "progress page after No")
     wait_for(lambda: rig.driver.call("progress").get("pos", 0) > before, 10,
@@ -567,3 +569,50 @@ def next_after_cancel_while_stalled(rig):
        "requests of the second run")
     check_installed(rig, PACKAGE)
     leave(rig)
+
+
+@scenario
+def cancel_during_setup_download(rig):
+    prepare(rig, version=0)
+    nginx_site(rig, slow_paths=[SETUP_PATH], rate="8k")
+    rig.start_wizard()
+    next_page(rig)
+    d = rig.driver
+    d.wait("progress", 30)
+    wait_for(lambda: d.call("text", "progress", ID_CURRENT_FILE).get("text") ==
+             "Currently downloading " + SETUP_NAME, 30, what="the setup's transfer")
+    wait_for(lambda: d.progress()["pos"] > 0, 10, what="progress")
+    cancel_with_yes(rig)
+    wait_for(lambda: len(rig.nginx.requests()) == 4, 15, what="the setup transfer to end")
+    seen = rig.nginx.requests()
+    eq([line for line, _, _, _ in seen], get_lines(PACKAGE) + ["GET %s HTTP/1.0" % SETUP_PATH],
+       "requests the server received")
+    if int(seen[-1][3]) >= os.path.getsize(rig.tool("standin_setup.exe")):
+        raise AssertionError("the setup was sent whole despite the cancel")
+    no_box_for(d, 1.0)
+    eq(setup_runs(rig), 0, "setup runs")
+    check_nothing_installed(rig)
+    leave(rig)
+
+
+@scenario
+def exit_while_cancelled_run_stalls(rig):
+    # The cancelled run's transfer waits for a server that stays silent; leaving the wizard
+    # must still work, and promptly.
+    prepare(rig)
+    server = rig.start_scripted()
+    server.routes[INDEX_PATH] = ok_reply(b"x" * 100, truncate_to=10, end="stall", stall=60)
+    point_at(rig, "http://127.0.0.1:%d/cb/partner/" % server.port)
+    rig.start_wizard()
+    next_page(rig)
+    wait_for(lambda: server.requests(), 10, what="the index request")
+    cancel_with_yes(rig, check=False)
+    rig.driver.must("responsive", "welcome")
+    eq(rig.driver.enabled("welcome", ID_CANCEL), True, "welcome Cancel while the old run stalls")
+    started = time.monotonic()
+    rig.driver.press("welcome", ID_CANCEL)
+    eq(rig.wizard_exit(15), 0, "exit code")
+    if time.monotonic() - started > 10:
+        raise AssertionError("leaving took %.1f s" % (time.monotonic() - started))
+    check_raw(server, [INDEX_PATH])
+    check_nothing_installed(rig)
