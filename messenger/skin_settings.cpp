@@ -71,12 +71,6 @@ Token ReadToken(std::streambuf& in, std::int32_t* value) {
 
 }  // namespace
 
-std::int32_t ParseLeadingNumber(const char* text) {
-  NumberScanner number;
-  for (; *text != '\0'; ++text) number.Feed(*text);
-  return number.Value();
-}
-
 SkinSettings ReadSkinSettings(std::istream& in) {
   SkinSettings settings;
   std::streambuf* buffer = in.rdbuf();

@@ -15,10 +15,7 @@ struct SkinSettings {
 
 // Reads at most five tokens. Reading stops at the first value token that is missing or has
 // no "="; settings read before it stand, the others keep their defaults. A token may be of
-// any length: only its first "=" and the number after it matter.
+// any length: only its first "=" and the number after it matter. The number is read in the
+// manner of atol (an optional sign, then decimal digits up to the first other character; no
+// digits give 0), clamped to the 32-bit range.
 SkinSettings ReadSkinSettings(std::istream& in);
-
-// The number at the start of text in the manner of atol: an optional sign, then decimal
-// digits up to the first other character; no digits give 0. Values beyond the 32-bit range
-// are clamped to it.
-std::int32_t ParseLeadingNumber(const char* text);

@@ -8,6 +8,8 @@
 #include "messenger/registry_layout.h"
 #include "net/winsock_session.h"
 
+char TempFolderBuffer[260] = {};
+
 TempFolderStatus PrepareTempFolder() {
   TempFolderBuffer[0] = '\0';
   TheWinsockSession.TempFolder.clear();

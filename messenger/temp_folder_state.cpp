@@ -1,3 +1,0 @@
-#include "messenger/temp_folder.h"
-
-char TempFolderBuffer[260] = {};
