@@ -204,6 +204,7 @@ def answer_question(rig, answer):
 
 def cancel_with_yes(rig, check=True):
     """The user presses Cancel on the progress page and confirms."""
+    rig.driver.wait("progress", 10)  # the worker may reach the server before the page shows
     rig.driver.press("progress", ID_CANCEL)
     answer_question(rig, IDYES)
     rig.driver.gone("progress", 5)
