@@ -15,8 +15,9 @@
 //   text ROLE ID                text of a control (ID 0: the window's caption)
 //   enabled ROLE ID             whether a control (ID 0: the window) is enabled
 //   progress                    position and range of the progress bar
-//   box MS                      wait for a message box: caption, text, buttons
-//   boxes                       every message box now shown
+//   box MS                      wait for a message box: caption, text, buttons, default
+//                               buttons, icon (waiting up to 3 s for it to be painted)
+//   boxes                       every message box now shown (icon as painted so far)
 //   press ROLE ID               press a button (refused when it or its window is disabled)
 //   close ROLE                  the window's close box
 //   rect ROLE                   the window's position and size on the screen
@@ -52,6 +53,7 @@ constexpr int kNextId = 1001;
 constexpr DWORD kLongestWaitMs = 60000;
 constexpr DWORD kPollMs = 25;
 constexpr UINT kSendTimeoutMs = 2000;
+constexpr DWORD kIconPatienceMs = 3000;
 
 // ---- JSON answers ----------------------------------------------------------------------
 
@@ -205,10 +207,142 @@ std::string BoxButtons(HWND box) {
   return "[" + list + "]";
 }
 
-std::string DescribeBox(HWND box) {
+bool SendTimed(HWND window, UINT message, WPARAM wparam, LPARAM lparam, DWORD_PTR* result);
+
+// The buttons drawn as the default one (BS_DEFPUSHBUTTON): what Enter presses.
+std::string BoxDefaults(HWND box) {
+  std::string list;
+  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    if (ClassOf(child) != "Button" || !IsWindowVisible(child)) continue;
+    if ((GetWindowLongA(child, GWL_STYLE) & BS_TYPEMASK) != BS_DEFPUSHBUTTON) continue;
+    if (!list.empty()) list += ",";
+    list += Quote(TextOf(child));
+  }
+  return "[" + list + "]";
+}
+
+// Which system icon a message box shows. Icon handles belong to the process that loaded
+// them, so the box's icon is compared by its pixels: the icon control's area on the screen
+// against each system icon drawn here on the same background.
+struct SystemIcon {
+  const char* name;
+  LPCSTR id;
+};
+const SystemIcon kSystemIcons[] = {{"stop", IDI_HAND},
+                                   {"exclamation", IDI_EXCLAMATION},
+                                   {"information", IDI_ASTERISK},
+                                   {"question", IDI_QUESTION}};
+
+class Pixels {
+ public:
+  Pixels(HDC reference, int width, int height) : width_(width), height_(height) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    dc_ = CreateCompatibleDC(reference);
+    bitmap_ = CreateDIBSection(reference, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
+    if (dc_ != nullptr && bitmap_ != nullptr) old_ = SelectObject(dc_, bitmap_);
+  }
+  ~Pixels() {
+    if (old_ != nullptr) SelectObject(dc_, old_);
+    if (bitmap_ != nullptr) DeleteObject(bitmap_);
+    if (dc_ != nullptr) DeleteDC(dc_);
+  }
+  Pixels(const Pixels&) = delete;
+  Pixels& operator=(const Pixels&) = delete;
+
+  bool Valid() const { return old_ != nullptr && bits_ != nullptr; }
+  HDC Dc() const { return dc_; }
+  DWORD At(int i) const { return static_cast<const DWORD*>(bits_)[i] & 0xFFFFFF; }
+  int Count() const { return width_ * height_; }
+
+ private:
+  int width_;
+  int height_;
+  HDC dc_ = nullptr;
+  HBITMAP bitmap_ = nullptr;
+  HGDIOBJ old_ = nullptr;
+  void* bits_ = nullptr;
+};
+
+HWND BoxIconControl(HWND box) {
+  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    if (ClassOf(child) == "Static" && IsWindowVisible(child) &&
+        (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+      return child;
+    }
+  }
+  return nullptr;
+}
+
+// "stop", "exclamation", "information", "question", "none" (no icon shown) or "unknown"
+// (an icon that matches none of them, or one not painted yet).
+std::string BoxIconOnce(HWND box) {
+  HWND control = BoxIconControl(box);
+  if (control == nullptr) return "none";
+  DWORD_PTR handle = 0;
+  if (!SendTimed(control, STM_GETICON, 0, 0, &handle)) return "unknown";
+  if (handle == 0) return "none";
+  RECT area;
+  GetClientRect(control, &area);
+  POINT origin = {0, 0};
+  ClientToScreen(control, &origin);
+  int width = area.right - area.left;
+  int height = area.bottom - area.top;
+  if (width <= 0 || height <= 0 || width > 256 || height > 256) return "unknown";
+  HDC screen = GetDC(nullptr);
+  std::string found = "unknown";
+  {
+    Pixels shown(screen, width, height);
+    Pixels drawn(screen, width, height);
+    if (shown.Valid() && drawn.Valid() &&
+        BitBlt(shown.Dc(), 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY)) {
+      DWORD background = shown.At(0);  // icon corners are transparent
+      HBRUSH brush = CreateSolidBrush(RGB(background >> 16 & 0xFF, background >> 8 & 0xFF,
+                                          background & 0xFF));
+      RECT all = {0, 0, width, height};
+      int best = shown.Count() + 1;
+      for (const SystemIcon& icon : kSystemIcons) {
+        FillRect(drawn.Dc(), &all, brush);
+        DrawIconEx(drawn.Dc(), 0, 0, LoadIconA(nullptr, icon.id), width, height, 0, nullptr,
+                   DI_NORMAL);
+        GdiFlush();
+        int differing = 0;
+        for (int i = 0; i < shown.Count(); ++i) differing += shown.At(i) != drawn.At(i);
+        // A near-exact match only: the four icons differ in most of their pixels.
+        if (differing < best && differing * 50 <= shown.Count()) {
+          best = differing;
+          found = icon.name;
+        }
+      }
+      DeleteObject(brush);
+    }
+  }
+  ReleaseDC(nullptr, screen);
+  return found;
+}
+
+// A box that has just appeared may not have painted its icon yet: look again for a while.
+std::string BoxIcon(HWND box, DWORD patience_ms) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    std::string icon = BoxIconOnce(box);
+    if (icon != "unknown" || GetTickCount() - start >= patience_ms) return icon;
+    Sleep(kPollMs);
+  }
+}
+
+std::string DescribeBox(HWND box, DWORD icon_patience_ms = 0) {
   return "\"hwnd\":" + Hex(box) + ",\"owner\":" + Hex(GetWindow(box, GW_OWNER)) +
          ",\"caption\":" + Quote(TextOf(box)) + ",\"text\":" + Quote(BoxText(box)) +
-         ",\"buttons\":" + BoxButtons(box);
+         ",\"buttons\":" + BoxButtons(box) + ",\"defaults\":" + BoxDefaults(box) +
+         ",\"icon\":" + Quote(BoxIcon(box, icon_patience_ms));
 }
 
 // ---- Registry ----------------------------------------------------------------------------
@@ -367,7 +501,7 @@ bool Execute(const std::vector<std::string>& f) {
     bool reached = false;
     HWND box = WaitRole("box", ClampWait(arg(1)), true, &reached);
     if (!reached) return Fail("timeout waiting for a message box"), true;
-    Answer(DescribeBox(box));
+    Answer(DescribeBox(box, kIconPatienceMs));
   } else if (cmd == "boxes") {
     std::string list;
     for (HWND box : FindRole("box")) list += (list.empty() ? "{" : ",{") + DescribeBox(box) + "}";

@@ -2,7 +2,8 @@
 // and prints on stdout what reaches it, so that the UI driver can be tested on its own.
 //
 // Sequence: both pages open with known texts and a progress bar at 400 of 1000; then a Yes/No
-// question box and an "Error" box, each answer printed as "answer N"; then it waits (at most
+// question box, an "Error" box, boxes with the exclamation, information and no icon, each
+// answer printed as "answer N"; then it waits (at most
 // 30 s) for commands to the pages, printing "command PAGE ID", and ends on the progress page's
 // Cancel (2).
 #include <windows.h>
@@ -55,6 +56,13 @@ int main() {
   answer = MessageBoxA(progress, "Could not create destination file!", "Error", MB_ICONSTOP);
   std::printf("answer %d\n", answer);
   std::fflush(stdout);
+  // One box for each of the other two icons, and one without an icon.
+  const UINT styles[] = {MB_ICONEXCLAMATION, MB_ICONINFORMATION, MB_OK};
+  for (UINT style : styles) {
+    answer = MessageBoxA(progress, "Notice", "Customized Contact List Download Wizard", style);
+    std::printf("answer %d\n", answer);
+    std::fflush(stdout);
+  }
 
   DWORD start = GetTickCount();
   MSG msg;

@@ -57,7 +57,8 @@ def wait_for(predicate, timeout, interval=0.05, what="condition"):
 
 def _plain_buttons(box):
     """Button texts as a user reads them: without the mnemonic marker."""
-    box["buttons"] = [b.replace("&", "") for b in box["buttons"]]
+    for field in ("buttons", "defaults"):
+        box[field] = [b.replace("&", "") for b in box[field]]
     return box
 
 

@@ -80,8 +80,21 @@ def check_raw(server, paths):
     eq(server.requests(), [raw_request(p) for p in paths], "request bytes the server received")
 
 
+# The icon and the default button each message shows.
+BOX_STYLE = {
+    MSG_INDEX: ("stop", ["OK"]),
+    MSG_CREATE: ("stop", ["OK"]),
+    MSG_CONNECT: ("stop", ["OK"]),
+    MSG_STOP: ("question", ["No"]),
+    MSG_INCOMPLETE: ("exclamation", ["OK"]),
+    MSG_ACTIVATE: ("information", ["OK"]),
+}
+
+
 def check_box(box, caption, text, buttons, owner=None):
+    """Caption, text, buttons, and the icon and default button that go with the text."""
     eq((box["caption"], box["text"], box["buttons"]), (caption, text, buttons), "message box")
+    eq((box["icon"], box["defaults"]), BOX_STYLE[text], "icon and default button of %r" % text)
     if owner is not None:
         eq(box["owner"], owner, "owner of the message box %r" % text)
 

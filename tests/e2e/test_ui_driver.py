@@ -45,14 +45,19 @@ def check_driver(rig):
     eq(d.call("press", "progress", 2).get("error"), "window disabled", "press under a box")
 
     box = d.answer_box(7)
-    eq((box["caption"], box["text"], box["buttons"], box["owner"]),
+    eq((box["caption"], box["text"], box["buttons"], box["owner"], box["icon"], box["defaults"]),
        ("Customized Contact List Download Wizard", "Are you sure you want to stop downloading ?",
-        ["Yes", "No"], progress), "question box")
+        ["Yes", "No"], progress, "question", ["No"]), "question box")
     eq(fixture_line(fixture), "answer 7", "answer to the question")
     box = d.answer_box(1)
-    eq((box["caption"], box["text"], box["buttons"]),
-       ("Error", "Could not create destination file!", ["OK"]), "error box")
+    eq((box["caption"], box["text"], box["buttons"], box["icon"], box["defaults"]),
+       ("Error", "Could not create destination file!", ["OK"], "stop", ["OK"]), "error box")
     eq(fixture_line(fixture), "answer 1", "answer to the error")
+    for icon in ("exclamation", "information", "none"):
+        box = d.answer_box(1)
+        eq((box["text"], box["icon"], box["defaults"]), ("Notice", icon, ["OK"]),
+           "box with the %s icon" % icon)
+        eq(fixture_line(fixture), "answer 1", "answer to the %s box" % icon)
     eq(d.call("press", "progress", 1).get("error"), "button disabled", "press on a disabled button")
     d.press("welcome", 1001)
     eq(fixture_line(fixture), "command 101 1001", "Next pressed")
