@@ -23,6 +23,7 @@
 //   rect ROLE                   the window's position and size on the screen
 //   responsive ROLE             whether the window's thread answers a message within 2 s
 //   windows                     every visible top-level window
+//   threads ROLE                how many threads the process of that window has
 //   regget KEY NAME             a registry value (NAME "@" is the unnamed value)
 //   regsz KEY NAME TEXT         write a REG_SZ value, creating the key
 //   regdword KEY NAME NUMBER    write a REG_DWORD value, creating the key
@@ -35,6 +36,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -281,6 +283,22 @@ HWND BoxIconControl(HWND box) {
   return nullptr;
 }
 
+// Whether a visible window above the box in the z-order overlaps it.
+bool Covered(HWND box) {
+  RECT mine;
+  if (!GetWindowRect(box, &mine)) return false;
+  for (HWND above = GetWindow(box, GW_HWNDPREV); above != nullptr;
+       above = GetWindow(above, GW_HWNDPREV)) {
+    RECT theirs;
+    RECT common;
+    if (IsWindowVisible(above) && GetWindowRect(above, &theirs) &&
+        IntersectRect(&common, &mine, &theirs)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 // "stop", "exclamation", "information", "question", "none" (no icon shown) or "unknown"
 // (an icon that matches none of them, or one not painted yet).
 std::string BoxIconOnce(HWND box) {
@@ -296,6 +314,12 @@ std::string BoxIconOnce(HWND box) {
   int width = area.right - area.left;
   int height = area.bottom - area.top;
   if (width <= 0 || height <= 0 || width > 256 || height > 256) return "unknown";
+  // The system keeps an owned window above its owner; Wine without a window manager can leave
+  // a box that appeared before its owner was shown underneath it. Its pixels are read on top.
+  if (Covered(box)) {
+    SetWindowPos(box, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return "unknown";  // looked at again once it has painted
+  }
   HDC screen = GetDC(nullptr);
   std::string found = "unknown";
   {
@@ -529,6 +553,22 @@ bool Execute(const std::vector<std::string>& f) {
               ",\"role\":" + Quote(RoleOf(window)) + ",\"pid\":" + std::to_string(pid) + "}";
     }
     Answer("\"windows\":[" + list + "]");
+  } else if (cmd == "threads") {
+    HWND window = FirstOf(arg(1));
+    DWORD pid = 0;
+    if (window == nullptr || GetWindowThreadProcessId(window, &pid) == 0) {
+      return Fail("no window " + arg(1)), true;
+    }
+    OwnedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    if (!snapshot.Valid()) return Fail("no thread snapshot"), true;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot.Get(), &entry); more;
+         more = Thread32Next(snapshot.Get(), &entry)) {
+      count += entry.th32OwnerProcessID == pid;
+    }
+    Answer("\"threads\":" + std::to_string(count));
   } else if (cmd == "regget") {
     RegGet(arg(1), arg(2));
   } else if (cmd == "regsz") {

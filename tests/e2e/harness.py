@@ -149,6 +149,10 @@ class Driver:
     def set_dword(self, key, name, value):
         self.must("regdword", key, name, value)
 
+    def threads(self, role):
+        """How many threads the process of that window has."""
+        return self.must("threads", role)["threads"]
+
     def quit(self):
         try:
             self.call("quit")
@@ -220,6 +224,7 @@ class Rig:
         self._procs = []
         self._servers = []
         self._held_sockets = []
+        self._mounts = []
         self.driver = None
         self.nginx = None
         self.wizard = None
@@ -325,6 +330,29 @@ class Rig:
                     found.append("C:\\" + rel.replace("/", "\\"))
         return found
 
+    def mount_tmpfs(self, windows_path, size):
+        """A tiny filesystem of `size` (tmpfs notation, e.g. "64k") at a folder of the prefix.
+
+        Needs root; it is unmounted when the rig closes, also on failure."""
+        path = self.host_path(windows_path)
+        os.makedirs(path, exist_ok=True)
+        result = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=%s,mode=0777" % size,
+                                 "tmpfs", path], capture_output=True, text=True, timeout=15)
+        if result.returncode != 0:
+            raise RigError("cannot mount a tmpfs at %s: %s" % (path, result.stderr.strip()))
+        self._mounts.append(path)
+        return path
+
+    def _unmount_all(self):
+        for path in reversed(self._mounts):
+            for argv in (["umount", path], ["umount", "-l", path]):
+                if subprocess.run(argv, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                  timeout=15).returncode == 0:
+                    break
+            else:
+                print("e2e: could not unmount %s" % path, file=sys.stderr)
+        self._mounts = []
+
     # The messenger ------------------------------------------------------------------------
     def install_messenger(self, version=600, folder=MESSENGER_FOLDER, app_paths=True):
         """An installed messenger: its version, folder and App Paths entry."""
@@ -416,6 +444,7 @@ class Rig:
             sock.close()
         for proc in reversed(self._procs):
             self.stop_process(proc)
+        self._unmount_all()  # before anything under the run folder is removed
         if failed or self.keep:
             print("e2e: run folder kept at %s" % self.dir, file=sys.stderr)
         else:

@@ -630,3 +630,173 @@ def exit_while_cancelled_run_stalls(rig):
         raise AssertionError("leaving took %.1f s" % (time.monotonic() - started))
     check_raw(server, [INDEX_PATH])
     check_nothing_installed(rig)
+
+
+# ---- How the worker's result ends the page ---------------------------------------------------
+
+# (name, messenger version, what the index names, scripted routes beyond the index,
+#  whether the stop question follows message 3, request paths the server sees)
+RESULT_CASES = [
+    # The index arrives; the package base URL leads to a port that refuses: -2, no question.
+    ("refused_package_file", 600, "refused", "served", False, [INDEX_PATH]),
+    # The package arrives; the setup URL refuses: -2 again, no question, nothing run.
+    ("refused_setup_file", 0, "served", "refused", False,
+     [INDEX_PATH] + [PACKAGE_DIR + n for n in PACKAGE]),
+    # The index itself is answered with 404: the status is the result; the question follows.
+    ("index_404", 600, None, None, True, [INDEX_PATH]),
+]
+
+
+def result_case(name, version, package_at, setup_at, asks, paths):
+    def run(rig):
+        prepare(rig, version=version)
+        server = rig.start_scripted()
+        base = "http://127.0.0.1:%d" % server.port
+        refused = "http://127.0.0.1:%d" % rig.refused_port()
+        if package_at is not None:
+            package_base = (base if package_at == "served" else refused) + PACKAGE_DIR
+            setup_url = (base if setup_at == "served" else refused) + SETUP_PATH
+            server.routes[INDEX_PATH] = ok_reply(("%s\r\n%s\r\n" % (package_base, setup_url))
+                                                 .encode())
+            server.routes.update({PACKAGE_DIR + n: ok_reply(data) for n, data in PACKAGE.items()})
+        point_at(rig, base + "/cb/partner/")
+        rig.start_wizard()
+        next_page(rig)
+        d = rig.driver
+        progress = d.wait("progress")["hwnd"]
+        check_box(d.answer_box(ID_OK, 30), "Error", MSG_CONNECT, ["OK"], owner=progress)
+        if asks:
+            answer_question(rig, IDYES)
+        rig.driver.gone("progress", 5)
+        no_box_for(d, 1.0)  # message 3 once, and no (further) question
+        check_welcome(d, finished=False)
+        check_raw(server, paths)
+        eq(setup_runs(rig), 0, "setup runs")
+        check_nothing_installed(rig)
+        if name == "index_404":
+            # The 404 reply's body is not kept: the index file is left empty.
+            eq(rig.listing(rig.temp_folder(PARTNER)), {"urls.cb": b""}, "temporary folder left")
+        leave(rig)
+
+    run.__name__ = "result_" + name
+    return scenario(run)
+
+
+for _case in RESULT_CASES:
+    result_case(*_case)
+
+
+# ---- The worker ends while the stop question is open ------------------------------------------
+
+def worker_ends_during_question(rig, answer):
+    """Cancel during a slow transfer; the question stays open until the worker has finished."""
+    size = 256 * 1024
+    files = slow_site(rig, size, "128k")
+    prepare(rig, names=list(files))
+    rig.start_wizard()
+    d = rig.driver
+    d.wait("welcome", 30)
+    idle_threads = d.threads("welcome")
+    next_page(rig)
+    watch_slow_transfer(rig, size)
+    d.press("progress", ID_CANCEL)
+    check_box(d.box(10), WIZARD_CAPTION, MSG_STOP, ["Yes", "No"])
+    # Unanswered, the question stops nothing: the transfer completes, the worker installs the
+    # package and ends (its thread is gone), all while the question is still open.
+    wait_for(lambda: len(rig.nginx.requests()) == len(files) + 1, 20,
+             what="the slow transfer to complete")
+    eq(int(rig.nginx.requests()[-1][3]), size, "bytes sent of the slow file")
+    wait_for(lambda: d.threads("welcome") == idle_threads, 20,
+             what="the worker thread to end (threads back to %d)" % idle_threads)
+    eq(rig.listing(PARTNER_FOLDER), files, "files installed while the question is open")
+    eq([b["text"] for b in d.boxes()], [MSG_STOP], "message boxes while the worker is done")
+    eq(d.present("progress"), True, "progress page under the question")
+    eq(d.text("welcome", ID_CANCEL), "Cancel", "welcome button 2 under the question")
+    d.must("press", "box", answer)
+    d.gone("progress", 5)
+    if answer == IDNO:
+        # The worker's success, held back while the question was open, ends the page.
+        run_to_done(rig)
+    else:
+        check_welcome(d, finished=False)
+    no_box_for(d, 0.5)
+    check_nginx(rig, [(line, 200) for line in get_lines(files)])
+    check_installed(rig, files)  # the worker had finished before the answer
+    leave(rig)
+
+
+@scenario
+def worker_ends_during_question_no(rig):
+    worker_ends_during_question(rig, IDNO)
+
+
+@scenario
+def worker_ends_during_question_yes(rig):
+    worker_ends_during_question(rig, IDYES)
+
+
+# ---- The temporary folder cannot hold the files -------------------------------------------------
+
+ENVIRONMENT_KEY = "HKCU\\Environment"
+
+
+def use_temp_path(rig, windows_path):
+    """The user's temporary path, as new processes of the prefix read it."""
+    for name in ("TEMP", "TMP"):
+        rig.driver.set_sz(ENVIRONMENT_KEY, name, windows_path)
+
+
+def check_create_failure(rig, server_paths_check):
+    """Message 2 owned by the progress page, then the stop question; Yes closes the page."""
+    d = rig.driver
+    progress = d.wait("progress", 30)["hwnd"]
+    check_box(d.answer_box(ID_OK, 30), "Error", MSG_CREATE, ["OK"], owner=progress)
+    answer_question(rig, IDYES)
+    d.gone("progress", 5)
+    no_box_for(d, 0.5)
+    check_welcome(d, finished=False)
+    server_paths_check()
+    check_nothing_installed(rig)
+
+
+@scenario
+def temp_path_too_long(rig):
+    prepare(rig)
+    server = rig.start_scripted()  # must stay silent
+    point_at(rig, "http://127.0.0.1:%d/cb/partner/" % server.port)
+    # A temporary path of 255 characters: with its backslash and "acme" the folder would need
+    # 260, one more than a path may hold.
+    stem = "C:\\users\\%s\\Temp\\" % rig.user
+    left = 255 - len(stem) - 1  # two folder names and the backslash between them
+    long_temp = stem + "t" * (left // 2) + "\\" + "t" * (left - left // 2)
+    eq(len(long_temp), 255, "length of the temporary path")
+    os.makedirs(rig.host_path(long_temp), exist_ok=True)
+    use_temp_path(rig, long_temp)
+    rig.start_wizard()
+    next_page(rig)
+    check_create_failure(rig, lambda: eq(server.requests(), [], "requests"))
+    eq(rig.listing(long_temp), {}, "the long temporary folder")
+    eq(rig.find_files("urls.cb"), [], "index files anywhere")
+    eq(rig.driver.reg(TEMP_PATH_KEY, "@"), None, "TempPartnerPath")
+    leave(rig)
+
+
+@scenario
+def temp_folder_full(rig):
+    big = "backdrop.bin"
+    files = dict(PACKAGE, **{big: sample_package.filler(256 * 1024)})
+    prepare(rig, names=list(files))
+    nginx_site(rig, files=files)
+    tiny = "C:\\tinytemp"
+    rig.mount_tmpfs(tiny, "64k")
+    use_temp_path(rig, tiny)
+    rig.start_wizard()
+    next_page(rig)
+    check_create_failure(rig, lambda: eq([l for l, _, _, _ in rig.nginx.requests()],
+                                         get_lines(files), "requests the server received"))
+    left = rig.listing(tiny + "\\" + PARTNER) or {}
+    eq(sorted(left), sorted(["urls.cb"] + list(files)), "files left in the full folder")
+    if len(left[big]) >= len(files[big]):
+        raise AssertionError("the big file fits the tiny folder: %d bytes" % len(left[big]))
+    eq(rig.driver.reg(TEMP_PATH_KEY, "@"), tiny + "\\" + PARTNER, "TempPartnerPath")
+    leave(rig)
