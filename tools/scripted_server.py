@@ -39,14 +39,18 @@ LONGEST_STALL = 120.0
 
 
 class Reply:
-    """What the server sends on one connection: pieces (bytes, delay before), then an end."""
+    """What the server sends on one connection: pieces (bytes, delay before), then an end.
 
-    def __init__(self, pieces, end="close", stall=0.0):
+    gate: a threading.Event; when given, nothing is sent until it is set (at most
+    LONGEST_DELAY seconds), so a test can look at the client while it waits for the reply."""
+
+    def __init__(self, pieces, end="close", stall=0.0, gate=None):
         if end not in ("close", "reset", "stall"):
             raise ValueError("end must be close, reset or stall")
         self.pieces = [(bytes(data), min(float(delay), LONGEST_DELAY)) for data, delay in pieces]
         self.end = end
         self.stall = min(float(stall), LONGEST_STALL)
+        self.gate = gate
 
 
 def split(data, points):
@@ -63,12 +67,12 @@ def status_reply(status, reason, body=b"", headers=None):
 
 
 def ok_reply(body, chunk=None, interval=0.0, content_length=None, truncate_to=None,
-             end="close", stall=0.0, header_split=None):
+             end="close", stall=0.0, header_split=None, gate=None):
     """A 200 reply for body, sent in chunks of `chunk` bytes `interval` seconds apart.
 
     content_length: the advertised length (default the body's real length; -1 for none);
     truncate_to: send only this many body bytes, then end; header_split: cut the header
-    block at this offset into two pieces sent `interval` apart.
+    block at this offset into two pieces sent `interval` apart; gate: see Reply.
     """
     length = len(body) if content_length is None else content_length
     head = b"HTTP/1.1 200 OK\r\nServer: scripted\r\n"
@@ -84,7 +88,7 @@ def ok_reply(body, chunk=None, interval=0.0, content_length=None, truncate_to=No
     step = chunk or max(len(sent), 1)
     for offset in range(0, len(sent), step):
         pieces.append((sent[offset:offset + step], interval))
-    return Reply(pieces, end=end, stall=stall)
+    return Reply(pieces, end=end, stall=stall, gate=gate)
 
 
 class Connection:
@@ -195,6 +199,11 @@ class ScriptedServer:
         try:
             self._read_request(sock, conn)
             reply = self._reply_for(conn)
+            if reply.gate is not None:
+                deadline = time.monotonic() + LONGEST_DELAY
+                while not reply.gate.wait(0.1):
+                    if self._stopping.is_set() or time.monotonic() > deadline:
+                        return
             for data, delay in reply.pieces:
                 if delay and not self._wait(delay):
                     return

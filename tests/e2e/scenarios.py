@@ -7,6 +7,7 @@ the temporary folder.
 """
 
 import os
+import threading
 import time
 
 import harness
@@ -799,4 +800,35 @@ def temp_folder_full(rig):
     if len(left[big]) >= len(files[big]):
         raise AssertionError("the big file fits the tiny folder: %d bytes" % len(left[big]))
     eq(rig.driver.reg(TEMP_PATH_KEY, "@"), tiny + "\\" + PARTNER, "TempPartnerPath")
+    leave(rig)
+
+
+@scenario
+def status_lines_while_connecting(rig):
+    # The server holds back its reply to Skin.dat until the page has been looked at.
+    prepare(rig)
+    server = rig.start_scripted()
+    base = "http://127.0.0.1:%d" % server.port
+    gate = threading.Event()
+    server.routes.update({
+        INDEX_PATH: ok_reply(("%s%s\r\n%s%s\r\n" % (base, PACKAGE_DIR, base, SETUP_PATH)).encode()),
+        PACKAGE_DIR + "Skin.dat": ok_reply(PACKAGE["Skin.dat"], gate=gate),
+        PACKAGE_DIR + "skin.bmp": ok_reply(PACKAGE["skin.bmp"]),
+    })
+    point_at(rig, base + "/cb/partner/")
+    rig.start_wizard()
+    next_page(rig)
+    d = rig.driver
+    d.wait("progress", 30)
+    wait_for(lambda: len(server.requests()) == 2, 15, what="the request for Skin.dat")
+    d.wait_text("progress", ID_CURRENT_FILE, "Currently downloading Skin.dat", 10)
+    eq(d.text("progress", ID_STATUS), "Connecting...", "status line before the reply")
+    eq({k: d.progress()[k] for k in ("pos", "low", "high")}, {"pos": 0, "low": 0, "high": 0},
+       "progress bar before the reply")
+    eq((d.enabled("progress", ID_OK), d.enabled("progress", ID_CANCEL)), (False, True),
+       "Done and Cancel of the progress page")
+    gate.set()
+    run_to_done(rig)
+    check_raw(server, [INDEX_PATH] + [PACKAGE_DIR + n for n in PACKAGE])
+    check_installed(rig, PACKAGE)
     leave(rig)

@@ -6,6 +6,7 @@ import socket
 import sys
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
+import threading
 import time
 import unittest
 
@@ -62,6 +63,24 @@ class ScriptedServerTest(unittest.TestCase):
         self.assertEqual(end, "close")
         self.assertGreater(pieces[1][1] - pieces[0][1], 0.2)
         self.assertGreater(pieces[2][1] - pieces[1][1], 0.2)
+
+    def test_a_gated_reply_waits_until_it_is_opened(self):
+        gate = threading.Event()
+        with ScriptedServer({"/g": ok_reply(b"late", gate=gate)}) as server:
+            sock = socket.create_connection(("127.0.0.1", server.port), timeout=0.5)
+            sock.sendall(b"GET /g HTTP/1.0\n\n")
+            with self.assertRaises(socket.timeout):
+                sock.recv(10)
+            gate.set()
+            sock.settimeout(5)
+            data = b""
+            while True:
+                more = sock.recv(4096)
+                if not more:
+                    break
+                data += more
+            sock.close()
+        self.assertTrue(data.endswith(b"\r\n\r\nlate"), data)
 
     def test_truncation_reset_and_stall(self):
         body = bytes(range(256)) * 4
