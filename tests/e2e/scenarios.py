@@ -691,7 +691,7 @@ for _case in RESULT_CASES:
 
 def worker_ends_during_question(rig, answer):
     """Cancel during a slow transfer; the question stays open until the worker has finished."""
-    size = 256 * 1024
+    size = 384 * 1024  # three seconds at the rate: time enough to ask before it completes
     files = slow_site(rig, size, "128k")
     prepare(rig, names=list(files))
     rig.start_wizard()
@@ -699,9 +699,10 @@ def worker_ends_during_question(rig, answer):
     d.wait("welcome", 30)
     idle_threads = d.threads("welcome")
     next_page(rig)
+    progress = d.wait("progress", 30)["hwnd"]
     watch_slow_transfer(rig, size)
     d.press("progress", ID_CANCEL)
-    check_box(d.box(10), WIZARD_CAPTION, MSG_STOP, ["Yes", "No"])
+    check_box(d.box(10), WIZARD_CAPTION, MSG_STOP, ["Yes", "No"], owner=progress)
     # Unanswered, the question stops nothing: the transfer completes, the worker installs the
     # package and ends (its thread is gone), all while the question is still open.
     wait_for(lambda: len(rig.nginx.requests()) == len(files) + 1, 20,
@@ -829,6 +830,7 @@ def status_lines_while_connecting(rig):
        "Done and Cancel of the progress page")
     gate.set()
     run_to_done(rig)
+    eq(d.boxes(), [], "message boxes after success")
     check_raw(server, [INDEX_PATH] + [PACKAGE_DIR + n for n in PACKAGE])
     check_installed(rig, PACKAGE)
     leave(rig)
