@@ -328,8 +328,8 @@ std::string BoxIconOnce(HWND box) {
     if (shown.Valid() && drawn.Valid() &&
         BitBlt(shown.Dc(), 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY)) {
       DWORD background = shown.At(0);  // icon corners are transparent
-      HBRUSH brush = CreateSolidBrush(RGB(background >> 16 & 0xFF, background >> 8 & 0xFF,
-                                          background & 0xFF));
+      HBRUSH brush =
+          CreateSolidBrush(RGB(background >> 16 & 0xFF, background >> 8 & 0xFF, background & 0xFF));
       RECT all = {0, 0, width, height};
       int best = shown.Count() + 1;
       for (const SystemIcon& icon : kSystemIcons) {
