@@ -40,12 +40,13 @@ void HttpRequest::Wait() {
 
 void HttpRequest::Stop() {
   if (ThreadHandle.load() != kNoThreadHandle) {
-    // The flag goes up before the socket is closed, so that the transfer thread, seeing its
+    // The flag goes up before the socket is aborted, so that the transfer thread, seeing its
     // call fail, already knows that the failure was asked for.
     StopRequested = true;
-    socket.Close();
+    socket.Abort();
   }
   Wait();
+  socket.Close();
 }
 
 void HttpRequest::ReportError(int code) {

@@ -66,6 +66,16 @@ inline int CloseHandleOfSocket(SocketHandle handle) {
 #endif
 }
 
+// How another thread breaks a call that is blocked on a handle. Winsock cancels it when the
+// handle is closed. Elsewhere a close from another thread neither reliably wakes the call nor
+// is safe (the number is handed out again at once), so a shutdown wakes it and the thread that
+// uses the handle closes it.
+#ifdef _WIN32
+constexpr bool kAbortByClosing = true;
+#else
+constexpr bool kAbortByClosing = false;
+#endif
+
 inline int LastSocketError() {
 #ifdef _WIN32
   return WSAGetLastError();

@@ -25,6 +25,7 @@ bool TcpSocket::Create() {
   SocketHandle handle = OpenTcpHandle();
   created_ = handle != kInvalidSocket;
   if (created_) SetReceiveTimeout(handle, receive_timeout_ms);
+  std::lock_guard<std::mutex> guard(handle_change_);
   handle_ = handle;
   return created_;
 }
@@ -63,8 +64,22 @@ int TcpSocket::Receive(char* buffer, int capacity) {
 }
 
 int TcpSocket::Close() {
-  SocketHandle handle = handle_.exchange(kInvalidSocket);
+  SocketHandle handle;
+  {
+    std::lock_guard<std::mutex> guard(handle_change_);
+    handle = handle_.exchange(kInvalidSocket);
+  }
   if (handle == kInvalidSocket) return -1;
   ShutdownBoth(handle);
   return CloseHandleOfSocket(handle);
+}
+
+void TcpSocket::Abort() {
+  if (kAbortByClosing) {
+    Close();
+    return;
+  }
+  std::lock_guard<std::mutex> guard(handle_change_);
+  SocketHandle handle = handle_.load();
+  if (handle != kInvalidSocket) ShutdownBoth(handle);
 }

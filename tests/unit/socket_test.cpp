@@ -124,7 +124,7 @@ TEST(TcpSocketReceive, StalledPeerFailsAfterTheTimeLimit) {
   EXPECT_TRUE(server.ClientClosedFirst());
 }
 
-TEST(TcpSocketReceive, CloseFromAnotherThreadBreaksABlockedReceive) {
+TEST(TcpSocketReceive, AbortFromAnotherThreadBreaksABlockedReceive) {
   ScriptedServer server({{}, ScriptEnd::Hold, 5000});
   TcpSocket socket;
   ASSERT_TRUE(socket.Create());
@@ -137,9 +137,11 @@ TEST(TcpSocketReceive, CloseFromAnotherThreadBreaksABlockedReceive) {
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   const auto began = std::chrono::steady_clock::now();
-  socket.Close();
+  socket.Abort();
   receiver.join();
   EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(3));
   EXPECT_LE(result.load(), 0);
+  socket.Close();
+  EXPECT_FALSE(socket.IsOpen());
 }
 }  // namespace
