@@ -115,10 +115,14 @@ TEST_P(HttpTransaction, DeliversBodyAndResult) {
   EXPECT_EQ(request.ResultCode, c.result);
   EXPECT_EQ(request.events, c.events);
   EXPECT_TRUE(request.body == c.body) << request.body;
-  if (!c.blocks.empty()) EXPECT_EQ(request.blocks, c.blocks);
+  if (!c.blocks.empty()) {
+    EXPECT_EQ(request.blocks, c.blocks);
+  }
   EXPECT_EQ(request.BytesReceived, request.body.size());
   EXPECT_EQ(server.Request(), "GET /cb/partner/p1/urls.cb HTTP/1.0\nHost: 127.0.0.1\n\n");
-  if (c.ends_before_server) EXPECT_TRUE(server.ClientClosedFirst());
+  if (c.ends_before_server) {
+    EXPECT_TRUE(server.ClientClosedFirst());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, HttpTransaction, ::testing::ValuesIn(kCases),
