@@ -10,7 +10,9 @@ constexpr std::uintptr_t kThreadRunning = 1;
 
 HttpRequest::HttpRequest(const char* url_text) : url(url_text) {}
 
-HttpRequest::~HttpRequest() { Stop(); }
+HttpRequest::~HttpRequest() {
+  Stop();
+}
 
 bool HttpRequest::Start(bool head_only) {
   if (ThreadHandle.load() != kNoThreadHandle) return true;

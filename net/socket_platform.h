@@ -47,7 +47,9 @@ inline void SocketCleanup() {
 #endif
 }
 
-inline SocketHandle OpenTcpHandle() { return socket(AF_INET, SOCK_STREAM, 0); }
+inline SocketHandle OpenTcpHandle() {
+  return socket(AF_INET, SOCK_STREAM, 0);
+}
 
 // Shuts down both directions (SD_BOTH, which winsock.h of Winsock 1.1 does not name).
 inline void ShutdownBoth(SocketHandle handle) {

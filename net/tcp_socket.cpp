@@ -14,7 +14,9 @@ void TcpSocket::SetReceiveTimeoutForTesting(int milliseconds) {
   receive_timeout_ms = milliseconds;
 }
 
-int TcpSocket::ReceiveTimeoutMs() { return receive_timeout_ms; }
+int TcpSocket::ReceiveTimeoutMs() {
+  return receive_timeout_ms;
+}
 
 TcpSocket::~TcpSocket() {
   if (created_) Close();

@@ -129,9 +129,18 @@ TEST(HeaderMapParse, SecondParseAndClearStartEmpty) {
 }
 
 TEST(HeaderMapParse, ShortBlocksNeverReadPastTheirEnd) {
-  const char* blocks[] = {"", "H", "HTTP", "HTTP/1", "HTTP/1.", "HTTP/1.0 ", "HTTP/1.0 2",
-                          "HTTP/1.0 200 OK\r", "HTTP/1.0 200 OK\r\n", "HTTP/1.0 200 OK\r\nA",
-                          "HTTP/1.0 200 OK\r\nA:", "HTTP/1.0 200 OK\r\n\r\n\r"};
+  const char* blocks[] = {"",
+                          "H",
+                          "HTTP",
+                          "HTTP/1",
+                          "HTTP/1.",
+                          "HTTP/1.0 ",
+                          "HTTP/1.0 2",
+                          "HTTP/1.0 200 OK\r",
+                          "HTTP/1.0 200 OK\r\n",
+                          "HTTP/1.0 200 OK\r\nA",
+                          "HTTP/1.0 200 OK\r\nA:",
+                          "HTTP/1.0 200 OK\r\n\r\n\r"};
   for (const char* text : blocks) {
     SCOPED_TRACE(text);
     HeaderMap map;

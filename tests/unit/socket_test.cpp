@@ -34,8 +34,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // The broadcast text is the one all-ones address kept without a lookup.
                       AddressCase{"255.255.255.255", 0xFFFFFFFFu},
                       // 0.0.0.0 parses to 0, the value that means "not resolved".
-                      AddressCase{"0.0.0.0", 0u},
-                      AddressCase{"localhost", Dotted(127, 0, 0, 1)}));
+                      AddressCase{"0.0.0.0", 0u}, AddressCase{"localhost", Dotted(127, 0, 0, 1)}));
 
 TEST(SocketAddressLayout, PortAndFamilyAreInNetworkOrder) {
   SocketAddress address("10.0.0.1", 80);
