@@ -38,6 +38,10 @@ const StatusCase kStatusCases[] = {
     {"HTTP/1.0 +201 odd", 65536, 201, "odd"},
 };
 
+void PrintTo(const StatusCase& c, std::ostream* os) {
+  *os << '"' << c.block << '"';
+}
+
 class HeaderMapStatusLine : public ::testing::TestWithParam<StatusCase> {};
 
 TEST_P(HeaderMapStatusLine, ReadsVersionStatusAndReason) {

@@ -96,6 +96,10 @@ const TransactionCase kCases[] = {
 };
 // clang-format on
 
+void PrintTo(const TransactionCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class HttpTransaction : public ::testing::TestWithParam<TransactionCase> {
  protected:
   void SetUp() override { TcpSocket::SetReceiveTimeoutForTesting(kTestReceiveTimeoutMs); }
