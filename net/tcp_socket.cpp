@@ -4,10 +4,6 @@
 
 namespace {
 std::atomic<int> receive_timeout_ms{TcpSocket::kDefaultReceiveTimeoutMs};
-
-// Sockets need the process-wide Winsock start-up; naming it here makes sure that it is linked
-// into every program that uses a socket.
-[[maybe_unused]] WinsockSession* const session_in_use = &TheWinsockSession;
 }  // namespace
 
 void TcpSocket::SetReceiveTimeoutForTesting(int milliseconds) {
@@ -23,6 +19,9 @@ TcpSocket::~TcpSocket() {
 }
 
 bool TcpSocket::Create() {
+  // Sockets need the process-wide Winsock start-up; referring to the session here links it
+  // into every program that opens a socket.
+  static_cast<void>(WinsockSession::Instance());
   Close();
   SocketHandle handle = OpenTcpHandle();
   created_ = handle != kInvalidSocket;
