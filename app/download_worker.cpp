@@ -1,0 +1,152 @@
+#include "app/download_worker.h"
+
+#include <memory>
+#include <string>
+
+#include "app/index_url.h"
+#include "app/message_texts.h"
+#include "app/owned_handle.h"
+#include "app/program_folder.h"
+#include "app/resources/resource.h"
+#include "app/run_inputs.h"
+#include "app/shared_state.h"
+#include "messenger/messenger_detection.h"
+#include "messenger/package_installation.h"
+#include "messenger/registry_key.h"
+#include "messenger/registry_layout.h"
+#include "messenger/temp_folder.h"
+#include "net/file_download.h"
+#include "net/winsock_session.h"
+
+HWND WorkerEndNotifyWindow = nullptr;
+
+namespace {
+
+constexpr const char* kErrorCaption = "Error";
+constexpr const char* kMessengerMutexes[] = {"Kestrane Orvex Mutex", "Kestrane_Orvex_Local_Mutex",
+                                             "Kestrane_Orvex_Global_Mutex"};
+
+// "TestSkinPath" when it can be read and fits in 100 bytes, else the built-in base URL.
+std::string BaseUrl() {
+  RegistryKey prefs;
+  char value[101] = {};
+  DWORD size = 100;
+  if (prefs.Open(HKEY_LOCAL_MACHINE, kDefaultPrefsKey, KEY_READ) &&
+      prefs.QueryValue(kTestSkinPathValue, value, &size)) {
+    return value;
+  }
+  return LoadResString(IDS_DEFAULT_BASE_URL);
+}
+
+void SetStatus(HWND dialog, unsigned id) {
+  SetDlgItemTextA(dialog, IDC_STATUS, LoadResString(id).c_str());
+}
+
+// Starts one transfer and waits for it; the caller reads the result and the file name.
+std::unique_ptr<FileDownload> Transfer(const std::string& url, HWND dialog) {
+  auto download = std::make_unique<FileDownload>(url.c_str(), dialog);
+  if (download->Start(false)) download->Wait();
+  return download;
+}
+
+bool MessengerIsRunning() {
+  for (const char* name : kMessengerMutexes) {
+    OwnedHandle mutex(OpenMutexA(MUTEX_ALL_ACCESS, TRUE, name));
+    if (mutex.valid()) return true;
+  }
+  return false;
+}
+
+// Runs the downloaded setup program and waits for it, with the dialog disabled meanwhile.
+void RunSetupProgram(const std::string& path, HWND dialog) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessA(path.c_str(), nullptr, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    return;
+  }
+  OwnedHandle process_handle(process.hProcess);
+  OwnedHandle thread_handle(process.hThread);
+  EnableWindow(dialog, FALSE);
+  WaitForSingleObject(process_handle.get(), INFINITE);
+  EnableWindow(dialog, TRUE);
+}
+
+// Installs the package; false when the messenger's folder is unknown and nothing was done.
+bool Install(bool after_setup) {
+  if (!InstallPackageFiles(PartnerId)) return false;
+  RegisterSkin(PartnerId);
+  if (after_setup) RemoveLiteAutostart();
+  return true;
+}
+
+// Everything up to the closing command; returns DownloadResult.
+std::int32_t RunDownload(HWND dialog) {
+  std::string url_text = BuildIndexUrl(BaseUrl(), PartnerId);
+  SetStatus(dialog, IDS_PREPARING);
+
+  // Without a usable temporary folder the files would land beside the program.
+  if (PrepareTempFolder() == TempFolderStatus::Unusable) {
+    ShowResMessage(dialog, IDS_CANNOT_CREATE_FILE, kErrorCaption, MB_ICONSTOP);
+    return ErrorReported;
+  }
+  const std::string temp_folder = TheWinsockSession.TempFolder;
+
+  {
+    std::unique_ptr<FileDownload> index = Transfer(url_text, dialog);
+    if (CancelRequested) return DownloadSucceeded;
+    if (index->ResultCode != 0) return index->ResultCode;
+    std::string index_path = temp_folder + "\\" + index->GetUrl().FileName;
+    if (!ReadIndexFile(index_path.c_str(), url_text)) return ErrorIndexOpen;
+  }
+
+  if (ReadDownloadList() == 0) {
+    ShowResMessage(dialog, IDS_INDEX_NOT_FOUND, kErrorCaption, MB_ICONSTOP);
+    return ErrorReported;
+  }
+  SetStatus(dialog, IDS_DOWNLOAD_IN_PROGRESS);
+
+  for (const std::string& name : FileList) {
+    if (CancelRequested) return DownloadSucceeded;
+    SetStatus(dialog, IDS_CONNECTING);
+    std::int32_t result = Transfer(url_text + name, dialog)->ResultCode;
+    if (result != 0) return result;
+  }
+  if (CancelRequested) return DownloadSucceeded;
+
+  if (!SetupRequired && MessengerNeedsSetup(GetMessengerVersion())) SetupRequired = true;
+
+  if (SetupRequired) {
+    SetStatus(dialog, IDS_CONNECTING);
+    std::unique_ptr<FileDownload> setup = Transfer(SetupUrl, dialog);
+    if (CancelRequested) return DownloadSucceeded;
+    if (setup->ResultCode != 0) return setup->ResultCode;
+    RunSetupProgram(temp_folder + "\\" + setup->GetUrl().FileName, dialog);
+    if (MessengerNeedsSetup(GetMessengerVersion())) return ErrorSetupIncomplete;
+    return Install(true) ? DownloadSucceeded : ErrorSetupIncomplete;
+  }
+
+  bool running = MessengerIsRunning();
+  if (!Install(false)) return ErrorSetupIncomplete;
+  if (running) {
+    MessageBoxA(dialog, LoadResString(IDS_ACTIVATE_HINT).c_str(),
+                LoadResString(IDS_WIZARD_CAPTION).c_str(), MB_ICONINFORMATION);
+  }
+  return DownloadSucceeded;
+}
+
+}  // namespace
+
+DWORD WINAPI DownloadWorker(LPVOID dialog_window) {
+  HWND dialog = static_cast<HWND>(dialog_window);
+  std::int32_t result = RunDownload(dialog);
+
+  PostMessageA(dialog, WM_COMMAND, result == 0 ? IDOK : IDCANCEL, static_cast<LPARAM>(result));
+  CancelRequested = false;
+  DownloadThread = kNoThread;
+  if (WorkerEndNotifyWindow != nullptr) {
+    PostMessageA(WorkerEndNotifyWindow, kWorkerEndedMessage, 0, 0);
+  }
+  return 0;
+}

@@ -1,0 +1,26 @@
+// Entry point of OrvexDownload.exe.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "app/program_folder.h"
+#include "app/resources/resource.h"
+#include "app/shared_state.h"
+#include "app/wizard_dialogs.h"
+#include "app/worker_thread.h"
+
+namespace {
+
+// How long the exit waits for a cancelled download that is still finishing.
+constexpr DWORD kExitGraceMs = 5000;
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  ModuleInstance = instance;
+  InitCommonControls();
+  if (!ReadPartnerId()) return -1;
+  DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_WELCOME), nullptr, WelcomeDlgProc, 0);
+  WaitForDownloadWorker(kExitGraceMs);
+  return 0;
+}

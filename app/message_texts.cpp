@@ -1,0 +1,15 @@
+#include "app/message_texts.h"
+
+#include "app/shared_state.h"
+
+std::string LoadResString(unsigned id) {
+  char text[500] = {};
+  HINSTANCE instance = ModuleInstance != nullptr ? static_cast<HINSTANCE>(ModuleInstance)
+                                                 : GetModuleHandleA(nullptr);
+  LoadStringA(instance, id, text, sizeof text);
+  return text;
+}
+
+int ShowResMessage(HWND owner, unsigned id, const char* caption, unsigned flags) {
+  return MessageBoxA(owner, LoadResString(id).c_str(), caption, flags);
+}

@@ -1,0 +1,12 @@
+// Texts of the string table, loaded by id at the moment they are shown.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// The string-table entry id, at most 499 characters; "" when the table has no such id.
+std::string LoadResString(unsigned id);
+
+// A message box with the text of string id; returns the box's result.
+int ShowResMessage(HWND owner, unsigned id, const char* caption, unsigned flags);

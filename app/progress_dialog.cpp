@@ -1,0 +1,103 @@
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "app/message_texts.h"
+#include "app/resources/resource.h"
+#include "app/shared_state.h"
+#include "app/wizard_dialogs.h"
+#include "app/worker_thread.h"
+#include "net/http_request.h"
+
+namespace {
+
+constexpr const char* kWizardCaption = "Customized Contact List Download Wizard";
+constexpr LPARAM kResultSetupIncomplete = -6;
+
+// State of the one open progress page.
+struct ProgressPage {
+  bool cancelling = false;  // a confirmed cancel is ending the page
+  bool asking = false;      // the stop question is open
+  bool command_deferred = false;
+  WPARAM deferred_wparam = 0;
+  LPARAM deferred_lparam = 0;
+};
+ProgressPage page;
+
+void EndWithCancel(HWND window) {
+  page.cancelling = true;
+  PumpPendingMessages();
+  EndDialog(window, IDCANCEL);
+}
+
+void OnInitDialog(HWND window) {
+  page = ProgressPage();
+  SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETRANGE32, 0, 100);
+  SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
+  EnableWindow(GetDlgItem(window, IDOK), FALSE);
+  CancelRequested = false;
+  StartDownloadWorker(window);
+}
+
+void AskToStop(HWND window) {
+  page.asking = true;
+  int answer = ShowResMessage(GetFocus(), IDS_CONFIRM_STOP, kWizardCaption,
+                              MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+  page.asking = false;
+  if (answer == IDYES) {
+    EndWithCancel(window);
+  } else if (page.command_deferred) {
+    // The worker ended while the question was open: act on its command now.
+    page.command_deferred = false;
+    PostMessageA(window, WM_COMMAND, page.deferred_wparam, page.deferred_lparam);
+  }
+}
+
+void OnCommand(HWND window, WPARAM wparam, LPARAM lparam) {
+  WORD id = LOWORD(wparam);
+  if (id != IDOK && id != IDCANCEL) return;
+  // A cancelled page ends with IDCANCEL whatever the worker reports meanwhile.
+  if (page.cancelling) return;
+  if (page.asking) {
+    page.command_deferred = true;
+    page.deferred_wparam = wparam;
+    page.deferred_lparam = lparam;
+    return;
+  }
+  if (id == IDOK) {
+    EndDialog(window, IDOK);
+  } else if (lparam == kResultSetupIncomplete) {
+    ShowResMessage(window, IDS_INSTALL_INCOMPLETE, kWizardCaption, MB_ICONEXCLAMATION);
+    EndDialog(window, IDCANCEL);
+  } else if (lparam == ErrorConnect) {
+    // The transfer has already said that the server cannot be reached.
+    EndWithCancel(window);
+  } else {
+    AskToStop(window);
+  }
+}
+
+}  // namespace
+
+void PumpPendingMessages() {
+  CancelRequested = true;
+  if (DownloadThread == kNoThread) return;
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+    if (DownloadThread == kNoThread) return;
+  }
+}
+
+INT_PTR CALLBACK ProgressDlgProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      OnInitDialog(window);
+      break;
+    case WM_COMMAND:
+      OnCommand(window, wparam, lparam);
+      break;
+  }
+  return 0;
+}

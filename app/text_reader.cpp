@@ -1,0 +1,60 @@
+#include "app/text_reader.h"
+
+#include <cstring>
+
+namespace {
+
+bool IsWhiteSpace(int c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+}  // namespace
+
+TextFileReader::TextFileReader(const char* path) : file_(std::fopen(path, "rb")) {}
+
+TextFileReader::~TextFileReader() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+int TextFileReader::Get() {
+  int c = std::getc(file_);
+  if (c == '\r') {
+    int next = std::getc(file_);
+    if (next == '\n') return '\n';
+    if (next != EOF) std::ungetc(next, file_);
+  }
+  return c;
+}
+
+bool TextFileReader::ReadPiece(char* buffer, std::size_t capacity) {
+  if (file_ == nullptr || capacity < 2) return false;
+  std::size_t length = 0;
+  while (length + 1 < capacity) {
+    int c = Get();
+    if (c == EOF) break;
+    buffer[length++] = static_cast<char>(c);
+    if (c == '\n') break;
+  }
+  if (length == 0) return false;
+  buffer[length] = '\0';
+  return true;
+}
+
+bool TextFileReader::ReadWord(char* buffer, std::size_t capacity) {
+  if (file_ == nullptr || capacity < 2) return false;
+  int c = Get();
+  while (c != EOF && IsWhiteSpace(c)) c = Get();
+  if (c == EOF) return false;
+  std::size_t length = 0;
+  while (c != EOF && !IsWhiteSpace(c)) {
+    if (length + 1 < capacity) buffer[length++] = static_cast<char>(c);
+    c = Get();
+  }
+  buffer[length] = '\0';
+  return true;
+}
+
+void CutAtLineFeed(char* text) {
+  char* line_feed = std::strchr(text, '\n');
+  if (line_feed != nullptr) *line_feed = '\0';
+}

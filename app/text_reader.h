@@ -1,0 +1,34 @@
+// Reads the program's small text files the way a C text-mode stream does on Windows: a CR LF
+// pair reads as a single LF, on every platform, so the files parse the same everywhere.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+class TextFileReader {
+ public:
+  explicit TextFileReader(const char* path);
+  ~TextFileReader();
+  TextFileReader(const TextFileReader&) = delete;
+  TextFileReader& operator=(const TextFileReader&) = delete;
+
+  bool IsOpen() const { return file_ != nullptr; }
+
+  // Reads one piece of a line into buffer (capacity >= 2): it ends just after a line feed or
+  // after capacity - 1 characters, whichever comes first, and is always zero-terminated.
+  // Returns false, leaving buffer unchanged, when the end of the file comes first.
+  bool ReadPiece(char* buffer, std::size_t capacity);
+
+  // Skips white space, then reads one word into buffer (capacity >= 2). A longer word keeps
+  // its first capacity - 1 characters and the rest of it is skipped. Returns false, leaving
+  // buffer unchanged, when no further word exists.
+  bool ReadWord(char* buffer, std::size_t capacity);
+
+ private:
+  int Get();
+
+  std::FILE* file_;
+};
+
+// Ends text at its first line feed, if it has one.
+void CutAtLineFeed(char* text);

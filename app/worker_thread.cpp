@@ -1,0 +1,38 @@
+#include "app/worker_thread.h"
+
+#include "app/download_worker.h"
+#include "app/owned_handle.h"
+#include "app/shared_state.h"
+
+namespace {
+
+// The latest worker's handle; kept (and closed) here, while DownloadThread only tells others
+// whether it still runs.
+OwnedHandle worker_handle;
+
+}  // namespace
+
+bool DownloadWorkerRunning() {
+  return DownloadThread != kNoThread;
+}
+
+bool StartDownloadWorker(HWND progress_dialog) {
+  // Two workers at once would share one set of run state.
+  if (DownloadWorkerRunning()) return false;
+  // Created suspended so that DownloadThread holds the handle before the worker can end and
+  // reset it.
+  HANDLE thread =
+      CreateThread(nullptr, 0, DownloadWorker, progress_dialog, CREATE_SUSPENDED, nullptr);
+  if (thread == nullptr) {
+    DownloadThread = kNoThread;
+    return false;
+  }
+  worker_handle.Reset(thread);
+  DownloadThread = reinterpret_cast<std::uintptr_t>(thread);
+  ResumeThread(thread);
+  return true;
+}
+
+void WaitForDownloadWorker(DWORD timeout_ms) {
+  if (worker_handle.valid()) WaitForSingleObject(worker_handle.get(), timeout_ms);
+}

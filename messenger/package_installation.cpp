@@ -1,0 +1,59 @@
+#include "messenger/package_installation.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "app/shared_state.h"
+#include "messenger/find_handle.h"
+#include "messenger/messenger_detection.h"
+#include "messenger/path_rules.h"
+#include "messenger/temp_folder.h"
+
+namespace {
+
+constexpr char kIndexFileName[] = "urls.cb";
+
+void EnsureFolder(const std::string& path) {
+  FindHandle lookup;
+  WIN32_FIND_DATAA entry;
+  if (!lookup.First(path.c_str(), &entry)) CreateDirectoryA(path.c_str(), nullptr);
+}
+
+void CopyPackageFiles(const std::string& destination) {
+  const std::string source_folder = TempFolderBuffer;
+  const std::string setup_name = SetupFileName(SetupUrl);
+  FindHandle search;
+  WIN32_FIND_DATAA entry;
+  if (!search.First((source_folder + "\\*.*").c_str(), &entry)) return;
+  do {
+    const char* name = entry.cFileName;
+    if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0 ||
+        std::strcmp(name, kIndexFileName) == 0 || setup_name == name) {
+      continue;
+    }
+    CopyFileA((source_folder + "\\" + name).c_str(), (destination + "\\" + name).c_str(), FALSE);
+  } while (search.Next(&entry));
+}
+
+}  // namespace
+
+bool InstallPackageFiles(const char* partner_id) {
+  FindMessengerFolder();
+  // Without the messenger's folder the partner folder would lie at the root of the drive.
+  if (MessengerFolder[0] == '\0' || !IsPlainFolderName(partner_id)) return false;
+
+  const std::string root = std::string(MessengerFolder) + "\\Partner";
+  EnsureFolder(root);
+  const std::string destination = root + "\\" + partner_id;
+  RemoveTree(destination.c_str());
+  CreateDirectoryA(destination.c_str(), nullptr);
+
+  // An empty buffer would make the search and the removal reach the root of the drive.
+  if (TempFolderBuffer[0] != '\0') {
+    CopyPackageFiles(destination);
+    RemoveTree(TempFolderBuffer);
+  }
+  return true;
+}

@@ -1,0 +1,31 @@
+#include "messenger/path_rules.h"
+
+#include <cstring>
+
+bool IsPlainFolderName(const char* name) {
+  if (name == nullptr || name[0] == '\0') return false;
+  if (std::strpbrk(name, "\\/:") != nullptr) return false;
+  return std::strspn(name, ". ") != std::strlen(name);
+}
+
+bool ComposeTempFolderPath(const char* temp_path, const char* partner_id, char* out,
+                           std::size_t out_size) {
+  if (out_size == 0) return false;
+  out[0] = '\0';
+  const std::size_t temp_length = std::strlen(temp_path);
+  const bool needs_separator = temp_length == 0 || temp_path[temp_length - 1] != '\\';
+  const std::size_t length = temp_length + (needs_separator ? 1 : 0) + std::strlen(partner_id);
+  if (length >= out_size) return false;
+  std::memcpy(out, temp_path, temp_length);
+  std::size_t at = temp_length;
+  if (needs_separator) out[at++] = '\\';
+  std::memcpy(out + at, partner_id, std::strlen(partner_id) + 1);
+  return true;
+}
+
+std::string SetupFileName(const std::string& setup_url) {
+  const std::size_t last = setup_url.find_last_of("/\\");
+  std::string name = last == std::string::npos ? setup_url : setup_url.substr(last + 1);
+  if (name.size() > 259) name.resize(259);
+  return name;
+}

@@ -1,0 +1,20 @@
+// Rules for the paths that the installation builds from outside input (the partner
+// identifier, the setup URL), so that no folder removal can reach outside its own folder.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// True for a name that stays one folder inside its parent: not empty, no "\", "/" or ":",
+// and not made of dots and spaces alone (Windows trims those, so ".. " would mean "..").
+bool IsPlainFolderName(const char* name);
+
+// The per-partner temporary folder: temp_path, one backslash (added only when temp_path
+// lacks it), then partner_id. False, with out empty, when the result would not fit in
+// out_size bytes with its terminating zero.
+bool ComposeTempFolderPath(const char* temp_path, const char* partner_id, char* out,
+                           std::size_t out_size);
+
+// The last path component of a URL: its text after the last "/" or "\" (all of it when it
+// has neither), at most 259 characters.
+std::string SetupFileName(const std::string& setup_url);

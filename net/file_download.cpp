@@ -1,0 +1,121 @@
+#include "net/file_download.h"
+
+#include <commctrl.h>
+
+#include <cstdlib>
+
+#include "app/message_texts.h"
+#include "app/resources/resource.h"
+#include "app/shared_state.h"
+#include "net/winsock_session.h"
+
+namespace {
+
+constexpr const char* kErrorCaption = "Error";
+
+std::string ProgramFolderOrWholePath() {
+  char path[kPathBufferSize] = {};
+  DWORD length = GetModuleFileNameA(nullptr, path, sizeof path - 1);
+  std::string folder(path, length < sizeof path ? length : 0);
+  std::string::size_type slash = folder.rfind('\\');
+  if (slash != std::string::npos) folder.erase(slash);
+  return folder;
+}
+
+}  // namespace
+
+bool IsSafeLocalFileName(const std::string& name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  for (unsigned char c : name) {
+    if (c < 0x20 || c == 0x7f || c == '\\' || c == '/' || c == ':') return false;
+  }
+  return true;
+}
+
+FileDownload::FileDownload(const char* url_text, HWND dialog)
+    : HttpRequest(url_text), DialogWindow(dialog) {}
+
+FileDownload::~FileDownload() {
+  // The transfer thread calls this object's hooks, so it must end before the members go.
+  Stop();
+}
+
+bool FileDownload::OpenDestination() {
+  WinsockSession* session = WinsockSession::Instance();
+  DestinationPath = session != nullptr ? session->TempFolder : std::string();
+  if (DestinationPath.empty()) DestinationPath = ProgramFolderOrWholePath();
+  DestinationPath += '\\';
+  DestinationPath += url.FileName;
+  if (!IsSafeLocalFileName(url.FileName)) return false;
+  file = std::fopen(DestinationPath.c_str(), "wb");
+  return file != nullptr;
+}
+
+void FileDownload::ReportUnwritableDestination() {
+  ShowResMessage(DialogWindow, IDS_CANNOT_CREATE_FILE, kErrorCaption, MB_ICONSTOP);
+  ResultCode = ErrorReported;
+}
+
+bool FileDownload::OnStart() {
+  if (!OpenDestination()) {
+    ReportUnwritableDestination();
+    return false;
+  }
+  if (DialogWindow == nullptr) return true;
+
+  // The line is cut to the control's buffer rather than overrun it.
+  char line[kPathBufferSize];
+  std::snprintf(line, sizeof line, LoadResString(IDS_CURRENTLY_DOWNLOADING).c_str(),
+                url.FileName.c_str());
+  SetDlgItemTextA(DialogWindow, IDC_CURRENT_FILE, line);
+  SetDlgItemTextA(DialogWindow, IDC_STATUS, LoadResString(IDS_CONNECTING).c_str());
+  SendDlgItemMessageA(DialogWindow, IDC_PROGRESS_BAR, PBM_SETRANGE32, 0, 0);
+  SendDlgItemMessageA(DialogWindow, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
+  return true;
+}
+
+bool FileDownload::OnData(const char* data, int length) {
+  if (FirstBlock) {
+    if (DialogWindow != nullptr) {
+      SetDlgItemTextA(DialogWindow, IDC_STATUS, LoadResString(IDS_DOWNLOAD_IN_PROGRESS).c_str());
+      std::string content_length = headers.Lookup("content-length");
+      if (!content_length.empty()) {
+        // strtol saturates where atol would overflow; the bar's range is a signed 32-bit.
+        long upper = std::strtol(content_length.c_str(), nullptr, 10);
+        SendDlgItemMessageA(DialogWindow, IDC_PROGRESS_BAR, PBM_SETRANGE32, 0, upper);
+      }
+    }
+    FirstBlock = false;
+  }
+  if (file != nullptr) {
+    std::size_t stored = std::fwrite(data, 1, static_cast<std::size_t>(length), file);
+    if (DialogWindow != nullptr) {
+      LRESULT position = SendDlgItemMessageA(DialogWindow, IDC_PROGRESS_BAR, PBM_GETPOS, 0, 0);
+      SendDlgItemMessageA(DialogWindow, IDC_PROGRESS_BAR, PBM_SETPOS, position + length, 0);
+    }
+    // A full disk must not pass for a complete download.
+    if (stored != static_cast<std::size_t>(length)) {
+      ReportUnwritableDestination();
+      return false;
+    }
+  }
+  return !CancelRequested;
+}
+
+void FileDownload::OnFinish() {
+  if (file != nullptr) {
+    bool closed = std::fclose(file) == 0;
+    file = nullptr;
+    // The last buffered bytes are written here; losing them loses the file.
+    if (!closed && ResultCode == 0) ReportUnwritableDestination();
+  }
+  if (DialogWindow != nullptr) {
+    SetDlgItemTextA(DialogWindow, IDC_CURRENT_FILE, "");
+    SendDlgItemMessageA(DialogWindow, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
+  }
+}
+
+void FileDownload::OnError(int code) {
+  ShowResMessage(DialogWindow, IDS_CANNOT_CONNECT, kErrorCaption, MB_ICONSTOP);
+  ResultCode = code;
+}

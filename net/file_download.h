@@ -1,0 +1,39 @@
+// Downloads one URL into one file in the temporary folder and shows the transfer in the
+// progress dialog: current-file line, status line and progress bar.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "net/http_request.h"
+
+class FileDownload : public HttpRequest {
+ public:
+  // dialog may be null: then no control is touched and message boxes have no owner.
+  FileDownload(const char* url_text, HWND dialog);
+  ~FileDownload() override;
+
+  const std::string& GetDestinationPath() const { return DestinationPath; }
+
+ protected:
+  bool OnStart() override;
+  void OnFinish() override;
+  void OnError(int code) override;
+  bool OnData(const char* data, int length) override;
+
+ private:
+  bool OpenDestination();
+  void ReportUnwritableDestination();
+
+  std::FILE* file = nullptr;
+  HWND DialogWindow;
+  bool FirstBlock = true;
+  std::string DestinationPath;
+};
+
+// True when name can be used as the name of a file inside one folder: not empty, not "." or
+// "..", and free of backslashes, colons and control characters. The name comes from the
+// server's URLs, so anything that could lead outside the folder is refused.
+bool IsSafeLocalFileName(const std::string& name);

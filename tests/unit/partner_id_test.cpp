@@ -1,0 +1,64 @@
+#include "app/partner_id.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/shared_state.h"
+#include "tests/unit/scratch_file.h"
+
+namespace {
+
+struct PartnerIdCase {
+  const char* name;
+  std::string file_bytes;
+  bool accepted;
+  std::string partner_id;  // expected when accepted
+};
+
+class ReadPartnerIdFileTest : public testing::TestWithParam<PartnerIdCase> {};
+
+TEST_P(ReadPartnerIdFileTest, ReadsTheFirstLine) {
+  const PartnerIdCase& c = GetParam();
+  ScratchFile file(c.file_bytes);
+  std::fill(std::begin(PartnerId), std::end(PartnerId), 'x');
+  EXPECT_EQ(ReadPartnerIdFile(file.path()), c.accepted);
+  if (c.accepted) {
+    EXPECT_EQ(std::string(PartnerId), c.partner_id);
+  } else {
+    EXPECT_EQ(PartnerId[0], '\0') << "a refused identifier must not stay in PartnerId";
+  }
+}
+
+const std::string k300(300, 'p');
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, ReadPartnerIdFileTest,
+    testing::Values(PartnerIdCase{"LineWithLf", "acme\nrest\n", true, "acme"},
+                    PartnerIdCase{"LineWithCrLf", "acme\r\nrest\r\n", true, "acme"},
+                    PartnerIdCase{"NoLineEnd", "acme", true, "acme"},
+                    PartnerIdCase{"TrailingSpaceKept", "acme \n", true, "acme "},
+                    PartnerIdCase{"InnerSpaceKept", "big partner\n", true, "big partner"},
+                    PartnerIdCase{"LoneCrKeptAsControl", "ac\rme\n", false, ""},
+                    PartnerIdCase{"LongLineCut", k300 + "\n", true, std::string(259, 'p')},
+                    PartnerIdCase{"EmptyFile", "", false, ""},
+                    PartnerIdCase{"EmptyFirstLine", "\nacme\n", false, ""},
+                    PartnerIdCase{"EmptyFirstLineCrLf", "\r\nacme\r\n", false, ""},
+                    PartnerIdCase{"Backslash", "..\\..\\Windows\n", false, ""},
+                    PartnerIdCase{"Slash", "a/b\n", false, ""},
+                    PartnerIdCase{"Drive", "C:\n", false, ""},
+                    PartnerIdCase{"Dot", ".\n", false, ""},
+                    PartnerIdCase{"DotDot", "..\n", false, ""},
+                    PartnerIdCase{"Tab", "ac\tme\n", false, ""},
+                    PartnerIdCase{"Wildcard", "ac*me\n", false, ""},
+                    PartnerIdCase{"Quote", "ac\"me\n", false, ""},
+                    PartnerIdCase{"DotsInsideAllowed", "a..b\n", true, "a..b"},
+                    PartnerIdCase{"NonAsciiAllowed", "caf\xe9\n", true, "caf\xe9"}),
+    [](const testing::TestParamInfo<PartnerIdCase>& info) { return info.param.name; });
+
+TEST(ReadPartnerIdFileTest, MissingFileIsRefused) {
+  ScratchFile file;  // never written
+  EXPECT_FALSE(ReadPartnerIdFile(file.path()));
+}
+
+}  // namespace

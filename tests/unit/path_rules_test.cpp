@@ -1,0 +1,57 @@
+#include "messenger/path_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+TEST(PathRules, PlainFolderNames) {
+  for (const char* name : {"acme", "a", "acme skin", "acme.v2", ".acme", "x..", "\xe9t\xe9"}) {
+    EXPECT_TRUE(IsPlainFolderName(name)) << name;
+  }
+  for (const char* name :
+       {"", ".", "..", "...", ". .", ".. ", " ", "a\\b", "..\\x", "a/b", "C:", "C:x", "\\"}) {
+    EXPECT_FALSE(IsPlainFolderName(name)) << '"' << name << '"';
+  }
+  EXPECT_FALSE(IsPlainFolderName(nullptr));
+}
+
+TEST(PathRules, TempFolderGetsExactlyOneBackslash) {
+  char out[260];
+  ASSERT_TRUE(ComposeTempFolderPath("C:\\WINDOWS\\TEMP\\", "acme", out, sizeof out));
+  EXPECT_STREQ(out, "C:\\WINDOWS\\TEMP\\acme");
+  ASSERT_TRUE(ComposeTempFolderPath("C:\\WINDOWS\\TEMP", "acme", out, sizeof out));
+  EXPECT_STREQ(out, "C:\\WINDOWS\\TEMP\\acme");
+}
+
+TEST(PathRules, TempFolderMustFitItsBuffer) {
+  const std::string temp = "C:\\T\\";  // 5 characters
+  char out[260];
+  ASSERT_TRUE(ComposeTempFolderPath(temp.c_str(), std::string(254, 'p').c_str(), out, sizeof out));
+  EXPECT_EQ(std::string(out).size(), 259u);
+
+  std::memset(out, 'z', sizeof out);
+  EXPECT_FALSE(ComposeTempFolderPath(temp.c_str(), std::string(255, 'p').c_str(), out, sizeof out));
+  EXPECT_STREQ(out, "");
+  // The separator counts too.
+  EXPECT_FALSE(ComposeTempFolderPath("C:\\T", std::string(255, 'p').c_str(), out, sizeof out));
+  EXPECT_STREQ(out, "");
+}
+
+TEST(PathRules, SetupFileNameIsTheLastComponent) {
+  const struct {
+    std::string url, name;
+  } cases[] = {
+      {"http://dl.example.com/dl/setup.exe", "setup.exe"},
+      {"setup.exe", "setup.exe"},
+      {"http://host/dir\\Setup.EXE", "Setup.EXE"},
+      {"http://host/dir/", ""},
+      {"", ""},
+      {"http://host/a/" + std::string(300, 's'), std::string(259, 's')},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SetupFileName(c.url), c.name) << c.url;
+}
+
+}  // namespace

@@ -1,0 +1,127 @@
+#include "app/run_inputs.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/shared_state.h"
+#include "tests/unit/scratch_file.h"
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+struct DownloadListCase {
+  const char* name;
+  std::string file_bytes;
+  std::string title;
+  Names names;
+};
+
+class ReadDownloadListFileTest : public testing::TestWithParam<DownloadListCase> {};
+
+TEST_P(ReadDownloadListFileTest, SplitsTitleAndNames) {
+  const DownloadListCase& c = GetParam();
+  ScratchFile file(c.file_bytes);
+  PackageTitle[0] = '\0';
+  EXPECT_EQ(ReadDownloadListFile(file.path()), static_cast<int>(c.names.size()));
+  EXPECT_EQ(std::string(PackageTitle), c.title);
+  EXPECT_EQ(FileList, c.names);
+}
+
+const std::string k259(259, 'n');
+const std::string k300(300, 't');
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ReadDownloadListFileTest,
+    testing::Values(
+        DownloadListCase{"LastLineWithoutLf",
+                         "Title\na.bmp\nb.dat\nc.txt",
+                         "Title",
+                         {"a.bmp", "b.dat", "c.txt"}},
+        DownloadListCase{"EmptyLineIsAName", "Title\na\n\nb\n", "Title", {"a", "", "b"}},
+        DownloadListCase{"CrLfSameAsLf", "Title\r\na\r\n\r\nb\r\n", "Title", {"a", "", "b"}},
+        DownloadListCase{"SpacesKept", "Title \n a b \n", "Title ", {" a b "}},
+        DownloadListCase{"LineOf259GivesEmptyEntry", "T\n" + k259 + "\nz\n", "T", {k259, "", "z"}},
+        DownloadListCase{
+            "LongTitleSpills", k300 + "\nx\n", std::string(259, 't'), {std::string(41, 't'), "x"}},
+        DownloadListCase{"CrLfSplitByPieceBoundary",
+                         "T\n" + std::string(258, 'n') + "\r\nz",
+                         "T",
+                         {std::string(258, 'n'), "z"}},
+        DownloadListCase{"TitleOnly", "Title\n", "Title", {}},
+        DownloadListCase{"LoneCrStays", "T\na\rb\n", "T", {"a\rb"}}),
+    [](const testing::TestParamInfo<DownloadListCase>& info) { return info.param.name; });
+
+TEST(ReadDownloadListFile, MissingFileGivesNothingAndKeepsTitle) {
+  ScratchFile missing;
+  std::strcpy(PackageTitle, "Earlier");
+  FileList = {"stale"};
+  EXPECT_EQ(ReadDownloadListFile(missing.path()), 0);
+  EXPECT_TRUE(FileList.empty());
+  EXPECT_STREQ(PackageTitle, "Earlier");
+}
+
+TEST(ReadDownloadListFile, EmptyFileKeepsTitle) {
+  ScratchFile file("");
+  std::strcpy(PackageTitle, "Earlier");
+  EXPECT_EQ(ReadDownloadListFile(file.path()), 0);
+  EXPECT_STREQ(PackageTitle, "Earlier");
+}
+
+TEST(ReadDownloadListFile, SecondReadDoesNotDoubleTheList) {
+  ScratchFile file("T\na\nb\n");
+  ReadDownloadListFile(file.path());
+  EXPECT_EQ(ReadDownloadListFile(file.path()), 2);
+  EXPECT_EQ(FileList, (Names{"a", "b"}));
+}
+
+struct IndexCase {
+  const char* name;
+  std::string file_bytes;
+  std::string package_base_url;
+  std::string setup_url;
+};
+
+class ReadIndexFileTest : public testing::TestWithParam<IndexCase> {};
+
+TEST_P(ReadIndexFileTest, ReadsTwoWords) {
+  const IndexCase& c = GetParam();
+  ScratchFile file(c.file_bytes);
+  std::string url_text = "before";
+  SetupUrl = "before";
+  EXPECT_TRUE(ReadIndexFile(file.path(), url_text));
+  EXPECT_EQ(url_text, c.package_base_url);
+  EXPECT_EQ(SetupUrl, c.setup_url);
+}
+
+const std::string kLongWord(300, 'w');
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ReadIndexFileTest,
+    testing::Values(
+        IndexCase{"OneWordPerLine", "http://h/p/\nhttp://h/s.exe\n", "http://h/p/",
+                  "http://h/s.exe"},
+        IndexCase{"BothOnOneLine", "http://h/p/ http://h/s.exe", "http://h/p/", "http://h/s.exe"},
+        IndexCase{"LeadingBlankLines", "\n\r\n  \thttp://h/p/\n\n\nhttp://h/s.exe\n", "http://h/p/",
+                  "http://h/s.exe"},
+        IndexCase{"AllWhiteSpaceKinds", "\v\fa\t\r\nb\f", "a", "b"},
+        IndexCase{"ThirdWordIgnored", "a b c", "a", "b"},
+        IndexCase{"SingleWordGoesToBoth", "http://h/p/\n", "http://h/p/", "http://h/p/"},
+        IndexCase{"Empty", "", "", ""}, IndexCase{"OnlyWhiteSpace", " \n\t ", "", ""},
+        IndexCase{"ShorterSecondWord", "abcdef xy", "abcdef", "xy"},
+        IndexCase{"LongWordKeepsItsStart", kLongWord + " next", std::string(259, 'w'), "next"}),
+    [](const testing::TestParamInfo<IndexCase>& info) { return info.param.name; });
+
+TEST(ReadIndexFile, UnopenableFileChangesNothing) {
+  ScratchFile missing;
+  std::string url_text = "before";
+  SetupUrl = "setup before";
+  EXPECT_FALSE(ReadIndexFile(missing.path(), url_text));
+  EXPECT_EQ(url_text, "before");
+  EXPECT_EQ(SetupUrl, "setup before");
+}
+
+}  // namespace

@@ -1,0 +1,189 @@
+#include "net/file_download.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/resources/resource.h"
+#include "app/shared_state.h"
+#include "net/winsock_session.h"
+#include "tests/unit/scripted_server.h"
+#include "tests/win/wizard_test_support.h"
+
+namespace {
+
+const char kCannotCreate[] = "Could not create destination file!";
+const char kCannotConnect[] = "Can't connect to server, please try again later.";
+
+std::string Ok(const std::string& headers) {
+  return "HTTP/1.0 200 OK\r\n" + headers + "\r\n";
+}
+
+class FileDownloadTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    saved_temp_folder_ = TheWinsockSession.TempFolder;
+    TheWinsockSession.TempFolder = folder_.path();
+    CancelRequested = false;
+  }
+  void TearDown() override {
+    TheWinsockSession.TempFolder = saved_temp_folder_;
+    CancelRequested = false;
+  }
+
+  // Runs one download of url into the scratch folder while pumping the dialog's messages.
+  int Download(const std::string& url, HWND dialog) {
+    FileDownload download(url.c_str(), dialog);
+    if (download.Start(false)) WaitWhilePumping(download);
+    destination_ = download.GetDestinationPath();
+    return download.ResultCode;
+  }
+
+  ScratchFolder folder_;
+  HiddenProgressDialog dialog_;
+  std::string destination_;
+
+ private:
+  std::string saved_temp_folder_;
+};
+
+TEST_F(FileDownloadTest, WritesTheBodyIntoTheTempFolderAndShowsTheTransfer) {
+  ScriptedServer server({{{Ok("Content-Length: 1000\r\n") + std::string(400, 'a'), 0},
+                          {std::string(400, 'b'), 80},
+                          {std::string(200, 'c'), 80}}});
+  MessageBoxWatcher boxes;
+  EXPECT_EQ(Download(server.UrlFor("/cb/partner/acme/urls.cb"), dialog_.window()), 0);
+  server.Finish();
+
+  EXPECT_EQ(server.Request(), "GET /cb/partner/acme/urls.cb HTTP/1.0\nHost: 127.0.0.1\n\n");
+  EXPECT_EQ(destination_, folder_.path() + "\\urls.cb");
+  EXPECT_EQ(folder_.Read("urls.cb"),
+            std::string(400, 'a') + std::string(400, 'b') + std::string(200, 'c'));
+  EXPECT_EQ(dialog_.TextsSet(IDC_CURRENT_FILE),
+            (std::vector<std::string>{"Currently downloading urls.cb", ""}));
+  EXPECT_EQ(dialog_.TextsSet(IDC_STATUS),
+            (std::vector<std::string>{"Connecting...", "Download in progress..."}));
+  EXPECT_EQ(dialog_.RangeUppers(), (std::vector<long>{0, 1000}));
+  EXPECT_EQ(dialog_.Positions(), (std::vector<long>{0, 400, 800, 1000, 0}));
+  EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+TEST_F(FileDownloadTest, WithoutContentLengthTheBarStaysEmptyAndTheFileIsComplete) {
+  ScriptedServer server({{{Ok("") + "first ", 0}, {"second", 80}}});
+  EXPECT_EQ(Download(server.UrlFor("/files/skin.bmp"), dialog_.window()), 0);
+  server.Finish();
+  EXPECT_EQ(folder_.Read("skin.bmp"), "first second");
+  EXPECT_EQ(dialog_.RangeUppers(), (std::vector<long>{0}));
+}
+
+TEST_F(FileDownloadTest, HeaderBlockEndingAReadGivesAnEmptyFirstBlock) {
+  ScriptedServer server({{{Ok("Content-Length: 4\r\n"), 0}, {"data", 100}}});
+  EXPECT_EQ(Download(server.UrlFor("/f.txt"), dialog_.window()), 0);
+  server.Finish();
+  EXPECT_EQ(folder_.Read("f.txt"), "data");
+  EXPECT_EQ(dialog_.RangeUppers(), (std::vector<long>{0, 4}));
+  EXPECT_EQ(dialog_.Positions(), (std::vector<long>{0, 0, 4, 0}));
+}
+
+TEST_F(FileDownloadTest, HttpErrorShowsTheConnectMessageAndLeavesAnEmptyFile) {
+  ScriptedServer server({{{"HTTP/1.0 404 Not Found\r\n\r\nnot here", 0}}});
+  MessageBoxWatcher boxes;
+  EXPECT_EQ(Download(server.UrlFor("/dl/Skin.dat"), dialog_.window()), 404);
+  server.Finish();
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(boxes.Boxes()[0].caption, "Error");
+  EXPECT_EQ(boxes.Boxes()[0].text, kCannotConnect);
+  EXPECT_TRUE(folder_.Exists("Skin.dat"));
+  EXPECT_EQ(folder_.Read("Skin.dat"), "");
+}
+
+TEST_F(FileDownloadTest, CutShortBodyIsAnError) {
+  ScriptedServer server({{{Ok("Content-Length: 10\r\n") + "12345", 0}}});
+  MessageBoxWatcher boxes;
+  EXPECT_EQ(Download(server.UrlFor("/dl/skin.bmp"), dialog_.window()), ErrorReceive);
+  server.Finish();
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(boxes.Boxes()[0].text, kCannotConnect);
+}
+
+TEST_F(FileDownloadTest, RefusesFileNamesThatCouldLeaveTheFolder) {
+  // Nothing listens on this port: a connection attempt would end with ErrorConnect.
+  std::string base = "http://127.0.0.1:" + std::to_string(ScriptedServer::UnusedPort());
+  const char* paths[] = {"/dl/",          "/dl/..",         "/dl/.",    "/dl/..\\evil.exe",
+                         "/dl/..\\..\\x", "/dl/C:evil.exe", "/dl/a\tb", "/dl/a\x01"};
+  for (const char* path : paths) {
+    SCOPED_TRACE(path);
+    MessageBoxWatcher boxes;
+    EXPECT_EQ(Download(base + path, dialog_.window()), ErrorReported);
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].caption, "Error");
+    EXPECT_EQ(boxes.Boxes()[0].text, kCannotCreate);
+  }
+  // Nothing was written beside the scratch folder either.
+  std::string parent = folder_.path().substr(0, folder_.path().rfind('\\'));
+  EXPECT_EQ(GetFileAttributesA((parent + "\\evil.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(dialog_.TextsSet(IDC_CURRENT_FILE).empty()) << "no control is touched";
+}
+
+TEST_F(FileDownloadTest, CancelStopsAfterTheBlockInProgress) {
+  ScriptedServer server(
+      {{{Ok("Content-Length: 8\r\n") + "1234", 0}, {"5678", 300}}, ScriptEnd::Close});
+  CancelRequested = true;
+  EXPECT_EQ(Download(server.UrlFor("/dl/skin.bmp"), dialog_.window()), 0);
+  server.Finish();
+  EXPECT_EQ(folder_.Read("skin.bmp"), "1234");
+  EXPECT_EQ(dialog_.TextsSet(IDC_CURRENT_FILE).back(), "") << "the line is cleared";
+}
+
+TEST_F(FileDownloadTest, WithoutADialogNoControlIsTouched) {
+  ScriptedServer server({{{"HTTP/1.0 500 Oops\r\n\r\n", 0}}});
+  MessageBoxWatcher boxes;
+  EXPECT_EQ(Download(server.UrlFor("/a/b.txt"), nullptr), 500);
+  server.Finish();
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(boxes.Boxes()[0].text, kCannotConnect);
+}
+
+TEST_F(FileDownloadTest, ExistingFileIsReplaced) {
+  {
+    std::FILE* old = std::fopen((folder_.path() + "\\x.txt").c_str(), "wb");
+    std::fputs("old and longer content", old);
+    std::fclose(old);
+  }
+  ScriptedServer server({{{Ok("Content-Length: 3\r\n") + "new", 0}}});
+  EXPECT_EQ(Download(server.UrlFor("/x.txt"), dialog_.window()), 0);
+  server.Finish();
+  EXPECT_EQ(folder_.Read("x.txt"), "new");
+}
+
+TEST_F(FileDownloadTest, EmptyTempFolderMeansTheProgramFolder) {
+  TheWinsockSession.TempFolder.clear();
+  ScriptedServer server({{{Ok("Content-Length: 2\r\n") + "ok", 0}}});
+  EXPECT_EQ(Download(server.UrlFor("/orvex-program-folder-test.txt"), nullptr), 0);
+  server.Finish();
+  char module[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, module, sizeof module);
+  std::string expected(module);
+  expected = expected.substr(0, expected.rfind('\\')) + "\\orvex-program-folder-test.txt";
+  EXPECT_EQ(destination_, expected);
+  EXPECT_NE(GetFileAttributesA(expected.c_str()), INVALID_FILE_ATTRIBUTES);
+  DeleteFileA(expected.c_str());
+}
+
+TEST_F(FileDownloadTest, LongFileNameLineIsCutToItsBuffer) {
+  // A short temporary folder keeps the destination path itself within limits.
+  CreateDirectoryA("C:\\t", nullptr);
+  TheWinsockSession.TempFolder = "C:\\t";
+  const std::string name(245, 'n');
+  ScriptedServer server({{{Ok("Content-Length: 1\r\n") + "z", 0}}});
+  EXPECT_EQ(Download(server.UrlFor("/" + name), dialog_.window()), 0);
+  server.Finish();
+  std::vector<std::string> lines = dialog_.TextsSet(IDC_CURRENT_FILE);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0], ("Currently downloading " + name).substr(0, 259));
+  DeleteFileA(("C:\\t\\" + name).c_str());
+  RemoveDirectoryA("C:\\t");
+}
+
+}  // namespace

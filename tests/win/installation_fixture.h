@@ -1,0 +1,68 @@
+// A messenger installed at C:\Programs\Orvex (in the test's own Wine prefix), the partner
+// "acme" and its downloaded package in a real temporary folder, for the installation tests.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "app/shared_state.h"
+#include "messenger/temp_folder.h"
+#include "tests/win/registry_fixture.h"
+#include "tests/win/test_folders.h"
+
+class InstallationTest : public MessengerRegistryTest {
+ protected:
+  static constexpr char kPrograms[] = "C:\\Programs";
+  static constexpr char kMessenger[] = "C:\\Programs\\Orvex";
+  static constexpr char kPartnerRoot[] = "C:\\Programs\\Orvex\\Partner";
+  static constexpr char kAcmeFolder[] = "C:\\Programs\\Orvex\\Partner\\acme";
+  static constexpr char kAcmePath[] = "C:\\Programs\\Orvex\\Partner\\acme\\";
+
+  void SetUp() override {
+    MessengerRegistryTest::SetUp();
+    ForceRemove(kPrograms);
+    MakeFolder(kPrograms);
+    MakeFolder(kMessenger);
+    WriteFileText(std::string(kMessenger) + "\\Orvex.exe", "messenger");
+    WriteText(HKEY_LOCAL_MACHINE, kTestAppPaths, nullptr, "C:\\Programs\\Orvex\\Orvex.exe");
+    std::strcpy(PartnerId, "acme");
+    temp_folder_ = TempPath() + "\\acme";
+    ForceRemove(temp_folder_);
+    MakeFolder(temp_folder_);
+    std::strcpy(TempFolderBuffer, temp_folder_.c_str());
+  }
+
+  void TearDown() override {
+    ForceRemove(kPrograms);
+    ForceRemove(temp_folder_);
+    MessengerRegistryTest::TearDown();
+  }
+
+  // Puts downloaded files (name to contents) into the temporary folder.
+  void Stage(const std::map<std::string, std::string>& files) {
+    for (const auto& file : files) WriteFileText(temp_folder_ + "\\" + file.first, file.second);
+  }
+
+  static void ExpectDword(const std::string& key, const char* name, std::uint32_t number) {
+    const StoredValue value = ReadValue(HKEY_LOCAL_MACHINE, key, name);
+    ASSERT_TRUE(value.present) << key << " " << name;
+    EXPECT_EQ(value.type, static_cast<DWORD>(REG_DWORD)) << name;
+    EXPECT_EQ(value.data.size(), 4u) << name;
+    EXPECT_EQ(value.AsDword(), number) << name;
+  }
+
+  static void ExpectText(const std::string& key, const char* name, const std::string& text) {
+    const StoredValue value = ReadValue(HKEY_LOCAL_MACHINE, key, name);
+    const char* shown = name != nullptr ? name : "(unnamed)";
+    ASSERT_TRUE(value.present) << key << " " << shown;
+    EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ)) << shown;
+    EXPECT_EQ(value.data, text + '\0') << shown;  // the size counts the terminator
+  }
+
+  std::string temp_folder_;
+};

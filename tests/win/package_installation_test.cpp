@@ -1,0 +1,160 @@
+#include "messenger/package_installation.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "messenger/messenger_detection.h"
+#include "tests/win/installation_fixture.h"
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+const std::string kSkinKey = std::string(kTestCustomize) + "\\acme";
+
+TEST_F(InstallationTest, CompleteInstallation) {
+  CreateKey(HKEY_LOCAL_MACHINE, kTestDefaultPrefs);
+  WriteDword(HKEY_LOCAL_MACHINE, kTestOwners, "LastOwner", 777);
+  CreateKey(HKEY_LOCAL_MACHINE, std::string(kTestOwners) + "\\777");
+  std::strcpy(PackageTitle, "Acme Skin");
+  SetupUrl = "http://dl.example.com/dl/setup.exe";
+  Stage({{"urls.cb", "http://pkg.example.com/acme/ http://dl.example.com/dl/setup.exe"},
+         {"setup.exe", "MZ"},
+         {"Skin.dat",
+          "Acme\nAnchore=2\nStretch=1\nBackgroundTransparency=30\nSelectionTransparency=70\n"},
+         {"skin.bmp", "BM"}});
+
+  ASSERT_TRUE(InstallPackageFiles(PartnerId));
+  RegisterSkin(PartnerId);
+
+  EXPECT_STREQ(MessengerFolder, kMessenger);
+  EXPECT_EQ(ListFolder(kAcmeFolder), (Names{"Skin.dat", "skin.bmp"}));
+  EXPECT_EQ(ReadFileText(std::string(kAcmeFolder) + "\\skin.bmp"), "BM");
+  EXPECT_FALSE(PathExists(temp_folder_));
+
+  ExpectText(kTestCustomize, nullptr, "acme");
+  ExpectDword(kSkinKey, "BackgroundTransparency", 30);
+  ExpectDword(kSkinKey, "SelectionTransparency", 70);
+  ExpectDword(kSkinKey, "Anchore", 2);
+  ExpectDword(kSkinKey, "Stretch", 1);
+  ExpectText(kSkinKey, nullptr, "Acme Skin");
+  ExpectText(kSkinKey, "PartnerPath", "C:\\Programs\\Orvex\\Partner\\acme\\");
+  ExpectText(kSkinKey, "Image", "C:\\Programs\\Orvex\\Partner\\acme\\skin.bmp");
+  EXPECT_EQ(CountValues(HKEY_LOCAL_MACHINE, kSkinKey), 7);
+  ExpectText(std::string(kTestOwners) + "\\777", "Customize", "acme");
+}
+
+TEST_F(InstallationTest, IndexAndSetupProgramAreLeftOutByExactName) {
+  // The file system ignores letter case, so each case stages one spelling of each name.
+  const struct {
+    const char* setup_url;
+    Names staged, copied;
+  } cases[] = {
+      {"http://dl.example.com/dl/setup.exe",
+       {"a.txt", "b.txt", "c", "setup.exe", "urls.cb"},
+       {"a.txt", "b.txt", "c"}},
+      {"http://dl.example.com/dl/setup.exe",
+       {"Setup.exe", "URLS.CB", "a.txt"},
+       {"Setup.exe", "URLS.CB", "a.txt"}},
+      {"", {"a.txt", "setup.exe", "urls.cb"}, {"a.txt", "setup.exe"}},
+      {"http://dl.example.com/dl/", {"a.txt", "setup.exe", "urls.cb"}, {"a.txt", "setup.exe"}},
+      {"setup.exe", {"a.txt", "setup.exe", "urls.cb"}, {"a.txt"}},
+  };
+  for (const auto& c : cases) {
+    MakeFolder(temp_folder_);
+    for (const std::string& name : c.staged) Stage({{name, name}});
+    SetupUrl = c.setup_url;
+
+    ASSERT_TRUE(InstallPackageFiles(PartnerId));
+
+    EXPECT_EQ(ListFolder(kAcmeFolder), c.copied) << c.setup_url;
+    EXPECT_FALSE(PathExists(temp_folder_));
+  }
+}
+
+TEST_F(InstallationTest, ReinstallReplacesOnlyThisPartnersFolder) {
+  const std::string other = std::string(kPartnerRoot) + "\\other";
+  Stage({{"old.txt", "old"}, {"kept.txt", "first"}});
+  ASSERT_TRUE(InstallPackageFiles(PartnerId));
+  MakeFolder(other);
+  WriteFileText(other + "\\theirs.txt", "theirs");
+
+  MakeFolder(temp_folder_);
+  Stage({{"kept.txt", "second"}});
+  ASSERT_TRUE(InstallPackageFiles(PartnerId));
+
+  EXPECT_EQ(ListFolder(kAcmeFolder), Names{"kept.txt"});
+  EXPECT_EQ(ReadFileText(std::string(kAcmeFolder) + "\\kept.txt"), "second");
+  EXPECT_EQ(ListFolder(kPartnerRoot), (Names{"acme", "other"}));
+  EXPECT_EQ(ReadFileText(other + "\\theirs.txt"), "theirs");
+}
+
+TEST_F(InstallationTest, SubfolderOfTheDownloadIsPassedOverAndRemoved) {
+  MakeFolder(temp_folder_ + "\\sub");
+  Stage({{"sub\\inner.txt", "inner"}, {"a.txt", "a"}});
+
+  ASSERT_TRUE(InstallPackageFiles(PartnerId));
+
+  EXPECT_EQ(ListFolder(kAcmeFolder), Names{"a.txt"});
+  EXPECT_FALSE(PathExists(temp_folder_));
+}
+
+TEST_F(InstallationTest, UnknownMessengerFolderInstallsAndRegistersNothing) {
+  DeleteKeyTree(HKEY_LOCAL_MACHINE, kTestAppPaths);
+  CreateKey(HKEY_LOCAL_MACHINE, kTestDefaultPrefs);
+  MakeFolder("C:\\Partner");
+  MakeFolder("C:\\Partner\\acme");
+  WriteFileText("C:\\Partner\\acme\\theirs.txt", "theirs");
+  Stage({{"Skin.dat", "S A=1"}, {"a.txt", "a"}});
+
+  EXPECT_FALSE(InstallPackageFiles(PartnerId));
+  RegisterSkin(PartnerId);
+
+  EXPECT_STREQ(MessengerFolder, "");
+  EXPECT_EQ(ReadFileText("C:\\Partner\\acme\\theirs.txt"), "theirs");
+  EXPECT_EQ(ListFolder(temp_folder_), (Names{"Skin.dat", "a.txt"}));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kTestCustomize));
+  ForceRemove("C:\\Partner");
+}
+
+TEST_F(InstallationTest, PartnerIdThatLeavesItsFolderIsRefused) {
+  Stage({{"a.txt", "a"}});
+  for (const char* id : {"..", "..\\..", "a\\..\\..", "C:\\Programs"}) {
+    EXPECT_FALSE(InstallPackageFiles(id)) << id;
+    RegisterSkin(id);
+  }
+  EXPECT_EQ(ListFolder(kMessenger), Names{"Orvex.exe"});
+  EXPECT_EQ(ListFolder(temp_folder_), Names{"a.txt"});
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Kestrane"));
+}
+
+TEST_F(InstallationTest, PartnerRootThatIsAFileLeavesEverythingUncopied) {
+  CreateKey(HKEY_LOCAL_MACHINE, kTestDefaultPrefs);
+  WriteFileText(kPartnerRoot, "a file");
+  Stage({{"Skin.dat", "S A=1"}, {"a.txt", "a"}});
+
+  EXPECT_TRUE(InstallPackageFiles(PartnerId));
+  RegisterSkin(PartnerId);
+
+  EXPECT_EQ(ReadFileText(kPartnerRoot), "a file");
+  EXPECT_FALSE(PathExists(temp_folder_));
+  // No Skin.dat could be read: the selection is written, the skin's key stays empty.
+  ExpectText(kTestCustomize, nullptr, "acme");
+  EXPECT_EQ(CountValues(HKEY_LOCAL_MACHINE, kSkinKey), 0);
+}
+
+TEST_F(InstallationTest, EmptyTempFolderNeverReachesTheDriveRoot) {
+  const std::string canary = "C:\\orvex-canary.txt";
+  WriteFileText(canary, "canary");
+  TempFolderBuffer[0] = '\0';
+
+  EXPECT_TRUE(InstallPackageFiles(PartnerId));
+
+  EXPECT_EQ(ListFolder(kAcmeFolder), Names{});
+  EXPECT_EQ(ReadFileText(canary), "canary");
+  DeleteFileA(canary.c_str());
+}
+
+}  // namespace

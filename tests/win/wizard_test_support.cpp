@@ -1,0 +1,209 @@
+#include "tests/win/wizard_test_support.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+
+#include "app/resources/resource.h"
+#include "net/http_request.h"
+
+namespace {
+
+struct ControlRecord {
+  WNDPROC original = nullptr;
+  std::vector<long> positions;
+  std::vector<long> uppers;
+  std::vector<std::string> texts;
+};
+std::map<HWND, ControlRecord> records;  // touched on the test's main thread only
+
+constexpr int kRecordedControls[] = {IDC_PROGRESS_BAR, IDC_STATUS, IDC_CURRENT_FILE};
+
+INT_PTR CALLBACK SilentDialogProc(HWND, UINT, WPARAM, LPARAM) {
+  return 0;
+}
+
+std::string WindowText(HWND window) {
+  char text[1024] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+BOOL CALLBACK CollectStaticText(HWND child, LPARAM lparam) {
+  char class_name[32] = {};
+  GetClassNameA(child, class_name, sizeof class_name);
+  std::string text = WindowText(child);
+  auto* longest = reinterpret_cast<std::string*>(lparam);
+  if (lstrcmpiA(class_name, "Static") == 0 && text.size() > longest->size()) *longest = text;
+  return TRUE;
+}
+
+struct FindBoxes {
+  DWORD process;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectMessageBoxes(HWND window, LPARAM lparam) {
+  auto* search = reinterpret_cast<FindBoxes*>(lparam);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  char class_name[32] = {};
+  GetClassNameA(window, class_name, sizeof class_name);
+  // Message boxes are visible dialogs without the progress bar of the wizard's own page.
+  if (process == search->process && lstrcmpA(class_name, "#32770") == 0 &&
+      IsWindowVisible(window) && GetDlgItem(window, IDC_PROGRESS_BAR) == nullptr) {
+    search->found.push_back(window);
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+HiddenProgressDialog::HiddenProgressDialog() {
+  InitCommonControls();
+  window_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROGRESS), nullptr,
+                               SilentDialogProc, 0);
+  for (int id : kRecordedControls) Record(id);
+}
+
+void HiddenProgressDialog::Record(int control_id) {
+  HWND control = GetDlgItem(window_, control_id);
+  if (control == nullptr) return;
+  records[control].original =
+      reinterpret_cast<WNDPROC>(SetWindowLongPtrA(control, GWLP_WNDPROC, LONG_PTR(&RecordingProc)));
+}
+
+HiddenProgressDialog::~HiddenProgressDialog() {
+  for (int id : kRecordedControls) {
+    HWND control = GetDlgItem(window_, id);
+    if (control == nullptr) continue;
+    SetWindowLongPtrA(control, GWLP_WNDPROC, LONG_PTR(records[control].original));
+    records.erase(control);
+  }
+  if (window_ != nullptr) DestroyWindow(window_);
+}
+
+LRESULT CALLBACK HiddenProgressDialog::RecordingProc(HWND control, UINT message, WPARAM wparam,
+                                                     LPARAM lparam) {
+  ControlRecord& record = records[control];
+  if (message == PBM_SETPOS) record.positions.push_back(static_cast<long>(wparam));
+  if (message == PBM_SETRANGE32) record.uppers.push_back(static_cast<long>(lparam));
+  if (message == WM_SETTEXT) record.texts.push_back(reinterpret_cast<const char*>(lparam));
+  return CallWindowProcA(record.original, control, message, wparam, lparam);
+}
+
+std::vector<std::string> HiddenProgressDialog::TextsSet(int control_id) const {
+  return records[GetDlgItem(window_, control_id)].texts;
+}
+
+std::string HiddenProgressDialog::Text(int control_id) const {
+  char text[1024] = {};
+  GetDlgItemTextA(window_, control_id, text, sizeof text);
+  return text;
+}
+
+std::vector<long> HiddenProgressDialog::Positions() const {
+  return records[GetDlgItem(window_, IDC_PROGRESS_BAR)].positions;
+}
+
+std::vector<long> HiddenProgressDialog::RangeUppers() const {
+  return records[GetDlgItem(window_, IDC_PROGRESS_BAR)].uppers;
+}
+
+void WaitWhilePumping(HttpRequest& request, DWORD timeout_ms) {
+  HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::thread waiter([&] {
+    request.Wait();
+    SetEvent(done);
+  });
+  DWORD start = GetTickCount();
+  bool finished = false;
+  while (!finished) {
+    DWORD elapsed = GetTickCount() - start;
+    if (elapsed >= timeout_ms) break;
+    DWORD wait = MsgWaitForMultipleObjects(1, &done, FALSE, timeout_ms - elapsed, QS_ALLINPUT);
+    if (wait == WAIT_OBJECT_0) finished = true;
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  }
+  if (!finished) {
+    ADD_FAILURE() << "the transfer did not end within " << timeout_ms << " ms";
+    request.Stop();
+  }
+  waiter.join();
+  CloseHandle(done);
+}
+
+MessageBoxWatcher::MessageBoxWatcher() : thread_(&MessageBoxWatcher::Watch, this) {}
+
+MessageBoxWatcher::~MessageBoxWatcher() {
+  stop_ = true;
+  thread_.join();
+}
+
+std::vector<MessageBoxWatcher::Box> MessageBoxWatcher::Boxes() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return boxes_;
+}
+
+void MessageBoxWatcher::Watch() {
+  while (!stop_) {
+    FindBoxes search{GetCurrentProcessId(), {}};
+    EnumWindows(CollectMessageBoxes, reinterpret_cast<LPARAM>(&search));
+    for (HWND box : search.found) {
+      Box record{WindowText(box), std::string()};
+      EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&record.text));
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        boxes_.push_back(record);
+      }
+      PostMessageA(box, WM_COMMAND, IDOK, 0);
+      // Give the box time to close before it could be seen again.
+      for (int i = 0; i < 100 && IsWindow(box) && IsWindowVisible(box); ++i) Sleep(10);
+    }
+    Sleep(20);
+  }
+}
+
+ScratchFolder::ScratchFolder() {
+  char temp[MAX_PATH] = {};
+  GetTempPathA(sizeof temp, temp);
+  static int counter = 0;
+  path_ = std::string(temp) + "orvex-wizard-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+          std::to_string(counter++);
+  CreateDirectoryA(path_.c_str(), nullptr);
+}
+
+ScratchFolder::~ScratchFolder() {
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA((path_ + "\\*").c_str(), &entry);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        DeleteFileA((path_ + "\\" + entry.cFileName).c_str());
+      }
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+  }
+  RemoveDirectoryA(path_.c_str());
+}
+
+std::string ScratchFolder::Read(const std::string& name) const {
+  std::string bytes;
+  std::FILE* file = std::fopen((path_ + "\\" + name).c_str(), "rb");
+  if (file == nullptr) return bytes;
+  char block[4096];
+  std::size_t n;
+  while ((n = std::fread(block, 1, sizeof block, file)) > 0) bytes.append(block, n);
+  std::fclose(file);
+  return bytes;
+}
+
+bool ScratchFolder::Exists(const std::string& name) const {
+  return GetFileAttributesA((path_ + "\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
+}

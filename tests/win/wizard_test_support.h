@@ -1,0 +1,81 @@
+// Test helpers for code that drives the progress dialog from a transfer thread: a hidden
+// progress dialog whose bar records what it is told, a message pump that runs until a
+// request has ended, and a watcher that answers message boxes and records their texts.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class HttpRequest;
+
+// A hidden instance of the progress dialog (resource 102).
+class HiddenProgressDialog {
+ public:
+  HiddenProgressDialog();
+  ~HiddenProgressDialog();
+  HiddenProgressDialog(const HiddenProgressDialog&) = delete;
+  HiddenProgressDialog& operator=(const HiddenProgressDialog&) = delete;
+
+  HWND window() const { return window_; }
+  std::string Text(int control_id) const;
+  // Every PBM_SETPOS position and PBM_SETRANGE32 upper bound the bar received, in order.
+  std::vector<long> Positions() const;
+  std::vector<long> RangeUppers() const;
+  // Every text set on a control (status line, current-file line), in order.
+  std::vector<std::string> TextsSet(int control_id) const;
+
+ private:
+  static LRESULT CALLBACK RecordingProc(HWND control, UINT message, WPARAM wparam, LPARAM lparam);
+  void Record(int control_id);
+
+  HWND window_ = nullptr;
+};
+
+// Waits for request on a helper thread while this thread dispatches the messages that the
+// transfer thread sends to the dialog. Fails the test if it takes longer than timeout_ms.
+void WaitWhilePumping(HttpRequest& request, DWORD timeout_ms = 20000);
+
+// Answers every message box of this process with its first button and records its caption
+// and text.
+class MessageBoxWatcher {
+ public:
+  struct Box {
+    std::string caption;
+    std::string text;
+  };
+  MessageBoxWatcher();
+  ~MessageBoxWatcher();
+  MessageBoxWatcher(const MessageBoxWatcher&) = delete;
+  MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
+
+  std::vector<Box> Boxes() const;
+
+ private:
+  void Watch();
+
+  std::atomic<bool> stop_{false};
+  mutable std::mutex mutex_;
+  std::vector<Box> boxes_;
+  std::thread thread_;
+};
+
+// A folder of its own under the temporary path, removed with its files at the end.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string Read(const std::string& name) const;
+  bool Exists(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
