@@ -1,0 +1,43 @@
+#!/usr/bin/env python3
+"""Runs one end-to-end scenario: run_scenario.py --build build/win32 NAME (or --list)."""
+
+import argparse
+import os
+import sys
+
+sys.dont_write_bytecode = True  # nothing written into the source tree
+import time
+import traceback
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import harness  # noqa: E402
+import scenarios  # noqa: E402
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--build", required=True, help="the win32 build folder")
+    parser.add_argument("--display", help="an X display to use instead of a private Xvfb")
+    parser.add_argument("--keep", action="store_true", help="keep the run folder")
+    parser.add_argument("--list", action="store_true")
+    parser.add_argument("name", nargs="?")
+    args = parser.parse_args()
+    if args.list:
+        print("\n".join(scenarios.SCENARIOS))
+        return 0
+    if args.name not in scenarios.SCENARIOS:
+        parser.error("unknown scenario %r" % args.name)
+    started = time.monotonic()
+    try:
+        with harness.Rig(args.name, args.build, display=args.display, keep=args.keep) as rig:
+            scenarios.SCENARIOS[args.name](rig)
+    except Exception:
+        traceback.print_exc()
+        print("FAIL %s (%.1f s)" % (args.name, time.monotonic() - started))
+        return 1
+    print("PASS %s (%.1f s)" % (args.name, time.monotonic() - started))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

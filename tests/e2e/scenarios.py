@@ -1,0 +1,619 @@
+"""User-level scenarios: the wizard under Wine, driven as a person would, against real servers.
+
+Each scenario gets a fresh Rig (prefix, display, servers) and checks what the user sees (pages,
+texts, buttons, message boxes), what the server received (exact request lines, and the raw
+bytes where the scripted server serves), the exit code, the installed files, the registry and
+the temporary folder.
+"""
+
+import os
+import time
+
+import harness
+from harness import (APP_PATHS_KEY, ID_CANCEL, ID_CURRENT_FILE, ID_NEXT, ID_OK, ID_STATUS,
+                     MESSENGER_FOLDER, PREFS_KEY, RUN_KEY, SETUP_CONTROL_KEY, WIZARD_CAPTION,
+                     RigError, wait_for)
+import sample_package
+from scripted_server import ok_reply
+
+PARTNER = "acme"
+TITLE = "Acme Skin"
+SETUP_NAME = "OrvexSetup.exe"
+INDEX_PATH = "/cb/partner/%s/urls.cb" % PARTNER
+PACKAGE_DIR = "/pkg/%s/" % PARTNER
+SETUP_PATH = "/dl/" + SETUP_NAME
+PARTNER_FOLDER = MESSENGER_FOLDER + "\\Partner\\" + PARTNER
+CUSTOMIZE_KEY = "HKLM\\Software\\Kestrane\\Orvex\\DefaultPrefs\\Customize"
+SKIN_KEY = CUSTOMIZE_KEY + "\\" + PARTNER
+OWNERS_KEY = "HKLM\\Software\\Kestrane\\Orvex\\Owners"
+TEMP_PATH_KEY = "HKCU\\Software\\Kestrane\\TempPartnerPath"
+
+MSG_INDEX = "Could not find index file!"
+MSG_CREATE = "Could not create destination file!"
+MSG_CONNECT = "Can't connect to server, please try again later."
+MSG_STOP = "Are you sure you want to stop downloading ?"
+MSG_INCOMPLETE = "Orvex Install has not been completed"
+MSG_ACTIVATE = ("In order to activate this skin, open the Preferences/Contact List/Design tab "
+                "and choose the skin to apply.")
+IDYES, IDNO = 6, 7
+
+PACKAGE = {"Skin.dat": sample_package.SKIN_DAT, "skin.bmp": sample_package.skin_bmp()}
+
+SCENARIOS = {}
+
+
+def scenario(function):
+    SCENARIOS[function.__name__] = function
+    return function
+
+
+# ---- Checks --------------------------------------------------------------------------------
+
+def eq(actual, expected, what):
+    if actual != expected:
+        raise AssertionError("%s:\n  expected %r\n  got      %r" % (what, expected, actual))
+
+
+def download_list(names, title=TITLE):
+    return "\r\n".join([title] + list(names))
+
+
+def get_lines(names, package_dir=PACKAGE_DIR):
+    return ["GET %s HTTP/1.0" % INDEX_PATH] + ["GET %s%s HTTP/1.0" % (package_dir, n)
+                                               for n in names]
+
+
+def check_nginx(rig, expected):
+    """expected: [(request line, status)]; every request must name the host without a port."""
+    seen = rig.nginx.requests()
+    eq([(line, status) for line, _, status, _ in seen], [(l, str(s)) for l, s in expected],
+       "requests the server received")
+    for line, host, _, _ in seen:
+        eq(host, "127.0.0.1", "Host header of %s" % line)
+
+
+def raw_request(path):
+    return ("GET %s HTTP/1.0\nHost: 127.0.0.1\n\n" % path).encode()
+
+
+def check_raw(server, paths):
+    eq(server.requests(), [raw_request(p) for p in paths], "request bytes the server received")
+
+
+def check_box(box, caption, text, buttons, owner=None):
+    eq((box["caption"], box["text"], box["buttons"]), (caption, text, buttons), "message box")
+    if owner is not None:
+        eq(box["owner"], owner, "owner of the message box %r" % text)
+
+
+def check_welcome(driver, finished):
+    """Ready: Next enabled, Cancel reads "Cancel"; Finished: Next disabled, it reads "Done"."""
+    # The page changes just after the progress page has gone, and Next >> may wait for the
+    # worker of a cancelled run to end: allow it a moment.
+    try:
+        wait_for(lambda: driver.enabled("welcome", ID_NEXT) != finished, 10)
+    except RigError:
+        pass
+    eq(driver.text("welcome", ID_CANCEL), "Done" if finished else "Cancel", "welcome button 2")
+    eq(driver.enabled("welcome", ID_NEXT), not finished, "Next >> enabled")
+    eq(driver.enabled("welcome", ID_CANCEL), True, "welcome button 2 enabled")
+
+
+def check_installed(rig, files, setup_ran=False):
+    eq(rig.listing(PARTNER_FOLDER), files, "files in the partner folder")
+    eq(rig.listing(rig.temp_folder(PARTNER)), None, "temporary folder after the installation")
+    d = rig.driver
+    eq(d.reg(CUSTOMIZE_KEY, "@"), PARTNER, "Customize default value")
+    eq(d.reg(OWNERS_KEY + "\\777", "Customize"), PARTNER, "last owner's Customize value")
+    skin = {name: d.reg(SKIN_KEY, name) for name in sample_package.SKIN_VALUES}
+    eq(skin, sample_package.SKIN_VALUES, "skin settings")
+    eq(d.reg(SKIN_KEY, "@"), TITLE, "skin title")
+    eq(d.reg(SKIN_KEY, "PartnerPath"), PARTNER_FOLDER + "\\", "PartnerPath")
+    eq(d.reg(SKIN_KEY, "Image"), PARTNER_FOLDER + "\\skin.bmp", "Image")
+    eq(d.reg(TEMP_PATH_KEY, "@"), rig.temp_folder(PARTNER), "TempPartnerPath")
+    eq(d.reg(RUN_KEY, "Orvex Lite") is None, setup_ran, "Orvex Lite removed from Run")
+    eq(d.reg(RUN_KEY, "Other Program"), "C:\\other.exe", "other Run value")
+
+
+def check_nothing_installed(rig):
+    eq(rig.listing(PARTNER_FOLDER), None, "partner folder")
+    eq(rig.driver.key_exists(SKIN_KEY), False, "skin key exists")
+    eq(rig.driver.reg(CUSTOMIZE_KEY, "@"), None, "Customize default value")
+    eq(rig.driver.reg(RUN_KEY, "Orvex Lite"), "C:\\lite.exe", "Orvex Lite in Run")
+
+
+def setup_runs(rig):
+    return rig.driver.reg(SETUP_CONTROL_KEY, "RunCount") or 0
+
+
+def no_box_for(driver, seconds):
+    """Checks for a while that no message box appears."""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        eq(driver.boxes(), [], "message boxes")
+        time.sleep(0.1)
+
+
+def leave(rig, exit_code=0):
+    """Ends the wizard with the welcome page's button 2 and checks its exit code."""
+    rig.driver.press("welcome", ID_CANCEL)
+    eq(rig.wizard_exit(), exit_code, "exit code")
+
+
+# ---- Set-up ----------------------------------------------------------------------------------
+
+def prepare(rig, version=600, app_paths=True, names=("Skin.dat", "skin.bmp"), partner=b"acme\r\n",
+            list_file=True):
+    """The messenger's registry and folder, the program with its data files."""
+    d = rig.driver
+    rig.install_messenger(version=version, app_paths=app_paths)
+    d.set_dword(OWNERS_KEY, "LastOwner", 777)
+    d.set_sz(OWNERS_KEY + "\\777", "Nick", "owner")
+    d.set_sz(RUN_KEY, "Orvex Lite", "C:\\lite.exe")
+    d.set_sz(RUN_KEY, "Other Program", "C:\\other.exe")
+    rig.place_wizard(partner=partner, download_list=download_list(names) if list_file else None)
+
+
+def point_at(rig, base):
+    rig.driver.set_sz(PREFS_KEY, "TestSkinPath", base)
+
+
+def nginx_site(rig, files=PACKAGE, setup_url=None, slow_paths=(), rate="64k", index=None):
+    """nginx serving the index, the package and the setup stand-in; TestSkinPath points at it."""
+    docroot = os.path.join(rig.dir, "docroot")
+    os.makedirs(docroot, exist_ok=True)
+    server = rig.start_nginx(docroot, slow_paths=slow_paths, rate=rate)
+    base = "http://127.0.0.1:%d" % server.port
+
+    def put(path, data):
+        full = os.path.join(docroot, path.lstrip("/"))
+        os.makedirs(os.path.dirname(full), exist_ok=True)
+        with open(full, "wb") as f:
+            f.write(data)
+
+    if index is None:
+        index = "%s%s\r\n%s\r\n" % (base, PACKAGE_DIR, setup_url or base + SETUP_PATH)
+    put(INDEX_PATH, index.encode())
+    for name, data in files.items():
+        put(PACKAGE_DIR + name, data)
+    with open(rig.tool("standin_setup.exe"), "rb") as f:
+        put(SETUP_PATH, f.read())
+    point_at(rig, base + "/cb/partner")  # no trailing "/": the wizard adds one
+    return base
+
+
+def next_page(rig):
+    d = rig.driver
+    d.wait("welcome", 30)
+    check_welcome(d, finished=False)
+    eq(d.text("welcome", 0), "Orvex Contact List Download Wizard", "welcome caption")
+    d.press("welcome", ID_NEXT)
+
+
+def run_to_done(rig):
+    """After Next >>: the progress page closes by itself and the welcome page reads Done."""
+    rig.driver.wait_text("welcome", ID_CANCEL, "Done", 30)
+    eq(rig.driver.present("progress"), False, "progress page still open")
+    check_welcome(rig.driver, finished=True)
+
+
+def answer_question(rig, answer):
+    box = rig.driver.answer_box(answer, 20)
+    check_box(box, WIZARD_CAPTION, MSG_STOP, ["Yes", "No"])
+
+
+def cancel_with_yes(rig, check=True):
+    """The user presses Cancel on the progress page and confirms."""
+    rig.driver.wait("progress", 10)  # the worker may reach the server before the page shows
+    rig.driver.press("progress", ID_CANCEL)
+    answer_question(rig, IDYES)
+    rig.driver.gone("progress", 5)
+    if check:
+        check_welcome(rig.driver, finished=False)
+
+
+# ---- Scenarios -------------------------------------------------------------------------------
+
+@scenario
+def success_messenger_not_running(rig):
+    prepare(rig)
+    nginx_site(rig)
+    rig.start_wizard()
+    next_page(rig)
+    run_to_done(rig)
+    eq(rig.driver.boxes(), [], "message boxes after success")
+    check_nginx(rig, [(line, 200) for line in get_lines(PACKAGE)])
+    check_installed(rig, PACKAGE)
+    eq(setup_runs(rig), 0, "setup runs")
+    leave(rig)
+
+
+@scenario
+def success_messenger_running(rig):
+    prepare(rig, version=534)  # the oldest version that needs no setup
+    nginx_site(rig)
+    rig.start_messenger()
+    rig.start_wizard()
+    next_page(rig)
+    progress = rig.driver.wait("progress")["hwnd"]
+    box = rig.driver.box(30)
+    check_box(box, WIZARD_CAPTION, MSG_ACTIVATE, ["OK"], owner=progress)
+    # The hint comes after the installation, while the progress page is still open.
+    eq(rig.listing(PARTNER_FOLDER), PACKAGE, "files installed before the hint")
+    eq(rig.driver.present("progress"), True, "progress page open under the hint")
+    rig.driver.answer_box(ID_OK)
+    run_to_done(rig)
+    check_nginx(rig, [(line, 200) for line in get_lines(PACKAGE)])
+    check_installed(rig, PACKAGE)
+    leave(rig)
+
+
+@scenario
+def setup_path_raises_version(rig):
+    prepare(rig, version=None, app_paths=False)
+    rig.driver.set_dword(SETUP_CONTROL_KEY, "Hold", 1)
+    nginx_site(rig)
+    rig.start_messenger()  # the setup path gives no activation hint even so
+    rig.start_wizard()
+    next_page(rig)
+    d = rig.driver
+    d.must("eventwait", "OrvexStandinSetupRunning", 30000, timeout_ms=30000)
+    # While the setup runs the progress page takes no input.
+    eq(d.enabled("progress"), False, "progress page enabled while the setup runs")
+    eq(d.call("press", "progress", ID_CANCEL).get("error"), "window disabled", "Cancel refused")
+    d.must("eventset", "OrvexStandinSetupRelease")
+    run_to_done(rig)
+    eq(d.boxes(), [], "message boxes after the setup path")
+    check_nginx(rig, [(line, 200) for line in get_lines(PACKAGE) + ["GET %s HTTP/1.0" % SETUP_PATH]])
+    eq(setup_runs(rig), 1, "setup runs")
+    eq(d.reg(SETUP_CONTROL_KEY, "RanFrom"), rig.temp_folder(PARTNER) + "\\" + SETUP_NAME,
+       "setup started from")
+    eq(d.reg(PREFS_KEY, "Orvex Version"), 600, "version after the setup")
+    check_installed(rig, PACKAGE, setup_ran=True)
+    leave(rig)
+
+
+@scenario
+def setup_keeps_version(rig):
+    prepare(rig, version=2001)
+    rig.driver.set_sz(SETUP_CONTROL_KEY, "Mode", "keep")
+    nginx_site(rig)
+    rig.start_wizard()
+    next_page(rig)
+    progress = rig.driver.wait("progress")["hwnd"]
+    box = rig.driver.answer_box(ID_OK, 30)
+    check_box(box, WIZARD_CAPTION, MSG_INCOMPLETE, ["OK"], owner=progress)
+    rig.driver.gone("progress", 5)
+    check_welcome(rig.driver, finished=False)
+    no_box_for(rig.driver, 0.5)
+    eq(setup_runs(rig), 1, "setup runs")
+    eq(rig.driver.reg(PREFS_KEY, "Orvex Version"), 2001, "version after the setup")
+    check_nginx(rig, [(line, 200) for line in get_lines(PACKAGE) + ["GET %s HTTP/1.0" % SETUP_PATH]])
+    check_nothing_installed(rig)
+    temp = rig.listing(rig.temp_folder(PARTNER))
+    eq(sorted(temp or {}), sorted(["urls.cb", SETUP_NAME] + list(PACKAGE)), "temporary folder left")
+    leave(rig)
+
+
+@scenario
+def empty_messenger_folder(rig):
+    # Version acceptable but no App Paths entry: nothing may be installed anywhere.
+    prepare(rig, version=600, app_paths=False)
+    nginx_site(rig)
+    rig.start_wizard()
+    next_page(rig)
+    box = rig.driver.answer_box(ID_OK, 30)
+    check_box(box, WIZARD_CAPTION, MSG_INCOMPLETE, ["OK"])
+    rig.driver.gone("progress", 5)
+    check_welcome(rig.driver, finished=False)
+    check_nginx(rig, [(line, 200) for line in get_lines(PACKAGE)])
+    outside = [f for f in rig.find_files("skin.bmp")
+               if not f.startswith(rig.temp_folder(PARTNER) + "\\")]
+    eq(outside, [], "copies of skin.bmp outside the temporary folder")
+    eq(rig.driver.key_exists(SKIN_KEY), False, "skin key exists")
+    leave(rig)
+
+
+@scenario
+def package_file_404(rig):
+    prepare(rig)
+    server = rig.start_scripted()
+    base = "http://127.0.0.1:%d" % server.port
+    server.routes[INDEX_PATH] = ok_reply(("%s%s %s%s" % (base, PACKAGE_DIR, base, SETUP_PATH)).encode())
+    point_at(rig, base + "/cb/partner/")
+    rig.start_wizard()
+    next_page(rig)
+    d = rig.driver
+    progress = d.wait("progress")["hwnd"]
+    check_box(d.answer_box(ID_OK, 30), "Error", MSG_CONNECT, ["OK"], owner=progress)
+    answer_question(rig, IDNO)
+    # No leaves an idle page open; nothing is fetched any more.
+    no_box_for(d, 1.0)
+    eq(d.present("progress"), True, "progress page open after No")
+    eq(d.enabled("progress", ID_OK), False, "Done button of the progress page")
+    cancel_with_yes(rig)
+    check_raw(server, [INDEX_PATH, PACKAGE_DIR + "Skin.dat"])
+    check_nothing_installed(rig)
+    eq(sorted(rig.listing(rig.temp_folder(PARTNER)) or {}), ["Skin.dat", "urls.cb"],
+       "temporary folder left")
+    leave(rig)
+
+
+@scenario
+def connection_refused(rig):
+    prepare(rig)
+    point_at(rig, "http://127.0.0.1:%d/cb/partner/" % rig.refused_port())
+    rig.start_wizard()
+    next_page(rig)
+    check_box(rig.driver.answer_box(ID_OK, 30), "Error", MSG_CONNECT, ["OK"])
+    rig.driver.gone("progress", 5)
+    no_box_for(rig.driver, 1.0)  # no question, and message 3 only once
+    check_welcome(rig.driver, finished=False)
+    check_nothing_installed(rig)
+    leave(rig)
+
+
+@scenario
+def unresolvable_host(rig):
+    prepare(rig)
+    server = rig.start_scripted()  # must stay silent: the name leads nowhere
+    point_at(rig, "http://no-such-host.invalid/cb/partner/")
+    rig.start_wizard()
+    next_page(rig)
+    check_box(rig.driver.answer_box(ID_OK, 30), "Error", MSG_CONNECT, ["OK"])
+    answer_question(rig, IDNO)
+    no_box_for(rig.driver, 0.5)
+    eq(rig.driver.present("progress"), True, "progress page open after No")
+    cancel_with_yes(rig)
+    eq(server.requests(), [], "requests")
+    check_nothing_installed(rig)
+    leave(rig)
+
+
+@scenario
+def truncated_body(rig):
+    prepare(rig)
+    server = rig.start_scripted()
+    base = "http://127.0.0.1:%d" % server.port
+    bmp = PACKAGE["skin.bmp"]
+    server.routes.update({
+        INDEX_PATH: ok_reply(("%s%s\n%s%s\n" % (base, PACKAGE_DIR, base, SETUP_PATH)).encode(),
+                             header_split=20, interval=0.05),
+        PACKAGE_DIR + "Skin.dat": ok_reply(PACKAGE["Skin.dat"], chunk=7, interval=0.01),
+        # Promises the whole bitmap, sends a third of it, then closes.
+        PACKAGE_DIR + "skin.bmp": ok_reply(bmp, truncate_to=len(bmp) // 3),
+    })
+    point_at(rig, base + "/cb/partner")
+    rig.start_wizard()
+    next_page(rig)
+    check_box(rig.driver.answer_box(ID_OK, 30), "Error", MSG_CONNECT, ["OK"])
+    answer_question(rig, IDYES)
+    rig.driver.gone("progress", 5)
+    check_welcome(rig.driver, finished=False)
+    check_raw(server, [INDEX_PATH, PACKAGE_DIR + "Skin.dat", PACKAGE_DIR + "skin.bmp"])
+    check_nothing_installed(rig)
+    leave(rig)
+
+
+SLOW_NAME = "backdrop.bin"
+
+
+def slow_site(rig, size, rate):
+    files = dict(PACKAGE, **{SLOW_NAME: sample_package.filler(size)})
+    nginx_site(rig, files=files, slow_paths=[PACKAGE_DIR + SLOW_NAME], rate=rate)
+    return files
+
+
+def watch_slow_transfer(rig, size):
+    """Waits until the slow file is under way and checks the page while it runs."""
+    d = rig.driver
+    d.wait("progress", 30)
+    wait_for(lambda: d.call("text", "progress", ID_CURRENT_FILE).get("text") ==
+             "Currently downloading " + SLOW_NAME, 30, what="the slow file's transfer")
+    first = wait_for(lambda: (lambda p: p if p["pos"] > 0 else None)(d.progress()), 10,
+                     what="progress")
+    eq((first["low"], first["high"]), (0, size), "progress range")
+    eq(d.text("progress", ID_STATUS), "Download in progress...", "status line")
+    eq(d.enabled("progress", ID_OK), False, "Done button of the progress page")
+    return first["pos"]
+
+
+@scenario
+def cancel_answered_no(rig):
+    size = 384 * 1024
+    files = slow_site(rig, size, "96k")
+    prepare(rig, names=list(files))
+    rig.start_wizard()
+    next_page(rig)
+    before = watch_slow_transfer(rig, size)
+    rig.driver.must("close", "progress")  # the close box asks like Cancel does
+    answer_question(rig, IDNO)
+    eq(rig.driver.present("progress"), True, "progress page after No")
+    wait_for(lambda: rig.driver.call("progress").get("pos", 0) > before, 10,
+             what="the transfer to go on")
+    run_to_done(rig)
+    check_nginx(rig, [(line, 200) for line in get_lines(files)])
+    eq(rig.nginx.requests()[-1][0], "GET %s%s HTTP/1.0" % (PACKAGE_DIR, SLOW_NAME), "last request")
+    check_installed(rig, files)
+    leave(rig)
+
+
+@scenario
+def cancel_answered_yes(rig):
+    size = 2 * 1024 * 1024
+    files = slow_site(rig, size, "48k")
+    prepare(rig, names=list(files))
+    rig.start_wizard()
+    next_page(rig)
+    watch_slow_transfer(rig, size)
+    rig.driver.press("progress", ID_CANCEL)
+    box = rig.driver.box(10)
+    check_box(box, WIZARD_CAPTION, MSG_STOP, ["Yes", "No"])
+    rig.driver.must("press", "box", IDYES)
+    rig.driver.gone("progress", 2)  # at once, without waiting for the transfer
+    check_welcome(rig.driver, finished=False)
+    # The transfer stops after its next block: nginx logs it as ended early.
+    wait_for(lambda: len(rig.nginx.requests()) == len(files) + 1, 15,
+             what="the slow transfer to end")
+    no_box_for(rig.driver, 1.0)
+    lines = get_lines(files)
+    seen = rig.nginx.requests()
+    eq([line for line, _, _, _ in seen], lines, "requests the server received")
+    sent = int(seen[-1][3])
+    if not 0 < sent < size:
+        raise AssertionError("the slow file was sent whole (%d bytes) despite the cancel" % sent)
+    check_nothing_installed(rig)
+    leave(rig)
+
+
+@scenario
+def missing_download_list(rig):
+    prepare(rig, list_file=False)
+    nginx_site(rig)
+    rig.start_wizard()
+    next_page(rig)
+    progress = rig.driver.wait("progress")["hwnd"]
+    check_box(rig.driver.answer_box(ID_OK, 30), "Error", MSG_INDEX, ["OK"], owner=progress)
+    answer_question(rig, IDYES)
+    rig.driver.gone("progress", 5)
+    check_welcome(rig.driver, finished=False)
+    check_nginx(rig, [("GET %s HTTP/1.0" % INDEX_PATH, 200)])
+    eq(sorted(rig.listing(rig.temp_folder(PARTNER)) or {}), ["urls.cb"], "temporary folder left")
+    check_nothing_installed(rig)
+    leave(rig)
+
+
+@scenario
+def missing_or_empty_partner(rig):
+    server = rig.start_scripted()
+    point_at(rig, "http://127.0.0.1:%d/cb/partner/" % server.port)
+    cases = {"missing": None, "empty": b"", "empty first line": b"\r\nacme\r\n"}
+    for case, content in cases.items():
+        rig.place_wizard(partner=content, download_list=download_list(PACKAGE),
+                         folder="C:\\wizard-" + case.replace(" ", "-"))
+        rig.start_wizard()
+        deadline = time.monotonic() + 20
+        while rig.wizard.poll() is None and time.monotonic() < deadline:
+            eq(rig.driver.must("windows")["windows"], [], "windows shown (%s partner.dat)" % case)
+            time.sleep(0.05)
+        eq(rig.wizard_exit(1), 255, "exit code (%s partner.dat)" % case)
+    eq(server.requests(), [], "requests")
+
+
+@scenario
+def hostile_setup_url(rig):
+    prepare(rig, version=0)
+    evil = "evil-setup.exe"
+    base = nginx_site(rig, setup_url=None, index=None)
+    # The setup URL's last component climbs out of the temporary folder.
+    index = "%s%s\r\n%s/dl/..\\..\\..\\%s\r\n" % (base, PACKAGE_DIR, base, evil)
+    with open(os.path.join(rig.dir, "docroot", INDEX_PATH.lstrip("/")), "w") as f:
+        f.write(index)
+    rig.start_wizard()
+    next_page(rig)
+    check_box(rig.driver.answer_box(ID_OK, 30), "Error", MSG_CREATE, ["OK"])
+    answer_question(rig, IDYES)
+    rig.driver.gone("progress", 5)
+    check_nginx(rig, [(line, 200) for line in get_lines(PACKAGE)])
+    eq(rig.find_files(evil), [], "files named like the setup")
+    eq(setup_runs(rig), 0, "setup runs")
+    check_nothing_installed(rig)
+    leave(rig)
+
+
+@scenario
+def next_after_cancel_while_stalled(rig):
+    # Cancel while the server sends nothing, then Next >> at once: the old worker still waits
+    # for data. Whatever the wizard does, it must never run two downloads at once, never hang,
+    # and a second run must be able to complete.
+    prepare(rig)
+    server = rig.start_scripted()
+    base = "http://127.0.0.1:%d" % server.port
+    index = ("%s%s\n%s%s\n" % (base, PACKAGE_DIR, base, SETUP_PATH)).encode()
+    server.routes.update({
+        # The first index request stalls for 6 s, then ends short; later ones are served.
+        INDEX_PATH: [ok_reply(index, truncate_to=5, end="stall", stall=6), ok_reply(index)],
+        PACKAGE_DIR + "Skin.dat": ok_reply(PACKAGE["Skin.dat"]),
+        PACKAGE_DIR + "skin.bmp": ok_reply(PACKAGE["skin.bmp"]),
+    })
+    point_at(rig, base + "/cb/partner/")
+    rig.start_wizard()
+    next_page(rig)
+    d = rig.driver
+    d.wait("progress")
+    wait_for(lambda: server.requests(), 10, what="the index request")
+    cancel_with_yes(rig, check=False)
+    d.call("press", "welcome", ID_NEXT)  # may be refused while the old worker finishes
+    # Acknowledge what comes (the stalled transfer may report its end) until the second run
+    # has finished; Next >> may have to wait until the old worker is gone.
+    deadline = time.monotonic() + 40
+    pressed_again = False
+    while d.call("text", "welcome", ID_CANCEL).get("text") != "Done":
+        if time.monotonic() > deadline:
+            raise AssertionError("no completed second run within 40 s; windows: %r"
+                                 % d.must("windows")["windows"])
+        d.must("responsive", "welcome")
+        boxes = d.boxes()
+        if boxes:
+            eq(boxes[0]["buttons"], ["OK"], "buttons of a box during the second run")
+            d.call("press", "box", ID_OK)
+        elif (not pressed_again and not d.present("progress") and
+              d.enabled("welcome", ID_NEXT)):
+            d.press("welcome", ID_NEXT)  # the first press may have been refused or undone
+            pressed_again = True
+        time.sleep(0.1)
+    first = server.connections[0]
+    overlapping = [c.path for c in server.connections[1:]
+                   if first.finished is None or c.started < first.finished]
+    eq(overlapping, [], "requests sent while the cancelled run's transfer was still open")
+    eq([c.path for c in server.connections[1:]], [INDEX_PATH] + [PACKAGE_DIR + n for n in PACKAGE],
+       "requests of the second run")
+    check_installed(rig, PACKAGE)
+    leave(rig)
+
+
+@scenario
+def cancel_during_setup_download(rig):
+    prepare(rig, version=0)
+    nginx_site(rig, slow_paths=[SETUP_PATH], rate="8k")
+    rig.start_wizard()
+    next_page(rig)
+    d = rig.driver
+    d.wait("progress", 30)
+    wait_for(lambda: d.call("text", "progress", ID_CURRENT_FILE).get("text") ==
+             "Currently downloading " + SETUP_NAME, 30, what="the setup's transfer")
+    wait_for(lambda: d.progress()["pos"] > 0, 10, what="progress")
+    cancel_with_yes(rig)
+    wait_for(lambda: len(rig.nginx.requests()) == 4, 15, what="the setup transfer to end")
+    seen = rig.nginx.requests()
+    eq([line for line, _, _, _ in seen], get_lines(PACKAGE) + ["GET %s HTTP/1.0" % SETUP_PATH],
+       "requests the server received")
+    if int(seen[-1][3]) >= os.path.getsize(rig.tool("standin_setup.exe")):
+        raise AssertionError("the setup was sent whole despite the cancel")
+    no_box_for(d, 1.0)
+    eq(setup_runs(rig), 0, "setup runs")
+    check_nothing_installed(rig)
+    leave(rig)
+
+
+@scenario
+def exit_while_cancelled_run_stalls(rig):
+    # The cancelled run's transfer waits for a server that stays silent; leaving the wizard
+    # must still work, and promptly.
+    prepare(rig)
+    server = rig.start_scripted()
+    server.routes[INDEX_PATH] = ok_reply(b"x" * 100, truncate_to=10, end="stall", stall=60)
+    point_at(rig, "http://127.0.0.1:%d/cb/partner/" % server.port)
+    rig.start_wizard()
+    next_page(rig)
+    wait_for(lambda: server.requests(), 10, what="the index request")
+    cancel_with_yes(rig, check=False)
+    rig.driver.must("responsive", "welcome")
+    eq(rig.driver.enabled("welcome", ID_CANCEL), True, "welcome Cancel while the old run stalls")
+    started = time.monotonic()
+    rig.driver.press("welcome", ID_CANCEL)
+    eq(rig.wizard_exit(15), 0, "exit code")
+    if time.monotonic() - started > 10:
+        raise AssertionError("leaving took %.1f s" % (time.monotonic() - started))
+    check_raw(server, [INDEX_PATH])
+    check_nothing_installed(rig)

@@ -1,0 +1,264 @@
+#!/usr/bin/env python3
+"""A scripted, misbehaving HTTP server for whole-program tests.
+
+It binds 127.0.0.1 only. Each path gets a scripted reply: raw bytes cut at chosen split
+points with a delay before each piece, then an ordinary close, a reset, or a stall (the
+connection held open, silent, for a bounded time). Unknown paths get a plain 404. Every
+connection's request bytes are recorded exactly as received.
+
+Every loop is bounded: the number of connections, the bytes read, each wait and the server's
+whole lifetime.
+
+Use it from Python (ScriptedServer, ok_reply, status_reply) or from the command line:
+
+    scripted_server.py --scenario scenario.json --port-file PORT [--lifetime 300]
+
+where scenario.json maps paths to replies:
+    {"/a": {"pieces": [{"text": "HTTP/1.0 200 OK\\r\\n\\r\\nhi", "delay": 0.1}],
+            "end": "close" | "reset" | "stall", "stall": 5},
+     "/big": {"body_file": "big.bin", "chunk": 4096, "interval": 0.05}}
+A path may map to a list of replies: the n-th request of that path gets the n-th reply (the
+last one repeats).
+The request log is printed as JSON lines on stdout when the server stops.
+"""
+
+import argparse
+import json
+import os
+import signal
+import socket
+import struct
+import threading
+import time
+
+MAX_CONNECTIONS = 200
+MAX_REQUEST_BYTES = 64 * 1024
+REQUEST_TIMEOUT = 10.0
+LONGEST_DELAY = 60.0
+LONGEST_STALL = 120.0
+
+
+class Reply:
+    """What the server sends on one connection: pieces (bytes, delay before), then an end."""
+
+    def __init__(self, pieces, end="close", stall=0.0):
+        if end not in ("close", "reset", "stall"):
+            raise ValueError("end must be close, reset or stall")
+        self.pieces = [(bytes(data), min(float(delay), LONGEST_DELAY)) for data, delay in pieces]
+        self.end = end
+        self.stall = min(float(stall), LONGEST_STALL)
+
+
+def split(data, points):
+    """Cuts data at the given offsets: split(b'abcdef', [2, 4]) -> [b'ab', b'cd', b'ef']."""
+    edges = [0] + sorted(p for p in points if 0 < p < len(data)) + [len(data)]
+    return [data[a:b] for a, b in zip(edges, edges[1:])]
+
+
+def status_reply(status, reason, body=b"", headers=None):
+    head = "HTTP/1.1 %d %s\r\nContent-Length: %d\r\n" % (status, reason, len(body))
+    for name, value in (headers or {}).items():
+        head += "%s: %s\r\n" % (name, value)
+    return Reply([(head.encode() + b"\r\n" + body, 0.0)])
+
+
+def ok_reply(body, chunk=None, interval=0.0, content_length=None, truncate_to=None,
+             end="close", stall=0.0, header_split=None):
+    """A 200 reply for body, sent in chunks of `chunk` bytes `interval` seconds apart.
+
+    content_length: the advertised length (default the body's real length; -1 for none);
+    truncate_to: send only this many body bytes, then end; header_split: cut the header
+    block at this offset into two pieces sent `interval` apart.
+    """
+    length = len(body) if content_length is None else content_length
+    head = b"HTTP/1.1 200 OK\r\nServer: scripted\r\n"
+    if length >= 0:
+        head += b"Content-Length: %d\r\n" % length
+    head += b"\r\n"
+    sent = body if truncate_to is None else body[:truncate_to]
+    pieces = []
+    if header_split:
+        pieces += [(head[:header_split], 0.0), (head[header_split:], interval)]
+    else:
+        pieces.append((head, 0.0))
+    step = chunk or max(len(sent), 1)
+    for offset in range(0, len(sent), step):
+        pieces.append((sent[offset:offset + step], interval))
+    return Reply(pieces, end=end, stall=stall)
+
+
+class Connection:
+    def __init__(self, index):
+        self.index = index
+        self.request = b""
+        self.path = None
+        self.started = time.monotonic()
+        self.finished = None
+
+
+class ScriptedServer:
+    """Serves scripted replies on 127.0.0.1 from a background thread until stop()."""
+
+    def __init__(self, routes=None, lifetime=300.0):
+        self.routes = dict(routes or {})
+        self.lifetime = lifetime
+        self.connections = []
+        self._lock = threading.Lock()
+        self._stopping = threading.Event()
+        self._listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        self._listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        self._listener.bind(("127.0.0.1", 0))
+        self._listener.listen(16)
+        self._listener.settimeout(0.2)
+        self.port = self._listener.getsockname()[1]
+        self._threads = []
+        self._acceptor = threading.Thread(target=self._accept_loop, daemon=True)
+
+    def __enter__(self):
+        self.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    def start(self):
+        self._acceptor.start()
+
+    def stop(self):
+        self._stopping.set()
+        self._acceptor.join(timeout=5)
+        for thread in list(self._threads):
+            thread.join(timeout=5)
+        self._listener.close()
+
+    def requests(self):
+        """The recorded request bytes of every connection, in order of arrival."""
+        with self._lock:
+            return [c.request for c in self.connections]
+
+    def _accept_loop(self):
+        deadline = time.monotonic() + self.lifetime
+        while not self._stopping.is_set() and time.monotonic() < deadline:
+            if len(self.connections) >= MAX_CONNECTIONS:
+                break
+            try:
+                sock, _ = self._listener.accept()
+            except socket.timeout:
+                continue
+            except OSError:
+                break
+            with self._lock:
+                conn = Connection(len(self.connections))
+                self.connections.append(conn)
+            thread = threading.Thread(target=self._serve, args=(sock, conn), daemon=True)
+            self._threads.append(thread)
+            thread.start()
+
+    def _read_request(self, sock, conn):
+        sock.settimeout(0.2)
+        deadline = time.monotonic() + REQUEST_TIMEOUT
+        while time.monotonic() < deadline and not self._stopping.is_set():
+            if b"\n\n" in conn.request or b"\r\n\r\n" in conn.request:
+                break
+            if len(conn.request) >= MAX_REQUEST_BYTES:
+                break
+            try:
+                data = sock.recv(4096)
+            except socket.timeout:
+                continue
+            except OSError:
+                break
+            if not data:
+                break
+            with self._lock:
+                conn.request += data
+        words = conn.request.split(b"\n", 1)[0].split()
+        if len(words) >= 2:
+            conn.path = words[1].decode("latin-1")
+
+    def _reply_for(self, conn):
+        """The path's reply; a list gives its n-th reply to the n-th request (the last repeats)."""
+        route = self.routes.get(conn.path)
+        if route is None:
+            return status_reply(404, "Not Found", b"not found")
+        if isinstance(route, list):
+            with self._lock:
+                earlier = sum(1 for c in self.connections[:conn.index] if c.path == conn.path)
+            return route[min(earlier, len(route) - 1)]
+        return route
+
+    def _wait(self, seconds):
+        """Sleeps, but returns early (False) when the server stops."""
+        return not self._stopping.wait(seconds)
+
+    def _serve(self, sock, conn):
+        try:
+            self._read_request(sock, conn)
+            reply = self._reply_for(conn)
+            for data, delay in reply.pieces:
+                if delay and not self._wait(delay):
+                    return
+                sock.sendall(data)
+            if reply.end == "stall":
+                self._wait(reply.stall)
+            elif reply.end == "reset":
+                # SO_LINGER with a zero timeout makes close() send a reset.
+                sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        except OSError:
+            pass
+        finally:
+            conn.finished = time.monotonic()
+            sock.close()
+
+
+def refused_port():
+    """A socket bound to a loopback port that does not listen: connecting to it is refused.
+
+    Keep the returned socket open for as long as the port must stay refused."""
+    sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    sock.bind(("127.0.0.1", 0))
+    return sock, sock.getsockname()[1]
+
+
+def reply_from_json(spec, base_dir):
+    if "body_file" in spec:
+        with open(os.path.join(base_dir, spec["body_file"]), "rb") as f:
+            body = f.read()
+        return ok_reply(body, chunk=spec.get("chunk"), interval=spec.get("interval", 0.0),
+                        content_length=spec.get("content_length"),
+                        truncate_to=spec.get("truncate_to"), end=spec.get("end", "close"),
+                        stall=spec.get("stall", 0.0))
+    pieces = []
+    for piece in spec.get("pieces", []):
+        data = bytes.fromhex(piece["hex"]) if "hex" in piece else piece["text"].encode("latin-1")
+        pieces.append((data, piece.get("delay", 0.0)))
+    return Reply(pieces, end=spec.get("end", "close"), stall=spec.get("stall", 0.0))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--scenario", required=True)
+    parser.add_argument("--port-file", required=True)
+    parser.add_argument("--lifetime", type=float, default=300.0)
+    args = parser.parse_args()
+    with open(args.scenario) as f:
+        spec = json.load(f)
+    base = os.path.dirname(os.path.abspath(args.scenario))
+    routes = {path: [reply_from_json(x, base) for x in r] if isinstance(r, list)
+              else reply_from_json(r, base) for path, r in spec.items()}
+    server = ScriptedServer(routes, lifetime=args.lifetime)
+    stop = threading.Event()
+    signal.signal(signal.SIGTERM, lambda *_: stop.set())
+    signal.signal(signal.SIGINT, lambda *_: stop.set())
+    server.start()
+    with open(args.port_file + ".tmp", "w") as f:
+        f.write(str(server.port))
+    os.replace(args.port_file + ".tmp", args.port_file)
+    stop.wait(args.lifetime)
+    server.stop()
+    for conn in server.connections:
+        print(json.dumps({"path": conn.path, "request": conn.request.decode("latin-1")}))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,438 @@
+// UI driver for the end-to-end tests: runs in the same Wine prefix as the wizard, finds its
+// windows and message boxes, reads what a user would see and presses what a user would press.
+//
+// Reads one command per line on stdin, fields separated by tabs, and answers each with one
+// line of JSON on stdout: {"ok":true,...} or {"ok":false,"error":"..."}. Every wait is bounded
+// by the timeout given with the command (at most one minute).
+//
+// Roles name the windows: "welcome" (the first page), "progress" (the second page, told apart
+// from message boxes of the same caption by its progress bar) and "box" (any other dialog
+// window: the message boxes).
+//
+//   find ROLE                   is the window there?
+//   wait ROLE MS                wait until it is there
+//   gone ROLE MS                wait until it is gone
+//   text ROLE ID                text of a control (ID 0: the window's caption)
+//   enabled ROLE ID             whether a control (ID 0: the window) is enabled
+//   progress                    position and range of the progress bar
+//   box MS                      wait for a message box: caption, text, buttons
+//   boxes                       every message box now shown
+//   press ROLE ID               press a button (refused when it or its window is disabled)
+//   close ROLE                  the window's close box
+//   rect ROLE                   the window's position and size on the screen
+//   responsive ROLE             whether the window's thread answers a message within 2 s
+//   windows                     every visible top-level window
+//   regget KEY NAME             a registry value (NAME "@" is the unnamed value)
+//   regsz KEY NAME TEXT         write a REG_SZ value, creating the key
+//   regdword KEY NAME NUMBER    write a REG_DWORD value, creating the key
+//   regdel KEY NAME             delete a value
+//   eventset NAME               set (creating) a named manual-reset event
+//   eventwait NAME MS           wait for a named event
+//   quit
+//
+// KEY starts with HKLM\ or HKCU\.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tools/win_handle.h"
+
+namespace {
+
+const char kWelcomeCaption[] = "Orvex Contact List Download Wizard";
+const char kProgressCaption[] = "Customized Contact List Download Wizard";
+constexpr int kProgressBarId = 1005;
+constexpr int kNextId = 1001;
+constexpr DWORD kLongestWaitMs = 60000;
+constexpr DWORD kPollMs = 25;
+constexpr UINT kSendTimeoutMs = 2000;
+
+// ---- JSON answers ----------------------------------------------------------------------
+
+std::string Quote(const std::string& text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (c < 0x20 || c >= 0x7f) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+          out += escaped;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  return out + "\"";
+}
+
+std::string Hex(const void* handle) {
+  char text[32];
+  std::snprintf(text, sizeof text, "\"0x%lx\"",
+                static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(handle)));
+  return text;
+}
+
+void Answer(const std::string& fields) {
+  std::printf("{\"ok\":true%s%s}\n", fields.empty() ? "" : ",", fields.c_str());
+  std::fflush(stdout);
+}
+
+void Fail(const std::string& error) {
+  std::printf("{\"ok\":false,\"error\":%s}\n", Quote(error).c_str());
+  std::fflush(stdout);
+}
+
+// ---- Windows -----------------------------------------------------------------------------
+
+std::string ClassOf(HWND window) {
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+// The caption or control text; for another process's window this reads the stored text
+// without sending a message, so a busy wizard cannot block the driver.
+std::string TextOf(HWND window) {
+  char text[1024] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+std::string RoleOf(HWND window) {
+  if (ClassOf(window) != "#32770") return "";
+  std::string caption = TextOf(window);
+  if (caption == kWelcomeCaption && GetDlgItem(window, kNextId) != nullptr) return "welcome";
+  if (caption == kProgressCaption && GetDlgItem(window, kProgressBarId) != nullptr) {
+    return "progress";
+  }
+  return "box";
+}
+
+BOOL CALLBACK CollectVisible(HWND window, LPARAM list) {
+  if (IsWindowVisible(window)) reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+  return TRUE;
+}
+
+std::vector<HWND> VisibleTopLevel() {
+  std::vector<HWND> windows;
+  EnumWindows(CollectVisible, reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+std::vector<HWND> FindRole(const std::string& role) {
+  std::vector<HWND> found;
+  for (HWND window : VisibleTopLevel()) {
+    if (RoleOf(window) == role) found.push_back(window);
+  }
+  return found;
+}
+
+HWND FirstOf(const std::string& role) {
+  std::vector<HWND> found = FindRole(role);
+  return found.empty() ? nullptr : found.front();
+}
+
+DWORD ClampWait(const std::string& text) {
+  long ms = std::atol(text.c_str());
+  if (ms < 0) ms = 0;
+  return static_cast<DWORD>(ms) > kLongestWaitMs ? kLongestWaitMs : static_cast<DWORD>(ms);
+}
+
+// Polls until the role is present (want true) or absent (want false), or the time is up.
+HWND WaitRole(const std::string& role, DWORD timeout_ms, bool want, bool* reached) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    HWND window = FirstOf(role);
+    if ((window != nullptr) == want) {
+      *reached = true;
+      return window;
+    }
+    if (GetTickCount() - start >= timeout_ms) {
+      *reached = false;
+      return window;
+    }
+    Sleep(kPollMs);
+  }
+}
+
+HWND Control(HWND window, int id) {
+  return id == 0 ? window : GetDlgItem(window, id);
+}
+
+// A message box's text lies in its one static control that is not its icon.
+std::string BoxText(HWND box) {
+  std::string text;
+  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    if (ClassOf(child) != "Static") continue;
+    if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) continue;
+    std::string part = TextOf(child);
+    if (!part.empty()) text += text.empty() ? part : "\n" + part;
+  }
+  return text;
+}
+
+std::string BoxButtons(HWND box) {
+  std::string list;
+  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    if (ClassOf(child) != "Button" || !IsWindowVisible(child)) continue;
+    if (!list.empty()) list += ",";
+    list += Quote(TextOf(child));
+  }
+  return "[" + list + "]";
+}
+
+std::string DescribeBox(HWND box) {
+  return "\"hwnd\":" + Hex(box) + ",\"owner\":" + Hex(GetWindow(box, GW_OWNER)) +
+         ",\"caption\":" + Quote(TextOf(box)) + ",\"text\":" + Quote(BoxText(box)) +
+         ",\"buttons\":" + BoxButtons(box);
+}
+
+// ---- Registry ----------------------------------------------------------------------------
+
+bool SplitKey(const std::string& path, HKEY* root, std::string* sub) {
+  if (path.rfind("HKLM\\", 0) == 0) {
+    *root = HKEY_LOCAL_MACHINE;
+  } else if (path.rfind("HKCU\\", 0) == 0) {
+    *root = HKEY_CURRENT_USER;
+  } else {
+    return false;
+  }
+  *sub = path.substr(5);
+  return true;
+}
+
+const char* ValueName(const std::string& name) {
+  return name == "@" ? nullptr : name.c_str();
+}
+
+void RegGet(const std::string& path, const std::string& name) {
+  HKEY root;
+  std::string sub;
+  if (!SplitKey(path, &root, &sub)) return Fail("bad key");
+  OwnedKey key;
+  if (RegOpenKeyExA(root, sub.c_str(), 0, KEY_READ, key.Out()) != ERROR_SUCCESS) {
+    return Answer("\"exists\":false,\"key\":false");
+  }
+  DWORD type = 0;
+  DWORD size = 0;
+  if (RegQueryValueExA(key.Get(), ValueName(name), nullptr, &type, nullptr, &size) !=
+      ERROR_SUCCESS) {
+    return Answer("\"exists\":false,\"key\":true");
+  }
+  std::vector<BYTE> data(size + 2, 0);
+  if (RegQueryValueExA(key.Get(), ValueName(name), nullptr, &type, data.data(), &size) !=
+      ERROR_SUCCESS) {
+    return Fail("query failed");
+  }
+  std::string fields = "\"exists\":true,\"key\":true,\"type\":" + std::to_string(type) +
+                       ",\"size\":" + std::to_string(size);
+  if (type == REG_DWORD && size == 4) {
+    DWORD value;
+    std::memcpy(&value, data.data(), 4);
+    fields += ",\"value\":" + std::to_string(value);
+  } else if (type == REG_SZ || type == REG_EXPAND_SZ) {
+    fields += ",\"value\":" + Quote(reinterpret_cast<const char*>(data.data()));
+  }
+  Answer(fields);
+}
+
+bool CreateKey(const std::string& path, OwnedKey* key) {
+  HKEY root;
+  std::string sub;
+  return SplitKey(path, &root, &sub) &&
+         RegCreateKeyExA(root, sub.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key->Out(),
+                         nullptr) == ERROR_SUCCESS;
+}
+
+void RegSet(const std::string& path, const std::string& name, DWORD type, const BYTE* data,
+            DWORD size) {
+  OwnedKey key;
+  if (!CreateKey(path, &key)) return Fail("cannot create key");
+  if (RegSetValueExA(key.Get(), ValueName(name), 0, type, data, size) != ERROR_SUCCESS) {
+    return Fail("cannot set value");
+  }
+  Answer("");
+}
+
+void RegDel(const std::string& path, const std::string& name) {
+  HKEY root;
+  std::string sub;
+  if (!SplitKey(path, &root, &sub)) return Fail("bad key");
+  OwnedKey key;
+  if (RegOpenKeyExA(root, sub.c_str(), 0, KEY_SET_VALUE, key.Out()) == ERROR_SUCCESS) {
+    RegDeleteValueA(key.Get(), ValueName(name));
+  }
+  Answer("");
+}
+
+// ---- Commands ----------------------------------------------------------------------------
+
+std::vector<std::string> SplitTabs(const std::string& line) {
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t tab = line.find('\t', start);
+    fields.push_back(
+        line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+    if (tab == std::string::npos) return fields;
+    start = tab + 1;
+  }
+}
+
+bool SendTimed(HWND window, UINT message, WPARAM wparam, LPARAM lparam, DWORD_PTR* result) {
+  return SendMessageTimeoutA(window, message, wparam, lparam, SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                             result) != 0;
+}
+
+void Press(const std::string& role, int id) {
+  HWND window = FirstOf(role);
+  if (window == nullptr) return Fail("no window " + role);
+  HWND button = GetDlgItem(window, id);
+  if (button == nullptr) return Fail("no button " + std::to_string(id));
+  if (!IsWindowEnabled(window)) return Fail("window disabled");
+  if (!IsWindowEnabled(button)) return Fail("button disabled");
+  // What a click does: the button tells its dialog through WM_COMMAND.
+  PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+  Answer("\"hwnd\":" + Hex(window));
+}
+
+// Returns false on "quit".
+bool Execute(const std::vector<std::string>& f) {
+  const std::string& cmd = f[0];
+  auto arg = [&f](std::size_t i) { return i < f.size() ? f[i] : std::string(); };
+  if (cmd == "quit") {
+    Answer("");
+    return false;
+  }
+  if (cmd == "find" || cmd == "wait" || cmd == "gone") {
+    bool reached = true;
+    HWND window = cmd == "find" ? FirstOf(arg(1))
+                                : WaitRole(arg(1), ClampWait(arg(2)), cmd == "wait", &reached);
+    if (!reached)
+      return Fail(cmd == "wait" ? "timeout waiting for " + arg(1) : "still there"), true;
+    if (window == nullptr) return cmd == "gone" ? Answer("") : Fail("not found"), true;
+    Answer("\"hwnd\":" + Hex(window));
+  } else if (cmd == "text" || cmd == "enabled") {
+    HWND window = FirstOf(arg(1));
+    HWND control = window ? Control(window, std::atoi(arg(2).c_str())) : nullptr;
+    if (control == nullptr) return Fail("no control"), true;
+    if (cmd == "text") {
+      Answer("\"text\":" + Quote(TextOf(control)));
+    } else {
+      Answer(std::string("\"enabled\":") + (IsWindowEnabled(control) ? "true" : "false"));
+    }
+  } else if (cmd == "responsive") {
+    HWND window = FirstOf(arg(1));
+    DWORD_PTR ignored = 0;
+    if (window == nullptr) return Fail("no window " + arg(1)), true;
+    if (!SendTimed(window, WM_NULL, 0, 0, &ignored)) return Fail("not responding"), true;
+    Answer("");
+  } else if (cmd == "progress") {
+    HWND window = FirstOf("progress");
+    HWND bar = window ? GetDlgItem(window, kProgressBarId) : nullptr;
+    if (bar == nullptr) return Fail("no progress bar"), true;
+    DWORD_PTR pos = 0, low = 0, high = 0;
+    if (!SendTimed(bar, PBM_GETPOS, 0, 0, &pos) || !SendTimed(bar, PBM_GETRANGE, TRUE, 0, &low) ||
+        !SendTimed(bar, PBM_GETRANGE, FALSE, 0, &high)) {
+      return Fail("progress bar does not answer"), true;
+    }
+    Answer("\"pos\":" + std::to_string(static_cast<long>(pos)) +
+           ",\"low\":" + std::to_string(static_cast<long>(low)) +
+           ",\"high\":" + std::to_string(static_cast<long>(high)));
+  } else if (cmd == "box") {
+    bool reached = false;
+    HWND box = WaitRole("box", ClampWait(arg(1)), true, &reached);
+    if (!reached) return Fail("timeout waiting for a message box"), true;
+    Answer(DescribeBox(box));
+  } else if (cmd == "boxes") {
+    std::string list;
+    for (HWND box : FindRole("box")) list += (list.empty() ? "{" : ",{") + DescribeBox(box) + "}";
+    Answer("\"boxes\":[" + list + "]");
+  } else if (cmd == "press") {
+    Press(arg(1), std::atoi(arg(2).c_str()));
+  } else if (cmd == "close") {
+    HWND window = FirstOf(arg(1));
+    if (window == nullptr) return Fail("no window " + arg(1)), true;
+    PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    Answer("");
+  } else if (cmd == "rect") {
+    HWND window = FirstOf(arg(1));
+    RECT r;
+    if (window == nullptr || !GetWindowRect(window, &r)) return Fail("no window " + arg(1)), true;
+    Answer("\"x\":" + std::to_string(r.left) + ",\"y\":" + std::to_string(r.top) + ",\"w\":" +
+           std::to_string(r.right - r.left) + ",\"h\":" + std::to_string(r.bottom - r.top));
+  } else if (cmd == "windows") {
+    std::string list;
+    for (HWND window : VisibleTopLevel()) {
+      DWORD pid = 0;
+      GetWindowThreadProcessId(window, &pid);
+      list += std::string(list.empty() ? "" : ",") + "{\"hwnd\":" + Hex(window) +
+              ",\"class\":" + Quote(ClassOf(window)) + ",\"caption\":" + Quote(TextOf(window)) +
+              ",\"role\":" + Quote(RoleOf(window)) + ",\"pid\":" + std::to_string(pid) + "}";
+    }
+    Answer("\"windows\":[" + list + "]");
+  } else if (cmd == "regget") {
+    RegGet(arg(1), arg(2));
+  } else if (cmd == "regsz") {
+    std::string text = arg(3);
+    RegSet(arg(1), arg(2), REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+           static_cast<DWORD>(text.size() + 1));
+  } else if (cmd == "regdword") {
+    DWORD value = static_cast<DWORD>(std::strtoul(arg(3).c_str(), nullptr, 10));
+    RegSet(arg(1), arg(2), REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+  } else if (cmd == "regdel") {
+    RegDel(arg(1), arg(2));
+  } else if (cmd == "eventset") {
+    OwnedHandle event(CreateEventA(nullptr, TRUE, FALSE, arg(1).c_str()));
+    if (!event.Valid() || !SetEvent(event.Get())) return Fail("cannot set event"), true;
+    Answer("");
+  } else if (cmd == "eventwait") {
+    OwnedHandle event(CreateEventA(nullptr, TRUE, FALSE, arg(1).c_str()));
+    if (!event.Valid()) return Fail("cannot open event"), true;
+    if (WaitForSingleObject(event.Get(), ClampWait(arg(2))) != WAIT_OBJECT_0) {
+      return Fail("timeout waiting for event"), true;
+    }
+    Answer("");
+  } else {
+    Fail("unknown command " + cmd);
+  }
+  return true;
+}
+
+}  // namespace
+
+int main() {
+  char line[4096];
+  Answer("\"hello\":\"ui_driver\"");
+  while (std::fgets(line, sizeof line, stdin) != nullptr) {
+    std::string text(line);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    if (text.empty()) continue;
+    if (!Execute(SplitTabs(text))) break;
+  }
+  return 0;
+}
