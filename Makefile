@@ -46,7 +46,7 @@ fuzz: build-native
 
 bench: bootstrap
 	@cmake --preset bench >/dev/null
-	@$(CMAKE_BUILD) build/bench -j $(JOBS)
+	@$(CMAKE_BUILD) build/bench -j $(JOBS) --target bench_download
 	@python3 bench/run_bench.py --build build/bench
 
 demo: build-win32

@@ -18,7 +18,7 @@
 #include "net/file_download.h"
 #include "net/winsock_session.h"
 
-HWND WorkerEndNotifyWindow = nullptr;
+std::atomic<HWND> WorkerEndNotifyWindow{nullptr};
 
 namespace {
 
@@ -42,10 +42,17 @@ void SetStatus(HWND dialog, unsigned id) {
   SetDlgItemTextA(dialog, IDC_STATUS, LoadResString(id).c_str());
 }
 
-// Starts one transfer and waits for it; the caller reads the result and the file name.
+// Starts one transfer and waits for it; the caller reads the result and the file name. A
+// transfer that cannot even start (no socket, no thread) fetched nothing and must not pass
+// for a completed one: it is reported like a server that cannot be reached.
 std::unique_ptr<FileDownload> Transfer(const std::string& url, HWND dialog) {
   auto download = std::make_unique<FileDownload>(url.c_str(), dialog);
-  if (download->Start(false)) download->Wait();
+  if (download->Start(false)) {
+    download->Wait();
+  } else {
+    ShowResMessage(dialog, IDS_CANNOT_CONNECT, kErrorCaption, MB_ICONSTOP);
+    download->ResultCode = ErrorConnect;
+  }
   return download;
 }
 
@@ -145,8 +152,7 @@ DWORD WINAPI DownloadWorker(LPVOID dialog_window) {
   PostMessageA(dialog, WM_COMMAND, result == 0 ? IDOK : IDCANCEL, static_cast<LPARAM>(result));
   CancelRequested = false;
   DownloadThread = kNoThread;
-  if (WorkerEndNotifyWindow != nullptr) {
-    PostMessageA(WorkerEndNotifyWindow, kWorkerEndedMessage, 0, 0);
-  }
+  HWND welcome = WorkerEndNotifyWindow;
+  if (welcome != nullptr) PostMessageA(welcome, kWorkerEndedMessage, 0, 0);
   return 0;
 }

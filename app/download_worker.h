@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 
 // DownloadResult values of the worker's own. A failed transfer's ResultCode passes as is, and
@@ -18,7 +19,7 @@ enum DownloadResultCode : std::int32_t {
 constexpr UINT kWorkerEndedMessage = WM_APP + 1;
 
 // The window that receives kWorkerEndedMessage (the welcome dialog); may be null.
-extern HWND WorkerEndNotifyWindow;
+extern std::atomic<HWND> WorkerEndNotifyWindow;
 
 // Thread procedure; parameter: the progress dialog's window handle.
 DWORD WINAPI DownloadWorker(LPVOID dialog_window);

@@ -21,6 +21,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   InitCommonControls();
   if (!ReadPartnerId()) return -1;
   DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_WELCOME), nullptr, WelcomeDlgProc, 0);
-  WaitForDownloadWorker(kExitGraceMs);
+  // A cancelled run still stalled on its server must not meet the process-wide state being
+  // torn down (the shared strings, the Winsock session): end without running that.
+  if (!WaitForDownloadWorker(kExitGraceMs)) TerminateProcess(GetCurrentProcess(), 0);
   return 0;
 }

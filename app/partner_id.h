@@ -4,7 +4,3 @@
 // Reads PartnerId from the file at path. False when the file cannot be opened, its first
 // line is empty, or the identifier cannot serve as one folder name.
 bool ReadPartnerIdFile(const char* path);
-
-// True when id can name exactly one folder: not empty, not "." or "..", and free of path
-// separators, drive colons, control characters and the characters <>"|?*.
-bool IsUsablePartnerId(const char* id);

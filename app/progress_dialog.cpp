@@ -17,7 +17,7 @@ constexpr LPARAM kResultSetupIncomplete = -6;
 // State of the one open progress page.
 struct ProgressPage {
   bool cancelling = false;  // a confirmed cancel is ending the page
-  bool asking = false;      // the stop question is open
+  int asking = 0;           // stop questions open (one may nest in another's loop)
   bool command_deferred = false;
   WPARAM deferred_wparam = 0;
   LPARAM deferred_lparam = 0;
@@ -40,13 +40,13 @@ void OnInitDialog(HWND window) {
 }
 
 void AskToStop(HWND window) {
-  page.asking = true;
+  ++page.asking;
   int answer = ShowResMessage(GetFocus(), IDS_CONFIRM_STOP, kWizardCaption,
                               MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
-  page.asking = false;
+  --page.asking;
   if (answer == IDYES) {
     EndWithCancel(window);
-  } else if (page.command_deferred) {
+  } else if (page.asking == 0 && page.command_deferred) {
     // The worker ended while the question was open: act on its command now.
     page.command_deferred = false;
     PostMessageA(window, WM_COMMAND, page.deferred_wparam, page.deferred_lparam);
@@ -58,7 +58,7 @@ void OnCommand(HWND window, WPARAM wparam, LPARAM lparam) {
   if (id != IDOK && id != IDCANCEL) return;
   // A cancelled page ends with IDCANCEL whatever the worker reports meanwhile.
   if (page.cancelling) return;
-  if (page.asking) {
+  if (page.asking > 0) {
     page.command_deferred = true;
     page.deferred_wparam = wparam;
     page.deferred_lparam = lparam;

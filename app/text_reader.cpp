@@ -4,6 +4,9 @@
 
 namespace {
 
+// The end-of-file mark of DOS text files; a text-mode stream stops reading there.
+constexpr int kEndOfFileMark = 0x1A;
+
 bool IsWhiteSpace(int c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
@@ -17,7 +20,12 @@ TextFileReader::~TextFileReader() {
 }
 
 int TextFileReader::Get() {
+  if (at_end_) return EOF;
   int c = std::getc(file_);
+  if (c == EOF || c == kEndOfFileMark) {
+    at_end_ = true;
+    return EOF;
+  }
   if (c == '\r') {
     int next = std::getc(file_);
     if (next == '\n') return '\n';

@@ -1,5 +1,6 @@
 // Reads the program's small text files the way a C text-mode stream does on Windows: a CR LF
-// pair reads as a single LF, on every platform, so the files parse the same everywhere.
+// pair reads as a single LF and a Ctrl-Z (0x1A) ends the file, on every platform, so the files
+// parse the same everywhere.
 #pragma once
 
 #include <cstddef>
@@ -28,6 +29,7 @@ class TextFileReader {
   int Get();
 
   std::FILE* file_;
+  bool at_end_ = false;
 };
 
 // Ends text at its first line feed, if it has one.

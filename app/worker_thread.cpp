@@ -33,6 +33,7 @@ bool StartDownloadWorker(HWND progress_dialog) {
   return true;
 }
 
-void WaitForDownloadWorker(DWORD timeout_ms) {
-  if (worker_handle.valid()) WaitForSingleObject(worker_handle.get(), timeout_ms);
+bool WaitForDownloadWorker(DWORD timeout_ms) {
+  if (!worker_handle.valid()) return true;
+  return WaitForSingleObject(worker_handle.get(), timeout_ms) == WAIT_OBJECT_0;
 }

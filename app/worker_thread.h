@@ -11,5 +11,5 @@ bool StartDownloadWorker(HWND progress_dialog);
 bool DownloadWorkerRunning();
 
 // Waits at most timeout_ms for a running worker, so an installation in progress can finish
-// before the process ends.
-void WaitForDownloadWorker(DWORD timeout_ms);
+// before the process ends; true when no worker runs any more.
+bool WaitForDownloadWorker(DWORD timeout_ms);

@@ -2,12 +2,6 @@
 
 #include <cstring>
 
-bool IsPlainFolderName(const char* name) {
-  if (name == nullptr || name[0] == '\0') return false;
-  if (std::strpbrk(name, "\\/:") != nullptr) return false;
-  return std::strspn(name, ". ") != std::strlen(name);
-}
-
 bool ComposeTempFolderPath(const char* temp_path, const char* partner_id, char* out,
                            std::size_t out_size) {
   if (out_size == 0) return false;

@@ -5,10 +5,6 @@
 #include <cstddef>
 #include <string>
 
-// True for a name that stays one folder inside its parent: not empty, no "\", "/" or ":",
-// and not made of dots and spaces alone (Windows trims those, so ".. " would mean "..").
-bool IsPlainFolderName(const char* name);
-
 // The per-partner temporary folder: temp_path, one backslash (added only when temp_path
 // lacks it), then partner_id. False, with out empty, when the result would not fit in
 // out_size bytes with its terminating zero.

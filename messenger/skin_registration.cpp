@@ -7,6 +7,7 @@
 #include "app/shared_state.h"
 #include "messenger/messenger_detection.h"
 #include "messenger/package_installation.h"
+#include "app/plain_names.h"
 #include "messenger/path_rules.h"
 #include "messenger/registry_key.h"
 #include "messenger/registry_layout.h"

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "app/message_texts.h"
+#include "app/plain_names.h"
 #include "app/resources/resource.h"
 #include "app/shared_state.h"
 #include "net/winsock_session.h"
@@ -24,14 +25,6 @@ std::string ProgramFolderOrWholePath() {
 
 }  // namespace
 
-bool IsSafeLocalFileName(const std::string& name) {
-  if (name.empty() || name == "." || name == "..") return false;
-  for (unsigned char c : name) {
-    if (c < 0x20 || c == 0x7f || c == '\\' || c == '/' || c == ':') return false;
-  }
-  return true;
-}
-
 FileDownload::FileDownload(const char* url_text, HWND dialog)
     : HttpRequest(url_text), DialogWindow(dialog) {}
 
@@ -46,7 +39,8 @@ bool FileDownload::OpenDestination() {
   if (DestinationPath.empty()) DestinationPath = ProgramFolderOrWholePath();
   DestinationPath += '\\';
   DestinationPath += url.FileName;
-  if (!IsSafeLocalFileName(url.FileName)) return false;
+  // The name comes from the server: nothing may be written outside the folder.
+  if (!IsPlainFileName(url.FileName.c_str())) return false;
   file = std::fopen(DestinationPath.c_str(), "wb");
   return file != nullptr;
 }

@@ -32,8 +32,3 @@ class FileDownload : public HttpRequest {
   bool FirstBlock = true;
   std::string DestinationPath;
 };
-
-// True when name can be used as the name of a file inside one folder: not empty, not "." or
-// "..", and free of backslashes, colons and control characters. The name comes from the
-// server's URLs, so anything that could lead outside the folder is refused.
-bool IsSafeLocalFileName(const std::string& name);

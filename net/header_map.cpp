@@ -3,9 +3,15 @@
 #include <cstring>
 
 namespace {
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
-bool IsSpace(char c) { return IsBlank(c) || c == '\r' || c == '\n'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\v' || c == '\f';
+}
+bool IsSpace(char c) {
+  return IsBlank(c) || c == '\r' || c == '\n';
+}
 
 unsigned char FoldCase(unsigned char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
@@ -37,8 +43,7 @@ const char* LineEnd(const char* cursor) {
 }
 }  // namespace
 
-bool HeaderMap::CaseInsensitiveLess::operator()(const std::string& a,
-                                                const std::string& b) const {
+bool HeaderMap::CaseInsensitiveLess::operator()(const std::string& a, const std::string& b) const {
   std::size_t length = a.size() < b.size() ? a.size() : b.size();
   for (std::size_t i = 0; i < length; ++i) {
     unsigned char x = FoldCase(static_cast<unsigned char>(a[i]));

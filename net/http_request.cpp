@@ -10,7 +10,9 @@ constexpr std::uintptr_t kThreadRunning = 1;
 
 HttpRequest::HttpRequest(const char* url_text) : url(url_text) {}
 
-HttpRequest::~HttpRequest() { Stop(); }
+HttpRequest::~HttpRequest() {
+  Stop();
+}
 
 bool HttpRequest::Start(bool head_only) {
   if (ThreadHandle.load() != kNoThreadHandle) return true;
@@ -40,12 +42,13 @@ void HttpRequest::Wait() {
 
 void HttpRequest::Stop() {
   if (ThreadHandle.load() != kNoThreadHandle) {
-    // The flag goes up before the socket is closed, so that the transfer thread, seeing its
+    // The flag goes up before the socket is aborted, so that the transfer thread, seeing its
     // call fail, already knows that the failure was asked for.
     StopRequested = true;
-    socket.Close();
+    socket.Abort();
   }
   Wait();
+  socket.Close();
 }
 
 void HttpRequest::ReportError(int code) {

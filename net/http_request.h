@@ -27,6 +27,7 @@ class HttpRequest {
  public:
   // One receive buffer per transfer; it holds at most one byte less, for a closing NUL.
   static constexpr int kReceiveBufferSize = 16384;
+
   explicit HttpRequest(const char* url_text);
   virtual ~HttpRequest();
   HttpRequest(const HttpRequest&) = delete;
@@ -36,8 +37,8 @@ class HttpRequest {
   bool Start(bool head_only);
   // Blocks until the transfer thread has ended; returns at once when none was started.
   void Wait();
-  // Asks the transfer to stop, closes the socket (which breaks a blocked connect, send or
-  // receive) and waits for its thread. A stopped transfer reports no error.
+  // Asks the transfer to stop, aborts the socket (which breaks a blocked connect, send or
+  // receive), waits for the thread and closes the socket. A stopped transfer reports no error.
   void Stop();
 
   const Url& GetUrl() const { return url; }

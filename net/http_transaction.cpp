@@ -39,6 +39,10 @@ void HttpRequest::Run() {
   std::uint32_t content_length = kLengthUnknown;
 
   SocketAddress address(url.Host.c_str(), url.Port);
+  if (StopRequested) {
+    socket.Close();  // a name lookup cannot be broken; a connect after it is not begun
+    return;
+  }
   if (address.Address() == 0) {
     socket.Close();
     ReportError(ErrorResolve);

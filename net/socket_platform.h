@@ -47,7 +47,9 @@ inline void SocketCleanup() {
 #endif
 }
 
-inline SocketHandle OpenTcpHandle() { return socket(AF_INET, SOCK_STREAM, 0); }
+inline SocketHandle OpenTcpHandle() {
+  return socket(AF_INET, SOCK_STREAM, 0);
+}
 
 // Shuts down both directions (SD_BOTH, which winsock.h of Winsock 1.1 does not name).
 inline void ShutdownBoth(SocketHandle handle) {
@@ -65,6 +67,16 @@ inline int CloseHandleOfSocket(SocketHandle handle) {
   return close(handle);
 #endif
 }
+
+// How another thread breaks a call that is blocked on a handle. Winsock cancels it when the
+// handle is closed. Elsewhere a close from another thread neither reliably wakes the call nor
+// is safe (the number is handed out again at once), so a shutdown wakes it and the thread that
+// uses the handle closes it.
+#ifdef _WIN32
+constexpr bool kAbortByClosing = true;
+#else
+constexpr bool kAbortByClosing = false;
+#endif
 
 inline int LastSocketError() {
 #ifdef _WIN32

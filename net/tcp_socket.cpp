@@ -4,27 +4,29 @@
 
 namespace {
 std::atomic<int> receive_timeout_ms{TcpSocket::kDefaultReceiveTimeoutMs};
-
-// Sockets need the process-wide Winsock start-up; naming it here makes sure that it is linked
-// into every program that uses a socket.
-[[maybe_unused]] WinsockSession* const session_in_use = &TheWinsockSession;
 }  // namespace
 
 void TcpSocket::SetReceiveTimeoutForTesting(int milliseconds) {
   receive_timeout_ms = milliseconds;
 }
 
-int TcpSocket::ReceiveTimeoutMs() { return receive_timeout_ms; }
+int TcpSocket::ReceiveTimeoutMs() {
+  return receive_timeout_ms;
+}
 
 TcpSocket::~TcpSocket() {
   if (created_) Close();
 }
 
 bool TcpSocket::Create() {
+  // Sockets need the process-wide Winsock start-up; referring to the session here links it
+  // into every program that opens a socket.
+  static_cast<void>(WinsockSession::Instance());
   Close();
   SocketHandle handle = OpenTcpHandle();
   created_ = handle != kInvalidSocket;
   if (created_) SetReceiveTimeout(handle, receive_timeout_ms);
+  std::lock_guard<std::mutex> guard(handle_change_);
   handle_ = handle;
   return created_;
 }
@@ -63,8 +65,22 @@ int TcpSocket::Receive(char* buffer, int capacity) {
 }
 
 int TcpSocket::Close() {
-  SocketHandle handle = handle_.exchange(kInvalidSocket);
+  SocketHandle handle;
+  {
+    std::lock_guard<std::mutex> guard(handle_change_);
+    handle = handle_.exchange(kInvalidSocket);
+  }
   if (handle == kInvalidSocket) return -1;
   ShutdownBoth(handle);
   return CloseHandleOfSocket(handle);
+}
+
+void TcpSocket::Abort() {
+  if (kAbortByClosing) {
+    Close();
+    return;
+  }
+  std::lock_guard<std::mutex> guard(handle_change_);
+  SocketHandle handle = handle_.load();
+  if (handle != kInvalidSocket) ShutdownBoth(handle);
 }

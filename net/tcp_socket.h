@@ -1,9 +1,11 @@
 // A blocking TCP stream socket. The transfer thread connects, sends, receives and closes it;
-// the owning thread may close it at the same time to break a blocked call, so the handle is
-// taken out atomically and shut down and closed exactly once.
+// the owning thread may abort it at the same time to break a blocked call. The handle is taken
+// out atomically, so that it is shut down and closed exactly once, and never closed while an
+// abort is shutting it down.
 #pragma once
 
 #include <atomic>
+#include <mutex>
 
 #include "net/socket_address.h"
 #include "net/socket_platform.h"
@@ -26,6 +28,9 @@ class TcpSocket {
   int Receive(char* buffer, int capacity);
   // Shuts down and closes the handle; the result of the close, or -1 when there was none.
   int Close();
+  // From another thread: makes a connect, send or receive blocked on this socket fail now.
+  // The handle may stay open until its user or the destructor closes it.
+  void Abort();
 
   bool IsCreated() const { return created_; }
   bool IsOpen() const { return handle_.load() != kInvalidSocket; }
@@ -38,5 +43,6 @@ class TcpSocket {
 
  private:
   std::atomic<SocketHandle> handle_{kInvalidSocket};
+  std::mutex handle_change_;  // held while the handle is replaced or shut down, never for I/O
   bool created_ = false;
 };

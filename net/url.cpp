@@ -3,7 +3,9 @@
 #include <cstring>
 
 namespace {
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -21,7 +23,9 @@ std::uint16_t ReadPort(const char* text) {
 }
 }  // namespace
 
-Url::Url(const char* text) { Parse(text); }
+Url::Url(const char* text) {
+  Parse(text);
+}
 
 void Url::Reset() {
   Scheme = "HTTP";

@@ -22,4 +22,6 @@ bool WinsockSession::IsStarted() {
   return startup_result_ == 0;
 }
 
-WinsockSession* WinsockSession::Instance() { return instance; }
+WinsockSession* WinsockSession::Instance() {
+  return instance;
+}

@@ -229,19 +229,19 @@ def refused_port():
     return sock, sock.getsockname()[1]
 
 
-def reply_from_json(spec, base_dir):
-    if "body_file" in spec:
-        with open(os.path.join(base_dir, spec["body_file"]), "rb") as f:
+def reply_from_json(entry, base_dir):
+    if "body_file" in entry:
+        with open(os.path.join(base_dir, entry["body_file"]), "rb") as f:
             body = f.read()
-        return ok_reply(body, chunk=spec.get("chunk"), interval=spec.get("interval", 0.0),
-                        content_length=spec.get("content_length"),
-                        truncate_to=spec.get("truncate_to"), end=spec.get("end", "close"),
-                        stall=spec.get("stall", 0.0))
+        return ok_reply(body, chunk=entry.get("chunk"), interval=entry.get("interval", 0.0),
+                        content_length=entry.get("content_length"),
+                        truncate_to=entry.get("truncate_to"), end=entry.get("end", "close"),
+                        stall=entry.get("stall", 0.0))
     pieces = []
-    for piece in spec.get("pieces", []):
+    for piece in entry.get("pieces", []):
         data = bytes.fromhex(piece["hex"]) if "hex" in piece else piece["text"].encode("latin-1")
         pieces.append((data, piece.get("delay", 0.0)))
-    return Reply(pieces, end=spec.get("end", "close"), stall=spec.get("stall", 0.0))
+    return Reply(pieces, end=entry.get("end", "close"), stall=entry.get("stall", 0.0))
 
 
 def main():
@@ -251,10 +251,10 @@ def main():
     parser.add_argument("--lifetime", type=float, default=300.0)
     args = parser.parse_args()
     with open(args.scenario) as f:
-        spec = json.load(f)
+        table = json.load(f)
     base = os.path.dirname(os.path.abspath(args.scenario))
     routes = {path: [reply_from_json(x, base) for x in r] if isinstance(r, list)
-              else reply_from_json(r, base) for path, r in spec.items()}
+              else reply_from_json(r, base) for path, r in table.items()}
     server = ScriptedServer(routes, lifetime=args.lifetime)
     stop = threading.Event()
     signal.signal(signal.SIGTERM, lambda *_: stop.set())

@@ -38,6 +38,10 @@ const StatusCase kStatusCases[] = {
     {"HTTP/1.0 +201 odd", 65536, 201, "odd"},
 };
 
+void PrintTo(const StatusCase& c, std::ostream* os) {
+  *os << '"' << c.block << '"';
+}
+
 class HeaderMapStatusLine : public ::testing::TestWithParam<StatusCase> {};
 
 TEST_P(HeaderMapStatusLine, ReadsVersionStatusAndReason) {
@@ -129,9 +133,18 @@ TEST(HeaderMapParse, SecondParseAndClearStartEmpty) {
 }
 
 TEST(HeaderMapParse, ShortBlocksNeverReadPastTheirEnd) {
-  const char* blocks[] = {"", "H", "HTTP", "HTTP/1", "HTTP/1.", "HTTP/1.0 ", "HTTP/1.0 2",
-                          "HTTP/1.0 200 OK\r", "HTTP/1.0 200 OK\r\n", "HTTP/1.0 200 OK\r\nA",
-                          "HTTP/1.0 200 OK\r\nA:", "HTTP/1.0 200 OK\r\n\r\n\r"};
+  const char* blocks[] = {"",
+                          "H",
+                          "HTTP",
+                          "HTTP/1",
+                          "HTTP/1.",
+                          "HTTP/1.0 ",
+                          "HTTP/1.0 2",
+                          "HTTP/1.0 200 OK\r",
+                          "HTTP/1.0 200 OK\r\n",
+                          "HTTP/1.0 200 OK\r\nA",
+                          "HTTP/1.0 200 OK\r\nA:",
+                          "HTTP/1.0 200 OK\r\n\r\n\r"};
   for (const char* text : blocks) {
     SCOPED_TRACE(text);
     HeaderMap map;

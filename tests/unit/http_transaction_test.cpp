@@ -13,7 +13,9 @@ constexpr int kGapMs = 100;
 // Short receive time limit, so that stalls end quickly; the hold outlasts it.
 constexpr int kTestReceiveTimeoutMs = 700;
 
-std::string Bytes(const char* text, std::size_t length) { return std::string(text, length); }
+std::string Bytes(const char* text, std::size_t length) {
+  return std::string(text, length);
+}
 
 struct TransactionCase {
   const char* name;
@@ -21,13 +23,14 @@ struct TransactionCase {
   ScriptEnd end;
   int result;
   std::string body;
-  const char* events;           // S start, D data, E error, F finish
-  std::vector<int> blocks;      // checked when not empty
+  const char* events;               // S start, D data, E error, F finish
+  std::vector<int> blocks;          // checked when not empty
   bool ends_before_server = false;  // with ScriptEnd::Hold: the client closed first
 };
 
 const std::string kBigHeader = "HTTP/1.0 200 OK\r\nX-Big: " + std::string(20000, 'a') + "\r\n\r\n";
 
+// clang-format off
 const TransactionCase kCases[] = {
     // Well-formed replies.
     {"LengthInOneRead", {"HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello"}, ScriptEnd::Hold,
@@ -91,6 +94,11 @@ const TransactionCase kCases[] = {
     {"StallInNonHttpReply", {"raw bytes"}, ScriptEnd::Hold, ErrorReceive, "raw bytes", "SDEF",
      {9}, true},
 };
+// clang-format on
+
+void PrintTo(const TransactionCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class HttpTransaction : public ::testing::TestWithParam<TransactionCase> {
  protected:
@@ -115,10 +123,14 @@ TEST_P(HttpTransaction, DeliversBodyAndResult) {
   EXPECT_EQ(request.ResultCode, c.result);
   EXPECT_EQ(request.events, c.events);
   EXPECT_TRUE(request.body == c.body) << request.body;
-  if (!c.blocks.empty()) EXPECT_EQ(request.blocks, c.blocks);
+  if (!c.blocks.empty()) {
+    EXPECT_EQ(request.blocks, c.blocks);
+  }
   EXPECT_EQ(request.BytesReceived, request.body.size());
   EXPECT_EQ(server.Request(), "GET /cb/partner/p1/urls.cb HTTP/1.0\nHost: 127.0.0.1\n\n");
-  if (c.ends_before_server) EXPECT_TRUE(server.ClientClosedFirst());
+  if (c.ends_before_server) {
+    EXPECT_TRUE(server.ClientClosedFirst());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, HttpTransaction, ::testing::ValuesIn(kCases),
@@ -185,8 +197,8 @@ TEST_F(HttpTransactionRequest, LargeBodyArrivesInBoundedBlocks) {
 }
 
 TEST_F(HttpTransactionRequest, CancelFromOnDataEndsWithoutError) {
-  ScriptedServer server({{{"HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc", 0}},
-                         ScriptEnd::Hold});
+  ScriptedServer server(
+      {{{"HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc", 0}}, ScriptEnd::Hold});
   RecordingRequest request(server.UrlFor("/x"));
   request.cancel_after_blocks = 1;
   ASSERT_TRUE(request.Start(false));
@@ -205,8 +217,7 @@ struct FailureCase {
 TEST_F(HttpTransactionRequest, ResolveAndConnectFailuresAreReportedOnce) {
   const std::string refused =
       "http://127.0.0.1:" + std::to_string(ScriptedServer::UnusedPort()) + "/x";
-  const FailureCase cases[] = {{"http://0.0.0.0/x", ErrorResolve},
-                               {refused.c_str(), ErrorConnect}};
+  const FailureCase cases[] = {{"http://0.0.0.0/x", ErrorResolve}, {refused.c_str(), ErrorConnect}};
   for (const FailureCase& c : cases) {
     SCOPED_TRACE(c.url);
     RecordingRequest request(c.url);

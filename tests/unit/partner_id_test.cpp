@@ -53,7 +53,17 @@ INSTANTIATE_TEST_SUITE_P(
                     PartnerIdCase{"Wildcard", "ac*me\n", false, ""},
                     PartnerIdCase{"Quote", "ac\"me\n", false, ""},
                     PartnerIdCase{"DotsInsideAllowed", "a..b\n", true, "a..b"},
-                    PartnerIdCase{"NonAsciiAllowed", "caf\xe9\n", true, "caf\xe9"}),
+                    PartnerIdCase{"NonAsciiAllowed", "caf\xe9\n", true, "caf\xe9"},
+                    PartnerIdCase{"DotsOnly", "...\n", false, ""},
+                    PartnerIdCase{"DotsAndSpaces", ".. \n", false, ""},
+                    PartnerIdCase{"SpaceOnly", " \n", false, ""},
+                    PartnerIdCase{"DeviceName", "CON\n", false, ""},
+                    PartnerIdCase{"DeviceWithExtension", "nul.txt\n", false, ""},
+                    PartnerIdCase{"EndOfFileMarkEndsTheLine", "acme\x1a\nrest\n", true, "acme"},
+                    PartnerIdCase{"EndOfFileMarkFirst",
+                                  "\x1a"
+                                  "acme\n",
+                                  false, ""}),
     [](const testing::TestParamInfo<PartnerIdCase>& info) { return info.param.name; });
 
 TEST(ReadPartnerIdFileTest, MissingFileIsRefused) {

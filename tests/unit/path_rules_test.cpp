@@ -7,17 +7,6 @@
 
 namespace {
 
-TEST(PathRules, PlainFolderNames) {
-  for (const char* name : {"acme", "a", "acme skin", "acme.v2", ".acme", "x..", "\xe9t\xe9"}) {
-    EXPECT_TRUE(IsPlainFolderName(name)) << name;
-  }
-  for (const char* name :
-       {"", ".", "..", "...", ". .", ".. ", " ", "a\\b", "..\\x", "a/b", "C:", "C:x", "\\"}) {
-    EXPECT_FALSE(IsPlainFolderName(name)) << '"' << name << '"';
-  }
-  EXPECT_FALSE(IsPlainFolderName(nullptr));
-}
-
 TEST(PathRules, TempFolderGetsExactlyOneBackslash) {
   char out[260];
   ASSERT_TRUE(ComposeTempFolderPath("C:\\WINDOWS\\TEMP\\", "acme", out, sizeof out));

@@ -17,7 +17,7 @@ class RecordingRequest : public HttpRequest {
 
   // Test controls, set before Start.
   bool start_result = true;
-  int cancel_after_blocks = -1;  // OnData returns false on this block (counted from 1)
+  int cancel_after_blocks = -1;            // OnData returns false on this block (counted from 1)
   std::atomic<bool>* data_seen = nullptr;  // set on the first OnData
 
   // What happened, read after Wait.
@@ -29,8 +29,8 @@ class RecordingRequest : public HttpRequest {
 
   using HttpRequest::BytesReceived;
   using HttpRequest::FormatRequest;
-  using HttpRequest::HeadersDone;
   using HttpRequest::headers;
+  using HttpRequest::HeadersDone;
 
  protected:
   bool OnStart() override {

@@ -52,7 +52,13 @@ INSTANTIATE_TEST_SUITE_P(
                          "T",
                          {std::string(258, 'n'), "z"}},
         DownloadListCase{"TitleOnly", "Title\n", "Title", {}},
-        DownloadListCase{"LoneCrStays", "T\na\rb\n", "T", {"a\rb"}}),
+        DownloadListCase{"LoneCrStays", "T\na\rb\n", "T", {"a\rb"}},
+        DownloadListCase{"EndOfFileMarkEndsTheList", "T\r\na\r\nb\r\n\x1a", "T", {"a", "b"}},
+        DownloadListCase{"NothingAfterTheMarkIsRead",
+                         "T\na\x1a"
+                         "b\nc\n",
+                         "T",
+                         {"a"}}),
     [](const testing::TestParamInfo<DownloadListCase>& info) { return info.param.name; });
 
 TEST(ReadDownloadListFile, MissingFileGivesNothingAndKeepsTitle) {
@@ -112,7 +118,10 @@ INSTANTIATE_TEST_SUITE_P(
         IndexCase{"SingleWordGoesToBoth", "http://h/p/\n", "http://h/p/", "http://h/p/"},
         IndexCase{"Empty", "", "", ""}, IndexCase{"OnlyWhiteSpace", " \n\t ", "", ""},
         IndexCase{"ShorterSecondWord", "abcdef xy", "abcdef", "xy"},
-        IndexCase{"LongWordKeepsItsStart", kLongWord + " next", std::string(259, 'w'), "next"}),
+        IndexCase{"LongWordKeepsItsStart", kLongWord + " next", std::string(259, 'w'), "next"},
+        IndexCase{"EndOfFileMarkEndsTheWord", "http://h/p/ http://h/s.exe\x1a", "http://h/p/",
+                  "http://h/s.exe"},
+        IndexCase{"NothingAfterTheMarkIsRead", "a\x1a b", "a", "a"}),
     [](const testing::TestParamInfo<IndexCase>& info) { return info.param.name; });
 
 TEST(ReadIndexFile, UnopenableFileChangesNothing) {

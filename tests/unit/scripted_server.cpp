@@ -51,7 +51,9 @@ ScriptedServer::ScriptedServer(Script script) : script_(std::move(script)) {
   if (listener_ != kInvalidSocket) thread_ = std::thread(&ScriptedServer::Serve, this);
 }
 
-ScriptedServer::~ScriptedServer() { Finish(); }
+ScriptedServer::~ScriptedServer() {
+  Finish();
+}
 
 void ScriptedServer::Finish() {
   if (thread_.joinable()) thread_.join();
@@ -81,7 +83,8 @@ void ScriptedServer::Serve() {
   setsockopt(client, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
 
   // The request ends with an empty line; our client writes LF line ends.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRequestTimeoutMs);
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(kRequestTimeoutMs);
   char chunk[4096];
   while (request_.find("\n\n") == std::string::npos && request_.size() < kRequestLimit &&
          std::chrono::steady_clock::now() < deadline) {
@@ -100,7 +103,8 @@ void ScriptedServer::Serve() {
     case ScriptEnd::Close:
       break;
     case ScriptEnd::Hold: {
-      const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(script_.hold_ms);
+      const auto until =
+          std::chrono::steady_clock::now() + std::chrono::milliseconds(script_.hold_ms);
       while (std::chrono::steady_clock::now() < until) {
         if (!WaitReadable(client, 20)) continue;
         int n = ReceiveOnce(client, chunk, sizeof chunk);

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>

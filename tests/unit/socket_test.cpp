@@ -34,8 +34,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // The broadcast text is the one all-ones address kept without a lookup.
                       AddressCase{"255.255.255.255", 0xFFFFFFFFu},
                       // 0.0.0.0 parses to 0, the value that means "not resolved".
-                      AddressCase{"0.0.0.0", 0u},
-                      AddressCase{"localhost", Dotted(127, 0, 0, 1)}));
+                      AddressCase{"0.0.0.0", 0u}, AddressCase{"localhost", Dotted(127, 0, 0, 1)}));
 
 TEST(SocketAddressLayout, PortAndFamilyAreInNetworkOrder) {
   SocketAddress address("10.0.0.1", 80);
@@ -124,7 +123,7 @@ TEST(TcpSocketReceive, StalledPeerFailsAfterTheTimeLimit) {
   EXPECT_TRUE(server.ClientClosedFirst());
 }
 
-TEST(TcpSocketReceive, CloseFromAnotherThreadBreaksABlockedReceive) {
+TEST(TcpSocketReceive, AbortFromAnotherThreadBreaksABlockedReceive) {
   ScriptedServer server({{}, ScriptEnd::Hold, 5000});
   TcpSocket socket;
   ASSERT_TRUE(socket.Create());
@@ -137,9 +136,11 @@ TEST(TcpSocketReceive, CloseFromAnotherThreadBreaksABlockedReceive) {
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   const auto began = std::chrono::steady_clock::now();
-  socket.Close();
+  socket.Abort();
   receiver.join();
   EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(3));
   EXPECT_LE(result.load(), 0);
+  socket.Close();
+  EXPECT_FALSE(socket.IsOpen());
 }
 }  // namespace

@@ -40,6 +40,10 @@ const UrlCase kCases[] = {
     {"http://host:80x/y", "http", "host", 80, "/x/", "y"},
 };
 
+void PrintTo(const UrlCase& c, std::ostream* os) {
+  *os << '"' << c.text << '"';
+}
+
 class UrlParse : public ::testing::TestWithParam<UrlCase> {};
 
 TEST_P(UrlParse, SplitsTheText) {

@@ -9,6 +9,7 @@
 #include "app/shared_state.h"
 #include "net/winsock_session.h"
 #include "tests/unit/scripted_server.h"
+#include "tests/win/test_folders.h"
 #include "tests/win/wizard_test_support.h"
 
 namespace {
@@ -24,7 +25,7 @@ class FileDownloadTest : public testing::Test {
  protected:
   void SetUp() override {
     saved_temp_folder_ = TheWinsockSession.TempFolder;
-    TheWinsockSession.TempFolder = folder_.path();
+    TheWinsockSession.TempFolder = folder_.Path();
     CancelRequested = false;
   }
   void TearDown() override {
@@ -40,7 +41,7 @@ class FileDownloadTest : public testing::Test {
     return download.ResultCode;
   }
 
-  ScratchFolder folder_;
+  TempTestFolder folder_{"orvex-file-download-test"};
   HiddenProgressDialog dialog_;
   std::string destination_;
 
@@ -57,8 +58,8 @@ TEST_F(FileDownloadTest, WritesTheBodyIntoTheTempFolderAndShowsTheTransfer) {
   server.Finish();
 
   EXPECT_EQ(server.Request(), "GET /cb/partner/acme/urls.cb HTTP/1.0\nHost: 127.0.0.1\n\n");
-  EXPECT_EQ(destination_, folder_.path() + "\\urls.cb");
-  EXPECT_EQ(folder_.Read("urls.cb"),
+  EXPECT_EQ(destination_, folder_.Path() + "\\urls.cb");
+  EXPECT_EQ(ReadFileText(folder_ / "urls.cb"),
             std::string(400, 'a') + std::string(400, 'b') + std::string(200, 'c'));
   EXPECT_EQ(dialog_.TextsSet(IDC_CURRENT_FILE),
             (std::vector<std::string>{"Currently downloading urls.cb", ""}));
@@ -73,7 +74,7 @@ TEST_F(FileDownloadTest, WithoutContentLengthTheBarStaysEmptyAndTheFileIsComplet
   ScriptedServer server({{{Ok("") + "first ", 0}, {"second", 80}}});
   EXPECT_EQ(Download(server.UrlFor("/files/skin.bmp"), dialog_.window()), 0);
   server.Finish();
-  EXPECT_EQ(folder_.Read("skin.bmp"), "first second");
+  EXPECT_EQ(ReadFileText(folder_ / "skin.bmp"), "first second");
   EXPECT_EQ(dialog_.RangeUppers(), (std::vector<long>{0}));
 }
 
@@ -81,7 +82,7 @@ TEST_F(FileDownloadTest, HeaderBlockEndingAReadGivesAnEmptyFirstBlock) {
   ScriptedServer server({{{Ok("Content-Length: 4\r\n"), 0}, {"data", 100}}});
   EXPECT_EQ(Download(server.UrlFor("/f.txt"), dialog_.window()), 0);
   server.Finish();
-  EXPECT_EQ(folder_.Read("f.txt"), "data");
+  EXPECT_EQ(ReadFileText(folder_ / "f.txt"), "data");
   EXPECT_EQ(dialog_.RangeUppers(), (std::vector<long>{0, 4}));
   EXPECT_EQ(dialog_.Positions(), (std::vector<long>{0, 0, 4, 0}));
 }
@@ -94,8 +95,9 @@ TEST_F(FileDownloadTest, HttpErrorShowsTheConnectMessageAndLeavesAnEmptyFile) {
   ASSERT_EQ(boxes.Boxes().size(), 1u);
   EXPECT_EQ(boxes.Boxes()[0].caption, "Error");
   EXPECT_EQ(boxes.Boxes()[0].text, kCannotConnect);
-  EXPECT_TRUE(folder_.Exists("Skin.dat"));
-  EXPECT_EQ(folder_.Read("Skin.dat"), "");
+  EXPECT_EQ(boxes.Boxes()[0].owner, dialog_.window());
+  EXPECT_TRUE(PathExists(folder_ / "Skin.dat"));
+  EXPECT_EQ(ReadFileText(folder_ / "Skin.dat"), "");
 }
 
 TEST_F(FileDownloadTest, CutShortBodyIsAnError) {
@@ -121,7 +123,7 @@ TEST_F(FileDownloadTest, RefusesFileNamesThatCouldLeaveTheFolder) {
     EXPECT_EQ(boxes.Boxes()[0].text, kCannotCreate);
   }
   // Nothing was written beside the scratch folder either.
-  std::string parent = folder_.path().substr(0, folder_.path().rfind('\\'));
+  std::string parent = folder_.Path().substr(0, folder_.Path().rfind('\\'));
   EXPECT_EQ(GetFileAttributesA((parent + "\\evil.exe").c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_TRUE(dialog_.TextsSet(IDC_CURRENT_FILE).empty()) << "no control is touched";
 }
@@ -132,7 +134,7 @@ TEST_F(FileDownloadTest, CancelStopsAfterTheBlockInProgress) {
   CancelRequested = true;
   EXPECT_EQ(Download(server.UrlFor("/dl/skin.bmp"), dialog_.window()), 0);
   server.Finish();
-  EXPECT_EQ(folder_.Read("skin.bmp"), "1234");
+  EXPECT_EQ(ReadFileText(folder_ / "skin.bmp"), "1234");
   EXPECT_EQ(dialog_.TextsSet(IDC_CURRENT_FILE).back(), "") << "the line is cleared";
 }
 
@@ -143,18 +145,21 @@ TEST_F(FileDownloadTest, WithoutADialogNoControlIsTouched) {
   server.Finish();
   ASSERT_EQ(boxes.Boxes().size(), 1u);
   EXPECT_EQ(boxes.Boxes()[0].text, kCannotConnect);
+  EXPECT_EQ(boxes.Boxes()[0].owner, nullptr);
+  EXPECT_TRUE(dialog_.TextsSet(IDC_STATUS).empty());
+  EXPECT_TRUE(dialog_.Positions().empty());
 }
 
 TEST_F(FileDownloadTest, ExistingFileIsReplaced) {
   {
-    std::FILE* old = std::fopen((folder_.path() + "\\x.txt").c_str(), "wb");
+    std::FILE* old = std::fopen((folder_.Path() + "\\x.txt").c_str(), "wb");
     std::fputs("old and longer content", old);
     std::fclose(old);
   }
   ScriptedServer server({{{Ok("Content-Length: 3\r\n") + "new", 0}}});
   EXPECT_EQ(Download(server.UrlFor("/x.txt"), dialog_.window()), 0);
   server.Finish();
-  EXPECT_EQ(folder_.Read("x.txt"), "new");
+  EXPECT_EQ(ReadFileText(folder_ / "x.txt"), "new");
 }
 
 TEST_F(FileDownloadTest, EmptyTempFolderMeansTheProgramFolder) {

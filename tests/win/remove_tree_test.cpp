@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/owned_handle.h"
 #include "messenger/temp_folder.h"
 #include "tests/win/test_folders.h"
 
@@ -50,8 +51,8 @@ void RunUnix(const std::string& command_line, Done done) {
                       &process)) {
     return;
   }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  OwnedHandle thread(process.hThread);
+  OwnedHandle handle(process.hProcess);
   for (int i = 0; i < 500 && !done(); ++i) Sleep(10);
 }
 

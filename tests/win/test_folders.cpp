@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "messenger/find_handle.h"
+
 std::string TempPath() {
   char buffer[MAX_PATH] = {};
   GetTempPathA(sizeof buffer, buffer);
@@ -42,14 +44,13 @@ bool IsFolder(const std::string& path) {
 std::vector<std::string> ListFolder(const std::string& path) {
   std::vector<std::string> names;
   WIN32_FIND_DATAA entry;
-  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &entry);
-  if (search == INVALID_HANDLE_VALUE) return names;
+  FindHandle search;
+  if (!search.First((path + "\\*").c_str(), &entry)) return names;
   do {
     if (std::strcmp(entry.cFileName, ".") != 0 && std::strcmp(entry.cFileName, "..") != 0) {
       names.push_back(entry.cFileName);
     }
-  } while (FindNextFileA(search, &entry));
-  FindClose(search);
+  } while (search.Next(&entry));
   std::sort(names.begin(), names.end());
   return names;
 }

@@ -40,13 +40,14 @@ class HiddenProgressDialog {
 // transfer thread sends to the dialog. Fails the test if it takes longer than timeout_ms.
 void WaitWhilePumping(HttpRequest& request, DWORD timeout_ms = 20000);
 
-// Answers every message box of this process with its first button and records its caption
-// and text.
+// Answers every message box of this process with OK (meant for boxes that have only that
+// button) and records its caption, text and owner.
 class MessageBoxWatcher {
  public:
   struct Box {
     std::string caption;
     std::string text;
+    HWND owner;
   };
   MessageBoxWatcher();
   ~MessageBoxWatcher();
@@ -62,20 +63,4 @@ class MessageBoxWatcher {
   mutable std::mutex mutex_;
   std::vector<Box> boxes_;
   std::thread thread_;
-};
-
-// A folder of its own under the temporary path, removed with its files at the end.
-class ScratchFolder {
- public:
-  ScratchFolder();
-  ~ScratchFolder();
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-  const std::string& path() const { return path_; }
-  std::string Read(const std::string& name) const;
-  bool Exists(const std::string& name) const;
-
- private:
-  std::string path_;
 };

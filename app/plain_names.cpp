@@ -1,0 +1,50 @@
+#include "app/plain_names.h"
+
+#include <cstring>
+
+namespace {
+
+bool HasForbiddenCharacter(const char* name) {
+  for (const unsigned char* c = reinterpret_cast<const unsigned char*>(name); *c != 0; ++c) {
+    if (*c < 0x20 || *c == 0x7f || std::strchr("\\/:<>\"|?*", *c) != nullptr) return true;
+  }
+  return false;
+}
+
+bool EqualsIgnoringCase(const char* text, std::size_t length, const char* word) {
+  if (std::strlen(word) != length) return false;
+  for (std::size_t i = 0; i < length; ++i) {
+    char c = text[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c != word[i]) return false;
+  }
+  return true;
+}
+
+// Windows opens a device for these names whatever extension follows ("nul.txt" too).
+bool IsDeviceName(const char* name) {
+  std::size_t length = std::strcspn(name, ".");
+  while (length > 0 && name[length - 1] == ' ') --length;
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+  for (const char* device : kDevices) {
+    if (EqualsIgnoringCase(name, length, device)) return true;
+  }
+  if (length == 4 && name[3] >= '1' && name[3] <= '9') {
+    return EqualsIgnoringCase(name, 3, "COM") || EqualsIgnoringCase(name, 3, "LPT");
+  }
+  return false;
+}
+
+}  // namespace
+
+bool IsPlainFolderName(const char* name) {
+  if (name == nullptr || name[0] == '\0' || HasForbiddenCharacter(name)) return false;
+  if (std::strspn(name, ". ") == std::strlen(name)) return false;
+  return !IsDeviceName(name);
+}
+
+bool IsPlainFileName(const char* name) {
+  if (!IsPlainFolderName(name)) return false;
+  char last = name[std::strlen(name) - 1];
+  return last != '.' && last != ' ';
+}

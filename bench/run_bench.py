@@ -1,0 +1,203 @@
+#!/usr/bin/env python3
+"""Download benchmark: our engine against curl and wget, from a local nginx.
+
+Serves files of 1 MiB, 64 MiB and 1 GiB from an nginx of its own on a free loopback port and
+downloads each with bench_download (our engine, writing to a file as the program does), with
+`curl -o` and with `wget -O`, interleaved, for several rounds. Prints throughput, CPU time
+(user+sys) and peak RSS for each, and our/curl ratios. Data and downloads live under build/;
+each download is deleted after its run.
+"""
+import argparse
+import os
+import shutil
+import signal
+import socket
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+MIB = 1024 * 1024
+SIZES = [("1MiB", MIB), ("64MiB", 64 * MIB), ("1GiB", 1024 * MIB)]
+TIME = "/usr/bin/time"
+NGINX = "/usr/sbin/nginx"
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def make_file(path, size):
+    if os.path.exists(path) and os.path.getsize(path) == size:
+        return
+    block = os.urandom(MIB)
+    with open(path + ".part", "wb") as f:
+        for i in range(size // MIB):
+            f.write(block[i % 251:] + block[:i % 251])  # no two MiB alike
+    os.replace(path + ".part", path)
+
+
+def nginx_config(work, docroot, port, drop):
+    temp = {name: os.path.join(work, name) for name in
+            ("client_body", "proxy", "fastcgi", "uwsgi", "scgi")}
+    for path in temp.values():
+        os.makedirs(path, exist_ok=True)
+    lines = []
+    if os.getuid() == 0:
+        lines.append("user root;")  # workers keep access to a docroot under a private folder
+    lines += [
+        "worker_processes 1;",
+        "daemon off;",
+        f"pid {work}/nginx.pid;",
+        f"error_log {work}/error.log;",
+        "events { worker_connections 64; }",
+        "http {",
+        "  access_log off;",
+        "  sendfile on;",
+        "  tcp_nopush on;",
+        "  default_type application/octet-stream;",
+    ]
+    for name, path in temp.items():
+        if name not in drop:
+            lines.append(f"  {name}_temp_path {path};")
+    lines += [
+        f"  server {{ listen 127.0.0.1:{port}; root {docroot}; }}",
+        "}",
+    ]
+    return "\n".join(lines) + "\n"
+
+
+def start_nginx(work, docroot, port):
+    conf = os.path.join(work, "nginx.conf")
+    drop = set()
+    # Drop the temp-path lines of modules this nginx was built without.
+    for _ in range(6):
+        with open(conf, "w") as f:
+            f.write(nginx_config(work, docroot, port, drop))
+        check = subprocess.run([NGINX, "-t", "-q", "-p", work, "-e", f"{work}/error.log",
+                                "-c", conf], capture_output=True, text=True)
+        if check.returncode == 0:
+            break
+        unknown = [name for name in ("client_body", "proxy", "fastcgi", "uwsgi", "scgi")
+                   if f'"{name}_temp_path"' in check.stderr]
+        if not unknown:
+            sys.exit("nginx config rejected:\n" + check.stderr)
+        drop.update(unknown)
+    proc = subprocess.Popen([NGINX, "-p", work, "-e", f"{work}/error.log", "-c", conf])
+    deadline = time.monotonic() + 10
+    while time.monotonic() < deadline:
+        try:
+            with socket.create_connection(("127.0.0.1", port), timeout=0.2):
+                return proc
+        except OSError:
+            if proc.poll() is not None:
+                break
+            time.sleep(0.05)
+    proc.kill()
+    sys.exit("nginx did not start; see " + os.path.join(work, "error.log"))
+
+
+def run_one(command, out_path, expected_size, time_path):
+    begin = time.perf_counter()
+    result = subprocess.run([TIME, "-f", "%U %S %M", "-o", time_path] + command,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    wall = time.perf_counter() - begin
+    size = os.path.getsize(out_path) if os.path.exists(out_path) else -1
+    if os.path.exists(out_path):
+        os.remove(out_path)
+    if result.returncode != 0 or size != expected_size:
+        sys.exit(f"download failed ({command[0]}): exit {result.returncode}, {size} of "
+                 f"{expected_size} bytes\n{result.stderr}")
+    with open(time_path) as f:
+        user, system, rss_kib = f.read().split()[-3:]
+    return wall, float(user) + float(system), int(rss_kib) / 1024.0
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build", default="build/bench", help="build folder with bench/")
+    parser.add_argument("--rounds", type=int, default=5, help="rounds for 1 MiB and 64 MiB")
+    parser.add_argument("--big-rounds", type=int, default=3, help="rounds for 1 GiB")
+    parser.add_argument("--sizes", default="1MiB,64MiB,1GiB", help="which files to fetch")
+    args = parser.parse_args()
+
+    ours = os.path.abspath(os.path.join(args.build, "bench", "bench_download"))
+    if not os.access(ours, os.X_OK):
+        sys.exit(f"{ours} is missing; build the bench preset first")
+    for tool in (TIME, NGINX, "/usr/bin/curl", "/usr/bin/wget"):
+        if not os.access(tool, os.X_OK):
+            sys.exit(f"{tool} is missing; run tools/bootstrap")
+
+    sizes = [s for s in SIZES if s[0] in args.sizes.split(",")]
+    base = os.path.join(ROOT, "build", "bench-run")
+    data = os.path.join(base, "data")
+    os.makedirs(data, exist_ok=True)
+    for name, size in sizes:
+        make_file(os.path.join(data, name + ".bin"), size)
+
+    work = tempfile.mkdtemp(prefix="nginx.", dir=base)
+    os.chmod(work, 0o700)
+    docroot = os.path.join(work, "docroot")
+    os.makedirs(docroot)
+    for name, _ in sizes:
+        os.link(os.path.join(data, name + ".bin"), os.path.join(docroot, name + ".bin"))
+    port = free_port()
+    nginx = start_nginx(work, docroot, port)
+    out = os.path.join(base, "download.bin")
+    time_path = os.path.join(work, "time.txt")
+    tools = {
+        "ours": lambda url: [ours, url, out],
+        "curl": lambda url: ["curl", "-s", "-f", "-o", out, url],
+        "wget": lambda url: ["wget", "-q", "-O", out, url],
+    }
+    results = {(name, tool): [] for name, _ in sizes for tool in tools}
+    try:
+        for name, size in sizes:  # one unmeasured fetch puts each file in the page cache
+            run_one(tools["curl"](f"http://127.0.0.1:{port}/{name}.bin"), out, size, time_path)
+        rounds = max(args.rounds, args.big_rounds)
+        order = list(tools)
+        for r in range(rounds):
+            for name, size in sizes:
+                if r >= (args.big_rounds if size >= 1024 * MIB else args.rounds):
+                    continue
+                url = f"http://127.0.0.1:{port}/{name}.bin"
+                for tool in order[r % 3:] + order[:r % 3]:  # rotate who goes first
+                    results[(name, tool)].append(run_one(tools[tool](url), out, size, time_path))
+            print(f"round {r + 1}/{rounds} done", file=sys.stderr)
+    finally:
+        nginx.send_signal(signal.SIGQUIT)
+        try:
+            nginx.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            nginx.kill()
+            nginx.wait()
+        shutil.rmtree(work, ignore_errors=True)
+        if os.path.exists(out):
+            os.remove(out)
+
+    print(f"{'file':>6} {'tool':>5} {'runs':>4} {'MiB/s':>9} {'CPU s':>7} {'RSS MiB':>8}"
+          f"   (medians; RSS is the peak)")
+    for name, size in sizes:
+        summary = {}
+        for tool in tools:
+            runs = results[(name, tool)]
+            wall = statistics.median(r[0] for r in runs)
+            cpu = statistics.median(r[1] for r in runs)
+            rss = max(r[2] for r in runs)
+            summary[tool] = (size / MIB / wall, cpu, rss)
+            print(f"{name:>6} {tool:>5} {len(runs):>4} {summary[tool][0]:>9.1f} "
+                  f"{cpu:>7.3f} {rss:>8.1f}")
+        o, c = summary["ours"], summary["curl"]
+        # /usr/bin/time counts CPU in steps of 10 ms; below that there is no ratio to give.
+        cpu_ratio = f"{o[1] / c[1]:.3f}" if c[1] > 0 else "n/a (under 10 ms)"
+        print(f"{name:>6} ours/curl: throughput {o[0] / c[0]:.3f}, CPU {cpu_ratio}, "
+              f"peak RSS {o[2] / c[2]:.3f}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

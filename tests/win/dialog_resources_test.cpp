@@ -1,0 +1,163 @@
+// The two wizard pages as the templates lay them out: every control's class, id, text,
+// rectangle (in dialog units), and the style bits that change what the user sees.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/resources/resource.h"
+
+namespace {
+
+struct ControlRow {
+  int id;
+  const char* class_name;
+  const char* text;
+  RECT box;        // left, top, right, bottom in dialog units
+  DWORD style;     // bits that must be set
+  DWORD ex_style;  // extended bits that must be set
+  bool sized_by_icon;
+};
+
+struct DialogRow {
+  int template_id;
+  const char* caption;
+  SIZE size;
+  std::vector<ControlRow> controls;  // in template order
+};
+
+RECT Box(int x, int y, int width, int height) {
+  return {x, y, x + width, y + height};
+}
+
+INT_PTR CALLBACK SilentDialogProc(HWND, UINT, WPARAM, LPARAM) {
+  return 0;
+}
+
+BOOL CALLBACK CollectChild(HWND child, LPARAM lparam) {
+  reinterpret_cast<std::vector<HWND>*>(lparam)->push_back(child);
+  return TRUE;
+}
+
+std::string ClassOf(HWND window) {
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+std::string TextOf(HWND window) {
+  char text[256] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+const DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+
+class DialogResources : public testing::TestWithParam<DialogRow> {};
+
+TEST_P(DialogResources, MatchTheirLayout) {
+  const DialogRow& row = GetParam();
+  InitCommonControls();
+  HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(row.template_id),
+                                   nullptr, SilentDialogProc, 0);
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(TextOf(dialog), row.caption);
+  EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(dialog, GWL_STYLE)) & kDialogStyle, kDialogStyle);
+
+  RECT client;
+  GetClientRect(dialog, &client);
+  RECT size = {0, 0, row.size.cx, row.size.cy};
+  MapDialogRect(dialog, &size);
+  EXPECT_EQ(client.right, size.right);
+  EXPECT_EQ(client.bottom, size.bottom);
+
+  std::vector<HWND> children;
+  EnumChildWindows(dialog, CollectChild, reinterpret_cast<LPARAM>(&children));
+  ASSERT_EQ(children.size(), row.controls.size());
+  for (std::size_t i = 0; i < children.size(); ++i) {
+    const ControlRow& expected = row.controls[i];
+    HWND child = children[i];
+    SCOPED_TRACE("control " + std::to_string(i) + " \"" + expected.text + "\"");
+    EXPECT_EQ(static_cast<int>(static_cast<short>(GetDlgCtrlID(child))), expected.id);
+    EXPECT_EQ(lstrcmpiA(ClassOf(child).c_str(), expected.class_name), 0) << ClassOf(child);
+    if (!expected.sized_by_icon) {
+      EXPECT_EQ(TextOf(child), expected.text);
+    }
+
+    // The dialog manager converts position and size separately, as MapDialogRect does for a
+    // rectangle whose right and bottom hold the width and height.
+    RECT want = {expected.box.left, expected.box.top, expected.box.right - expected.box.left,
+                 expected.box.bottom - expected.box.top};
+    MapDialogRect(dialog, &want);
+    want.right += want.left;
+    want.bottom += want.top;
+    RECT got;
+    GetWindowRect(child, &got);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&got), 2);
+    EXPECT_EQ(got.left, want.left);
+    EXPECT_EQ(got.top, want.top);
+    if (!expected.sized_by_icon) {
+      EXPECT_EQ(got.right, want.right);
+      EXPECT_EQ(got.bottom, want.bottom);
+    }
+    DWORD style = static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE));
+    DWORD ex_style = static_cast<DWORD>(GetWindowLongA(child, GWL_EXSTYLE));
+    EXPECT_EQ(style & expected.style, expected.style) << std::hex << style;
+    EXPECT_EQ(ex_style & expected.ex_style, expected.ex_style) << std::hex << ex_style;
+  }
+  DestroyWindow(dialog);
+}
+
+const DialogRow kWelcome = {
+    IDD_WELCOME,
+    "Orvex Contact List Download Wizard",
+    {181, 138},
+    {
+        {-1, "Static", "Welcome to the Orvex Customized Contact List download.",
+         Box(37, 5, 113, 17), SS_CENTER, 0, false},
+        {-1, "Button", "", Box(4, 26, 173, 57), BS_GROUPBOX, 0, false},
+        {-1, "Static", "", Box(9, 33, 21, 20), SS_ICON, 0, true},
+        {-1, "Static",
+         "This Customized Contact List is designed to work with the Full Orvex version (Orvex Pro)",
+         Box(36, 35, 135, 18), SS_LEFT, 0, false},
+        {-1, "Static",
+         "If an older/different Orvex version is detected, \nThe latest Orvex version will be "
+         "downloaded as well",
+         Box(13, 61, 159, 18), SS_CENTER, 0, false},
+        {IDCANCEL, "Button", "Cancel", Box(1, 114, 50, 18), WS_TABSTOP, 0, false},
+        {IDC_NEXT, "Button", "Next >>", Box(126, 114, 50, 18), WS_TABSTOP | BS_DEFPUSHBUTTON, 0,
+         false},
+    }};
+
+const DialogRow kProgress = {
+    IDD_PROGRESS,
+    "Customized Contact List Download Wizard",
+    {194, 117},
+    {
+        {IDC_STATUS, "Static", "", Box(7, 7, 172, 8), SS_LEFT, 0, false},
+        {-1, "Static", "", Box(7, 25, 20, 20), SS_ICON, 0, true},
+        {IDC_CURRENT_FILE, "Static", "", Box(35, 31, 152, 12), SS_LEFT, WS_EX_STATICEDGE, false},
+        {-1, "Static", "Start", Box(7, 50, 16, 8), SS_LEFT, 0, false},
+        {IDC_PROGRESS_BAR, "msctls_progress32", "", Box(7, 59, 180, 14), 0, 0, false},
+        {-1, "Static", "Done", Box(169, 50, 18, 8), SS_RIGHT, 0, false},
+        {IDCANCEL, "Button", "Cancel", Box(7, 92, 50, 18), WS_TABSTOP, 0, false},
+        {IDOK, "Button", "Done", Box(137, 92, 50, 18), WS_TABSTOP | WS_DISABLED, 0, false},
+    }};
+
+INSTANTIATE_TEST_SUITE_P(Pages, DialogResources, testing::Values(kWelcome, kProgress),
+                         [](const testing::TestParamInfo<DialogRow>& info) {
+                           return info.param.template_id == IDD_WELCOME ? "Welcome" : "Progress";
+                         });
+
+TEST(StringTable, DefaultBaseUrlIsAnHttpPartnerPath) {
+  char text[500] = {};
+  ASSERT_GT(LoadStringA(GetModuleHandleA(nullptr), IDS_DEFAULT_BASE_URL, text, sizeof text), 0);
+  std::string url = text;
+  EXPECT_EQ(url.rfind("http://", 0), 0u) << url;
+  EXPECT_EQ(url.substr(url.size() - 12), "/cb/partner/") << url;
+}
+
+}  // namespace
