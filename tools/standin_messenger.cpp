@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "tools/win_handle.h"
+#include "app/owned_handle.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ DWORD WINAPI ReadUntilQuit(void*) {
 int main(int argc, char** argv) {
   const char* name = argc > 1 ? argv[1] : "Kestrane Orvex Mutex";
   OwnedHandle mutex(CreateMutexA(nullptr, TRUE, name));
-  if (!mutex.Valid()) {
+  if (!mutex.valid()) {
     std::printf("error creating mutex %lu\n", GetLastError());
     std::fflush(stdout);
     return 1;
@@ -38,12 +38,12 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
 
   OwnedHandle reader(CreateThread(nullptr, 0, ReadUntilQuit, nullptr, 0, nullptr));
-  if (reader.Valid()) {
-    WaitForSingleObject(reader.Get(), kLongestHoldMs);
+  if (reader.valid()) {
+    WaitForSingleObject(reader.get(), kLongestHoldMs);
   } else {
     Sleep(kLongestHoldMs);
   }
-  ReleaseMutex(mutex.Get());
+  ReleaseMutex(mutex.get());
   // The reader may still block on stdin; ending the process ends it.
   ExitProcess(0);
 }

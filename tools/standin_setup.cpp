@@ -15,7 +15,8 @@
 
 #include <string>
 
-#include "tools/win_handle.h"
+#include "app/owned_handle.h"
+#include "messenger/registry_key.h"
 
 namespace {
 
@@ -59,8 +60,8 @@ void SetDword(HKEY key, const char* name, DWORD value) {
 void WaitForRelease() {
   OwnedHandle running(CreateEventA(nullptr, TRUE, FALSE, "OrvexStandinSetupRunning"));
   OwnedHandle release(CreateEventA(nullptr, TRUE, FALSE, "OrvexStandinSetupRelease"));
-  if (running.Valid()) SetEvent(running.Get());
-  if (release.Valid()) WaitForSingleObject(release.Get(), 30000);
+  if (running.valid()) SetEvent(running.get());
+  if (release.valid()) WaitForSingleObject(release.get(), 30000);
 }
 
 // Creates the messenger folder with a placeholder Orvex.exe; returns the program's path.
@@ -79,31 +80,28 @@ std::string CreateMessengerFolder(const std::string& folder) {
 }  // namespace
 
 int main() {
-  OwnedKey control;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kControlKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                      control.Out(), nullptr) != ERROR_SUCCESS) {
+  RegistryKey control;
+  if (!control.Create(HKEY_LOCAL_MACHINE, kControlKey, KEY_ALL_ACCESS)) {
     return 2;
   }
   char self[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, self, MAX_PATH - 1);
-  SetString(control.Get(), "RanFrom", self);
-  SetDword(control.Get(), "RunCount", ReadDword(control.Get(), "RunCount", 0) + 1);
+  SetString(control.Handle(), "RanFrom", self);
+  SetDword(control.Handle(), "RunCount", ReadDword(control.Handle(), "RunCount", 0) + 1);
 
-  if (ReadDword(control.Get(), "Hold", 0) == 1) WaitForRelease();
+  if (ReadDword(control.Handle(), "Hold", 0) == 1) WaitForRelease();
 
-  if (ReadString(control.Get(), "Mode", "raise") == "keep") return 0;
+  if (ReadString(control.Handle(), "Mode", "raise") == "keep") return 0;
 
   std::string program =
-      CreateMessengerFolder(ReadString(control.Get(), "Folder", "C:\\Program Files\\Orvex"));
-  OwnedKey prefs;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPrefsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                      prefs.Out(), nullptr) == ERROR_SUCCESS) {
-    SetDword(prefs.Get(), "Orvex Version", ReadDword(control.Get(), "Version", 600));
+      CreateMessengerFolder(ReadString(control.Handle(), "Folder", "C:\\Program Files\\Orvex"));
+  RegistryKey prefs;
+  if (prefs.Create(HKEY_LOCAL_MACHINE, kPrefsKey, KEY_SET_VALUE)) {
+    SetDword(prefs.Handle(), "Orvex Version", ReadDword(control.Handle(), "Version", 600));
   }
-  OwnedKey app_paths;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kAppPathsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                      app_paths.Out(), nullptr) == ERROR_SUCCESS) {
-    SetString(app_paths.Get(), nullptr, program);
+  RegistryKey app_paths;
+  if (app_paths.Create(HKEY_LOCAL_MACHINE, kAppPathsKey, KEY_SET_VALUE)) {
+    SetString(app_paths.Handle(), nullptr, program);
   }
   return 0;
 }

@@ -44,7 +44,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/win_handle.h"
+#include "app/owned_handle.h"
+#include "messenger/registry_key.h"
 
 namespace {
 
@@ -391,18 +392,18 @@ void RegGet(const std::string& path, const std::string& name) {
   HKEY root;
   std::string sub;
   if (!SplitKey(path, &root, &sub)) return Fail("bad key");
-  OwnedKey key;
-  if (RegOpenKeyExA(root, sub.c_str(), 0, KEY_READ, key.Out()) != ERROR_SUCCESS) {
+  RegistryKey key;
+  if (!key.Open(root, sub.c_str(), KEY_READ)) {
     return Answer("\"exists\":false,\"key\":false");
   }
   DWORD type = 0;
   DWORD size = 0;
-  if (RegQueryValueExA(key.Get(), ValueName(name), nullptr, &type, nullptr, &size) !=
+  if (RegQueryValueExA(key.Handle(), ValueName(name), nullptr, &type, nullptr, &size) !=
       ERROR_SUCCESS) {
     return Answer("\"exists\":false,\"key\":true");
   }
   std::vector<BYTE> data(size + 2, 0);
-  if (RegQueryValueExA(key.Get(), ValueName(name), nullptr, &type, data.data(), &size) !=
+  if (RegQueryValueExA(key.Handle(), ValueName(name), nullptr, &type, data.data(), &size) !=
       ERROR_SUCCESS) {
     return Fail("query failed");
   }
@@ -418,19 +419,17 @@ void RegGet(const std::string& path, const std::string& name) {
   Answer(fields);
 }
 
-bool CreateKey(const std::string& path, OwnedKey* key) {
+bool CreateKey(const std::string& path, RegistryKey* key) {
   HKEY root;
   std::string sub;
-  return SplitKey(path, &root, &sub) &&
-         RegCreateKeyExA(root, sub.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key->Out(),
-                         nullptr) == ERROR_SUCCESS;
+  return SplitKey(path, &root, &sub) && key->Create(root, sub.c_str(), KEY_ALL_ACCESS);
 }
 
 void RegSet(const std::string& path, const std::string& name, DWORD type, const BYTE* data,
             DWORD size) {
-  OwnedKey key;
+  RegistryKey key;
   if (!CreateKey(path, &key)) return Fail("cannot create key");
-  if (RegSetValueExA(key.Get(), ValueName(name), 0, type, data, size) != ERROR_SUCCESS) {
+  if (RegSetValueExA(key.Handle(), ValueName(name), 0, type, data, size) != ERROR_SUCCESS) {
     return Fail("cannot set value");
   }
   Answer("");
@@ -440,9 +439,9 @@ void RegDel(const std::string& path, const std::string& name) {
   HKEY root;
   std::string sub;
   if (!SplitKey(path, &root, &sub)) return Fail("bad key");
-  OwnedKey key;
-  if (RegOpenKeyExA(root, sub.c_str(), 0, KEY_SET_VALUE, key.Out()) == ERROR_SUCCESS) {
-    RegDeleteValueA(key.Get(), ValueName(name));
+  RegistryKey key;
+  if (key.Open(root, sub.c_str(), KEY_SET_VALUE)) {
+    RegDeleteValueA(key.Handle(), ValueName(name));
   }
   Answer("");
 }
@@ -560,12 +559,12 @@ bool Execute(const std::vector<std::string>& f) {
       return Fail("no window " + arg(1)), true;
     }
     OwnedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-    if (!snapshot.Valid()) return Fail("no thread snapshot"), true;
+    if (!snapshot.valid()) return Fail("no thread snapshot"), true;
     THREADENTRY32 entry = {};
     entry.dwSize = sizeof entry;
     int count = 0;
-    for (BOOL more = Thread32First(snapshot.Get(), &entry); more;
-         more = Thread32Next(snapshot.Get(), &entry)) {
+    for (BOOL more = Thread32First(snapshot.get(), &entry); more;
+         more = Thread32Next(snapshot.get(), &entry)) {
       count += entry.th32OwnerProcessID == pid;
     }
     Answer("\"threads\":" + std::to_string(count));
@@ -582,12 +581,12 @@ bool Execute(const std::vector<std::string>& f) {
     RegDel(arg(1), arg(2));
   } else if (cmd == "eventset") {
     OwnedHandle event(CreateEventA(nullptr, TRUE, FALSE, arg(1).c_str()));
-    if (!event.Valid() || !SetEvent(event.Get())) return Fail("cannot set event"), true;
+    if (!event.valid() || !SetEvent(event.get())) return Fail("cannot set event"), true;
     Answer("");
   } else if (cmd == "eventwait") {
     OwnedHandle event(CreateEventA(nullptr, TRUE, FALSE, arg(1).c_str()));
-    if (!event.Valid()) return Fail("cannot open event"), true;
-    if (WaitForSingleObject(event.Get(), ClampWait(arg(2))) != WAIT_OBJECT_0) {
+    if (!event.valid()) return Fail("cannot open event"), true;
+    if (WaitForSingleObject(event.get(), ClampWait(arg(2))) != WAIT_OBJECT_0) {
       return Fail("timeout waiting for event"), true;
     }
     Answer("");
