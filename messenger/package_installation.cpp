@@ -5,10 +5,10 @@
 #include <cstring>
 #include <string>
 
+#include "app/plain_names.h"
 #include "app/shared_state.h"
 #include "messenger/find_handle.h"
 #include "messenger/messenger_detection.h"
-#include "app/plain_names.h"
 #include "messenger/path_rules.h"
 #include "messenger/temp_folder.h"
 

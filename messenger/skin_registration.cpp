@@ -4,10 +4,10 @@
 #include <fstream>
 #include <string>
 
+#include "app/plain_names.h"
 #include "app/shared_state.h"
 #include "messenger/messenger_detection.h"
 #include "messenger/package_installation.h"
-#include "app/plain_names.h"
 #include "messenger/path_rules.h"
 #include "messenger/registry_key.h"
 #include "messenger/registry_layout.h"

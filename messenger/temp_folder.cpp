@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "app/shared_state.h"
 #include "app/plain_names.h"
+#include "app/shared_state.h"
 #include "messenger/path_rules.h"
 #include "messenger/registry_key.h"
 #include "messenger/registry_layout.h"
