@@ -42,8 +42,9 @@ void CopyPackageFiles(const std::string& destination) {
 
 bool InstallPackageFiles(const char* partner_id) {
   FindMessengerFolder();
-  // Without the messenger's folder the partner folder would lie at the root of the drive.
-  if (MessengerFolder[0] == '\0' || !IsPlainFolderName(partner_id)) return false;
+  // Without a fully qualified messenger folder the partner folder, which is emptied, would lie
+  // at the root of the drive or wherever the current folder happens to be.
+  if (!IsFullyQualifiedFolder(MessengerFolder) || !IsPlainFolderName(partner_id)) return false;
 
   const std::string root = std::string(MessengerFolder) + "\\Partner";
   EnsureFolder(root);

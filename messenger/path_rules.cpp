@@ -2,6 +2,14 @@
 
 #include <cstring>
 
+bool IsFullyQualifiedFolder(const char* folder) {
+  if (folder == nullptr) return false;
+  const unsigned char drive = static_cast<unsigned char>(folder[0]);
+  const bool is_letter = (drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z');
+  if (is_letter && folder[1] == ':') return folder[2] == '\0' || folder[2] == '\\';
+  return folder[0] == '\\' && folder[1] == '\\';
+}
+
 bool ComposeTempFolderPath(const char* temp_path, const char* partner_id, char* out,
                            std::size_t out_size) {
   if (out_size == 0) return false;

@@ -5,6 +5,10 @@
 #include <cstddef>
 #include <string>
 
+// True when folder, followed by "\" and a name, gives a path that does not depend on the
+// current folder or drive: "X:" alone or followed by "\", or a "\\server" share.
+bool IsFullyQualifiedFolder(const char* folder);
+
 // The per-partner temporary folder: temp_path, one backslash (added only when temp_path
 // lacks it), then partner_id. False, with out empty, when the result would not fit in
 // out_size bytes with its terminating zero.

@@ -59,7 +59,7 @@ bool LoadSkinSettings(const std::string& partner_path, SkinSettings* settings) {
 }  // namespace
 
 void RegisterSkin(const char* partner_id) {
-  if (MessengerFolder[0] == '\0' || !IsPlainFolderName(partner_id)) return;
+  if (!IsFullyQualifiedFolder(MessengerFolder) || !IsPlainFolderName(partner_id)) return;
 
   RegistryKey customize;
   if (!customize.Open(HKEY_LOCAL_MACHINE, kCustomizeKey, kCustomizeAccess)) {

@@ -7,6 +7,17 @@
 
 namespace {
 
+TEST(PathRules, MessengerFolderMustBeFullyQualified) {
+  for (const char* folder : {"C:\\Programs\\Orvex", "C:", "d:\\", "\\\\server\\share\\Orvex"}) {
+    EXPECT_TRUE(IsFullyQualifiedFolder(folder)) << folder;
+  }
+  for (const char* folder : {"", "Orvex.exe", "C:Orvex.exe", "\\Programs\\Orvex", "Programs\\Orvex",
+                             "\"C:\\Programs\\Orvex", "1:\\x", ":\\x"}) {
+    EXPECT_FALSE(IsFullyQualifiedFolder(folder)) << folder;
+  }
+  EXPECT_FALSE(IsFullyQualifiedFolder(nullptr));
+}
+
 TEST(PathRules, TempFolderGetsExactlyOneBackslash) {
   char out[260];
   ASSERT_TRUE(ComposeTempFolderPath("C:\\WINDOWS\\TEMP\\", "acme", out, sizeof out));

@@ -119,6 +119,20 @@ TEST_F(InstallationTest, UnknownMessengerFolderInstallsAndRegistersNothing) {
   ForceRemove("C:\\Partner");
 }
 
+TEST_F(InstallationTest, RelativeMessengerFolderInstallsAndRegistersNothing) {
+  CreateKey(HKEY_LOCAL_MACHINE, kTestDefaultPrefs);
+  Stage({{"Skin.dat", "S A=1"}, {"a.txt", "a"}});
+  // Without a drive or a share the folder would be taken from wherever the program runs.
+  for (const char* app_path : {"Orvex.exe", "C:Orvex.exe", "\"C:\\Programs\\Orvex\\Orvex.exe\""}) {
+    SCOPED_TRACE(app_path);
+    WriteText(HKEY_LOCAL_MACHINE, kTestAppPaths, nullptr, app_path);
+    EXPECT_FALSE(InstallPackageFiles(PartnerId));
+    RegisterSkin(PartnerId);
+    EXPECT_EQ(ListFolder(temp_folder_), (Names{"Skin.dat", "a.txt"}));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kTestCustomize));
+  }
+}
+
 TEST_F(InstallationTest, PartnerIdThatLeavesItsFolderIsRefused) {
   Stage({{"a.txt", "a"}});
   for (const char* id : {"..", "..\\..", "a\\..\\..", "C:\\Programs"}) {
