@@ -30,6 +30,13 @@ struct TransactionCase {
 
 const std::string kBigHeader = "HTTP/1.0 200 OK\r\nX-Big: " + std::string(20000, 'a') + "\r\n\r\n";
 
+// A header block of exactly size bytes, blank line included, announcing an empty body.
+std::string HeaderOfSize(std::size_t size) {
+  const std::string head = "HTTP/1.0 200 OK\r\nContent-Length: 0\r\nX-Pad: ";
+  const std::string tail = "\r\n\r\n";
+  return head + std::string(size - head.size() - tail.size(), 'p') + tail;
+}
+
 // clang-format off
 const TransactionCase kCases[] = {
     // Well-formed replies.
@@ -40,6 +47,12 @@ const TransactionCase kCases[] = {
     {"HeaderOverThreeReads",
      {"HTTP/1.0 2", "00 OK\r\nConte", "nt-Length: 5\r\n\r\nhel", "lo"}, ScriptEnd::Hold, 0,
      "hello", "SDDF", {3, 2}, true},
+    {"SplitAfterFirstCr", {"HTTP/1.0 200 OK\r\nContent-Length: 2\r", "\n\r\nok"},
+     ScriptEnd::Hold, 0, "ok", "SDF", {2}, true},
+    {"SplitBetweenTheTwoLineEnds", {"HTTP/1.0 200 OK\r\nContent-Length: 2\r\n", "\r\nok"},
+     ScriptEnd::Hold, 0, "ok", "SDF", {2}, true},
+    {"HeaderFillsTheBufferExactly", {HeaderOfSize(16383)}, ScriptEnd::Hold, 0, "", "SDF", {0},
+     true},
     {"ReadEndsAtHeaderEnd", {"HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\n", "body"},
      ScriptEnd::Hold, 0, "body", "SDDF", {0, 4}, true},
     {"LengthZero", {"HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n"}, ScriptEnd::Hold, 0, "",
@@ -82,6 +95,8 @@ const TransactionCase kCases[] = {
     {"ClosedInsideHeader", {"HTTP/1.0 200 OK\r\nContent-Le"}, ScriptEnd::Close, ErrorReceive, "",
      "SEF", {}},
     {"HeaderDoesNotFit", {kBigHeader}, ScriptEnd::Hold, ErrorReceive, "", "SEF", {}, true},
+    {"HeaderOneByteTooLong", {HeaderOfSize(16384)}, ScriptEnd::Hold, ErrorReceive, "", "SEF", {},
+     true},
     {"StatusWithoutNumber", {"HTTP/1.0 OK\r\nContent-Length: 4\r\n\r\nbody"}, ScriptEnd::Hold,
      ErrorReceive, "", "SEF", {}, true},
     {"StallBeforeLength", {"HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc"}, ScriptEnd::Hold,
