@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -21,6 +22,12 @@
 
 namespace {
 constexpr int kWaitMs = 5000;
+
+// Says which property broke before stopping, so that a failure explains itself.
+[[noreturn]] void Fail(const char* what) {
+  std::fprintf(stderr, "fuzz_http_run: %s\n", what);
+  std::abort();
+}
 
 class FuzzRequest : public HttpRequest {
  public:
@@ -51,7 +58,7 @@ class FuzzRequest : public HttpRequest {
     HttpRequest::OnError(code);
   }
   bool OnData(const char* data, int length) override {
-    if (length < 0 || length >= kReceiveBufferSize) std::abort();
+    if (length < 0 || length >= kReceiveBufferSize) Fail("block length out of range");
     events += 'D';
     body.append(data, static_cast<std::size_t>(length));
     if (cancel_after != 0 && ++blocks >= cancel_after) return false;
@@ -81,7 +88,7 @@ void Listen() {
       bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
       listen(listener, 8) != 0 ||
       getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    std::abort();
+    Fail("cannot listen");
   }
   port = ntohs(address.sin_port);
 }
@@ -94,7 +101,7 @@ bool Serve(const std::string& reply, const std::vector<std::size_t>& cuts,
     if (transfer.finished) return false;
   }
   SocketHandle client = accept(listener, nullptr, nullptr);
-  if (client == kInvalidSocket) std::abort();
+  if (client == kInvalidSocket) Fail("accept failed");
   int on = 1;
   setsockopt(client, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
   char chunk[1024];
@@ -160,7 +167,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   FuzzRequest request("http://127.0.0.1:" + std::to_string(port) + "/dir/file.bin");
   request.cancel_after = cancel_after;
-  if (!request.Start(head_only)) std::abort();
+  if (!request.Start(head_only)) Fail("start failed");
   std::string received;
   const bool served = Serve(reply, cuts, request, &received);
   request.Wait();
@@ -168,21 +175,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!served) {
     // Loopback ports run short under a long run (TIME_WAIT); only a refused connect may
     // explain a transfer that never arrived.
-    if (request.events != "SEF" || request.ResultCode != ErrorConnect) std::abort();
+    if (request.events != "SEF" || request.ResultCode != ErrorConnect) {
+      Fail("the transfer ended without a connection and without a refused connect");
+    }
     return 0;
   }
-  if (received != request.FormatRequest()) std::abort();
-  if (!LegalOrder(request.events)) std::abort();
-  if (request.BytesReceived != request.accepted) std::abort();
+  if (received != request.FormatRequest()) Fail("the request differs from FormatRequest");
+  if (!LegalOrder(request.events)) Fail(("hooks out of order: " + request.events).c_str());
+  if (request.BytesReceived != request.accepted) Fail("BytesReceived differs from the blocks");
   const std::string expected = ExpectedBody(reply);
   if (expected.compare(0, request.body.size(), request.body) != 0 ||
       request.body.size() > expected.size()) {
-    std::abort();
+    Fail("the body is not a prefix of the reply's body");
   }
   // A reply without a length, read to its close without a cancel, arrives whole.
   if (request.events == std::string("S") + std::string(request.events.size() - 2, 'D') + "F" &&
       cancel_after == 0 && reply.compare(0, 5, "HTTP/") != 0 && request.body != reply) {
-    std::abort();
+    Fail(("a reply read to its close arrived incomplete: events " + request.events).c_str());
   }
   return 0;
 }
