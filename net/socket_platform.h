@@ -13,6 +13,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -86,14 +87,41 @@ inline int LastSocketError() {
 #endif
 }
 
-// One send; never raises SIGPIPE when the peer has gone.
+// One blocking connect. A POSIX connect that a signal interrupts goes on in the background:
+// wait for it to finish and take its outcome rather than call it a failure.
+inline bool ConnectOnce(SocketHandle handle, const sockaddr* address, int size) {
+#ifdef _WIN32
+  return connect(handle, address, size) == 0;
+#else
+  if (connect(handle, address, static_cast<socklen_t>(size)) == 0) return true;
+  if (errno != EINTR) return false;
+  pollfd entry{handle, POLLOUT, 0};
+  int ready;
+  do {
+    ready = poll(&entry, 1, -1);
+  } while (ready < 0 && errno == EINTR);
+  int error = 0;
+  socklen_t length = sizeof error;
+  return ready == 1 && getsockopt(handle, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+#endif
+}
+
+// One send; never raises SIGPIPE when the peer has gone. A POSIX call that a signal
+// interrupts before any byte moved is made again: an interruption is no network failure.
 inline int SendOnce(SocketHandle handle, const char* bytes, int length) {
 #ifdef _WIN32
   return send(handle, bytes, length, 0);
-#elif defined(MSG_NOSIGNAL)
-  return static_cast<int>(send(handle, bytes, static_cast<size_t>(length), MSG_NOSIGNAL));
 #else
-  return static_cast<int>(send(handle, bytes, static_cast<size_t>(length), 0));
+#ifdef MSG_NOSIGNAL
+  const int flags = MSG_NOSIGNAL;
+#else
+  const int flags = 0;
+#endif
+  ssize_t sent;
+  do {
+    sent = send(handle, bytes, static_cast<size_t>(length), flags);
+  } while (sent < 0 && errno == EINTR);
+  return static_cast<int>(sent);
 #endif
 }
 
@@ -101,7 +129,11 @@ inline int ReceiveOnce(SocketHandle handle, char* buffer, int capacity) {
 #ifdef _WIN32
   return recv(handle, buffer, capacity, 0);
 #else
-  return static_cast<int>(recv(handle, buffer, static_cast<size_t>(capacity), 0));
+  ssize_t received;
+  do {
+    received = recv(handle, buffer, static_cast<size_t>(capacity), 0);
+  } while (received < 0 && errno == EINTR);
+  return static_cast<int>(received);
 #endif
 }
 

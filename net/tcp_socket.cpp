@@ -34,7 +34,7 @@ bool TcpSocket::Create() {
 bool TcpSocket::Connect(const SocketAddress& address) {
   SocketHandle handle = handle_.load();
   if (handle == kInvalidSocket) return false;
-  if (connect(handle, address.Get(), address.Size()) != 0) {
+  if (!ConnectOnce(handle, address.Get(), address.Size())) {
     (void)LastSocketError();  // the reason is not reported; the caller only needs the failure
     return false;
   }
