@@ -168,6 +168,12 @@ def prepare(rig, version=600, app_paths=True, names=("Skin.dat", "skin.bmp"), pa
     rig.place_wizard(partner=partner, download_list=download_list(names) if list_file else None)
 
 
+def scripted_site(rig):
+    """The scenario's scripted server and the base of its URLs."""
+    server = rig.start_scripted()
+    return server, "http://127.0.0.1:%d" % server.port
+
+
 def point_at(rig, base):
     rig.driver.set_sz(PREFS_KEY, "TestSkinPath", base)
 
@@ -331,8 +337,7 @@ def empty_messenger_folder(rig):
 @scenario
 def package_file_404(rig):
     prepare(rig)
-    server = rig.start_scripted()
-    base = "http://127.0.0.1:%d" % server.port
+    server, base = scripted_site(rig)
     server.routes[INDEX_PATH] = ok_reply(("%s%s %s%s" % (base, PACKAGE_DIR, base, SETUP_PATH)).encode())
     point_at(rig, base + "/cb/partner/")
     rig.start_wizard()
@@ -387,8 +392,7 @@ def unresolvable_host(rig):
 @scenario
 def truncated_body(rig):
     prepare(rig)
-    server = rig.start_scripted()
-    base = "http://127.0.0.1:%d" % server.port
+    server, base = scripted_site(rig)
     bmp = PACKAGE["skin.bmp"]
     server.routes.update({
         INDEX_PATH: ok_reply(("%s%s\n%s%s\n" % (base, PACKAGE_DIR, base, SETUP_PATH)).encode(),
@@ -541,8 +545,7 @@ def next_after_cancel_while_stalled(rig):
     # for data. Whatever the wizard does, it must never run two downloads at once, never hang,
     # and a second run must be able to complete.
     prepare(rig)
-    server = rig.start_scripted()
-    base = "http://127.0.0.1:%d" % server.port
+    server, base = scripted_site(rig)
     index = ("%s%s\n%s%s\n" % (base, PACKAGE_DIR, base, SETUP_PATH)).encode()
     server.routes.update({
         # The first index request stalls for 6 s, then ends short; later ones are served.
@@ -651,8 +654,7 @@ RESULT_CASES = [
 def result_case(name, version, package_at, setup_at, asks, paths):
     def run(rig):
         prepare(rig, version=version)
-        server = rig.start_scripted()
-        base = "http://127.0.0.1:%d" % server.port
+        server, base = scripted_site(rig)
         refused = "http://127.0.0.1:%d" % rig.refused_port()
         if package_at is not None:
             package_base = (base if package_at == "served" else refused) + PACKAGE_DIR
@@ -808,8 +810,7 @@ def temp_folder_full(rig):
 def status_lines_while_connecting(rig):
     # The server holds back its reply to Skin.dat until the page has been looked at.
     prepare(rig)
-    server = rig.start_scripted()
-    base = "http://127.0.0.1:%d" % server.port
+    server, base = scripted_site(rig)
     gate = threading.Event()
     server.routes.update({
         INDEX_PATH: ok_reply(("%s%s\r\n%s%s\r\n" % (base, PACKAGE_DIR, base, SETUP_PATH)).encode()),

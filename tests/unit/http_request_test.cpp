@@ -26,6 +26,14 @@ void WaitFor(const std::atomic<bool>& flag) {
   while (!flag && Clock::now() < limit) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
+// Starts request and returns once its first body block has arrived (false if it did not start).
+bool StartAndWaitForData(RecordingRequest& request, std::atomic<bool>& data_seen) {
+  request.data_seen = &data_seen;
+  if (!request.Start(false)) return false;
+  WaitFor(data_seen);
+  return true;
+}
+
 TEST(HttpRequestThread, WaitAndStopReturnAtOnceWhenNeverStarted) {
   RecordingRequest request("http://127.0.0.1:1/x");
   const auto began = Clock::now();
@@ -41,9 +49,7 @@ TEST(HttpRequestThread, StartWhileRunningStartsNothing) {
   ScriptedServer server(StallingScript());
   RecordingRequest request(server.UrlFor("/x"));
   std::atomic<bool> data_seen{false};
-  request.data_seen = &data_seen;
-  ASSERT_TRUE(request.Start(false));
-  WaitFor(data_seen);
+  ASSERT_TRUE(StartAndWaitForData(request, data_seen));
   EXPECT_TRUE(request.Start(true));  // still running: nothing changes
   request.Stop();
   server.Finish();
@@ -87,9 +93,7 @@ TEST(HttpRequestThread, StopBreaksABlockedReceiveWithoutError) {
   ScriptedServer server(StallingScript());
   RecordingRequest request(server.UrlFor("/x"));
   std::atomic<bool> data_seen{false};
-  request.data_seen = &data_seen;
-  ASSERT_TRUE(request.Start(false));
-  WaitFor(data_seen);
+  ASSERT_TRUE(StartAndWaitForData(request, data_seen));
   std::this_thread::sleep_for(std::chrono::milliseconds(50));  // into the next receive
   const auto began = Clock::now();
   request.Stop();
@@ -104,9 +108,7 @@ TEST(HttpRequestThread, DestroyingARunningRequestEndsItsThread) {
   ScriptedServer server(StallingScript());
   std::atomic<bool> data_seen{false};
   auto request = std::make_unique<RecordingRequest>(server.UrlFor("/x"));
-  request->data_seen = &data_seen;
-  ASSERT_TRUE(request->Start(false));
-  WaitFor(data_seen);
+  ASSERT_TRUE(StartAndWaitForData(*request, data_seen));
   const auto began = Clock::now();
   request.reset();
   EXPECT_LT(Clock::now() - began, std::chrono::seconds(3));
