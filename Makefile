@@ -3,7 +3,7 @@ SHELL := /bin/bash
 CMAKE_BUILD := cmake --build
 JOBS ?= $(shell nproc)
 
-.PHONY: all bootstrap build build-native build-tsan build-win32 test test-native test-tsan \
+.PHONY: all bootstrap build build-native build-tsan build-win32 build-win64 test test-native test-tsan \
         test-wine test-e2e fuzz bench demo format clean
 
 all: build
@@ -11,7 +11,7 @@ all: build
 bootstrap:
 	@tools/bootstrap
 
-build: bootstrap build-native build-tsan build-win32
+build: bootstrap build-native build-tsan build-win32 build-win64
 
 build-native: bootstrap
 	@cmake --preset native >/dev/null
@@ -21,9 +21,15 @@ build-tsan: bootstrap
 	@cmake --preset tsan >/dev/null
 	@$(CMAKE_BUILD) build/tsan -j $(JOBS)
 
+# The shipped 32-bit program.
 build-win32: bootstrap
 	@cmake --preset win32 >/dev/null
 	@$(CMAKE_BUILD) build/win32 -j $(JOBS)
+
+# The same sources built for 64-bit Windows: what the Wine layers and the demo run.
+build-win64: bootstrap
+	@cmake --preset win64 >/dev/null
+	@$(CMAKE_BUILD) build/win64 -j $(JOBS)
 
 # Every layer; the exit status is non-zero when any test of any layer fails.
 test: build
@@ -35,11 +41,11 @@ test-native: build-native
 test-tsan: build-tsan
 	@ctest --test-dir build/tsan -L tsan --output-on-failure
 
-test-wine: build-win32
-	@ctest --test-dir build/win32 -L 'wine|win' --output-on-failure
+test-wine: build-win64
+	@ctest --test-dir build/win64 -L 'wine|win' --output-on-failure
 
-test-e2e: build-win32
-	@ctest --test-dir build/win32 -L e2e --output-on-failure
+test-e2e: build-win64
+	@ctest --test-dir build/win64 -L e2e --output-on-failure
 
 fuzz: build-native
 	@ORVEX_FUZZ_SECONDS=$${ORVEX_FUZZ_SECONDS:-300} ctest --test-dir build/native -L fuzz --output-on-failure
@@ -49,7 +55,7 @@ bench: bootstrap
 	@$(CMAKE_BUILD) build/bench -j $(JOBS) --target bench_download
 	@python3 bench/run_bench.py --build build/bench
 
-demo: build-win32
+demo: build-win64
 	@tools/demo
 
 format:

@@ -28,6 +28,8 @@ APP_PATHS_KEY = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\
 RUN_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
 SETUP_CONTROL_KEY = "HKLM\\SOFTWARE\\OrvexTest\\StandinSetup"
 MESSENGER_FOLDER = "C:\\Program Files\\Orvex"
+# The 64-bit loader: the test layers run the 64-bit build (see tools/wine-env).
+WINE = "/usr/lib/wine/wine64"
 
 # Control ids of the two pages.
 ID_OK, ID_CANCEL, ID_NEXT = 1, 2, 1001
@@ -248,7 +250,7 @@ class Rig:
         subprocess.run([os.path.join(SOURCE, "tools", "copy-prefix"), template, self.prefix],
                        check=True, timeout=60)
         self.display = self._display or self._start_xvfb()
-        self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEARCH="win32", WINEDEBUG="-all",
+        self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEARCH="win64", WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=", DISPLAY=self.display)
         self.user = [u for u in os.listdir(os.path.join(self.prefix, "drive_c", "users"))
                      if u != "Public"][0]
@@ -283,7 +285,7 @@ class Rig:
 
     def start_wine(self, argv, **kwargs):
         kwargs.setdefault("env", self.env)
-        return self.spawn(["wine"] + argv, **kwargs)
+        return self.spawn([WINE] + argv, **kwargs)
 
     def tool(self, name):
         return os.path.join(self.build, "tools", name)

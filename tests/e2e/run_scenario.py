@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Runs one end-to-end scenario: run_scenario.py --build build/win32 NAME (or --list)."""
+"""Runs one end-to-end scenario: run_scenario.py --build build/win64 NAME (or --list)."""
 
 import argparse
 import os
@@ -16,7 +16,7 @@ import scenarios  # noqa: E402
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--build", required=True, help="the win32 build folder")
+    parser.add_argument("--build", required=True, help="the Windows build folder (build/win64)")
     parser.add_argument("--display", help="an X display to use instead of a private Xvfb")
     parser.add_argument("--keep", action="store_true", help="keep the run folder")
     parser.add_argument("--list", action="store_true")
