@@ -3,20 +3,21 @@
 #include <memory>
 #include <string>
 
+#include "app/file_download.h"
 #include "app/index_url.h"
 #include "app/message_texts.h"
-#include "app/owned_handle.h"
 #include "app/program_folder.h"
 #include "app/resources/resource.h"
 #include "app/run_inputs.h"
 #include "app/shared_state.h"
+#include "base/owned_handle.h"
+#include "base/registry_key.h"
 #include "messenger/messenger_detection.h"
 #include "messenger/package_installation.h"
-#include "messenger/registry_key.h"
+#include "messenger/path_rules.h"
 #include "messenger/registry_layout.h"
+#include "messenger/skin_registration.h"
 #include "messenger/temp_folder.h"
-#include "net/file_download.h"
-#include "net/winsock_session.h"
 
 std::atomic<HWND> WorkerEndNotifyWindow{nullptr};
 
@@ -46,7 +47,7 @@ void SetStatus(HWND dialog, unsigned id) {
 // transfer that cannot even start (no socket, no thread) fetched nothing and must not pass
 // for a completed one: it is reported like a server that cannot be reached.
 std::unique_ptr<FileDownload> Transfer(const std::string& url, HWND dialog) {
-  auto download = std::make_unique<FileDownload>(url.c_str(), dialog);
+  auto download = std::make_unique<FileDownload>(url.c_str(), dialog, TempFolderBuffer);
   if (download->Start(false)) {
     download->Wait();
   } else {
@@ -82,8 +83,11 @@ void RunSetupProgram(const std::string& path, HWND dialog) {
 
 // Installs the package; false when the messenger's folder is unknown and nothing was done.
 bool Install(bool after_setup) {
-  if (!InstallPackageFiles(PartnerId)) return false;
-  RegisterSkin(PartnerId);
+  FindMessengerFolder(MessengerFolder);
+  if (!InstallPackageFiles(MessengerFolder, PartnerId, TempFolderBuffer, SetupFileName(SetupUrl))) {
+    return false;
+  }
+  RegisterSkin(MessengerFolder, PartnerId, PackageTitle);
   if (after_setup) RemoveLiteAutostart();
   return true;
 }
@@ -94,11 +98,11 @@ std::int32_t RunDownload(HWND dialog) {
   SetStatus(dialog, IDS_PREPARING);
 
   // Without a usable temporary folder the files would land beside the program.
-  if (PrepareTempFolder() == TempFolderStatus::Unusable) {
+  if (PrepareTempFolder(PartnerId, TempFolderBuffer) == TempFolderStatus::Unusable) {
     ShowResMessage(dialog, IDS_CANNOT_CREATE_FILE, kErrorCaption, MB_ICONSTOP);
     return ErrorReported;
   }
-  const std::string temp_folder = TheWinsockSession.TempFolder;
+  const std::string temp_folder = TempFolderBuffer;
 
   {
     std::unique_ptr<FileDownload> index = Transfer(url_text, dialog);
@@ -147,7 +151,8 @@ std::int32_t RunDownload(HWND dialog) {
 
 DWORD WINAPI DownloadWorker(LPVOID dialog_window) {
   HWND dialog = static_cast<HWND>(dialog_window);
-  std::int32_t result = RunDownload(dialog);
+  const std::int32_t result = RunDownload(dialog);
+  DownloadResult = result;
 
   PostMessageA(dialog, WM_COMMAND, result == 0 ? IDOK : IDCANCEL, static_cast<LPARAM>(result));
   CancelRequested = false;

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "app/plain_names.h"
 #include "app/shared_state.h"
-#include "app/text_reader.h"
+#include "base/plain_names.h"
+#include "base/text_reader.h"
 
 bool ReadPartnerIdFile(const char* path) {
   TextFileReader reader(path);
@@ -13,8 +13,9 @@ bool ReadPartnerIdFile(const char* path) {
   reader.ReadPiece(PartnerId, sizeof PartnerId);
   CutAtLineFeed(PartnerId);
   // The identifier names a folder that is later emptied and removed, so anything that could
-  // place that folder elsewhere is refused like a missing file.
-  if (!IsPlainFolderName(PartnerId)) {
+  // place that folder elsewhere is refused like a missing file. A trailing dot or space would be
+  // dropped by Windows, so "acme." would name the folder of the partner "acme".
+  if (!IsPlainName(PartnerId)) {
     std::memset(PartnerId, 0, sizeof PartnerId);
     return false;
   }

@@ -2,5 +2,5 @@
 #pragma once
 
 // Reads PartnerId from the file at path. False when the file cannot be opened, its first
-// line is empty, or the identifier cannot serve as one folder name.
+// line is empty, or the identifier cannot serve as one folder name (see IsPlainName).
 bool ReadPartnerIdFile(const char* path);

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "app/shared_state.h"
-#include "app/text_reader.h"
+#include "base/text_reader.h"
 
 int ReadDownloadListFile(const char* path) {
   FileList.clear();

@@ -1,8 +1,8 @@
 #include "app/worker_thread.h"
 
 #include "app/download_worker.h"
-#include "app/owned_handle.h"
 #include "app/shared_state.h"
+#include "base/owned_handle.h"
 
 namespace {
 

@@ -4,10 +4,8 @@
 
 #include <cstring>
 
-#include "messenger/registry_key.h"
+#include "base/registry_key.h"
 #include "messenger/registry_layout.h"
-
-char MessengerFolder[260] = {};
 
 std::uint32_t GetMessengerVersion() {
   RegistryKey prefs;
@@ -17,18 +15,17 @@ std::uint32_t GetMessengerVersion() {
   return version;
 }
 
-void FindMessengerFolder() {
+void FindMessengerFolder(char (&folder)[kPathBufferSize]) {
   RegistryKey app_paths;
   if (!app_paths.Open(HKEY_LOCAL_MACHINE, kAppPathsKey, KEY_READ)) return;
-  LONG size = sizeof MessengerFolder;
-  const LONG status = RegQueryValueA(app_paths.Handle(), nullptr, MessengerFolder, &size);
+  LONG size = sizeof folder;
+  const LONG status = RegQueryValueA(app_paths.Handle(), nullptr, folder, &size);
   // Data that fill the whole buffer without a terminator count as too long.
-  if (status != ERROR_SUCCESS ||
-      std::memchr(MessengerFolder, 0, sizeof MessengerFolder) == nullptr) {
-    MessengerFolder[0] = '\0';
+  if (status != ERROR_SUCCESS || std::memchr(folder, 0, sizeof folder) == nullptr) {
+    folder[0] = '\0';
   }
   app_paths.Close();
-  char* last_backslash = std::strrchr(MessengerFolder, '\\');
+  char* last_backslash = std::strrchr(folder, '\\');
   if (last_backslash != nullptr) *last_backslash = '\0';
 }
 

@@ -3,17 +3,16 @@
 
 #include <cstdint>
 
-// The messenger's program folder without a trailing backslash; empty when not found.
-extern char MessengerFolder[260];
+#include "base/path_limits.h"
 
 // The stored "Orvex Version"; 0 when the messenger is not installed or the value is absent
 // or longer than four bytes. Every call reads the registry anew.
 std::uint32_t GetMessengerVersion();
 
-// Fills MessengerFolder from the messenger's App Paths entry. When the entry's key is
-// missing the buffer keeps what it held; when its value is missing or too long it is
-// emptied.
-void FindMessengerFolder();
+// Fills folder with the messenger's program folder (its App Paths entry without the last
+// backslash and file name). When the entry's key is missing folder keeps what it held; when
+// its value is missing or too long it is emptied.
+void FindMessengerFolder(char (&folder)[kPathBufferSize]);
 
 // True for a messenger that is missing or too old: below 534, or exactly 2001.
 bool MessengerNeedsSetup(std::uint32_t version);

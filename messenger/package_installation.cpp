@@ -5,12 +5,9 @@
 #include <cstring>
 #include <string>
 
-#include "app/plain_names.h"
-#include "app/shared_state.h"
-#include "messenger/find_handle.h"
-#include "messenger/messenger_detection.h"
+#include "base/find_handle.h"
 #include "messenger/path_rules.h"
-#include "messenger/temp_folder.h"
+#include "messenger/remove_tree.h"
 
 namespace {
 
@@ -22,9 +19,8 @@ void EnsureFolder(const std::string& path) {
   if (!lookup.First(path.c_str(), &entry)) CreateDirectoryA(path.c_str(), nullptr);
 }
 
-void CopyPackageFiles(const std::string& destination) {
-  const std::string source_folder = TempFolderBuffer;
-  const std::string setup_name = SetupFileName(SetupUrl);
+void CopyPackageFiles(const std::string& source_folder, const std::string& destination,
+                      const std::string& setup_name) {
   FindHandle search;
   WIN32_FIND_DATAA entry;
   if (!search.First((source_folder + "\\*.*").c_str(), &entry)) return;
@@ -40,22 +36,22 @@ void CopyPackageFiles(const std::string& destination) {
 
 }  // namespace
 
-bool InstallPackageFiles(const char* partner_id) {
-  FindMessengerFolder();
+bool InstallPackageFiles(const char* messenger_folder, const char* partner_id,
+                         const char* temp_folder, const std::string& setup_name) {
   // Without a fully qualified messenger folder the partner folder, which is emptied, would lie
   // at the root of the drive or wherever the current folder happens to be.
-  if (!IsFullyQualifiedFolder(MessengerFolder) || !IsPlainFolderName(partner_id)) return false;
+  if (!IsFullyQualifiedFolder(messenger_folder)) return false;
 
-  const std::string root = std::string(MessengerFolder) + "\\Partner";
+  const std::string root = std::string(messenger_folder) + "\\Partner";
   EnsureFolder(root);
   const std::string destination = root + "\\" + partner_id;
   RemoveTree(destination.c_str());
   CreateDirectoryA(destination.c_str(), nullptr);
 
   // An empty buffer would make the search and the removal reach the root of the drive.
-  if (TempFolderBuffer[0] != '\0') {
-    CopyPackageFiles(destination);
-    RemoveTree(TempFolderBuffer);
+  if (temp_folder[0] != '\0') {
+    CopyPackageFiles(temp_folder, destination, setup_name);
+    RemoveTree(temp_folder);
   }
   return true;
 }

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string>
 
-#include "messenger/find_handle.h"
-#include "messenger/temp_folder.h"
+#include "base/find_handle.h"
+#include "messenger/remove_tree.h"
 
 namespace {
 

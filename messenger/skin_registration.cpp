@@ -1,15 +1,13 @@
+#include "messenger/skin_registration.h"
+
 #include <windows.h>
 
 #include <cstdint>
 #include <fstream>
 #include <string>
 
-#include "app/plain_names.h"
-#include "app/shared_state.h"
-#include "messenger/messenger_detection.h"
-#include "messenger/package_installation.h"
+#include "base/registry_key.h"
 #include "messenger/path_rules.h"
-#include "messenger/registry_key.h"
 #include "messenger/registry_layout.h"
 #include "messenger/skin_settings.h"
 
@@ -58,8 +56,8 @@ bool LoadSkinSettings(const std::string& partner_path, SkinSettings* settings) {
 
 }  // namespace
 
-void RegisterSkin(const char* partner_id) {
-  if (!IsFullyQualifiedFolder(MessengerFolder) || !IsPlainFolderName(partner_id)) return;
+void RegisterSkin(const char* messenger_folder, const char* partner_id, const char* package_title) {
+  if (!IsFullyQualifiedFolder(messenger_folder)) return;
 
   RegistryKey customize;
   if (!customize.Open(HKEY_LOCAL_MACHINE, kCustomizeKey, kCustomizeAccess)) {
@@ -77,7 +75,8 @@ void RegisterSkin(const char* partner_id) {
   customize.Close();
   if (!skin.IsOpen()) return;
 
-  const std::string partner_path = std::string(MessengerFolder) + "\\Partner\\" + partner_id + "\\";
+  const std::string partner_path =
+      std::string(messenger_folder) + "\\Partner\\" + partner_id + "\\";
   SkinSettings settings;
   if (!LoadSkinSettings(partner_path, &settings)) return;
 
@@ -87,7 +86,7 @@ void RegisterSkin(const char* partner_id) {
                 static_cast<std::uint32_t>(settings.SelectionTransparency));
   skin.SetDword("Anchore", static_cast<std::uint32_t>(settings.Anchore));
   skin.SetDword("Stretch", static_cast<std::uint32_t>(settings.Stretch));
-  skin.SetString(nullptr, PackageTitle);
+  skin.SetString(nullptr, package_title);
   skin.SetString("PartnerPath", partner_path.c_str());
   skin.SetString("Image", (partner_path + "skin.bmp").c_str());
 }

@@ -2,37 +2,29 @@
 
 #include <windows.h>
 
-#include "app/plain_names.h"
-#include "app/shared_state.h"
+#include "base/registry_key.h"
 #include "messenger/path_rules.h"
-#include "messenger/registry_key.h"
 #include "messenger/registry_layout.h"
-#include "net/winsock_session.h"
+#include "messenger/remove_tree.h"
 
-char TempFolderBuffer[260] = {};
+TempFolderStatus PrepareTempFolder(const char* partner_id, char (&folder)[kPathBufferSize]) {
+  folder[0] = '\0';
 
-TempFolderStatus PrepareTempFolder() {
-  TempFolderBuffer[0] = '\0';
-  TheWinsockSession.TempFolder.clear();
-
-  char temp_path[sizeof TempFolderBuffer] = {};
+  char temp_path[kPathBufferSize] = {};
   const DWORD length = GetTempPathA(sizeof temp_path, temp_path);
   // 0 is a failure; a length of the buffer size or more is the size the path would need.
   if (length == 0 || length >= sizeof temp_path) return TempFolderStatus::Unusable;
-  // The folder is removed before it is created: it must lie inside the temporary path.
-  if (!IsPlainFolderName(PartnerId)) return TempFolderStatus::Unusable;
-  if (!ComposeTempFolderPath(temp_path, PartnerId, TempFolderBuffer, sizeof TempFolderBuffer)) {
+  if (!ComposeTempFolderPath(temp_path, partner_id, folder, sizeof folder)) {
     return TempFolderStatus::Unusable;
   }
 
-  RemoveTree(TempFolderBuffer);
-  CreateDirectoryA(TempFolderBuffer, nullptr);
-  TheWinsockSession.TempFolder = TempFolderBuffer;
+  RemoveTree(folder);
+  CreateDirectoryA(folder, nullptr);
 
   RegistryKey record;
   if (!record.Create(HKEY_CURRENT_USER, kTempPartnerPathKey, KEY_SET_VALUE)) {
     return TempFolderStatus::NotRecorded;
   }
-  record.SetString(nullptr, TempFolderBuffer);
+  record.SetString(nullptr, folder);
   return TempFolderStatus::Ready;
 }

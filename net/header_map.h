@@ -6,7 +6,7 @@
 #include <map>
 #include <string>
 
-#include "net/critical_section_lock.h"
+#include "base/critical_section_lock.h"
 
 class HeaderMap {
  public:

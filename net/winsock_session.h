@@ -1,8 +1,5 @@
-// Starts Winsock 1.1 before the entry point runs and stops it at process exit; also carries
-// the per-partner temporary folder that the downloads write into.
+// Starts Winsock 1.1 before the entry point runs and stops it at process exit.
 #pragma once
-
-#include <string>
 
 #include "net/socket_platform.h"
 
@@ -14,9 +11,6 @@ class WinsockSession {
   WinsockSession& operator=(const WinsockSession&) = delete;
 
   virtual bool IsStarted();
-
-  // The per-partner temporary folder, without a trailing backslash; empty until prepared.
-  std::string TempFolder;
 
   // The process-wide session, null before its construction ends and after its destruction
   // begins.

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/owned_handle.h"
+#include "base/owned_handle.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 
 #include <string>
 
-#include "app/owned_handle.h"
-#include "messenger/registry_key.h"
+#include "base/owned_handle.h"
+#include "base/registry_key.h"
 
 namespace {
 

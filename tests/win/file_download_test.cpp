@@ -1,4 +1,4 @@
-#include "net/file_download.h"
+#include "app/file_download.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,6 @@
 
 #include "app/resources/resource.h"
 #include "app/shared_state.h"
-#include "net/winsock_session.h"
 #include "tests/unit/scripted_server.h"
 #include "tests/win/test_folders.h"
 #include "tests/win/wizard_test_support.h"
@@ -23,30 +22,21 @@ std::string Ok(const std::string& headers) {
 
 class FileDownloadTest : public testing::Test {
  protected:
-  void SetUp() override {
-    saved_temp_folder_ = TheWinsockSession.TempFolder;
-    TheWinsockSession.TempFolder = folder_.Path();
-    CancelRequested = false;
-  }
-  void TearDown() override {
-    TheWinsockSession.TempFolder = saved_temp_folder_;
-    CancelRequested = false;
-  }
+  void SetUp() override { CancelRequested = false; }
+  void TearDown() override { CancelRequested = false; }
 
   // Runs one download of url into the scratch folder while pumping the dialog's messages.
   int Download(const std::string& url, HWND dialog) {
-    FileDownload download(url.c_str(), dialog);
+    FileDownload download(url.c_str(), dialog, destination_folder_);
     if (download.Start(false)) WaitWhilePumping(download);
     destination_ = download.GetDestinationPath();
     return download.ResultCode;
   }
 
   TempTestFolder folder_{"orvex-file-download-test"};
+  std::string destination_folder_ = folder_.Path();
   HiddenProgressDialog dialog_;
   std::string destination_;
-
- private:
-  std::string saved_temp_folder_;
 };
 
 TEST_F(FileDownloadTest, WritesTheBodyIntoTheTempFolderAndShowsTheTransfer) {
@@ -163,7 +153,7 @@ TEST_F(FileDownloadTest, ExistingFileIsReplaced) {
 }
 
 TEST_F(FileDownloadTest, EmptyTempFolderMeansTheProgramFolder) {
-  TheWinsockSession.TempFolder.clear();
+  destination_folder_.clear();
   ScriptedServer server({{{Ok("Content-Length: 2\r\n") + "ok", 0}}});
   EXPECT_EQ(Download(server.UrlFor("/orvex-program-folder-test.txt"), nullptr), 0);
   server.Finish();
@@ -179,7 +169,7 @@ TEST_F(FileDownloadTest, EmptyTempFolderMeansTheProgramFolder) {
 TEST_F(FileDownloadTest, LongFileNameLineIsCutToItsBuffer) {
   // A short temporary folder keeps the destination path itself within limits.
   CreateDirectoryA("C:\\t", nullptr);
-  TheWinsockSession.TempFolder = "C:\\t";
+  destination_folder_ = "C:\\t";
   const std::string name(245, 'n');
   ScriptedServer server({{{Ok("Content-Length: 1\r\n") + "z", 0}}});
   EXPECT_EQ(Download(server.UrlFor("/" + name), dialog_.window()), 0);

@@ -11,7 +11,10 @@
 #include <string>
 
 #include "app/shared_state.h"
-#include "messenger/temp_folder.h"
+#include "messenger/messenger_detection.h"
+#include "messenger/package_installation.h"
+#include "messenger/path_rules.h"
+#include "messenger/skin_registration.h"
 #include "tests/win/registry_fixture.h"
 #include "tests/win/test_folders.h"
 
@@ -42,6 +45,14 @@ class InstallationTest : public MessengerRegistryTest {
     ForceRemove(temp_folder_);
     MessengerRegistryTest::TearDown();
   }
+
+  // The installation as the download worker runs it, on the run's state.
+  static bool InstallPackage() {
+    FindMessengerFolder(MessengerFolder);
+    return InstallPackageFiles(MessengerFolder, PartnerId, TempFolderBuffer,
+                               SetupFileName(SetupUrl));
+  }
+  static void RegisterPackageSkin() { RegisterSkin(MessengerFolder, PartnerId, PackageTitle); }
 
   // Puts downloaded files (name to contents) into the temporary folder.
   void Stage(const std::map<std::string, std::string>& files) {

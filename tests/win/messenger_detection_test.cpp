@@ -62,7 +62,10 @@ TEST_F(MessengerVersion, EveryCallReadsAfresh) {
   EXPECT_EQ(GetMessengerVersion(), 0u);
 }
 
-class MessengerFolderLookup : public MessengerRegistryTest {};
+class MessengerFolderLookup : public MessengerRegistryTest {
+ protected:
+  char folder_[kPathBufferSize] = {};
+};
 
 TEST_F(MessengerFolderLookup, ProgramPathLosesItsFileName) {
   const struct {
@@ -77,22 +80,22 @@ TEST_F(MessengerFolderLookup, ProgramPathLosesItsFileName) {
       {"C:\\" + std::string(257, 'o'), ""},    // 260 characters: too long
   };
   for (const auto& c : cases) {
-    std::strcpy(MessengerFolder, "stale");
+    std::strcpy(folder_, "stale");
     WriteText(HKEY_LOCAL_MACHINE, kTestAppPaths, nullptr, c.stored);
-    FindMessengerFolder();
-    EXPECT_EQ(std::string(MessengerFolder), c.folder) << c.stored;
+    FindMessengerFolder(folder_);
+    EXPECT_EQ(std::string(folder_), c.folder) << c.stored;
   }
 }
 
 TEST_F(MessengerFolderLookup, MissingKeyKeepsTheBufferMissingValueEmptiesIt) {
-  std::strcpy(MessengerFolder, "C:\\Earlier");
-  FindMessengerFolder();
-  EXPECT_STREQ(MessengerFolder, "C:\\Earlier");
+  std::strcpy(folder_, "C:\\Earlier");
+  FindMessengerFolder(folder_);
+  EXPECT_STREQ(folder_, "C:\\Earlier");
 
   CreateKey(HKEY_LOCAL_MACHINE, kTestAppPaths);
   WriteText(HKEY_LOCAL_MACHINE, kTestAppPaths, "Path", "C:\\Programs\\Orvex");
-  FindMessengerFolder();
-  EXPECT_STREQ(MessengerFolder, "");
+  FindMessengerFolder(folder_);
+  EXPECT_STREQ(folder_, "");
 }
 
 }  // namespace

@@ -26,8 +26,8 @@ TEST_F(InstallationTest, CompleteInstallation) {
           "Acme\nAnchore=2\nStretch=1\nBackgroundTransparency=30\nSelectionTransparency=70\n"},
          {"skin.bmp", "BM"}});
 
-  ASSERT_TRUE(InstallPackageFiles(PartnerId));
-  RegisterSkin(PartnerId);
+  ASSERT_TRUE(InstallPackage());
+  RegisterPackageSkin();
 
   EXPECT_STREQ(MessengerFolder, kMessenger);
   EXPECT_EQ(ListFolder(kAcmeFolder), (Names{"Skin.dat", "skin.bmp"}));
@@ -67,7 +67,7 @@ TEST_F(InstallationTest, IndexAndSetupProgramAreLeftOutByExactName) {
     for (const std::string& name : c.staged) Stage({{name, name}});
     SetupUrl = c.setup_url;
 
-    ASSERT_TRUE(InstallPackageFiles(PartnerId));
+    ASSERT_TRUE(InstallPackage());
 
     EXPECT_EQ(ListFolder(kAcmeFolder), c.copied) << c.setup_url;
     EXPECT_FALSE(PathExists(temp_folder_));
@@ -77,13 +77,13 @@ TEST_F(InstallationTest, IndexAndSetupProgramAreLeftOutByExactName) {
 TEST_F(InstallationTest, ReinstallReplacesOnlyThisPartnersFolder) {
   const std::string other = std::string(kPartnerRoot) + "\\other";
   Stage({{"old.txt", "old"}, {"kept.txt", "first"}});
-  ASSERT_TRUE(InstallPackageFiles(PartnerId));
+  ASSERT_TRUE(InstallPackage());
   MakeFolder(other);
   WriteFileText(other + "\\theirs.txt", "theirs");
 
   MakeFolder(temp_folder_);
   Stage({{"kept.txt", "second"}});
-  ASSERT_TRUE(InstallPackageFiles(PartnerId));
+  ASSERT_TRUE(InstallPackage());
 
   EXPECT_EQ(ListFolder(kAcmeFolder), Names{"kept.txt"});
   EXPECT_EQ(ReadFileText(std::string(kAcmeFolder) + "\\kept.txt"), "second");
@@ -95,7 +95,7 @@ TEST_F(InstallationTest, SubfolderOfTheDownloadIsPassedOverAndRemoved) {
   MakeFolder(temp_folder_ + "\\sub");
   Stage({{"sub\\inner.txt", "inner"}, {"a.txt", "a"}});
 
-  ASSERT_TRUE(InstallPackageFiles(PartnerId));
+  ASSERT_TRUE(InstallPackage());
 
   EXPECT_EQ(ListFolder(kAcmeFolder), Names{"a.txt"});
   EXPECT_FALSE(PathExists(temp_folder_));
@@ -109,8 +109,8 @@ TEST_F(InstallationTest, UnknownMessengerFolderInstallsAndRegistersNothing) {
   WriteFileText("C:\\Partner\\acme\\theirs.txt", "theirs");
   Stage({{"Skin.dat", "S A=1"}, {"a.txt", "a"}});
 
-  EXPECT_FALSE(InstallPackageFiles(PartnerId));
-  RegisterSkin(PartnerId);
+  EXPECT_FALSE(InstallPackage());
+  RegisterPackageSkin();
 
   EXPECT_STREQ(MessengerFolder, "");
   EXPECT_EQ(ReadFileText("C:\\Partner\\acme\\theirs.txt"), "theirs");
@@ -126,22 +126,11 @@ TEST_F(InstallationTest, RelativeMessengerFolderInstallsAndRegistersNothing) {
   for (const char* app_path : {"Orvex.exe", "C:Orvex.exe", "\"C:\\Programs\\Orvex\\Orvex.exe\""}) {
     SCOPED_TRACE(app_path);
     WriteText(HKEY_LOCAL_MACHINE, kTestAppPaths, nullptr, app_path);
-    EXPECT_FALSE(InstallPackageFiles(PartnerId));
-    RegisterSkin(PartnerId);
+    EXPECT_FALSE(InstallPackage());
+    RegisterPackageSkin();
     EXPECT_EQ(ListFolder(temp_folder_), (Names{"Skin.dat", "a.txt"}));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kTestCustomize));
   }
-}
-
-TEST_F(InstallationTest, PartnerIdThatLeavesItsFolderIsRefused) {
-  Stage({{"a.txt", "a"}});
-  for (const char* id : {"..", "..\\..", "a\\..\\..", "C:\\Programs"}) {
-    EXPECT_FALSE(InstallPackageFiles(id)) << id;
-    RegisterSkin(id);
-  }
-  EXPECT_EQ(ListFolder(kMessenger), Names{"Orvex.exe"});
-  EXPECT_EQ(ListFolder(temp_folder_), Names{"a.txt"});
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Kestrane"));
 }
 
 TEST_F(InstallationTest, PartnerRootThatIsAFileLeavesEverythingUncopied) {
@@ -149,8 +138,8 @@ TEST_F(InstallationTest, PartnerRootThatIsAFileLeavesEverythingUncopied) {
   WriteFileText(kPartnerRoot, "a file");
   Stage({{"Skin.dat", "S A=1"}, {"a.txt", "a"}});
 
-  EXPECT_TRUE(InstallPackageFiles(PartnerId));
-  RegisterSkin(PartnerId);
+  EXPECT_TRUE(InstallPackage());
+  RegisterPackageSkin();
 
   EXPECT_EQ(ReadFileText(kPartnerRoot), "a file");
   EXPECT_FALSE(PathExists(temp_folder_));
@@ -164,7 +153,7 @@ TEST_F(InstallationTest, EmptyTempFolderNeverReachesTheDriveRoot) {
   WriteFileText(canary, "canary");
   TempFolderBuffer[0] = '\0';
 
-  EXPECT_TRUE(InstallPackageFiles(PartnerId));
+  EXPECT_TRUE(InstallPackage());
 
   EXPECT_EQ(ListFolder(kAcmeFolder), Names{});
   EXPECT_EQ(ReadFileText(canary), "canary");

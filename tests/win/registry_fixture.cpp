@@ -4,8 +4,6 @@
 #include <vector>
 
 #include "app/shared_state.h"
-#include "messenger/messenger_detection.h"
-#include "messenger/temp_folder.h"
 
 std::uint32_t StoredValue::AsDword() const {
   std::uint32_t number = 0;

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/owned_handle.h"
-#include "messenger/temp_folder.h"
+#include "base/owned_handle.h"
+#include "messenger/remove_tree.h"
 #include "tests/win/test_folders.h"
 
 namespace {

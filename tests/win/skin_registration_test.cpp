@@ -57,7 +57,7 @@ TEST_F(SkinRegistration, SettingsComeFromSkinDatByPosition) {
     SCOPED_TRACE(c.text);
     CreateKey(HKEY_LOCAL_MACHINE, kTestDefaultPrefs);
     WriteSkinDat(c.text);
-    RegisterSkin(PartnerId);
+    RegisterPackageSkin();
     ExpectSettings(c.anchore, c.stretch, c.background, c.selection);
     DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Kestrane");
   }
@@ -65,7 +65,7 @@ TEST_F(SkinRegistration, SettingsComeFromSkinDatByPosition) {
 
 TEST_F(SkinRegistration, AbsentSkinDatReadsAsEmptyAndIsNotCreated) {
   CreateKey(HKEY_LOCAL_MACHINE, kTestDefaultPrefs);
-  RegisterSkin(PartnerId);
+  RegisterPackageSkin();
   ExpectSettings(0, 15, 0, 50);
   EXPECT_EQ(ListFolder(kAcmeFolder), std::vector<std::string>{});
 }
@@ -74,7 +74,7 @@ TEST_F(SkinRegistration, UnreadableSkinDatLeavesEarlierSettings) {
   WriteDword(HKEY_LOCAL_MACHINE, kSkinKey, "Anchore", 9);
   MakeFolder(std::string(kAcmePath) + "Skin.dat");  // exists, but cannot be read as a file
 
-  RegisterSkin(PartnerId);
+  RegisterPackageSkin();
 
   ExpectText(kTestCustomize, nullptr, "acme");
   EXPECT_EQ(CountValues(HKEY_LOCAL_MACHINE, kSkinKey), 1);
@@ -86,7 +86,7 @@ TEST_F(SkinRegistration, WithoutDefaultPrefsNothingIsWritten) {
   CreateKey(HKEY_LOCAL_MACHINE, kOwner777);
   WriteSkinDat("Acme A=1");
 
-  RegisterSkin(PartnerId);
+  RegisterPackageSkin();
 
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kTestDefaultPrefs));
   EXPECT_EQ(CountValues(HKEY_LOCAL_MACHINE, kOwner777), 0);
@@ -94,13 +94,13 @@ TEST_F(SkinRegistration, WithoutDefaultPrefsNothingIsWritten) {
 
 TEST_F(SkinRegistration, MissingCustomizeIsCreatedOthersSkinsStay) {
   CreateKey(HKEY_LOCAL_MACHINE, kTestDefaultPrefs);
-  RegisterSkin(PartnerId);
+  RegisterPackageSkin();
   ExpectText(kTestCustomize, nullptr, "acme");
   ExpectSettings(0, 15, 0, 50);
 
   const std::string beta_key = std::string(kTestCustomize) + "\\beta";
   WriteDword(HKEY_LOCAL_MACHINE, beta_key, "Anchore", 5);
-  RegisterSkin(PartnerId);
+  RegisterPackageSkin();
   ExpectDword(beta_key, "Anchore", 5);
   ExpectText(kTestCustomize, nullptr, "acme");
 }
@@ -136,7 +136,7 @@ TEST_F(SkinRegistration, OwnerValueOnlyIntoAnExistingOwnerKey) {
         std::string(kTestOwners) + "\\" + (c.owner_key ? c.owner_key : "");
     if (c.owner_key) CreateKey(HKEY_LOCAL_MACHINE, owner_key);
 
-    RegisterSkin(PartnerId);
+    RegisterPackageSkin();
 
     ExpectText(kTestCustomize, nullptr, "acme");
     ExpectSettings(0, 15, 0, 50);
@@ -157,7 +157,7 @@ TEST_F(SkinRegistration, CustomizeThatCannotBeCreatedStillSelectsForTheOwner) {
   WriteDword(HKEY_LOCAL_MACHINE, kTestOwners, "LastOwner", 777);
   CreateKey(HKEY_LOCAL_MACHINE, kOwner777);
 
-  RegisterSkin(PartnerId);
+  RegisterPackageSkin();
 
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kTestCustomize));
   ExpectText(kOwner777, "Customize", "acme");

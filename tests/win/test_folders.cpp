@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "messenger/find_handle.h"
+#include "base/find_handle.h"
 
 std::string TempPath() {
   char buffer[MAX_PATH] = {};

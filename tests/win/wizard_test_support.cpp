@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <map>
 
-#include "app/owned_handle.h"
 #include "app/resources/resource.h"
+#include "base/owned_handle.h"
 #include "net/http_request.h"
 
 namespace {

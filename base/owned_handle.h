@@ -1,4 +1,4 @@
-// Owns one kernel handle (thread, process, mutex) and closes it when it goes.
+// Owns one kernel handle (thread, process, mutex, file) and closes it when it goes.
 #pragma once
 
 #include <windows.h>
@@ -23,6 +23,9 @@ class OwnedHandle {
 
   HANDLE get() const { return handle_; }
   bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+
+  // Gives the handle up without closing it.
+  HANDLE Release() { return std::exchange(handle_, nullptr); }
 
   void Reset(HANDLE handle = nullptr) {
     if (valid()) CloseHandle(handle_);

@@ -1,4 +1,4 @@
-#include "messenger/find_handle.h"
+#include "base/find_handle.h"
 
 bool FindHandle::First(const char* pattern, WIN32_FIND_DATAA* entry) {
   Close();

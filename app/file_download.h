@@ -1,18 +1,20 @@
-// Downloads one URL into one file in the temporary folder and shows the transfer in the
-// progress dialog: current-file line, status line and progress bar.
+// The progress page's side of one transfer: stores the body in a file of the temporary folder
+// and shows the transfer in the progress dialog (current-file line, status line, progress bar),
+// with a message box for each failure.
 #pragma once
 
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 
+#include "base/output_file.h"
 #include "net/http_request.h"
 
 class FileDownload : public HttpRequest {
  public:
-  // dialog may be null: then no control is touched and message boxes have no owner.
-  FileDownload(const char* url_text, HWND dialog);
+  // folder: where the file goes, without a trailing backslash; empty means the program's
+  // folder. dialog may be null: then no control is touched and message boxes have no owner.
+  FileDownload(const char* url_text, HWND dialog, const std::string& folder);
   ~FileDownload() override;
 
   const std::string& GetDestinationPath() const { return DestinationPath; }
@@ -27,7 +29,7 @@ class FileDownload : public HttpRequest {
   bool OpenDestination();
   void ReportUnwritableDestination();
 
-  std::FILE* file = nullptr;
+  OutputFile file;
   HWND DialogWindow;
   bool FirstBlock = true;
   std::string DestinationPath;

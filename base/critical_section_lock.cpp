@@ -1,4 +1,4 @@
-#include "net/critical_section_lock.h"
+#include "base/critical_section_lock.h"
 
 #ifdef _WIN32
 CriticalSectionLock::CriticalSectionLock() {

@@ -1,32 +1,24 @@
-#include "net/file_download.h"
+#include "app/file_download.h"
 
 #include <commctrl.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/message_texts.h"
-#include "app/plain_names.h"
+#include "app/program_folder.h"
 #include "app/resources/resource.h"
 #include "app/shared_state.h"
-#include "net/winsock_session.h"
+#include "base/plain_names.h"
 
 namespace {
 
 constexpr const char* kErrorCaption = "Error";
 
-std::string ProgramFolderOrWholePath() {
-  char path[kPathBufferSize] = {};
-  DWORD length = GetModuleFileNameA(nullptr, path, sizeof path - 1);
-  std::string folder(path, length < sizeof path ? length : 0);
-  std::string::size_type slash = folder.rfind('\\');
-  if (slash != std::string::npos) folder.erase(slash);
-  return folder;
-}
-
 }  // namespace
 
-FileDownload::FileDownload(const char* url_text, HWND dialog)
-    : HttpRequest(url_text), DialogWindow(dialog) {}
+FileDownload::FileDownload(const char* url_text, HWND dialog, const std::string& folder)
+    : HttpRequest(url_text), DialogWindow(dialog), DestinationPath(folder) {}
 
 FileDownload::~FileDownload() {
   // The transfer thread calls this object's hooks, so it must end before the members go.
@@ -34,15 +26,12 @@ FileDownload::~FileDownload() {
 }
 
 bool FileDownload::OpenDestination() {
-  WinsockSession* session = WinsockSession::Instance();
-  DestinationPath = session != nullptr ? session->TempFolder : std::string();
-  if (DestinationPath.empty()) DestinationPath = ProgramFolderOrWholePath();
+  if (DestinationPath.empty()) DestinationPath = ProgramFolder();
   DestinationPath += '\\';
   DestinationPath += url.FileName;
   // The name comes from the server: nothing may be written outside the folder.
-  if (!IsPlainFileName(url.FileName.c_str())) return false;
-  file = std::fopen(DestinationPath.c_str(), "wb");
-  return file != nullptr;
+  if (!IsPlainName(url.FileName.c_str())) return false;
+  return file.Create(DestinationPath.c_str());
 }
 
 void FileDownload::ReportUnwritableDestination() {
@@ -81,14 +70,14 @@ bool FileDownload::OnData(const char* data, int length) {
     }
     FirstBlock = false;
   }
-  if (file != nullptr) {
-    std::size_t stored = std::fwrite(data, 1, static_cast<std::size_t>(length), file);
+  if (file.IsOpen()) {
+    const bool stored = file.Write(data, static_cast<std::size_t>(length));
     if (DialogWindow != nullptr) {
       LRESULT position = SendDlgItemMessageA(DialogWindow, IDC_PROGRESS_BAR, PBM_GETPOS, 0, 0);
       SendDlgItemMessageA(DialogWindow, IDC_PROGRESS_BAR, PBM_SETPOS, position + length, 0);
     }
     // A full disk must not pass for a complete download.
-    if (stored != static_cast<std::size_t>(length)) {
+    if (!stored) {
       ReportUnwritableDestination();
       return false;
     }
@@ -97,11 +86,9 @@ bool FileDownload::OnData(const char* data, int length) {
 }
 
 void FileDownload::OnFinish() {
-  if (file != nullptr) {
-    bool closed = std::fclose(file) == 0;
-    file = nullptr;
-    // The last buffered bytes are written here; losing them loses the file.
-    if (!closed && ResultCode == 0) ReportUnwritableDestination();
+  if (file.IsOpen()) {
+    // A file that does not close cleanly may not hold what was written.
+    if (!file.Close() && ResultCode == 0) ReportUnwritableDestination();
   }
   if (DialogWindow != nullptr) {
     SetDlgItemTextA(DialogWindow, IDC_CURRENT_FILE, "");

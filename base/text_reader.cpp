@@ -1,4 +1,4 @@
-#include "app/text_reader.h"
+#include "base/text_reader.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "app/plain_names.h"
+#include "base/plain_names.h"
 
 #include <cstring>
 
@@ -37,14 +37,9 @@ bool IsDeviceName(const char* name) {
 
 }  // namespace
 
-bool IsPlainFolderName(const char* name) {
+bool IsPlainName(const char* name) {
   if (name == nullptr || name[0] == '\0' || HasForbiddenCharacter(name)) return false;
-  if (std::strspn(name, ". ") == std::strlen(name)) return false;
+  const char last = name[std::strlen(name) - 1];
+  if (last == '.' || last == ' ') return false;
   return !IsDeviceName(name);
-}
-
-bool IsPlainFileName(const char* name) {
-  if (!IsPlainFolderName(name)) return false;
-  char last = name[std::strlen(name) - 1];
-  return last != '.' && last != ' ';
 }

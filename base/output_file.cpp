@@ -1,0 +1,28 @@
+#include "base/output_file.h"
+
+#include <windows.h>
+
+bool OutputFile::Create(const char* path) {
+  // The sharing of a C runtime stream, so that nothing else about the file changes.
+  handle_.Reset(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return IsOpen();
+}
+
+bool OutputFile::Write(const void* data, std::size_t length) {
+  const char* bytes = static_cast<const char*>(data);
+  while (length > 0) {
+    // One call writes at most a DWORD's worth; a short count without an error is a full disk.
+    const DWORD chunk = length > 0x40000000u ? 0x40000000u : static_cast<DWORD>(length);
+    DWORD written = 0;
+    if (!WriteFile(handle_.get(), bytes, chunk, &written, nullptr) || written == 0) return false;
+    bytes += written;
+    length -= written;
+  }
+  return true;
+}
+
+bool OutputFile::Close() {
+  if (!IsOpen()) return true;
+  return CloseHandle(handle_.Release()) != FALSE;
+}
