@@ -52,7 +52,7 @@ std::unique_ptr<FileDownload> Transfer(const std::string& url, HWND dialog) {
     download->Wait();
   } else {
     ShowResMessage(dialog, IDS_CANNOT_CONNECT, kErrorCaption, MB_ICONSTOP);
-    download->ResultCode = ErrorConnect;
+    download->ResultCode = ErrorConnect;  // read back as RunResult::CannotConnect
   }
   return download;
 }
@@ -92,69 +92,73 @@ bool Install(bool after_setup) {
   return true;
 }
 
-// Everything up to the closing command; returns DownloadResult.
-std::int32_t RunDownload(HWND dialog) {
+constexpr Outcome kSucceeded{RunResult::Succeeded, 0};
+
+// Everything up to the closing command. A cancelled run ends as a successful one: the
+// progress page has already closed.
+Outcome RunDownload(HWND dialog) {
   std::string url_text = BuildIndexUrl(BaseUrl(), PartnerId);
   SetStatus(dialog, IDS_PREPARING);
 
   // Without a usable temporary folder the files would land beside the program.
   if (PrepareTempFolder(PartnerId, TempFolderBuffer) == TempFolderStatus::Unusable) {
     ShowResMessage(dialog, IDS_CANNOT_CREATE_FILE, kErrorCaption, MB_ICONSTOP);
-    return ErrorReported;
+    return {RunResult::CannotStoreFile, 0};
   }
   const std::string temp_folder = TempFolderBuffer;
 
   {
     std::unique_ptr<FileDownload> index = Transfer(url_text, dialog);
-    if (CancelRequested) return DownloadSucceeded;
-    if (index->ResultCode != 0) return index->ResultCode;
+    if (CancelRequested) return kSucceeded;
+    if (!index->GetOutcome().Succeeded()) return index->GetOutcome();
     std::string index_path = temp_folder + "\\" + index->GetUrl().FileName;
-    if (!ReadIndexFile(index_path.c_str(), url_text)) return ErrorIndexOpen;
+    if (!ReadIndexFile(index_path.c_str(), url_text)) return {RunResult::IndexFileUnreadable, 0};
   }
 
   if (ReadDownloadList() == 0) {
     ShowResMessage(dialog, IDS_INDEX_NOT_FOUND, kErrorCaption, MB_ICONSTOP);
-    return ErrorReported;
+    return {RunResult::DownloadListMissing, 0};
   }
   SetStatus(dialog, IDS_DOWNLOAD_IN_PROGRESS);
 
   for (const std::string& name : FileList) {
-    if (CancelRequested) return DownloadSucceeded;
+    if (CancelRequested) return kSucceeded;
     SetStatus(dialog, IDS_CONNECTING);
-    std::int32_t result = Transfer(url_text + name, dialog)->ResultCode;
-    if (result != 0) return result;
+    const Outcome outcome = Transfer(url_text + name, dialog)->GetOutcome();
+    if (!outcome.Succeeded()) return outcome;
   }
-  if (CancelRequested) return DownloadSucceeded;
+  if (CancelRequested) return kSucceeded;
 
   if (!SetupRequired && MessengerNeedsSetup(GetMessengerVersion())) SetupRequired = true;
 
   if (SetupRequired) {
     SetStatus(dialog, IDS_CONNECTING);
     std::unique_ptr<FileDownload> setup = Transfer(SetupUrl, dialog);
-    if (CancelRequested) return DownloadSucceeded;
-    if (setup->ResultCode != 0) return setup->ResultCode;
+    if (CancelRequested) return kSucceeded;
+    if (!setup->GetOutcome().Succeeded()) return setup->GetOutcome();
     RunSetupProgram(temp_folder + "\\" + setup->GetUrl().FileName, dialog);
-    if (MessengerNeedsSetup(GetMessengerVersion())) return ErrorSetupIncomplete;
-    return Install(true) ? DownloadSucceeded : ErrorSetupIncomplete;
+    if (MessengerNeedsSetup(GetMessengerVersion())) return {RunResult::SetupIncomplete, 0};
+    return Install(true) ? kSucceeded : Outcome{RunResult::SetupIncomplete, 0};
   }
 
   bool running = MessengerIsRunning();
-  if (!Install(false)) return ErrorSetupIncomplete;
+  if (!Install(false)) return {RunResult::SetupIncomplete, 0};
   if (running) {
     MessageBoxA(dialog, LoadResString(IDS_ACTIVATE_HINT).c_str(),
                 LoadResString(IDS_WIZARD_CAPTION).c_str(), MB_ICONINFORMATION);
   }
-  return DownloadSucceeded;
+  return kSucceeded;
 }
 
 }  // namespace
 
 DWORD WINAPI DownloadWorker(LPVOID dialog_window) {
   HWND dialog = static_cast<HWND>(dialog_window);
-  const std::int32_t result = RunDownload(dialog);
-  DownloadResult = result;
+  const Outcome outcome = RunDownload(dialog);
+  DownloadResult = ResultCode(outcome);
 
-  PostMessageA(dialog, WM_COMMAND, result == 0 ? IDOK : IDCANCEL, static_cast<LPARAM>(result));
+  PostMessageA(dialog, WM_COMMAND, outcome.Succeeded() ? IDOK : IDCANCEL,
+               static_cast<LPARAM>(ResultCode(outcome)));
   CancelRequested = false;
   DownloadThread = kNoThread;
   HWND welcome = WorkerEndNotifyWindow;

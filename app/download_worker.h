@@ -5,15 +5,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <cstdint>
-
-// DownloadResult values of the worker's own. A failed transfer's ResultCode passes as is, and
-// an empty download list ends the run with the transfers' ErrorReported (-5).
-enum DownloadResultCode : std::int32_t {
-  DownloadSucceeded = 0,
-  ErrorIndexOpen = -1,
-  ErrorSetupIncomplete = -6,
-};
 
 // Posted to the welcome dialog once a worker has ended, so that a new download can start.
 constexpr UINT kWorkerEndedMessage = WM_APP + 1;

@@ -96,6 +96,24 @@ void FileDownload::OnFinish() {
   }
 }
 
+Outcome FileDownload::GetOutcome() const {
+  switch (ResultCode) {
+    case 0:
+      return {RunResult::Succeeded, 0};
+    case ErrorResolve:
+      return {RunResult::HostNotResolved, 0};
+    case ErrorConnect:
+      return {RunResult::CannotConnect, 0};
+    case ErrorSend:
+      return {RunResult::SendFailed, 0};
+    case ErrorReceive:
+      return {RunResult::ReplyCutShort, 0};
+    case ErrorReported:
+      return {RunResult::CannotStoreFile, 0};
+  }
+  return {RunResult::HttpStatus, ResultCode};
+}
+
 void FileDownload::OnError(int code) {
   ShowResMessage(DialogWindow, IDS_CANNOT_CONNECT, kErrorCaption, MB_ICONSTOP);
   ResultCode = code;

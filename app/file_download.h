@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/output_file.h"
+#include "base/run_result.h"
 #include "net/http_request.h"
 
 class FileDownload : public HttpRequest {
@@ -18,6 +19,8 @@ class FileDownload : public HttpRequest {
   ~FileDownload() override;
 
   const std::string& GetDestinationPath() const { return DestinationPath; }
+  // How the transfer ended, read after it has.
+  Outcome GetOutcome() const;
 
  protected:
   bool OnStart() override;

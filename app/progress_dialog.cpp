@@ -7,12 +7,14 @@
 #include "app/shared_state.h"
 #include "app/wizard_dialogs.h"
 #include "app/worker_thread.h"
-#include "net/http_request.h"
+#include "base/run_result.h"
 
 namespace {
 
 constexpr const char* kWizardCaption = "Customized Contact List Download Wizard";
-constexpr LPARAM kResultSetupIncomplete = -6;
+// The closing command's codes that the page acts on; every other failure asks whether to stop.
+const LPARAM kSetupIncompleteCode = ResultCode({RunResult::SetupIncomplete, 0});
+const LPARAM kCannotConnectCode = ResultCode({RunResult::CannotConnect, 0});
 
 // State of the one open progress page.
 struct ProgressPage {
@@ -66,10 +68,10 @@ void OnCommand(HWND window, WPARAM wparam, LPARAM lparam) {
   }
   if (id == IDOK) {
     EndDialog(window, IDOK);
-  } else if (lparam == kResultSetupIncomplete) {
+  } else if (lparam == kSetupIncompleteCode) {
     ShowResMessage(window, IDS_INSTALL_INCOMPLETE, kWizardCaption, MB_ICONEXCLAMATION);
     EndDialog(window, IDCANCEL);
-  } else if (lparam == ErrorConnect) {
+  } else if (lparam == kCannotConnectCode) {
     // The transfer has already said that the server cannot be reached.
     EndWithCancel(window);
   } else {

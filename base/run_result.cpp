@@ -1,0 +1,53 @@
+#include "base/run_result.h"
+
+const char* RunResultName(RunResult result) {
+  switch (result) {
+    case RunResult::Succeeded:
+      return "Succeeded";
+    case RunResult::HostNotResolved:
+      return "HostNotResolved";
+    case RunResult::CannotConnect:
+      return "CannotConnect";
+    case RunResult::SendFailed:
+      return "SendFailed";
+    case RunResult::ReplyCutShort:
+      return "ReplyCutShort";
+    case RunResult::HttpStatus:
+      return "HttpStatus";
+    case RunResult::CannotStoreFile:
+      return "CannotStoreFile";
+    case RunResult::DownloadListMissing:
+      return "DownloadListMissing";
+    case RunResult::IndexFileUnreadable:
+      return "IndexFileUnreadable";
+    case RunResult::SetupIncomplete:
+      return "SetupIncomplete";
+  }
+  return "Unknown";
+}
+
+std::int32_t ResultCode(const Outcome& outcome) {
+  switch (outcome.result) {
+    case RunResult::Succeeded:
+      return 0;
+    case RunResult::HostNotResolved:
+      return -1;
+    case RunResult::CannotConnect:
+      return -2;
+    case RunResult::SendFailed:
+      return -3;
+    case RunResult::ReplyCutShort:
+      return -4;
+    case RunResult::HttpStatus:
+      return outcome.http_status;
+    // A missing download list has always ended the run like a file that cannot be stored.
+    case RunResult::CannotStoreFile:
+    case RunResult::DownloadListMissing:
+      return -5;
+    case RunResult::IndexFileUnreadable:
+      return -1;
+    case RunResult::SetupIncomplete:
+      return -6;
+  }
+  return -5;
+}
