@@ -14,6 +14,8 @@
 namespace {
 
 constexpr const char* kErrorCaption = "Error";
+// The bar moves for every hundredth of the file, or after this long.
+constexpr DWORD kPositionIntervalMs = 50;
 
 }  // namespace
 
@@ -52,9 +54,28 @@ bool FileDownload::OnStart() {
                 url.FileName.c_str());
   SetDlgItemTextA(DialogWindow, IDC_CURRENT_FILE, line);
   SetDlgItemTextA(DialogWindow, IDC_STATUS, LoadResString(IDS_CONNECTING).c_str());
-  SendDlgItemMessageA(DialogWindow, IDC_PROGRESS_BAR, PBM_SETRANGE32, 0, 0);
-  SendDlgItemMessageA(DialogWindow, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
+  ProgressBar = GetDlgItem(DialogWindow, IDC_PROGRESS_BAR);
+  PostToBar(PBM_SETRANGE32, 0, 0);
+  PostToBar(PBM_SETPOS, 0, 0);
+  ShownAt = GetTickCount();
   return true;
+}
+
+void FileDownload::PostToBar(UINT message, WPARAM wparam, LPARAM lparam) const {
+  if (ProgressBar != nullptr) PostMessageA(ProgressBar, message, wparam, lparam);
+}
+
+void FileDownload::ShowPosition(bool final) {
+  if (ProgressBar == nullptr || Position == ShownPosition) return;
+  const DWORD now = GetTickCount();
+  const std::uint32_t step = Range / 100 > 0 ? Range / 100 : 1;
+  if (!final && Position - ShownPosition < step && now - ShownAt < kPositionIntervalMs &&
+      Position < Range) {
+    return;
+  }
+  PostToBar(PBM_SETPOS, static_cast<WPARAM>(Position), 0);
+  ShownPosition = Position;
+  ShownAt = now;
 }
 
 bool FileDownload::OnData(const char* data, int length) {
@@ -65,17 +86,16 @@ bool FileDownload::OnData(const char* data, int length) {
       if (!content_length.empty()) {
         // strtol saturates where atol would overflow; the bar's range is a signed 32-bit.
         long upper = std::strtol(content_length.c_str(), nullptr, 10);
-        SendDlgItemMessageA(DialogWindow, IDC_PROGRESS_BAR, PBM_SETRANGE32, 0, upper);
+        Range = upper > 0 ? static_cast<std::uint32_t>(upper) : 0;
+        PostToBar(PBM_SETRANGE32, 0, upper);
       }
     }
     FirstBlock = false;
   }
   if (file.IsOpen()) {
     const bool stored = file.Write(data, static_cast<std::size_t>(length));
-    if (DialogWindow != nullptr) {
-      LRESULT position = SendDlgItemMessageA(DialogWindow, IDC_PROGRESS_BAR, PBM_GETPOS, 0, 0);
-      SendDlgItemMessageA(DialogWindow, IDC_PROGRESS_BAR, PBM_SETPOS, position + length, 0);
-    }
+    Position += static_cast<std::uint32_t>(length);
+    ShowPosition(false);
     // A full disk must not pass for a complete download.
     if (!stored) {
       ReportUnwritableDestination();
@@ -91,8 +111,9 @@ void FileDownload::OnFinish() {
     if (!file.Close() && ResultCode == 0) ReportUnwritableDestination();
   }
   if (DialogWindow != nullptr) {
+    ShowPosition(true);
     SetDlgItemTextA(DialogWindow, IDC_CURRENT_FILE, "");
-    SendDlgItemMessageA(DialogWindow, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
+    PostToBar(PBM_SETPOS, 0, 0);
   }
 }
 

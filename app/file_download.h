@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 #include "base/output_file.h"
@@ -31,9 +32,19 @@ class FileDownload : public HttpRequest {
  private:
   bool OpenDestination();
   void ReportUnwritableDestination();
+  // Queues a message for the progress bar: the transfer never waits for the page's thread,
+  // and the bar takes its messages in the order they were sent.
+  void PostToBar(UINT message, WPARAM wparam, LPARAM lparam) const;
+  void ShowPosition(bool final);
 
   OutputFile file;
   HWND DialogWindow;
+  HWND ProgressBar = nullptr;
   bool FirstBlock = true;
   std::string DestinationPath;
+  // Body bytes stored, and what the bar was last told and when.
+  std::uint32_t Position = 0;
+  std::uint32_t Range = 0;
+  std::uint32_t ShownPosition = 0;
+  DWORD ShownAt = 0;
 };

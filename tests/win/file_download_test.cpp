@@ -60,6 +60,23 @@ TEST_F(FileDownloadTest, WritesTheBodyIntoTheTempFolderAndShowsTheTransfer) {
   EXPECT_TRUE(boxes.Boxes().empty());
 }
 
+TEST_F(FileDownloadTest, BarMovesInHundredthsAndEndsAtTheTotal) {
+  // 400 blocks of 1000 bytes, each in a receive of its own: the bar shows hundredths and a
+  // position every 50 ms, not every block.
+  std::vector<ScriptStep> steps{{Ok("Content-Length: 400000\r\n"), 0}};
+  for (int i = 0; i < 400; ++i) steps.push_back({std::string(1000, 'x'), 1});
+  ScriptedServer server({steps});
+  EXPECT_EQ(Download(server.UrlFor("/big.bin"), dialog_.window()), 0);
+  server.Finish();
+  std::vector<long> positions = dialog_.Positions();
+  ASSERT_GE(positions.size(), 3u);
+  EXPECT_EQ(positions.front(), 0);
+  EXPECT_EQ(positions.back(), 0);  // the bar is emptied for the next file
+  EXPECT_EQ(positions[positions.size() - 2], 400000);
+  EXPECT_LE(positions.size(), 2u + 100u + 20u);
+  for (std::size_t i = 2; i + 1 < positions.size(); ++i) EXPECT_GT(positions[i], positions[i - 1]);
+}
+
 TEST_F(FileDownloadTest, WithoutContentLengthTheBarStaysEmptyAndTheFileIsComplete) {
   ScriptedServer server({{{Ok("") + "first ", 0}, {"second", 80}}});
   EXPECT_EQ(Download(server.UrlFor("/files/skin.bmp"), dialog_.window()), 0);
@@ -74,7 +91,8 @@ TEST_F(FileDownloadTest, HeaderBlockEndingAReadGivesAnEmptyFirstBlock) {
   server.Finish();
   EXPECT_EQ(ReadFileText(folder_ / "f.txt"), "data");
   EXPECT_EQ(dialog_.RangeUppers(), (std::vector<long>{0, 4}));
-  EXPECT_EQ(dialog_.Positions(), (std::vector<long>{0, 0, 4, 0}));
+  // An empty block does not move the bar.
+  EXPECT_EQ(dialog_.Positions(), (std::vector<long>{0, 4, 0}));
 }
 
 TEST_F(FileDownloadTest, HttpErrorShowsTheConnectMessageAndLeavesAnEmptyFile) {
