@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "app/resources/resource.h"
+#include "tests/win/wizard_test_support.h"
+#include "tools/window_texts.h"
 
 namespace {
 
@@ -33,38 +35,16 @@ RECT Box(int x, int y, int width, int height) {
   return {x, y, x + width, y + height};
 }
 
-INT_PTR CALLBACK SilentDialogProc(HWND, UINT, WPARAM, LPARAM) {
-  return 0;
-}
-
-BOOL CALLBACK CollectChild(HWND child, LPARAM lparam) {
-  reinterpret_cast<std::vector<HWND>*>(lparam)->push_back(child);
-  return TRUE;
-}
-
-std::string ClassOf(HWND window) {
-  char name[64] = {};
-  GetClassNameA(window, name, sizeof name);
-  return name;
-}
-
-std::string TextOf(HWND window) {
-  char text[256] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
-
 const DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
 
 class DialogResources : public testing::TestWithParam<DialogRow> {};
 
 TEST_P(DialogResources, MatchTheirLayout) {
   const DialogRow& row = GetParam();
-  InitCommonControls();
-  HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(row.template_id),
-                                   nullptr, SilentDialogProc, 0);
+  HiddenPage page(row.template_id);
+  HWND dialog = page.window();
   ASSERT_NE(dialog, nullptr);
-  EXPECT_EQ(TextOf(dialog), row.caption);
+  EXPECT_EQ(WindowText(dialog), row.caption);
   EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(dialog, GWL_STYLE)) & kDialogStyle, kDialogStyle);
 
   RECT client;
@@ -74,17 +54,16 @@ TEST_P(DialogResources, MatchTheirLayout) {
   EXPECT_EQ(client.right, size.right);
   EXPECT_EQ(client.bottom, size.bottom);
 
-  std::vector<HWND> children;
-  EnumChildWindows(dialog, CollectChild, reinterpret_cast<LPARAM>(&children));
+  std::vector<HWND> children = ChildWindows(dialog);
   ASSERT_EQ(children.size(), row.controls.size());
   for (std::size_t i = 0; i < children.size(); ++i) {
     const ControlRow& expected = row.controls[i];
     HWND child = children[i];
     SCOPED_TRACE("control " + std::to_string(i) + " \"" + expected.text + "\"");
     EXPECT_EQ(static_cast<int>(static_cast<short>(GetDlgCtrlID(child))), expected.id);
-    EXPECT_EQ(lstrcmpiA(ClassOf(child).c_str(), expected.class_name), 0) << ClassOf(child);
+    EXPECT_TRUE(IsClass(child, expected.class_name)) << WindowClass(child);
     if (!expected.sized_by_icon) {
-      EXPECT_EQ(TextOf(child), expected.text);
+      EXPECT_EQ(WindowText(child), expected.text);
     }
 
     // The dialog manager converts position and size separately, as MapDialogRect does for a
@@ -108,7 +87,6 @@ TEST_P(DialogResources, MatchTheirLayout) {
     EXPECT_EQ(style & expected.style, expected.style) << std::hex << style;
     EXPECT_EQ(ex_style & expected.ex_style, expected.ex_style) << std::hex << ex_style;
   }
-  DestroyWindow(dialog);
 }
 
 const DialogRow kWelcome = {
