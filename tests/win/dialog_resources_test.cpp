@@ -1,5 +1,6 @@
 // The two wizard pages as the templates lay them out: every control's class, id, text,
-// rectangle (in dialog units), and the style bits that change what the user sees.
+// rectangle (in dialog units), the style bits that change what the user sees, and room for
+// every text.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -30,6 +31,10 @@ struct DialogRow {
   SIZE size;
   std::vector<ControlRow> controls;  // in template order
 };
+
+void PrintTo(const DialogRow& row, std::ostream* out) {
+  *out << "dialog " << row.template_id;
+}
 
 RECT Box(int x, int y, int width, int height) {
   return {x, y, x + width, y + height};
@@ -89,6 +94,37 @@ TEST_P(DialogResources, MatchTheirLayout) {
   }
 }
 
+// Every static text, laid out as its control lays it out (its font, its width, its alignment,
+// lines broken between words), needs no more room than the control has.
+TEST_P(DialogResources, ShowEveryTextWhole) {
+  HiddenPage page(GetParam().template_id);
+  ASSERT_NE(page.window(), nullptr);
+  for (HWND child : ChildWindows(page.window())) {
+    DWORD style = static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE));
+    DWORD type = style & SS_TYPEMASK;
+    if (!IsClass(child, "Static") || (type != SS_LEFT && type != SS_CENTER && type != SS_RIGHT)) {
+      continue;
+    }
+    std::string text = WindowText(child);
+    RECT client;
+    GetClientRect(child, &client);
+    UINT flags = DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS;
+    if (type == SS_CENTER) flags |= DT_CENTER;
+    if (type == SS_RIGHT) flags |= DT_RIGHT;
+    if (style & SS_NOPREFIX) flags |= DT_NOPREFIX;
+    RECT needed = {0, 0, client.right, 0};
+    HDC dc = GetDC(child);
+    HGDIOBJ old_font =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(child, WM_GETFONT, 0, 0)));
+    DrawTextA(dc, text.c_str(), -1, &needed, flags);
+    SelectObject(dc, old_font);
+    ReleaseDC(child, dc);
+    SCOPED_TRACE("\"" + text + "\"");
+    EXPECT_LE(needed.bottom - needed.top, client.bottom);
+    EXPECT_LE(needed.right - needed.left, client.right);
+  }
+}
+
 const DialogRow kWelcome = {
     IDD_WELCOME,
     "Orvex Contact List Download Wizard",
@@ -96,15 +132,15 @@ const DialogRow kWelcome = {
     {
         {-1, "Static", "Welcome to the Orvex Customized Contact List download.",
          Box(37, 5, 113, 17), SS_CENTER, 0, false},
-        {-1, "Button", "", Box(4, 26, 173, 57), BS_GROUPBOX, 0, false},
+        {-1, "Button", "", Box(4, 26, 173, 63), BS_GROUPBOX, 0, false},
         {-1, "Static", "", Box(9, 33, 21, 20), SS_ICON, 0, true},
         {-1, "Static",
          "This Customized Contact List is designed to work with the Full Orvex version (Orvex Pro)",
-         Box(36, 35, 135, 18), SS_LEFT, 0, false},
+         Box(36, 35, 135, 24), SS_LEFT, 0, false},
         {-1, "Static",
          "If an older/different Orvex version is detected, \nThe latest Orvex version will be "
          "downloaded as well",
-         Box(13, 61, 159, 18), SS_CENTER, 0, false},
+         Box(13, 61, 159, 24), SS_CENTER, 0, false},
         {IDCANCEL, "Button", "Cancel", Box(1, 114, 50, 18), WS_TABSTOP, 0, false},
         {IDC_NEXT, "Button", "Next >>", Box(126, 114, 50, 18), WS_TABSTOP | BS_DEFPUSHBUTTON, 0,
          false},
