@@ -1,6 +1,6 @@
 // The two wizard pages as the templates lay them out: every control's class, id, text,
 // rectangle (in dialog units), the style bits that change what the user sees, and room for
-// every text.
+// every text; and the manifest that the resources carry.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -172,6 +172,35 @@ TEST(StringTable, DefaultBaseUrlIsAnHttpPartnerPath) {
   std::string url = text;
   EXPECT_EQ(url.rfind("http://", 0), 0u) << url;
   EXPECT_EQ(url.substr(url.size() - 12), "/cb/partner/") << url;
+}
+
+// The manifest Windows reads before the program starts; the tests link the same resources.
+std::string Manifest() {
+  HMODULE module = GetModuleHandleA(nullptr);
+  HRSRC found = FindResourceA(module, CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST);
+  HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+  const char* data = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+  return data ? std::string(data, SizeofResource(module, found)) : std::string();
+}
+
+TEST(Manifest, AsksForAdministratorRights) {
+  EXPECT_NE(Manifest().find("<requestedExecutionLevel level=\"requireAdministrator\""),
+            std::string::npos)
+      << Manifest();
+}
+
+// The manifest's dependency is honoured: the common controls in use are version 6 from the
+// system's side-by-side store, not whatever COMCTL32.DLL the search order finds first.
+TEST(Manifest, BringsCommonControlsVersion6) {
+  InitCommonControls();
+  char path[MAX_PATH] = {};
+  ASSERT_GT(GetModuleFileNameA(GetModuleHandleA("comctl32.dll"), path, sizeof path), 0u);
+  std::string folder = path;
+  CharLowerA(&folder[0]);
+  EXPECT_NE(folder.find("\\winsxs\\"), std::string::npos) << path;
+  EXPECT_NE(folder.find("_microsoft.windows.common-controls_6595b64144ccf1df_6."),
+            std::string::npos)
+      << path;
 }
 
 }  // namespace
