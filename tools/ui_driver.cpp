@@ -46,6 +46,7 @@
 
 #include "base/owned_handle.h"
 #include "base/registry_key.h"
+#include "tools/window_texts.h"
 
 namespace {
 
@@ -111,23 +112,9 @@ void Fail(const std::string& error) {
 
 // ---- Windows -----------------------------------------------------------------------------
 
-std::string ClassOf(HWND window) {
-  char name[64] = {};
-  GetClassNameA(window, name, sizeof name);
-  return name;
-}
-
-// The caption or control text; for another process's window this reads the stored text
-// without sending a message, so a busy wizard cannot block the driver.
-std::string TextOf(HWND window) {
-  char text[1024] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
-
 std::string RoleOf(HWND window) {
-  if (ClassOf(window) != "#32770") return "";
-  std::string caption = TextOf(window);
+  if (!IsClass(window, "#32770")) return "";
+  std::string caption = WindowText(window);
   if (caption == kWelcomeCaption && GetDlgItem(window, kNextId) != nullptr) return "welcome";
   if (caption == kProgressCaption && GetDlgItem(window, kProgressBarId) != nullptr) {
     return "progress";
@@ -186,26 +173,12 @@ HWND Control(HWND window, int id) {
   return id == 0 ? window : GetDlgItem(window, id);
 }
 
-// A message box's text lies in its one static control that is not its icon.
-std::string BoxText(HWND box) {
-  std::string text;
-  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
-       child = GetWindow(child, GW_HWNDNEXT)) {
-    if (ClassOf(child) != "Static") continue;
-    if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) continue;
-    std::string part = TextOf(child);
-    if (!part.empty()) text += text.empty() ? part : "\n" + part;
-  }
-  return text;
-}
-
 std::string BoxButtons(HWND box) {
   std::string list;
-  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
-       child = GetWindow(child, GW_HWNDNEXT)) {
-    if (ClassOf(child) != "Button" || !IsWindowVisible(child)) continue;
+  for (HWND child : ChildWindows(box)) {
+    if (!IsClass(child, "Button") || !IsWindowVisible(child)) continue;
     if (!list.empty()) list += ",";
-    list += Quote(TextOf(child));
+    list += Quote(WindowText(child));
   }
   return "[" + list + "]";
 }
@@ -215,12 +188,11 @@ bool SendTimed(HWND window, UINT message, WPARAM wparam, LPARAM lparam, DWORD_PT
 // The buttons drawn as the default one (BS_DEFPUSHBUTTON): what Enter presses.
 std::string BoxDefaults(HWND box) {
   std::string list;
-  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
-       child = GetWindow(child, GW_HWNDNEXT)) {
-    if (ClassOf(child) != "Button" || !IsWindowVisible(child)) continue;
+  for (HWND child : ChildWindows(box)) {
+    if (!IsClass(child, "Button") || !IsWindowVisible(child)) continue;
     if ((GetWindowLongA(child, GWL_STYLE) & BS_TYPEMASK) != BS_DEFPUSHBUTTON) continue;
     if (!list.empty()) list += ",";
-    list += Quote(TextOf(child));
+    list += Quote(WindowText(child));
   }
   return "[" + list + "]";
 }
@@ -274,9 +246,8 @@ class Pixels {
 };
 
 HWND BoxIconControl(HWND box) {
-  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
-       child = GetWindow(child, GW_HWNDNEXT)) {
-    if (ClassOf(child) == "Static" && IsWindowVisible(child) &&
+  for (HWND child : ChildWindows(box)) {
+    if (IsClass(child, "Static") && IsWindowVisible(child) &&
         (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
       return child;
     }
@@ -365,7 +336,7 @@ std::string BoxIcon(HWND box, DWORD patience_ms) {
 
 std::string DescribeBox(HWND box, DWORD icon_patience_ms = 0) {
   return "\"hwnd\":" + Hex(box) + ",\"owner\":" + Hex(GetWindow(box, GW_OWNER)) +
-         ",\"caption\":" + Quote(TextOf(box)) + ",\"text\":" + Quote(BoxText(box)) +
+         ",\"caption\":" + Quote(WindowText(box)) + ",\"text\":" + Quote(MessageBoxText(box)) +
          ",\"buttons\":" + BoxButtons(box) + ",\"defaults\":" + BoxDefaults(box) +
          ",\"icon\":" + Quote(BoxIcon(box, icon_patience_ms));
 }
@@ -498,7 +469,7 @@ bool Execute(const std::vector<std::string>& f) {
     HWND control = window ? Control(window, std::atoi(arg(2).c_str())) : nullptr;
     if (control == nullptr) return Fail("no control"), true;
     if (cmd == "text") {
-      Answer("\"text\":" + Quote(TextOf(control)));
+      Answer("\"text\":" + Quote(WindowText(control)));
     } else {
       Answer(std::string("\"enabled\":") + (IsWindowEnabled(control) ? "true" : "false"));
     }
@@ -548,8 +519,9 @@ bool Execute(const std::vector<std::string>& f) {
       DWORD pid = 0;
       GetWindowThreadProcessId(window, &pid);
       list += std::string(list.empty() ? "" : ",") + "{\"hwnd\":" + Hex(window) +
-              ",\"class\":" + Quote(ClassOf(window)) + ",\"caption\":" + Quote(TextOf(window)) +
-              ",\"role\":" + Quote(RoleOf(window)) + ",\"pid\":" + std::to_string(pid) + "}";
+              ",\"class\":" + Quote(WindowClass(window)) +
+              ",\"caption\":" + Quote(WindowText(window)) + ",\"role\":" + Quote(RoleOf(window)) +
+              ",\"pid\":" + std::to_string(pid) + "}";
     }
     Answer("\"windows\":[" + list + "]");
   } else if (cmd == "threads") {

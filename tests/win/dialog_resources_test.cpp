@@ -1,5 +1,6 @@
 // The two wizard pages as the templates lay them out: every control's class, id, text,
-// rectangle (in dialog units), and the style bits that change what the user sees.
+// rectangle (in dialog units), the style bits that change what the user sees, and room for
+// every text; and the manifest that the resources carry.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -9,6 +10,8 @@
 #include <vector>
 
 #include "app/resources/resource.h"
+#include "tests/win/wizard_test_support.h"
+#include "tools/window_texts.h"
 
 namespace {
 
@@ -29,29 +32,12 @@ struct DialogRow {
   std::vector<ControlRow> controls;  // in template order
 };
 
+void PrintTo(const DialogRow& row, std::ostream* out) {
+  *out << "dialog " << row.template_id;
+}
+
 RECT Box(int x, int y, int width, int height) {
   return {x, y, x + width, y + height};
-}
-
-INT_PTR CALLBACK SilentDialogProc(HWND, UINT, WPARAM, LPARAM) {
-  return 0;
-}
-
-BOOL CALLBACK CollectChild(HWND child, LPARAM lparam) {
-  reinterpret_cast<std::vector<HWND>*>(lparam)->push_back(child);
-  return TRUE;
-}
-
-std::string ClassOf(HWND window) {
-  char name[64] = {};
-  GetClassNameA(window, name, sizeof name);
-  return name;
-}
-
-std::string TextOf(HWND window) {
-  char text[256] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
 }
 
 const DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
@@ -60,11 +46,10 @@ class DialogResources : public testing::TestWithParam<DialogRow> {};
 
 TEST_P(DialogResources, MatchTheirLayout) {
   const DialogRow& row = GetParam();
-  InitCommonControls();
-  HWND dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(row.template_id),
-                                   nullptr, SilentDialogProc, 0);
+  HiddenPage page(row.template_id);
+  HWND dialog = page.window();
   ASSERT_NE(dialog, nullptr);
-  EXPECT_EQ(TextOf(dialog), row.caption);
+  EXPECT_EQ(WindowText(dialog), row.caption);
   EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(dialog, GWL_STYLE)) & kDialogStyle, kDialogStyle);
 
   RECT client;
@@ -74,17 +59,16 @@ TEST_P(DialogResources, MatchTheirLayout) {
   EXPECT_EQ(client.right, size.right);
   EXPECT_EQ(client.bottom, size.bottom);
 
-  std::vector<HWND> children;
-  EnumChildWindows(dialog, CollectChild, reinterpret_cast<LPARAM>(&children));
+  std::vector<HWND> children = ChildWindows(dialog);
   ASSERT_EQ(children.size(), row.controls.size());
   for (std::size_t i = 0; i < children.size(); ++i) {
     const ControlRow& expected = row.controls[i];
     HWND child = children[i];
     SCOPED_TRACE("control " + std::to_string(i) + " \"" + expected.text + "\"");
     EXPECT_EQ(static_cast<int>(static_cast<short>(GetDlgCtrlID(child))), expected.id);
-    EXPECT_EQ(lstrcmpiA(ClassOf(child).c_str(), expected.class_name), 0) << ClassOf(child);
+    EXPECT_TRUE(IsClass(child, expected.class_name)) << WindowClass(child);
     if (!expected.sized_by_icon) {
-      EXPECT_EQ(TextOf(child), expected.text);
+      EXPECT_EQ(WindowText(child), expected.text);
     }
 
     // The dialog manager converts position and size separately, as MapDialogRect does for a
@@ -108,7 +92,37 @@ TEST_P(DialogResources, MatchTheirLayout) {
     EXPECT_EQ(style & expected.style, expected.style) << std::hex << style;
     EXPECT_EQ(ex_style & expected.ex_style, expected.ex_style) << std::hex << ex_style;
   }
-  DestroyWindow(dialog);
+}
+
+// Every static text, laid out as its control lays it out (its font, its width, its alignment,
+// lines broken between words), needs no more room than the control has.
+TEST_P(DialogResources, ShowEveryTextWhole) {
+  HiddenPage page(GetParam().template_id);
+  ASSERT_NE(page.window(), nullptr);
+  for (HWND child : ChildWindows(page.window())) {
+    DWORD style = static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE));
+    DWORD type = style & SS_TYPEMASK;
+    if (!IsClass(child, "Static") || (type != SS_LEFT && type != SS_CENTER && type != SS_RIGHT)) {
+      continue;
+    }
+    std::string text = WindowText(child);
+    RECT client;
+    GetClientRect(child, &client);
+    UINT flags = DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS;
+    if (type == SS_CENTER) flags |= DT_CENTER;
+    if (type == SS_RIGHT) flags |= DT_RIGHT;
+    if (style & SS_NOPREFIX) flags |= DT_NOPREFIX;
+    RECT needed = {0, 0, client.right, 0};
+    HDC dc = GetDC(child);
+    HGDIOBJ old_font =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(child, WM_GETFONT, 0, 0)));
+    DrawTextA(dc, text.c_str(), -1, &needed, flags);
+    SelectObject(dc, old_font);
+    ReleaseDC(child, dc);
+    SCOPED_TRACE("\"" + text + "\"");
+    EXPECT_LE(needed.bottom - needed.top, client.bottom);
+    EXPECT_LE(needed.right - needed.left, client.right);
+  }
 }
 
 const DialogRow kWelcome = {
@@ -118,15 +132,15 @@ const DialogRow kWelcome = {
     {
         {-1, "Static", "Welcome to the Orvex Customized Contact List download.",
          Box(37, 5, 113, 17), SS_CENTER, 0, false},
-        {-1, "Button", "", Box(4, 26, 173, 57), BS_GROUPBOX, 0, false},
+        {-1, "Button", "", Box(4, 26, 173, 63), BS_GROUPBOX, 0, false},
         {-1, "Static", "", Box(9, 33, 21, 20), SS_ICON, 0, true},
         {-1, "Static",
          "This Customized Contact List is designed to work with the Full Orvex version (Orvex Pro)",
-         Box(36, 35, 135, 18), SS_LEFT, 0, false},
+         Box(36, 35, 135, 24), SS_LEFT, 0, false},
         {-1, "Static",
          "If an older/different Orvex version is detected, \nThe latest Orvex version will be "
          "downloaded as well",
-         Box(13, 61, 159, 18), SS_CENTER, 0, false},
+         Box(13, 61, 159, 24), SS_CENTER, 0, false},
         {IDCANCEL, "Button", "Cancel", Box(1, 114, 50, 18), WS_TABSTOP, 0, false},
         {IDC_NEXT, "Button", "Next >>", Box(126, 114, 50, 18), WS_TABSTOP | BS_DEFPUSHBUTTON, 0,
          false},
@@ -158,6 +172,35 @@ TEST(StringTable, DefaultBaseUrlIsAnHttpPartnerPath) {
   std::string url = text;
   EXPECT_EQ(url.rfind("http://", 0), 0u) << url;
   EXPECT_EQ(url.substr(url.size() - 12), "/cb/partner/") << url;
+}
+
+// The manifest Windows reads before the program starts; the tests link the same resources.
+std::string Manifest() {
+  HMODULE module = GetModuleHandleA(nullptr);
+  HRSRC found = FindResourceA(module, CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST);
+  HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+  const char* data = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+  return data ? std::string(data, SizeofResource(module, found)) : std::string();
+}
+
+TEST(Manifest, AsksForAdministratorRights) {
+  EXPECT_NE(Manifest().find("<requestedExecutionLevel level=\"requireAdministrator\""),
+            std::string::npos)
+      << Manifest();
+}
+
+// The manifest's dependency is honoured: the common controls in use are version 6 from the
+// system's side-by-side store, not whatever COMCTL32.DLL the search order finds first.
+TEST(Manifest, BringsCommonControlsVersion6) {
+  InitCommonControls();
+  char path[MAX_PATH] = {};
+  ASSERT_GT(GetModuleFileNameA(GetModuleHandleA("comctl32.dll"), path, sizeof path), 0u);
+  std::string folder = path;
+  CharLowerA(&folder[0]);
+  EXPECT_NE(folder.find("\\winsxs\\"), std::string::npos) << path;
+  EXPECT_NE(folder.find("_microsoft.windows.common-controls_6595b64144ccf1df_6."),
+            std::string::npos)
+      << path;
 }
 
 }  // namespace

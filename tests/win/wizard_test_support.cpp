@@ -9,6 +9,7 @@
 #include "app/resources/resource.h"
 #include "base/owned_handle.h"
 #include "net/http_request.h"
+#include "tools/window_texts.h"
 
 namespace {
 
@@ -26,21 +27,6 @@ INT_PTR CALLBACK SilentDialogProc(HWND, UINT, WPARAM, LPARAM) {
   return 0;
 }
 
-std::string WindowText(HWND window) {
-  char text[1024] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
-
-BOOL CALLBACK CollectStaticText(HWND child, LPARAM lparam) {
-  char class_name[32] = {};
-  GetClassNameA(child, class_name, sizeof class_name);
-  std::string text = WindowText(child);
-  auto* longest = reinterpret_cast<std::string*>(lparam);
-  if (lstrcmpiA(class_name, "Static") == 0 && text.size() > longest->size()) *longest = text;
-  return TRUE;
-}
-
 struct FindBoxes {
   DWORD process;
   std::vector<HWND> found;
@@ -50,11 +36,9 @@ BOOL CALLBACK CollectMessageBoxes(HWND window, LPARAM lparam) {
   auto* search = reinterpret_cast<FindBoxes*>(lparam);
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
-  char class_name[32] = {};
-  GetClassNameA(window, class_name, sizeof class_name);
   // Message boxes are visible dialogs without the progress bar of the wizard's own page.
-  if (process == search->process && lstrcmpA(class_name, "#32770") == 0 &&
-      IsWindowVisible(window) && GetDlgItem(window, IDC_PROGRESS_BAR) == nullptr) {
+  if (process == search->process && IsClass(window, "#32770") && IsWindowVisible(window) &&
+      GetDlgItem(window, IDC_PROGRESS_BAR) == nullptr) {
     search->found.push_back(window);
   }
   return TRUE;
@@ -62,15 +46,22 @@ BOOL CALLBACK CollectMessageBoxes(HWND window, LPARAM lparam) {
 
 }  // namespace
 
-HiddenProgressDialog::HiddenProgressDialog() {
+HiddenPage::HiddenPage(int template_id) {
   InitCommonControls();
-  window_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROGRESS), nullptr,
+  window_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(template_id), nullptr,
                                SilentDialogProc, 0);
+}
+
+HiddenPage::~HiddenPage() {
+  if (window_ != nullptr) DestroyWindow(window_);
+}
+
+HiddenProgressDialog::HiddenProgressDialog() : page_(IDD_PROGRESS) {
   for (int id : kRecordedControls) Record(id);
 }
 
 void HiddenProgressDialog::Record(int control_id) {
-  HWND control = GetDlgItem(window_, control_id);
+  HWND control = GetDlgItem(window(), control_id);
   if (control == nullptr) return;
   records[control].original =
       reinterpret_cast<WNDPROC>(SetWindowLongPtrA(control, GWLP_WNDPROC, LONG_PTR(&RecordingProc)));
@@ -78,12 +69,11 @@ void HiddenProgressDialog::Record(int control_id) {
 
 HiddenProgressDialog::~HiddenProgressDialog() {
   for (int id : kRecordedControls) {
-    HWND control = GetDlgItem(window_, id);
+    HWND control = GetDlgItem(window(), id);
     if (control == nullptr) continue;
     SetWindowLongPtrA(control, GWLP_WNDPROC, LONG_PTR(records[control].original));
     records.erase(control);
   }
-  if (window_ != nullptr) DestroyWindow(window_);
 }
 
 LRESULT CALLBACK HiddenProgressDialog::RecordingProc(HWND control, UINT message, WPARAM wparam,
@@ -96,21 +86,19 @@ LRESULT CALLBACK HiddenProgressDialog::RecordingProc(HWND control, UINT message,
 }
 
 std::vector<std::string> HiddenProgressDialog::TextsSet(int control_id) const {
-  return records[GetDlgItem(window_, control_id)].texts;
+  return records[GetDlgItem(window(), control_id)].texts;
 }
 
 std::string HiddenProgressDialog::Text(int control_id) const {
-  char text[1024] = {};
-  GetDlgItemTextA(window_, control_id, text, sizeof text);
-  return text;
+  return WindowText(GetDlgItem(window(), control_id));
 }
 
 std::vector<long> HiddenProgressDialog::Positions() const {
-  return records[GetDlgItem(window_, IDC_PROGRESS_BAR)].positions;
+  return records[GetDlgItem(window(), IDC_PROGRESS_BAR)].positions;
 }
 
 std::vector<long> HiddenProgressDialog::RangeUppers() const {
-  return records[GetDlgItem(window_, IDC_PROGRESS_BAR)].uppers;
+  return records[GetDlgItem(window(), IDC_PROGRESS_BAR)].uppers;
 }
 
 void WaitWhilePumping(HttpRequest& request, DWORD timeout_ms) {
@@ -162,8 +150,7 @@ void MessageBoxWatcher::Watch() {
     FindBoxes search{GetCurrentProcessId(), {}};
     EnumWindows(CollectMessageBoxes, reinterpret_cast<LPARAM>(&search));
     for (HWND box : search.found) {
-      Box record{WindowText(box), std::string(), GetWindow(box, GW_OWNER)};
-      EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&record.text));
+      Box record{WindowText(box), MessageBoxText(box), GetWindow(box, GW_OWNER)};
       {
         std::lock_guard<std::mutex> lock(mutex_);
         boxes_.push_back(record);

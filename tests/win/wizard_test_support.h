@@ -1,5 +1,6 @@
-// Test helpers for code that drives the progress dialog from a transfer thread: a hidden
-// progress dialog whose bar records what it is told, a message pump that runs until a
+// Test helpers for the wizard's pages and for code that drives the progress dialog from a
+// transfer thread: a hidden page from its template, a hidden progress dialog whose bar records
+// what it is told, a message pump that runs until a
 // request has ended, and a watcher that answers message boxes and records their texts.
 #pragma once
 
@@ -13,6 +14,21 @@
 
 class HttpRequest;
 
+// A hidden instance of a wizard page (dialog template 101 or 102) whose dialog procedure
+// handles nothing; destroyed when it goes.
+class HiddenPage {
+ public:
+  explicit HiddenPage(int template_id);
+  ~HiddenPage();
+  HiddenPage(const HiddenPage&) = delete;
+  HiddenPage& operator=(const HiddenPage&) = delete;
+
+  HWND window() const { return window_; }
+
+ private:
+  HWND window_ = nullptr;
+};
+
 // A hidden instance of the progress dialog (resource 102).
 class HiddenProgressDialog {
  public:
@@ -21,7 +37,7 @@ class HiddenProgressDialog {
   HiddenProgressDialog(const HiddenProgressDialog&) = delete;
   HiddenProgressDialog& operator=(const HiddenProgressDialog&) = delete;
 
-  HWND window() const { return window_; }
+  HWND window() const { return page_.window(); }
   std::string Text(int control_id) const;
   // Every PBM_SETPOS position and PBM_SETRANGE32 upper bound the bar received, in order.
   std::vector<long> Positions() const;
@@ -33,7 +49,7 @@ class HiddenProgressDialog {
   static LRESULT CALLBACK RecordingProc(HWND control, UINT message, WPARAM wparam, LPARAM lparam);
   void Record(int control_id);
 
-  HWND window_ = nullptr;
+  HiddenPage page_;
 };
 
 // Waits for request on a helper thread while this thread dispatches the messages that the
