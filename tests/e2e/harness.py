@@ -296,7 +296,8 @@ class Nginx:
                     + "daemon off;\nworker_processes 1;\npid %s/nginx.pid;\n" % rig.dir
                     + "error_log %s/nginx-error.log;\n" % rig.dir
                     + "events { worker_connections 64; }\nhttp {\n"
-                    + "  log_format e2e '$request|$http_host|$status|$body_bytes_sent';\n"
+                    + "  log_format e2e '$request|$http_host|$status|$body_bytes_sent"
+                    + "|$ssl_server_name';\n"
                     + "  access_log %s e2e;\n" % self.log
                     + "  client_body_temp_path %s/nginx-tmp;\n" % rig.dir
                     + "  proxy_temp_path %s/nginx-tmp;\n  fastcgi_temp_path %s/nginx-tmp;\n"
@@ -332,6 +333,13 @@ class Nginx:
             return []
         with open(self.log, encoding="latin-1") as f:
             return [tuple(line.rstrip("\n").split("|")[:4]) for line in f if line.strip()]
+
+    def server_names(self):
+        """The TLS server name (SNI) of each request in requests(); "-" for none."""
+        if not os.path.exists(self.log):
+            return []
+        with open(self.log, encoding="latin-1") as f:
+            return [line.rstrip("\n").rsplit("|", 1)[-1] for line in f if line.strip()]
 
 
 class Rig:
@@ -513,8 +521,10 @@ class Rig:
         return Certificates(os.path.join(self.dir, "certificates"))
 
     def trust(self, ca_file):
-        """Adds a CA certificate to the prefix's trusted roots (LocalMachine "Root")."""
-        proc = self.start_wine([self.tool("add_root_cert.exe"), ca_file],
+        """Adds a CA certificate file (a Linux path) to the prefix's trusted roots
+        (LocalMachine "Root")."""
+        windows_path = "Z:" + os.path.abspath(ca_file).replace("/", "\\")
+        proc = self.start_wine([self.tool("add_root_cert.exe"), windows_path],
                                stderr=subprocess.PIPE)
         try:
             _, error = proc.communicate(timeout=60)

@@ -77,13 +77,14 @@ def main():
         check(rig, "CA sent but not trusted", https % ("localhost", notifying.port, "ok"),
               REFUSED, "refused " + UNTRUSTED_ROOT)
 
-        rig.trust("Z:" + certs.ca.replace("/", "\\"))
+        rig.trust(certs.ca)
         check(rig, "trusted", https % ("localhost", port["server"], "f.bin"), OK,
               "ok %d" % len(BODY), body=BODY)
         check(rig, "trusted, by address", https % ("127.0.0.1", port["server"], "f.bin"), OK,
               "ok %d" % len(BODY), body=BODY)
         eq(nginx.requests(), [("GET /f.bin HTTP/1.0", host, "200", str(len(BODY)))
                               for host in ("localhost", "127.0.0.1")], "requests nginx served")
+        eq(nginx.server_names(), ["localhost", "-"], "server name sent (none for an address)")
         for name, host, server, error in [
                 ("certificate for another name", "localhost", "wrong", NAME_MISMATCH),
                 ("address the certificate does not name", "127.0.0.1", "wrong", NAME_MISMATCH),
