@@ -7,6 +7,7 @@ compared with what each server and certificate must give.
 """
 
 import os
+import socket
 import subprocess
 import sys
 import time
@@ -35,6 +36,22 @@ def probe(rig, url, timeout_ms=None):
     proc = rig.start_wine(argv, stdout=subprocess.PIPE)
     out, _ = proc.communicate(timeout=120)
     return proc.returncode, out.decode("latin-1").strip(), time.monotonic() - started
+
+
+def old_protocol_server(rig, certificate):
+    """openssl's test server offering TLS 1.1 only; its port once it listens."""
+    port = harness.free_port()
+    rig.spawn(["openssl", "s_server", "-accept", "127.0.0.1:%d" % port, "-cert", certificate[0],
+               "-key", certificate[1], "-tls1_1", "-cipher", "DEFAULT@SECLEVEL=0", "-www"])
+
+    def listens():
+        try:
+            socket.create_connection(("127.0.0.1", port), timeout=0.5).close()
+            return True
+        except OSError:
+            return False
+    harness.wait_for(listens, 10, what="openssl s_server to listen")
+    return port
 
 
 def check(rig, name, url, code, line, timeout_ms=None, body=None):
@@ -69,19 +86,19 @@ def main():
         notifying = rig.start_scripted(routes, tls=(with_ca, certs.server[1]))
         silent = rig.start_scripted(routes, tls=certs.server, close_notify=False)
         https = "https://%s:%d/%s"
-        port = nginx.tls_ports
+        tls_port = nginx.tls_ports
 
         # Before the CA is trusted: refused, whether the server sends its root or not.
-        check(rig, "CA not trusted", https % ("localhost", port["server"], "f.bin"), REFUSED,
-              "refused " + PARTIAL_CHAIN)
+        check(rig, "CA not trusted", https % ("localhost", tls_port["server"], "f.bin"),
+              REFUSED, "refused " + PARTIAL_CHAIN)
         check(rig, "CA sent but not trusted", https % ("localhost", notifying.port, "ok"),
               REFUSED, "refused " + UNTRUSTED_ROOT)
 
         rig.trust(certs.ca)
-        check(rig, "trusted", https % ("localhost", port["server"], "f.bin"), OK,
+        check(rig, "trusted", https % ("localhost", tls_port["server"], "f.bin"), OK,
               "ok %d" % len(BODY), body=BODY)
-        check(rig, "trusted, by address", https % ("127.0.0.1", port["server"], "f.bin"), OK,
-              "ok %d" % len(BODY), body=BODY)
+        check(rig, "trusted, by address", https % ("127.0.0.1", tls_port["server"], "f.bin"),
+              OK, "ok %d" % len(BODY), body=BODY)
         eq(nginx.requests(), [("GET /f.bin HTTP/1.0", host, "200", str(len(BODY)))
                               for host in ("localhost", "127.0.0.1")], "requests nginx served")
         eq(nginx.server_names(), ["localhost", "-"], "server name sent (none for an address)")
@@ -90,9 +107,14 @@ def main():
                 ("address the certificate does not name", "127.0.0.1", "wrong", NAME_MISMATCH),
                 ("expired certificate", "localhost", "expired", EXPIRED),
                 ("certificate for clients only", "localhost", "client", WRONG_USAGE)]:
-            check(rig, name, https % (host, port[server], "f.bin"), REFUSED, "refused " + error)
-        result, line, _ = probe(rig, https % ("localhost", nginx.port, "f.bin"))
-        eq((result, line.split()[0]), (REFUSED, "refused"), "plain HTTP server")
+            check(rig, name, https % (host, tls_port[server], "f.bin"), REFUSED,
+                  "refused " + error)
+        # Servers that speak no TLS, or none new enough: refused, for whatever reason Schannel
+        # gives.
+        for name, port in [("plain HTTP server", nginx.port),
+                           ("TLS 1.1 server", old_protocol_server(rig, certs.server))]:
+            result, line, _ = probe(rig, https % ("localhost", port, "f.bin"))
+            eq((result, line.split()[0]), (REFUSED, "refused"), name)
         eq(len(nginx.requests()), 3, "requests nginx answered (the last one not HTTP)")
 
         # Cut short: a close (with or without close_notify) before the announced length.
