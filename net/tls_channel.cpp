@@ -165,6 +165,7 @@ bool TlsChannel::SendAll(const char* bytes, int length) {
     // a part that came out shorter than its room leaves a gap that is closed here.
     std::size_t record = 0;
     for (int i = 0; i < 3; ++i) {
+      if (buffers[i].cbBuffer == 0) continue;
       std::size_t offset;
       if (!OffsetInside(header, send_buffer_.size(), buffers[i].pvBuffer, buffers[i].cbBuffer,
                         &offset) ||
