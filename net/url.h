@@ -17,5 +17,5 @@ class Url {
   std::string Host;       // host name or dotted address, may be empty
   std::string Directory;  // request path up to and including its last '/', starts with '/'
   std::string FileName;   // request path after its last '/'
-  std::uint16_t Port;     // 80 unless the text names one
+  std::uint16_t Port;     // the text's port, else 443 for "https" (any letter case), else 80
 };

@@ -11,6 +11,7 @@ import select
 import shutil
 import signal
 import socket
+import ssl
 import subprocess
 import sys
 import tempfile
@@ -162,23 +163,141 @@ class Driver:
             pass
 
 
-class Nginx:
-    """nginx on a free loopback port serving `docroot`; records request line and Host."""
+class Certificates:
+    """A throwaway CA and server certificates it signed, made with openssl in `folder`.
 
-    def __init__(self, rig, docroot, slow_paths=(), rate="64k"):
+    Each server certificate is (certificate file, key file); every key lives in the run
+    folder only. server: localhost and 127.0.0.1; wrong_name: another name only; expired:
+    localhost, valid in 2020 only."""
+
+    def __init__(self, folder):
+        self.folder = folder
+        os.makedirs(folder, exist_ok=True)
+        self.ca, self._ca_key = self._path("ca.pem"), self._path("ca.key")
+        self._openssl("req", "-x509", "-subj", "/CN=Orvex Test CA", "-days", "7",
+                      "-addext", "basicConstraints=critical,CA:TRUE",
+                      "-addext", "keyUsage=critical,keyCertSign,cRLSign",
+                      "-keyout", self._ca_key, "-out", self.ca, *self._new_key())
+        with open(self._path("index.txt"), "w"):
+            pass
+        self._config = self._path("ca.conf")
+        with open(self._config, "w") as f:
+            f.write("[ca]\ndefault_ca = test\n[test]\ndatabase = %s\nnew_certs_dir = %s\n"
+                    "serial = %s\ndefault_md = sha256\npolicy = any\nunique_subject = no\n"
+                    "[any]\ncommonName = supplied\n"
+                    % (self._path("index.txt"), folder, self._path("serial")))
+        with open(self._path("serial"), "w") as f:
+            f.write("1000\n")
+        self.server = self.issue("server", "localhost", "DNS:localhost,IP:127.0.0.1")
+        self.wrong_name = self.issue("wrong_name", "wrong.example", "DNS:wrong.example")
+        self.expired = self.issue("expired", "localhost", "DNS:localhost",
+                                   dates=("20200101000000Z", "20201231000000Z"))
+
+    def _path(self, name):
+        return os.path.join(self.folder, name)
+
+    @staticmethod
+    def _new_key():
+        return ["-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"]
+
+    def _openssl(self, *args):
+        result = subprocess.run(["openssl"] + list(args), capture_output=True, text=True,
+                                timeout=60)
+        if result.returncode != 0:
+            raise RigError("openssl %s failed: %s" % (args[0], result.stderr.strip()))
+
+    def issue(self, name, common_name, alt_names, dates=None, usage="serverAuth"):
+        """A server certificate and key signed by the CA: alt_names in openssl's notation,
+        dates (start, end) in its time format (default: valid for a week from now)."""
+        key, request, cert = (self._path(name + x) for x in (".key", ".csr", ".pem"))
+        extensions = self._path(name + ".ext")
+        with open(extensions, "w") as f:
+            f.write("subjectAltName = %s\nextendedKeyUsage = %s\n"
+                    "basicConstraints = critical,CA:FALSE\n" % (alt_names, usage))
+        self._openssl("req", "-new", "-subj", "/CN=" + common_name, "-keyout", key,
+                      "-out", request, *self._new_key())
+        validity = ["-startdate", dates[0], "-enddate", dates[1]] if dates else ["-days", "7"]
+        self._openssl("ca", "-batch", "-notext", "-config", self._config, "-cert", self.ca,
+                      "-keyfile", self._ca_key, "-in", request, "-out", cert,
+                      "-extfile", extensions, *validity)
+        return cert, key
+
+
+class TlsScriptedServer(scripted_server.ScriptedServer):
+    """The scripted server behind TLS with one certificate: each reply is sent encrypted, and
+    its "close" end sends a close_notify first when close_notify is set."""
+
+    def __init__(self, routes, certificate, close_notify=True, **kwargs):
+        super().__init__(routes, **kwargs)
+        self._context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        self._context.minimum_version = ssl.TLSVersion.TLSv1_2
+        self._context.load_cert_chain(*certificate)
+        self._close_notify = close_notify
+
+    def _serve(self, sock, conn):
+        try:
+            sock.settimeout(scripted_server.REQUEST_TIMEOUT)
+            tls = self._context.wrap_socket(sock, server_side=True)
+        except (OSError, ssl.SSLError):
+            conn.finished = time.monotonic()
+            sock.close()
+            return
+        super()._serve(_NotifyingClose(tls) if self._close_notify else tls, conn)
+
+
+class _NotifyingClose:
+    """A TLS socket whose close sends the close_notify first (a reset is left as it is)."""
+
+    def __init__(self, tls):
+        self._tls = tls
+        self._linger = False
+
+    def __getattr__(self, name):
+        return getattr(self._tls, name)
+
+    def setsockopt(self, level, option, value):
+        self._linger = option == socket.SO_LINGER
+        self._tls.setsockopt(level, option, value)
+
+    def close(self):
+        if not self._linger:
+            try:
+                self._tls.settimeout(2)
+                self._tls.unwrap().close()
+                return
+            except (OSError, ValueError):
+                pass
+        self._tls.close()
+
+
+class Nginx:
+    """nginx on a free loopback port serving `docroot`; records request line and Host.
+
+    tls: {name: (certificate file, key file)}: one more server on a port of its own for each,
+    serving the same docroot over TLS 1.2 or newer with that certificate (tls_ports[name])."""
+
+    def __init__(self, rig, docroot, slow_paths=(), rate="64k", tls=None):
         self.rig = rig
         self.log = os.path.join(rig.dir, "nginx-access.log")
         conf = os.path.join(rig.dir, "nginx.conf")
         for attempt in range(5):
             self.port = free_port()
+            self.tls_ports = {name: free_port() for name in (tls or {})}
             slow = "".join("    location %s { limit_rate %s; }\n" % (p, rate) for p in slow_paths)
+            tls_servers = "".join(
+                "  server {\n    listen 127.0.0.1:%d ssl;\n    root %s;\n"
+                "    ssl_certificate %s;\n    ssl_certificate_key %s;\n"
+                "    ssl_protocols TLSv1.2 TLSv1.3;\n%s  }\n"
+                % (self.tls_ports[name], docroot, cert, key, slow)
+                for name, (cert, key) in (tls or {}).items())
             with open(conf, "w") as f:
                 f.write(
                     ("user root;\n" if os.getuid() == 0 else "")
                     + "daemon off;\nworker_processes 1;\npid %s/nginx.pid;\n" % rig.dir
                     + "error_log %s/nginx-error.log;\n" % rig.dir
                     + "events { worker_connections 64; }\nhttp {\n"
-                    + "  log_format e2e '$request|$http_host|$status|$body_bytes_sent';\n"
+                    + "  log_format e2e '$request|$http_host|$status|$body_bytes_sent"
+                    + "|$ssl_server_name';\n"
                     + "  access_log %s e2e;\n" % self.log
                     + "  client_body_temp_path %s/nginx-tmp;\n" % rig.dir
                     + "  proxy_temp_path %s/nginx-tmp;\n  fastcgi_temp_path %s/nginx-tmp;\n"
@@ -187,7 +306,7 @@ class Nginx:
                     % (rig.dir, rig.dir)
                     + "  default_type application/octet-stream;\n"
                     + "  server {\n    listen 127.0.0.1:%d;\n    root %s;\n" % (self.port, docroot)
-                    + slow + "  }\n}\n")
+                    + slow + "  }\n" + tls_servers + "}\n")
             self.proc = rig.spawn(["nginx", "-p", rig.dir, "-e", rig.dir + "/nginx-error.log",
                                    "-c", conf])
             try:
@@ -201,8 +320,10 @@ class Nginx:
         if self.proc.poll() is not None:
             raise RigError("nginx exited")
         try:
-            with socket.create_connection(("127.0.0.1", self.port), timeout=0.5):
-                return True
+            for port in [self.port] + list(self.tls_ports.values()):
+                with socket.create_connection(("127.0.0.1", port), timeout=0.5):
+                    pass
+            return True
         except OSError:
             return False
 
@@ -212,6 +333,13 @@ class Nginx:
             return []
         with open(self.log, encoding="latin-1") as f:
             return [tuple(line.rstrip("\n").split("|")[:4]) for line in f if line.strip()]
+
+    def server_names(self):
+        """The TLS server name (SNI) of each request in requests(); "-" for none."""
+        if not os.path.exists(self.log):
+            return []
+        with open(self.log, encoding="latin-1") as f:
+            return [line.rstrip("\n").rsplit("|", 1)[-1] for line in f if line.strip()]
 
 
 class Rig:
@@ -378,11 +506,32 @@ class Rig:
         self.nginx = Nginx(self, docroot, **kwargs)
         return self.nginx
 
-    def start_scripted(self, routes=None, lifetime=180):
-        server = scripted_server.ScriptedServer(routes, lifetime=lifetime)
+    def start_scripted(self, routes=None, lifetime=180, tls=None, close_notify=True):
+        """The scripted server; with tls (certificate file, key file) behind TLS."""
+        if tls:
+            server = TlsScriptedServer(routes, tls, close_notify, lifetime=lifetime)
+        else:
+            server = scripted_server.ScriptedServer(routes, lifetime=lifetime)
         server.start()
         self._servers.append(server)
         return server
+
+    def certificates(self):
+        """A fresh throwaway CA and its server certificates, in the run folder."""
+        return Certificates(os.path.join(self.dir, "certificates"))
+
+    def trust(self, ca_file):
+        """Adds a CA certificate file (a Linux path) to the prefix's trusted roots
+        (LocalMachine "Root")."""
+        windows_path = "Z:" + os.path.abspath(ca_file).replace("/", "\\")
+        proc = self.start_wine([self.tool("add_root_cert.exe"), windows_path],
+                               stderr=subprocess.PIPE)
+        try:
+            _, error = proc.communicate(timeout=60)
+        except subprocess.TimeoutExpired:
+            raise RigError("add_root_cert did not end within 60 s")
+        if proc.returncode != 0:
+            raise RigError("add_root_cert failed: %s" % error.decode("latin-1").strip())
 
     def refused_port(self):
         sock, port = scripted_server.refused_port()

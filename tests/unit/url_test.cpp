@@ -38,6 +38,14 @@ const UrlCase kCases[] = {
     {"http://host: 81/x", "http", "host", 81, "/ 81/", "x"},
     {"http://host/a b/%41.txt#frag", "http", "host", 80, "/a b/", "%41.txt#frag"},
     {"http://host:80x/y", "http", "host", 80, "/x/", "y"},
+    // https in any letter case defaults to 443; a port in the text still wins.
+    {"https://pkgsrv/a/b.cb", "https", "pkgsrv", 443, "/a/", "b.cb"},
+    {"HTTPS://PkgSrv/x", "HTTPS", "PkgSrv", 443, "/", "x"},
+    {"hTtPs://pkgsrv:8443/x", "hTtPs", "pkgsrv", 8443, "/", "x"},
+    {"https://pkgsrv:/x", "https", "pkgsrv", 0, "/", "x"},
+    {"https:/pkgsrv/x", "HTTP", "https", 0, "/pkgsrv/", "x"},
+    {"httpss://pkgsrv/x", "httpss", "pkgsrv", 80, "/", "x"},
+    {"xhttps://pkgsrv/x", "xhttps", "pkgsrv", 80, "/", "x"},
 };
 
 void PrintTo(const UrlCase& c, std::ostream* os) {
@@ -77,5 +85,8 @@ TEST(UrlParseDefaults, ReparseKeepsNothingOfTheEarlierText) {
   EXPECT_EQ(url.FileName, "");
   url.Parse(nullptr);
   EXPECT_EQ(url.Host, "");
+  url.Parse("https://pkgsrv/x");
+  url.Parse("pkgsrv/x");
+  EXPECT_EQ(url.Port, 80);
 }
 }  // namespace
