@@ -81,15 +81,25 @@ void RunSetupProgram(const std::string& path, HWND dialog) {
   EnableWindow(dialog, TRUE);
 }
 
-// Installs the package; false when the messenger's folder is unknown and nothing was done.
-bool Install(bool after_setup) {
+// Installs and registers the package; returns the run's result. When the messenger's folder is
+// unknown nothing was done; when the files could not be stored the user is told as for any
+// file that cannot be created, and the previous skin, the registry and the downloaded files
+// stay as they were.
+std::int32_t Install(bool after_setup, HWND dialog) {
   FindMessengerFolder(MessengerFolder);
-  if (!InstallPackageFiles(MessengerFolder, PartnerId, TempFolderBuffer, SetupFileName(SetupUrl))) {
-    return false;
+  switch (
+      InstallPackageFiles(MessengerFolder, PartnerId, TempFolderBuffer, SetupFileName(SetupUrl))) {
+    case InstallOutcome::NoMessengerFolder:
+      return ErrorSetupIncomplete;
+    case InstallOutcome::CouldNotStore:
+      ShowResMessage(dialog, IDS_CANNOT_CREATE_FILE, kErrorCaption, MB_ICONSTOP);
+      return ErrorReported;
+    case InstallOutcome::Installed:
+      break;
   }
   RegisterSkin(MessengerFolder, PartnerId, PackageTitle);
   if (after_setup) RemoveLiteAutostart();
-  return true;
+  return DownloadSucceeded;
 }
 
 // Everything up to the closing command; returns DownloadResult.
@@ -135,11 +145,12 @@ std::int32_t RunDownload(HWND dialog) {
     if (setup->ResultCode != 0) return setup->ResultCode;
     RunSetupProgram(temp_folder + "\\" + setup->GetUrl().FileName, dialog);
     if (MessengerNeedsSetup(GetMessengerVersion())) return ErrorSetupIncomplete;
-    return Install(true) ? DownloadSucceeded : ErrorSetupIncomplete;
+    return Install(true, dialog);
   }
 
   bool running = MessengerIsRunning();
-  if (!Install(false)) return ErrorSetupIncomplete;
+  const std::int32_t installed = Install(false, dialog);
+  if (installed != DownloadSucceeded) return installed;
   if (running) {
     MessageBoxA(dialog, LoadResString(IDS_ACTIVATE_HINT).c_str(),
                 LoadResString(IDS_WIZARD_CAPTION).c_str(), MB_ICONINFORMATION);
