@@ -55,31 +55,24 @@ TEST_F(FolderSwap, WithoutADestinationTheReplacementJustMovesIn) {
   EXPECT_FALSE(PathExists(set_aside_));
 }
 
-TEST_F(FolderSwap, FailedSecondMoveBringsTheOldFolderBack) {
+TEST_F(FolderSwap, FailedMoveLeavesBothFoldersAsTheyWere) {
   MakeDestination();
-  {
-    OwnedHandle held = HoldFolder(replacement_);
+  // A held destination cannot move aside; a held replacement cannot move in, so the
+  // destination, already set aside, moves back.
+  for (const std::string* held_folder : {&destination_, &replacement_}) {
+    SCOPED_TRACE(*held_folder);
+    OwnedHandle held = HoldFolder(*held_folder);
     ASSERT_TRUE(held.valid());
     EXPECT_FALSE(SwapFolderIntoPlace(replacement_, destination_, set_aside_));
+    EXPECT_EQ(Holds(destination_), "old");
+    EXPECT_EQ(Holds(replacement_), "new");
+    EXPECT_FALSE(PathExists(set_aside_));
   }
-  EXPECT_EQ(Holds(destination_), "old");
-  EXPECT_EQ(Holds(replacement_), "new");
-  EXPECT_FALSE(PathExists(set_aside_));
 
   // A replacement that has vanished fails the same way.
   ForceRemove(replacement_);
   EXPECT_FALSE(SwapFolderIntoPlace(replacement_, destination_, set_aside_));
   EXPECT_EQ(Holds(destination_), "old");
-  EXPECT_FALSE(PathExists(set_aside_));
-}
-
-TEST_F(FolderSwap, DestinationThatCannotMoveAsideStaysWithNothingMoved) {
-  MakeDestination();
-  OwnedHandle held = HoldFolder(destination_);
-  ASSERT_TRUE(held.valid());
-  EXPECT_FALSE(SwapFolderIntoPlace(replacement_, destination_, set_aside_));
-  EXPECT_EQ(Holds(destination_), "old");
-  EXPECT_EQ(Holds(replacement_), "new");
   EXPECT_FALSE(PathExists(set_aside_));
 }
 
