@@ -17,80 +17,39 @@ OwnedHandle HoldFolder(const std::string& path) {
                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 }
 
-class FolderSwap : public testing::Test {
- protected:
-  void SetUp() override {
-    MakeFolder(scratch_ / "work");
-    MakeFolder(replacement_);
-    WriteFileText(replacement_ + "\\f.txt", "new");
-  }
-
-  void MakeDestination() {
-    MakeFolder(destination_);
-    WriteFileText(destination_ + "\\f.txt", "old");
-  }
-
-  // The text of f.txt in that folder, or "-" when the folder is gone.
-  static std::string Holds(const std::string& folder) {
-    return PathExists(folder) ? ReadFileText(folder + "\\f.txt") : "-";
-  }
-
-  TempTestFolder scratch_{"orvex-swap"};
-  std::string replacement_ = scratch_ / "work\\new";
-  std::string set_aside_ = scratch_ / "work\\old";
-  std::string destination_ = scratch_ / "acme";
-};
-
-TEST_F(FolderSwap, ReplacementTakesThePlaceOfTheDestination) {
-  MakeDestination();
-  EXPECT_TRUE(SwapFolderIntoPlace(replacement_, destination_, set_aside_));
-  EXPECT_EQ(Holds(destination_), "new");
-  EXPECT_EQ(Holds(set_aside_), "old");
-  EXPECT_EQ(Holds(replacement_), "-");
+// The text of f.txt in that folder, or "-" when the folder is gone.
+std::string Holds(const std::string& folder) {
+  return PathExists(folder) ? ReadFileText(folder + "\\f.txt") : "-";
 }
 
-TEST_F(FolderSwap, WithoutADestinationTheReplacementJustMovesIn) {
-  EXPECT_TRUE(SwapFolderIntoPlace(replacement_, destination_, set_aside_));
-  EXPECT_EQ(Holds(destination_), "new");
-  EXPECT_FALSE(PathExists(set_aside_));
-}
+// The swap that succeeds runs in every installation test; here each of its moves fails.
+TEST(FolderSwap, FailedMoveLeavesBothFoldersAsTheyWere) {
+  TempTestFolder scratch("orvex-swap");
+  const std::string replacement = scratch / "work\\new", set_aside = scratch / "work\\old";
+  const std::string destination = scratch / "acme";
+  MakeFolder(scratch / "work");
+  for (const auto& folder : {std::make_pair(replacement, "new"), {destination, "old"}}) {
+    MakeFolder(folder.first);
+    WriteFileText(folder.first + "\\f.txt", folder.second);
+  }
 
-TEST_F(FolderSwap, FailedMoveLeavesBothFoldersAsTheyWere) {
-  MakeDestination();
   // A held destination cannot move aside; a held replacement cannot move in, so the
   // destination, already set aside, moves back.
-  for (const std::string* held_folder : {&destination_, &replacement_}) {
-    SCOPED_TRACE(*held_folder);
-    OwnedHandle held = HoldFolder(*held_folder);
+  for (const std::string& held_folder : {destination, replacement}) {
+    SCOPED_TRACE(held_folder);
+    OwnedHandle held = HoldFolder(held_folder);
     ASSERT_TRUE(held.valid());
-    EXPECT_FALSE(SwapFolderIntoPlace(replacement_, destination_, set_aside_));
-    EXPECT_EQ(Holds(destination_), "old");
-    EXPECT_EQ(Holds(replacement_), "new");
-    EXPECT_FALSE(PathExists(set_aside_));
+    EXPECT_FALSE(SwapFolderIntoPlace(replacement, destination, set_aside));
+    EXPECT_EQ(Holds(destination), "old");
+    EXPECT_EQ(Holds(replacement), "new");
+    EXPECT_EQ(Holds(set_aside), "-");
   }
 
   // A replacement that has vanished fails the same way.
-  ForceRemove(replacement_);
-  EXPECT_FALSE(SwapFolderIntoPlace(replacement_, destination_, set_aside_));
-  EXPECT_EQ(Holds(destination_), "old");
-  EXPECT_FALSE(PathExists(set_aside_));
-}
-
-TEST_F(FolderSwap, RestoreMovesTheSetAsideFolderBackOnlyIntoAnEmptyPlace) {
-  ASSERT_TRUE(MoveFileA(replacement_.c_str(), set_aside_.c_str()));
-  MakeDestination();
-  EXPECT_TRUE(RestoreSetAsideFolder(destination_, set_aside_));
-  EXPECT_EQ(Holds(destination_), "old");
-  EXPECT_EQ(Holds(set_aside_), "new");
-
-  ForceRemove(destination_);
-  EXPECT_TRUE(RestoreSetAsideFolder(destination_, set_aside_));
-  EXPECT_EQ(Holds(destination_), "new");
-  EXPECT_FALSE(PathExists(set_aside_));
-
-  ForceRemove(destination_);
-  EXPECT_TRUE(RestoreSetAsideFolder(destination_, set_aside_));  // nothing to restore
-  EXPECT_FALSE(PathExists(destination_));
+  ForceRemove(replacement);
+  EXPECT_FALSE(SwapFolderIntoPlace(replacement, destination, set_aside));
+  EXPECT_EQ(Holds(destination), "old");
+  EXPECT_EQ(Holds(set_aside), "-");
 }
 
 }  // namespace
