@@ -845,7 +845,6 @@ def messenger_volume_full(rig, size, previous):
         if previous:
             eq(rig.listing(PARTNER_FOLDER), OLD_SKIN, "previous skin")
             eq(skin_values(rig), OLD_VALUES, "registry values of the previous skin")
-            eq(rig.driver.reg(RUN_KEY, "Orvex Lite"), "C:\\lite.exe", "Orvex Lite in Run")
         else:
             check_nothing_installed(rig)
 
