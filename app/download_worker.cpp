@@ -81,18 +81,28 @@ void RunSetupProgram(const std::string& path, HWND dialog) {
   EnableWindow(dialog, TRUE);
 }
 
-// Installs the package; false when the messenger's folder is unknown and nothing was done.
-bool Install(bool after_setup) {
+// Installs and registers the package; returns the run's result. When the messenger's folder is
+// unknown nothing was done; when the files could not be stored the user is told as for any
+// file that cannot be created, and the previous skin, the registry and the downloaded files
+// stay as they were.
+constexpr Outcome kSucceeded{RunResult::Succeeded, 0};
+
+Outcome Install(bool after_setup, HWND dialog) {
   FindMessengerFolder(MessengerFolder);
-  if (!InstallPackageFiles(MessengerFolder, PartnerId, TempFolderBuffer, SetupFileName(SetupUrl))) {
-    return false;
+  switch (
+      InstallPackageFiles(MessengerFolder, PartnerId, TempFolderBuffer, SetupFileName(SetupUrl))) {
+    case InstallOutcome::NoMessengerFolder:
+      return {RunResult::SetupIncomplete, 0};
+    case InstallOutcome::CouldNotStore:
+      ShowResMessage(dialog, IDS_CANNOT_CREATE_FILE, kErrorCaption, MB_ICONSTOP);
+      return {RunResult::CannotStoreFile, 0};
+    case InstallOutcome::Installed:
+      break;
   }
   RegisterSkin(MessengerFolder, PartnerId, PackageTitle);
   if (after_setup) RemoveLiteAutostart();
-  return true;
+  return kSucceeded;
 }
-
-constexpr Outcome kSucceeded{RunResult::Succeeded, 0};
 
 // Everything up to the closing command. A cancelled run ends as a successful one: the
 // progress page has already closed.
@@ -138,11 +148,12 @@ Outcome RunDownload(HWND dialog) {
     if (!setup->GetOutcome().Succeeded()) return setup->GetOutcome();
     RunSetupProgram(temp_folder + "\\" + setup->GetUrl().FileName, dialog);
     if (MessengerNeedsSetup(GetMessengerVersion())) return {RunResult::SetupIncomplete, 0};
-    return Install(true) ? kSucceeded : Outcome{RunResult::SetupIncomplete, 0};
+    return Install(true, dialog);
   }
 
   bool running = MessengerIsRunning();
-  if (!Install(false)) return {RunResult::SetupIncomplete, 0};
+  const Outcome installed = Install(false, dialog);
+  if (!installed.Succeeded()) return installed;
   if (running) {
     MessageBoxA(dialog, LoadResString(IDS_ACTIVATE_HINT).c_str(),
                 LoadResString(IDS_WIZARD_CAPTION).c_str(), MB_ICONINFORMATION);

@@ -750,7 +750,7 @@ def use_temp_path(rig, windows_path):
         rig.driver.set_sz(ENVIRONMENT_KEY, name, windows_path)
 
 
-def check_create_failure(rig, server_paths_check):
+def check_create_failure(rig, server_paths_check, check_left=check_nothing_installed):
     """Message 2 owned by the progress page, then the stop question; Yes closes the page."""
     d = rig.driver
     progress = d.wait("progress", 30)["hwnd"]
@@ -760,7 +760,7 @@ def check_create_failure(rig, server_paths_check):
     no_box_for(d, 0.5)
     check_welcome(d, finished=False)
     server_paths_check()
-    check_nothing_installed(rig)
+    check_left(rig)
 
 
 @scenario
@@ -803,6 +803,88 @@ def temp_folder_full(rig):
     if len(left[big]) >= len(files[big]):
         raise AssertionError("the big file fits the tiny folder: %d bytes" % len(left[big]))
     eq(rig.driver.reg(TEMP_PATH_KEY, "@"), tiny + "\\" + PARTNER, "TempPartnerPath")
+    leave(rig)
+
+
+# ---- The messenger's volume cannot hold the new package --------------------------------------
+
+BIG = "backdrop.bin"
+STAGING_ROOT = MESSENGER_FOLDER + "\\PartnerStaging~"
+NEW_FILES = dict(PACKAGE, **{BIG: sample_package.filler(200 * 1024)})
+OLD_SKIN = {"Skin.dat": b"OldSkin\r\nAnchore=1\r\n", "skin.bmp": sample_package.skin_bmp(32, 32),
+            BIG: sample_package.filler(160 * 1024, seed=3)}
+OLD_VALUES = {(CUSTOMIZE_KEY, "@"): PARTNER, (OWNERS_KEY + "\\777", "Customize"): PARTNER,
+              (SKIN_KEY, "@"): "Old Skin", (SKIN_KEY, "PartnerPath"): PARTNER_FOLDER + "\\",
+              (SKIN_KEY, "Image"): PARTNER_FOLDER + "\\skin.bmp", (SKIN_KEY, "Anchore"): 1,
+              (SKIN_KEY, "Stretch"): 15, (SKIN_KEY, "BackgroundTransparency"): 0,
+              (SKIN_KEY, "SelectionTransparency"): 50}
+
+
+def put_files(rig, folder, files):
+    for name, data in files.items():
+        rig.write_file(folder + "\\" + name, data)
+
+
+def skin_values(rig):
+    return {key: rig.driver.reg(*key) for key in OLD_VALUES}
+
+
+def messenger_volume_full(rig, size, previous):
+    """The messenger's folder on a small volume; the package arrives but cannot be stored."""
+    rig.mount_tmpfs(MESSENGER_FOLDER, size)
+    prepare(rig, names=list(NEW_FILES))
+    if previous:
+        put_files(rig, PARTNER_FOLDER, OLD_SKIN)
+        for (key, name), value in OLD_VALUES.items():
+            (rig.driver.set_dword if isinstance(value, int) else rig.driver.set_sz)(key, name, value)
+    nginx_site(rig, files=NEW_FILES)
+    rig.start_wizard()
+    next_page(rig)
+
+    def check_left(rig):
+        if previous:
+            eq(rig.listing(PARTNER_FOLDER), OLD_SKIN, "previous skin")
+            eq(skin_values(rig), OLD_VALUES, "registry values of the previous skin")
+        else:
+            check_nothing_installed(rig)
+
+    check_create_failure(rig, lambda: check_nginx(rig, [(l, 200) for l in get_lines(NEW_FILES)]),
+                         check_left)
+    eq(rig.listing(STAGING_ROOT), None, "staging folder")
+    kept = rig.listing(rig.temp_folder(PARTNER)) or {}
+    eq(sorted(kept), sorted(["urls.cb"] + list(NEW_FILES)), "temporary folder kept")
+    eq({name: kept[name] for name in NEW_FILES}, NEW_FILES, "downloaded files kept")
+    leave(rig)
+
+
+@scenario
+def reinstall_does_not_fit(rig):
+    # Room for either skin, not for both at once.
+    messenger_volume_full(rig, "320k", previous=True)
+
+
+@scenario
+def first_install_does_not_fit(rig):
+    messenger_volume_full(rig, "128k", previous=False)
+
+
+@scenario
+def install_after_interrupted_run(rig):
+    # An earlier run stopped between its two moves: the previous skin set aside, a partial new
+    # one staged, no partner folder. The volume has room for the new package only once that
+    # partial copy is gone.
+    rig.mount_tmpfs(MESSENGER_FOLDER, "512k")
+    prepare(rig, names=list(NEW_FILES))
+    put_files(rig, STAGING_ROOT + "\\" + PARTNER + "\\old", OLD_SKIN)
+    put_files(rig, STAGING_ROOT + "\\" + PARTNER + "\\new",
+              {BIG: sample_package.filler(240 * 1024, seed=5)})
+    nginx_site(rig, files=NEW_FILES)
+    rig.start_wizard()
+    next_page(rig)
+    run_to_done(rig)
+    eq(rig.driver.boxes(), [], "message boxes after success")
+    check_installed(rig, NEW_FILES)
+    eq(rig.listing(STAGING_ROOT), None, "staging folder")
     leave(rig)
 
 

@@ -25,6 +25,7 @@ class InstallationTest : public MessengerRegistryTest {
   static constexpr char kPartnerRoot[] = "C:\\Programs\\Orvex\\Partner";
   static constexpr char kAcmeFolder[] = "C:\\Programs\\Orvex\\Partner\\acme";
   static constexpr char kAcmePath[] = "C:\\Programs\\Orvex\\Partner\\acme\\";
+  static constexpr char kStagingRoot[] = "C:\\Programs\\Orvex\\PartnerStaging~";
 
   void SetUp() override {
     MessengerRegistryTest::SetUp();
@@ -47,7 +48,7 @@ class InstallationTest : public MessengerRegistryTest {
   }
 
   // The installation as the download worker runs it, on the run's state.
-  static bool InstallPackage() {
+  static InstallOutcome InstallPackage() {
     FindMessengerFolder(MessengerFolder);
     return InstallPackageFiles(MessengerFolder, PartnerId, TempFolderBuffer,
                                SetupFileName(SetupUrl));

@@ -5,12 +5,22 @@
 #include <string>
 #include <vector>
 
+#include "base/owned_handle.h"
 #include "messenger/messenger_detection.h"
 #include "tests/win/installation_fixture.h"
 
 namespace {
 
 using Names = std::vector<std::string>;
+
+constexpr InstallOutcome kInstalled = InstallOutcome::Installed;
+constexpr InstallOutcome kCouldNotStore = InstallOutcome::CouldNotStore;
+
+// A downloaded file that another program holds open cannot be copied.
+OwnedHandle HoldOpen(const std::string& path) {
+  return OwnedHandle(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+}
 
 const std::string kSkinKey = std::string(kTestCustomize) + "\\acme";
 
@@ -26,13 +36,14 @@ TEST_F(InstallationTest, CompleteInstallation) {
           "Acme\nAnchore=2\nStretch=1\nBackgroundTransparency=30\nSelectionTransparency=70\n"},
          {"skin.bmp", "BM"}});
 
-  ASSERT_TRUE(InstallPackage());
+  ASSERT_EQ(InstallPackage(), kInstalled);
   RegisterPackageSkin();
 
   EXPECT_STREQ(MessengerFolder, kMessenger);
   EXPECT_EQ(ListFolder(kAcmeFolder), (Names{"Skin.dat", "skin.bmp"}));
   EXPECT_EQ(ReadFileText(std::string(kAcmeFolder) + "\\skin.bmp"), "BM");
   EXPECT_FALSE(PathExists(temp_folder_));
+  EXPECT_FALSE(PathExists(kStagingRoot));
 
   ExpectText(kTestCustomize, nullptr, "acme");
   ExpectDword(kSkinKey, "BackgroundTransparency", 30);
@@ -67,7 +78,7 @@ TEST_F(InstallationTest, IndexAndSetupProgramAreLeftOutByExactName) {
     for (const std::string& name : c.staged) Stage({{name, name}});
     SetupUrl = c.setup_url;
 
-    ASSERT_TRUE(InstallPackage());
+    ASSERT_EQ(InstallPackage(), kInstalled);
 
     EXPECT_EQ(ListFolder(kAcmeFolder), c.copied) << c.setup_url;
     EXPECT_FALSE(PathExists(temp_folder_));
@@ -77,13 +88,13 @@ TEST_F(InstallationTest, IndexAndSetupProgramAreLeftOutByExactName) {
 TEST_F(InstallationTest, ReinstallReplacesOnlyThisPartnersFolder) {
   const std::string other = std::string(kPartnerRoot) + "\\other";
   Stage({{"old.txt", "old"}, {"kept.txt", "first"}});
-  ASSERT_TRUE(InstallPackage());
+  ASSERT_EQ(InstallPackage(), kInstalled);
   MakeFolder(other);
   WriteFileText(other + "\\theirs.txt", "theirs");
 
   MakeFolder(temp_folder_);
   Stage({{"kept.txt", "second"}});
-  ASSERT_TRUE(InstallPackage());
+  ASSERT_EQ(InstallPackage(), kInstalled);
 
   EXPECT_EQ(ListFolder(kAcmeFolder), Names{"kept.txt"});
   EXPECT_EQ(ReadFileText(std::string(kAcmeFolder) + "\\kept.txt"), "second");
@@ -95,7 +106,7 @@ TEST_F(InstallationTest, SubfolderOfTheDownloadIsPassedOverAndRemoved) {
   MakeFolder(temp_folder_ + "\\sub");
   Stage({{"sub\\inner.txt", "inner"}, {"a.txt", "a"}});
 
-  ASSERT_TRUE(InstallPackage());
+  ASSERT_EQ(InstallPackage(), kInstalled);
 
   EXPECT_EQ(ListFolder(kAcmeFolder), Names{"a.txt"});
   EXPECT_FALSE(PathExists(temp_folder_));
@@ -109,7 +120,7 @@ TEST_F(InstallationTest, UnknownMessengerFolderInstallsAndRegistersNothing) {
   WriteFileText("C:\\Partner\\acme\\theirs.txt", "theirs");
   Stage({{"Skin.dat", "S A=1"}, {"a.txt", "a"}});
 
-  EXPECT_FALSE(InstallPackage());
+  EXPECT_EQ(InstallPackage(), InstallOutcome::NoMessengerFolder);
   RegisterPackageSkin();
 
   EXPECT_STREQ(MessengerFolder, "");
@@ -126,26 +137,22 @@ TEST_F(InstallationTest, RelativeMessengerFolderInstallsAndRegistersNothing) {
   for (const char* app_path : {"Orvex.exe", "C:Orvex.exe", "\"C:\\Programs\\Orvex\\Orvex.exe\""}) {
     SCOPED_TRACE(app_path);
     WriteText(HKEY_LOCAL_MACHINE, kTestAppPaths, nullptr, app_path);
-    EXPECT_FALSE(InstallPackage());
+    EXPECT_EQ(InstallPackage(), InstallOutcome::NoMessengerFolder);
     RegisterPackageSkin();
     EXPECT_EQ(ListFolder(temp_folder_), (Names{"Skin.dat", "a.txt"}));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kTestCustomize));
   }
 }
 
-TEST_F(InstallationTest, PartnerRootThatIsAFileLeavesEverythingUncopied) {
-  CreateKey(HKEY_LOCAL_MACHINE, kTestDefaultPrefs);
+TEST_F(InstallationTest, PartnerRootThatIsAFileStoresNothingAndKeepsTheDownload) {
   WriteFileText(kPartnerRoot, "a file");
   Stage({{"Skin.dat", "S A=1"}, {"a.txt", "a"}});
 
-  EXPECT_TRUE(InstallPackage());
-  RegisterPackageSkin();
+  EXPECT_EQ(InstallPackage(), kCouldNotStore);
 
   EXPECT_EQ(ReadFileText(kPartnerRoot), "a file");
-  EXPECT_FALSE(PathExists(temp_folder_));
-  // No Skin.dat could be read: the selection is written, the skin's key stays empty.
-  ExpectText(kTestCustomize, nullptr, "acme");
-  EXPECT_EQ(CountValues(HKEY_LOCAL_MACHINE, kSkinKey), 0);
+  EXPECT_EQ(ListFolder(temp_folder_), (Names{"Skin.dat", "a.txt"}));
+  EXPECT_FALSE(PathExists(kStagingRoot));
 }
 
 TEST_F(InstallationTest, EmptyTempFolderNeverReachesTheDriveRoot) {
@@ -153,11 +160,47 @@ TEST_F(InstallationTest, EmptyTempFolderNeverReachesTheDriveRoot) {
   WriteFileText(canary, "canary");
   TempFolderBuffer[0] = '\0';
 
-  EXPECT_TRUE(InstallPackage());
+  EXPECT_EQ(InstallPackage(), kCouldNotStore);
 
-  EXPECT_EQ(ListFolder(kAcmeFolder), Names{});
+  EXPECT_FALSE(PathExists(kAcmeFolder));
   EXPECT_EQ(ReadFileText(canary), "canary");
   DeleteFileA(canary.c_str());
+}
+
+TEST_F(InstallationTest, LeftOversOfAnInterruptedRunAreClearedFirst) {
+  const std::string work = std::string(kStagingRoot) + "\\acme";
+  auto put = [](const std::string& folder, const std::string& name) {
+    MakeFolder(folder);
+    WriteFileText(folder + "\\" + name, name);
+  };
+  // Where the earlier run stopped, and which skin the partner folder then has again.
+  const struct {
+    const char* when;
+    bool partner_folder, staged, set_aside;
+    const char* restored;
+  } cases[] = {
+      {"while staging", true, true, false, "current"},
+      {"between the two moves", false, true, true, "previous"},
+      {"before the old folder was removed", true, false, true, "current"},
+  };
+  Stage({{"Skin.dat", "S A=1"}, {"a.txt", "a"}});
+  // The installation fails after the clearing, which shows what the clearing did.
+  OwnedHandle held = HoldOpen(temp_folder_ + "\\a.txt");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.when);
+    ForceRemove(kPartnerRoot);
+    MakeFolder(kPartnerRoot);
+    MakeFolder(kStagingRoot);
+    MakeFolder(work);
+    if (c.partner_folder) put(kAcmeFolder, "current");
+    if (c.staged) put(work + "\\new", "partial");
+    if (c.set_aside) put(work + "\\old", "previous");
+
+    EXPECT_EQ(InstallPackage(), kCouldNotStore);
+
+    EXPECT_EQ(ListFolder(kAcmeFolder), Names{c.restored});
+    EXPECT_FALSE(PathExists(kStagingRoot));
+  }
 }
 
 }  // namespace
