@@ -1,11 +1,15 @@
-// The progress page's side of one transfer: stores the body in a file of the temporary folder
-// and shows the transfer in the progress dialog (current-file line, status line, progress bar),
-// with a message box for each failure.
+// The run's side of one transfer: stores the body in a file of the temporary folder, shows the
+// transfer in the run's view (current-file line, status line, progress bar) with a message for
+// each failure, and logs it.
 #pragma once
 
 #include <windows.h>
 
+#include <chrono>
+#include <cstdint>
 #include <string>
+
+#include "app/run_view.h"
 
 #include "base/output_file.h"
 #include "base/run_result.h"
@@ -14,8 +18,8 @@
 class FileDownload : public HttpRequest {
  public:
   // folder: where the file goes, without a trailing backslash; empty means the program's
-  // folder. dialog may be null: then no control is touched and message boxes have no owner.
-  FileDownload(const char* url_text, HWND dialog, const std::string& folder);
+  // folder. view outlives the transfer.
+  FileDownload(const char* url_text, RunView& view, const std::string& folder);
   ~FileDownload() override;
 
   const std::string& GetDestinationPath() const { return DestinationPath; }
@@ -31,9 +35,14 @@ class FileDownload : public HttpRequest {
  private:
   bool OpenDestination();
   void ReportUnwritableDestination();
+  void LogTransfer();
 
   OutputFile file;
-  HWND DialogWindow;
+  RunView& View;
+  std::string UrlText;
   bool FirstBlock = true;
   std::string DestinationPath;
+  std::chrono::steady_clock::time_point Started;
+  std::uint64_t BytesStored = 0;
+  DWORD LastError = 0;  // the system's code for the failure, 0 when none is known
 };

@@ -20,7 +20,7 @@ void EnsureFolder(const std::string& path) {
 }
 
 void CopyPackageFiles(const std::string& source_folder, const std::string& destination,
-                      const std::string& setup_name) {
+                      const std::string& setup_name, InstallRecord* record) {
   FindHandle search;
   WIN32_FIND_DATAA entry;
   if (!search.First((source_folder + "\\*.*").c_str(), &entry)) return;
@@ -30,14 +30,20 @@ void CopyPackageFiles(const std::string& source_folder, const std::string& desti
         std::strcmp(name, kIndexFileName) == 0 || setup_name == name) {
       continue;
     }
-    CopyFileA((source_folder + "\\" + name).c_str(), (destination + "\\" + name).c_str(), FALSE);
+    const std::string target = destination + "\\" + name;
+    if (CopyFileA((source_folder + "\\" + name).c_str(), target.c_str(), FALSE)) {
+      Note(record, "installed " + target);
+    } else {
+      Note(record, "not installed " + target + " (error " + std::to_string(GetLastError()) + ")");
+    }
   } while (search.Next(&entry));
 }
 
 }  // namespace
 
 bool InstallPackageFiles(const char* messenger_folder, const char* partner_id,
-                         const char* temp_folder, const std::string& setup_name) {
+                         const char* temp_folder, const std::string& setup_name,
+                         InstallRecord* record) {
   // Without a fully qualified messenger folder the partner folder, which is emptied, would lie
   // at the root of the drive or wherever the current folder happens to be.
   if (!IsFullyQualifiedFolder(messenger_folder)) return false;
@@ -50,7 +56,7 @@ bool InstallPackageFiles(const char* messenger_folder, const char* partner_id,
 
   // An empty buffer would make the search and the removal reach the root of the drive.
   if (temp_folder[0] != '\0') {
-    CopyPackageFiles(temp_folder, destination, setup_name);
+    CopyPackageFiles(temp_folder, destination, setup_name, record);
     RemoveTree(temp_folder);
   }
   return true;

@@ -62,6 +62,13 @@ INSTANTIATE_TEST_SUITE_P(
                     PartnerIdCase{"DeviceName", "CON\n", false, ""},
                     PartnerIdCase{"DeviceWithExtension", "nul.txt\n", false, ""},
                     PartnerIdCase{"EndOfFileMarkEndsTheLine", "acme\x1a\nrest\n", true, "acme"},
+                    // Notepad's UTF-8 files begin with a byte-order mark; only a whole one
+                    // at the very start is skipped.
+                    PartnerIdCase{"ByteOrderMarkSkipped", "\xef\xbb\xbf" "acme\r\n", true, "acme"},
+                    PartnerIdCase{"ByteOrderMarkOnly", "\xef\xbb\xbf", false, ""},
+                    PartnerIdCase{"PartOfAMarkKept", "\xef\xbb" "acme\n", true, "\xef\xbb" "acme"},
+                    PartnerIdCase{"SecondMarkKept", "\xef\xbb\xbf\xef\xbb\xbf" "a\n", true,
+                                  "\xef\xbb\xbf" "a"},
                     PartnerIdCase{"EndOfFileMarkFirst",
                                   "\x1a"
                                   "acme\n",
