@@ -10,8 +10,8 @@
 struct CommandLine {
   bool quiet = false;
   bool help = false;
-  std::string log_path;   // empty: no log
-  std::string bad_switch; // the first argument that is no switch of ours; empty when none
+  std::string log_path;    // empty: no log
+  std::string bad_switch;  // the first argument that is no switch of ours; empty when none
 };
 
 // Reads the command line after the program's name (WinMain's lpCmdLine).

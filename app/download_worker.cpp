@@ -83,7 +83,8 @@ void RunSetupProgram(const std::string& path, RunView& view) {
   view.AcceptInput(true);
   DWORD exit_code = 0;
   GetExitCodeProcess(process_handle.get(), &exit_code);
-  log.Write("the setup ended with exit code %lu after %lu ms", static_cast<unsigned long>(exit_code),
+  log.Write("the setup ended with exit code %lu after %lu ms",
+            static_cast<unsigned long>(exit_code),
             static_cast<unsigned long>(GetTickCount() - started));
 }
 
@@ -178,8 +179,8 @@ Outcome RunDownload(RunView& view) {
 
   bool running = MessengerIsRunning();
   if (!InstallAndLog(false, log)) return {RunResult::SetupIncomplete, 0};
-  if (running) view.Message(IDS_ACTIVATE_HINT, LoadResString(IDS_WIZARD_CAPTION).c_str(),
-                            MB_ICONINFORMATION);
+  if (running)
+    view.Message(IDS_ACTIVATE_HINT, LoadResString(IDS_WIZARD_CAPTION).c_str(), MB_ICONINFORMATION);
   return kSucceeded;
 }
 

@@ -44,8 +44,8 @@ bool FileDownload::OnStart() {
   Started = std::chrono::steady_clock::now();
   if (!OpenDestination()) {
     ReportUnwritableDestination();
-    View.Log().Write("GET %s: %s cannot be created, %s", UrlText.c_str(),
-                     DestinationPath.c_str(), ErrorText(LastError).c_str());
+    View.Log().Write("GET %s: %s cannot be created, %s", UrlText.c_str(), DestinationPath.c_str(),
+                     ErrorText(LastError).c_str());
     return false;
   }
   View.CurrentFile(url.FileName);

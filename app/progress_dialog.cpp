@@ -3,8 +3,8 @@
 #include <commctrl.h>
 
 #include "app/message_texts.h"
-#include "app/run_log.h"
 #include "app/resources/resource.h"
+#include "app/run_log.h"
 #include "app/shared_state.h"
 #include "app/wizard_dialogs.h"
 #include "app/worker_thread.h"

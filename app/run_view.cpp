@@ -30,8 +30,7 @@ void DialogView::CurrentFile(const std::string& name) {
   }
   // The line is cut to the control's buffer rather than overrun it.
   char line[kPathBufferSize];
-  std::snprintf(line, sizeof line, LoadResString(IDS_CURRENTLY_DOWNLOADING).c_str(),
-                name.c_str());
+  std::snprintf(line, sizeof line, LoadResString(IDS_CURRENTLY_DOWNLOADING).c_str(), name.c_str());
   SetDlgItemTextA(dialog_, IDC_CURRENT_FILE, line);
 }
 

@@ -23,9 +23,9 @@ void RunProgressPage(HWND window) {
   SetupRequired = false;
   EnableNext(window, false);
   progress_open = true;
-  INT_PTR result = DialogBoxParamA(static_cast<HINSTANCE>(ModuleInstance),
-                                   MAKEINTRESOURCEA(IDD_PROGRESS), window, ProgressDlgProc,
-                                   reinterpret_cast<LPARAM>(run_log));
+  INT_PTR result =
+      DialogBoxParamA(static_cast<HINSTANCE>(ModuleInstance), MAKEINTRESOURCEA(IDD_PROGRESS),
+                      window, ProgressDlgProc, reinterpret_cast<LPARAM>(run_log));
   progress_open = false;
   if (result == IDOK) {
     finished = true;

@@ -26,8 +26,8 @@ void SetNoted(RegistryKey& key, const std::string& key_path, const char* name, c
   if (key.SetString(name, text)) Note(record, ValuePath(key_path, name) + " = " + text);
 }
 
-void SetNoted(RegistryKey& key, const std::string& key_path, const char* name,
-              std::uint32_t number, InstallRecord* record) {
+void SetNoted(RegistryKey& key, const std::string& key_path, const char* name, std::uint32_t number,
+              InstallRecord* record) {
   if (key.SetDword(name, number)) {
     Note(record, ValuePath(key_path, name) + " = dword " + std::to_string(number));
   }

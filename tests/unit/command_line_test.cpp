@@ -62,13 +62,12 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<CommandLineCase>& info) { return info.param.name; });
 
 TEST(ExitCodeForTest, EachFailureHasItsOwnCode) {
-  const RunResult kAll[] = {RunResult::Succeeded,       RunResult::HostNotResolved,
-                            RunResult::CannotConnect,   RunResult::SendFailed,
-                            RunResult::ReplyCutShort,   RunResult::CannotStoreFile,
-                            RunResult::DownloadListMissing, RunResult::IndexFileUnreadable,
-                            RunResult::SetupIncomplete};
-  std::vector<int> codes = {kExitNoPartnerId, kExitSetupDigest, kExitBadSwitch,
-                            kExitLogUnavailable, kExitAlreadyRunning};
+  const RunResult kAll[] = {
+      RunResult::Succeeded,           RunResult::HostNotResolved,     RunResult::CannotConnect,
+      RunResult::SendFailed,          RunResult::ReplyCutShort,       RunResult::CannotStoreFile,
+      RunResult::DownloadListMissing, RunResult::IndexFileUnreadable, RunResult::SetupIncomplete};
+  std::vector<int> codes = {kExitNoPartnerId, kExitSetupDigest, kExitBadSwitch, kExitLogUnavailable,
+                            kExitAlreadyRunning};
   for (RunResult result : kAll) codes.push_back(ExitCodeFor({result, 0}));
   std::sort(codes.begin(), codes.end());
   EXPECT_EQ(std::adjacent_find(codes.begin(), codes.end()), codes.end()) << "codes repeat";
