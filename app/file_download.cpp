@@ -1,11 +1,7 @@
 #include "app/file_download.h"
 
-#include <commctrl.h>
-
-#include <cstdio>
 #include <cstdlib>
 
-#include "app/message_texts.h"
 #include "app/program_folder.h"
 #include "app/resources/resource.h"
 #include "app/shared_state.h"

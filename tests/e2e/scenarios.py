@@ -996,3 +996,22 @@ def two_wizards(rig):
     check_nginx(rig, [(line, 200) for line in get_lines(files)])
     check_installed(rig, files)
     leave(rig)
+
+
+@scenario
+def usage_box(rig):
+    """/? lists the switches and exits 0; an unknown switch names itself and exits 20."""
+    server = rig.start_scripted()
+    point_at(rig, "http://127.0.0.1:%d/cb/partner/" % server.port)
+    rig.place_wizard(download_list=download_list(PACKAGE))
+    for args, first_line, code in ((["-HELP"], "OrvexDownload [/quiet]", 0),
+                                   (["/bogus"], "Unknown switch: /bogus", 20)):
+        rig.start_wizard(*args)
+        box = rig.driver.answer_box(ID_OK, 30)
+        eq((box["caption"], box["buttons"]), ("Orvex Contact List Download Wizard", ["OK"]),
+           "usage box of %s" % args)
+        eq(box["text"].split("\n")[0].startswith(first_line), True, "first line: %r" % box["text"])
+        for switch in ("/quiet, /S", "/log PATH, /log=PATH", "22\talready running"):
+            eq(switch in box["text"], True, "%r in the usage box" % switch)
+        eq(rig.wizard_exit(), code, "exit code of %s" % args)
+    eq(server.requests(), [], "requests")
