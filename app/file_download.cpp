@@ -104,7 +104,9 @@ void FileDownload::LogTransfer() {
   } else if (outcome.result == RunResult::HttpStatus) {
     log.Write("failed: %s %d", RunResultName(outcome.result), outcome.http_status);
   } else {
-    log.Write("failed: %s, %s", RunResultName(outcome.result), ErrorText(LastError).c_str());
+    // A reply cut short by the server's close is no error of the system's.
+    log.Write("failed: %s, %s", RunResultName(outcome.result),
+              LastError != 0 ? ErrorText(LastError).c_str() : "no system error");
   }
 }
 
@@ -127,8 +129,13 @@ Outcome FileDownload::GetOutcome() const {
 }
 
 void FileDownload::OnError(int code) {
-  // Winsock keeps its last error per thread, and this is the transfer's thread.
-  if (code < 0) LastError = GetLastError();
+  // The socket keeps the reason of a failed connect, send or receive; a name that cannot be
+  // resolved leaves its reason in the thread's last error.
+  if (code == ErrorResolve) {
+    LastError = GetLastError();
+  } else if (code < 0) {
+    LastError = static_cast<DWORD>(socket.LastError());
+  }
   View.Message(IDS_CANNOT_CONNECT, kErrorCaption, MB_ICONSTOP);
   ResultCode = code;
 }

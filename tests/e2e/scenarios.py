@@ -932,7 +932,7 @@ def quiet_failures(rig):
         ("http 404", ["/quiet"], None, (1000 + 404) & 0xFF,
          ["failed: HttpStatus 404", "run ended: HttpStatus 404", "exit code 1404"]),
         ("unreachable", ["/quiet"], refused, 3,
-         ["failed: CannotConnect, error ", "run ended: CannotConnect", "exit code 3"]),
+         ["failed: CannotConnect, error 10061", "run ended: CannotConnect", "exit code 3"]),
         ("bad switch", ["/quiet", "/bogus"], None, 20, None),
         ("log cannot open", ["/quiet", "/log", "C:\\no-such-folder\\x.log"], None, 21, None),
         ("no partner", ["/quiet"], None, 255,
