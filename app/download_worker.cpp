@@ -39,19 +39,17 @@ std::string BaseUrl() {
   return LoadResString(IDS_DEFAULT_BASE_URL);
 }
 
-void SetStatus(HWND dialog, unsigned id) {
-  SetDlgItemTextA(dialog, IDC_STATUS, LoadResString(id).c_str());
-}
-
 // Starts one transfer and waits for it; the caller reads the result and the file name. A
 // transfer that cannot even start (no socket, no thread) fetched nothing and must not pass
 // for a completed one: it is reported like a server that cannot be reached.
-std::unique_ptr<FileDownload> Transfer(const std::string& url, HWND dialog) {
-  auto download = std::make_unique<FileDownload>(url.c_str(), dialog, TempFolderBuffer);
+std::unique_ptr<FileDownload> Transfer(const std::string& url, RunView& view) {
+  auto download = std::make_unique<FileDownload>(url.c_str(), view, TempFolderBuffer);
   if (download->Start(false)) {
     download->Wait();
   } else {
-    ShowResMessage(dialog, IDS_CANNOT_CONNECT, kErrorCaption, MB_ICONSTOP);
+    view.Log().Write("GET %s: the transfer cannot start, %s", url.c_str(),
+                     ErrorText(GetLastError()).c_str());
+    view.Message(IDS_CANNOT_CONNECT, kErrorCaption, MB_ICONSTOP);
     download->ResultCode = ErrorConnect;  // read back as RunResult::CannotConnect
   }
   return download;
@@ -65,20 +63,33 @@ bool MessengerIsRunning() {
   return false;
 }
 
-// Runs the downloaded setup program and waits for it, with the dialog disabled meanwhile.
-void RunSetupProgram(const std::string& path, HWND dialog) {
+// Runs the downloaded setup program and waits for it, with the page taking no input meanwhile.
+void RunSetupProgram(const std::string& path, RunView& view) {
+  RunLog& log = view.Log();
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
+  log.Write("starting the setup %s", path.c_str());
   if (!CreateProcessA(path.c_str(), nullptr, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                       &process)) {
+    log.Write("the setup cannot start, %s", ErrorText(GetLastError()).c_str());
     return;
   }
   OwnedHandle process_handle(process.hProcess);
   OwnedHandle thread_handle(process.hThread);
-  EnableWindow(dialog, FALSE);
+  const DWORD started = GetTickCount();
+  view.AcceptInput(false);
   WaitForSingleObject(process_handle.get(), INFINITE);
-  EnableWindow(dialog, TRUE);
+  view.AcceptInput(true);
+  DWORD exit_code = 0;
+  GetExitCodeProcess(process_handle.get(), &exit_code);
+  log.Write("the setup ended with exit code %lu after %lu ms",
+            static_cast<unsigned long>(exit_code),
+            static_cast<unsigned long>(GetTickCount() - started));
+}
+
+void LogInstalled(RunLog& log, const InstallRecord& record) {
+  for (const std::string& line : record) log.Write("%s", line.c_str());
 }
 
 // Installs and registers the package; returns the run's result. When the messenger's folder is
@@ -87,85 +98,113 @@ void RunSetupProgram(const std::string& path, HWND dialog) {
 // stay as they were.
 constexpr Outcome kSucceeded{RunResult::Succeeded, 0};
 
-Outcome Install(bool after_setup, HWND dialog) {
+Outcome Install(bool after_setup, RunView& view, InstallRecord* record) {
   FindMessengerFolder(MessengerFolder);
-  switch (
-      InstallPackageFiles(MessengerFolder, PartnerId, TempFolderBuffer, SetupFileName(SetupUrl))) {
+  switch (InstallPackageFiles(MessengerFolder, PartnerId, TempFolderBuffer, SetupFileName(SetupUrl),
+                              record)) {
     case InstallOutcome::NoMessengerFolder:
       return {RunResult::SetupIncomplete, 0};
     case InstallOutcome::CouldNotStore:
-      ShowResMessage(dialog, IDS_CANNOT_CREATE_FILE, kErrorCaption, MB_ICONSTOP);
+      view.Message(IDS_CANNOT_CREATE_FILE, kErrorCaption, MB_ICONSTOP);
       return {RunResult::CannotStoreFile, 0};
     case InstallOutcome::Installed:
       break;
   }
-  RegisterSkin(MessengerFolder, PartnerId, PackageTitle);
-  if (after_setup) RemoveLiteAutostart();
+  RegisterSkin(MessengerFolder, PartnerId, PackageTitle, record);
+  if (after_setup) RemoveLiteAutostart(record);
   return kSucceeded;
 }
 
-// Everything up to the closing command. A cancelled run ends as a successful one: the
-// progress page has already closed.
-Outcome RunDownload(HWND dialog) {
-  std::string url_text = BuildIndexUrl(BaseUrl(), PartnerId);
-  SetStatus(dialog, IDS_PREPARING);
-
-  // Without a usable temporary folder the files would land beside the program.
-  if (PrepareTempFolder(PartnerId, TempFolderBuffer) == TempFolderStatus::Unusable) {
-    ShowResMessage(dialog, IDS_CANNOT_CREATE_FILE, kErrorCaption, MB_ICONSTOP);
-    return {RunResult::CannotStoreFile, 0};
+Outcome InstallAndLog(bool after_setup, RunView& view) {
+  RunLog& log = view.Log();
+  InstallRecord record;
+  const Outcome installed = Install(after_setup, view, &record);
+  LogInstalled(log, record);
+  if (installed.result == RunResult::SetupIncomplete) {
+    log.Write("no usable messenger folder: nothing installed");
+  } else if (!installed.Succeeded()) {
+    log.Write("the package could not be stored in the messenger's folder: nothing installed");
   }
-  const std::string temp_folder = TempFolderBuffer;
-
-  {
-    std::unique_ptr<FileDownload> index = Transfer(url_text, dialog);
-    if (CancelRequested) return kSucceeded;
-    if (!index->GetOutcome().Succeeded()) return index->GetOutcome();
-    std::string index_path = temp_folder + "\\" + index->GetUrl().FileName;
-    if (!ReadIndexFile(index_path.c_str(), url_text)) return {RunResult::IndexFileUnreadable, 0};
-  }
-
-  if (ReadDownloadList() == 0) {
-    ShowResMessage(dialog, IDS_INDEX_NOT_FOUND, kErrorCaption, MB_ICONSTOP);
-    return {RunResult::DownloadListMissing, 0};
-  }
-  SetStatus(dialog, IDS_DOWNLOAD_IN_PROGRESS);
-
-  for (const std::string& name : FileList) {
-    if (CancelRequested) return kSucceeded;
-    SetStatus(dialog, IDS_CONNECTING);
-    const Outcome outcome = Transfer(url_text + name, dialog)->GetOutcome();
-    if (!outcome.Succeeded()) return outcome;
-  }
-  if (CancelRequested) return kSucceeded;
-
-  if (!SetupRequired && MessengerNeedsSetup(GetMessengerVersion())) SetupRequired = true;
-
-  if (SetupRequired) {
-    SetStatus(dialog, IDS_CONNECTING);
-    std::unique_ptr<FileDownload> setup = Transfer(SetupUrl, dialog);
-    if (CancelRequested) return kSucceeded;
-    if (!setup->GetOutcome().Succeeded()) return setup->GetOutcome();
-    RunSetupProgram(temp_folder + "\\" + setup->GetUrl().FileName, dialog);
-    if (MessengerNeedsSetup(GetMessengerVersion())) return {RunResult::SetupIncomplete, 0};
-    return Install(true, dialog);
-  }
-
-  bool running = MessengerIsRunning();
-  const Outcome installed = Install(false, dialog);
-  if (!installed.Succeeded()) return installed;
-  if (running) {
-    MessageBoxA(dialog, LoadResString(IDS_ACTIVATE_HINT).c_str(),
-                LoadResString(IDS_WIZARD_CAPTION).c_str(), MB_ICONINFORMATION);
-  }
-  return kSucceeded;
+  return installed;
 }
 
 }  // namespace
 
-DWORD WINAPI DownloadWorker(LPVOID dialog_window) {
-  HWND dialog = static_cast<HWND>(dialog_window);
-  const Outcome outcome = RunDownload(dialog);
+Outcome RunDownload(RunView& view) {
+  RunLog& log = view.Log();
+  std::string url_text = BuildIndexUrl(BaseUrl(), PartnerId);
+  view.Status(IDS_PREPARING);
+
+  // Without a usable temporary folder the files would land beside the program.
+  const TempFolderStatus temp_status = PrepareTempFolder(PartnerId, TempFolderBuffer);
+  if (temp_status == TempFolderStatus::Unusable) {
+    log.Write("no usable temporary folder for %s", PartnerId);
+    view.Message(IDS_CANNOT_CREATE_FILE, kErrorCaption, MB_ICONSTOP);
+    return {RunResult::CannotStoreFile, 0};
+  }
+  const std::string temp_folder = TempFolderBuffer;
+  log.Write("temporary folder %s", temp_folder.c_str());
+  if (temp_status == TempFolderStatus::Ready) {
+    log.Write("registry HKCU\\Software\\Kestrane\\TempPartnerPath = %s", temp_folder.c_str());
+  }
+
+  {
+    std::unique_ptr<FileDownload> index = Transfer(url_text, view);
+    if (CancelRequested) return kSucceeded;
+    if (!index->GetOutcome().Succeeded()) return index->GetOutcome();
+    std::string index_path = temp_folder + "\\" + index->GetUrl().FileName;
+    if (!ReadIndexFile(index_path.c_str(), url_text)) {
+      log.Write("index file %s cannot be read, %s", index_path.c_str(),
+                ErrorText(GetLastError()).c_str());
+      return {RunResult::IndexFileUnreadable, 0};
+    }
+  }
+
+  if (ReadDownloadList() == 0) {
+    log.Write("the download list OrvexDownload.dat is missing or names no file");
+    view.Message(IDS_INDEX_NOT_FOUND, kErrorCaption, MB_ICONSTOP);
+    return {RunResult::DownloadListMissing, 0};
+  }
+  view.Status(IDS_DOWNLOAD_IN_PROGRESS);
+
+  for (const std::string& name : FileList) {
+    if (CancelRequested) return kSucceeded;
+    view.Status(IDS_CONNECTING);
+    const Outcome outcome = Transfer(url_text + name, view)->GetOutcome();
+    if (!outcome.Succeeded()) return outcome;
+  }
+  if (CancelRequested) return kSucceeded;
+
+  const std::uint32_t version = GetMessengerVersion();
+  log.Write("messenger version %lu", static_cast<unsigned long>(version));
+  if (!SetupRequired && MessengerNeedsSetup(version)) SetupRequired = true;
+
+  if (SetupRequired) {
+    view.Status(IDS_CONNECTING);
+    std::unique_ptr<FileDownload> setup = Transfer(SetupUrl, view);
+    if (CancelRequested) return kSucceeded;
+    if (!setup->GetOutcome().Succeeded()) return setup->GetOutcome();
+    RunSetupProgram(temp_folder + "\\" + setup->GetUrl().FileName, view);
+    const std::uint32_t after = GetMessengerVersion();
+    log.Write("messenger version after the setup %lu", static_cast<unsigned long>(after));
+    if (MessengerNeedsSetup(after)) return {RunResult::SetupIncomplete, 0};
+    return InstallAndLog(true, view);
+  }
+
+  bool running = MessengerIsRunning();
+  const Outcome installed = InstallAndLog(false, view);
+  if (!installed.Succeeded()) return installed;
+  if (running)
+    view.Message(IDS_ACTIVATE_HINT, LoadResString(IDS_WIZARD_CAPTION).c_str(), MB_ICONINFORMATION);
+  return kSucceeded;
+}
+
+DWORD WINAPI DownloadWorker(LPVOID start) {
+  const WorkerStart& args = *static_cast<const WorkerStart*>(start);
+  HWND dialog = args.dialog;
+  DialogView view(dialog, *args.log);
+  const Outcome outcome = RunDownload(view);
+  LogRunEnd(*args.log, outcome);
   DownloadResult = ResultCode(outcome);
 
   PostMessageA(dialog, WM_COMMAND, outcome.Succeeded() ? IDOK : IDCANCEL,

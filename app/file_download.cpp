@@ -1,11 +1,7 @@
 #include "app/file_download.h"
 
-#include <commctrl.h>
-
-#include <cstdio>
 #include <cstdlib>
 
-#include "app/message_texts.h"
 #include "app/program_folder.h"
 #include "app/resources/resource.h"
 #include "app/shared_state.h"
@@ -14,13 +10,11 @@
 namespace {
 
 constexpr const char* kErrorCaption = "Error";
-// The bar moves for every hundredth of the file, or after this long.
-constexpr DWORD kPositionIntervalMs = 50;
 
 }  // namespace
 
-FileDownload::FileDownload(const char* url_text, HWND dialog, const std::string& folder)
-    : HttpRequest(url_text), DialogWindow(dialog), DestinationPath(folder) {}
+FileDownload::FileDownload(const char* url_text, RunView& view, const std::string& folder)
+    : HttpRequest(url_text), View(view), UrlText(url_text), DestinationPath(folder) {}
 
 FileDownload::~FileDownload() {
   // The transfer thread calls this object's hooks, so it must end before the members go.
@@ -37,65 +31,40 @@ bool FileDownload::OpenDestination() {
 }
 
 void FileDownload::ReportUnwritableDestination() {
-  ShowResMessage(DialogWindow, IDS_CANNOT_CREATE_FILE, kErrorCaption, MB_ICONSTOP);
+  LastError = GetLastError();
+  View.Message(IDS_CANNOT_CREATE_FILE, kErrorCaption, MB_ICONSTOP);
   ResultCode = ErrorReported;
 }
 
 bool FileDownload::OnStart() {
+  Started = std::chrono::steady_clock::now();
   if (!OpenDestination()) {
     ReportUnwritableDestination();
+    View.Log().Write("GET %s: %s cannot be created, %s", UrlText.c_str(), DestinationPath.c_str(),
+                     ErrorText(LastError).c_str());
     return false;
   }
-  if (DialogWindow == nullptr) return true;
-
-  // The line is cut to the control's buffer rather than overrun it.
-  char line[kPathBufferSize];
-  std::snprintf(line, sizeof line, LoadResString(IDS_CURRENTLY_DOWNLOADING).c_str(),
-                url.FileName.c_str());
-  SetDlgItemTextA(DialogWindow, IDC_CURRENT_FILE, line);
-  SetDlgItemTextA(DialogWindow, IDC_STATUS, LoadResString(IDS_CONNECTING).c_str());
-  ProgressBar = GetDlgItem(DialogWindow, IDC_PROGRESS_BAR);
-  PostToBar(PBM_SETRANGE32, 0, 0);
-  PostToBar(PBM_SETPOS, 0, 0);
-  ShownAt = GetTickCount();
+  View.CurrentFile(url.FileName);
+  View.Status(IDS_CONNECTING);
+  View.ProgressRange(0);
+  View.ProgressClear();
   return true;
-}
-
-void FileDownload::PostToBar(UINT message, WPARAM wparam, LPARAM lparam) const {
-  if (ProgressBar != nullptr) PostMessageA(ProgressBar, message, wparam, lparam);
-}
-
-void FileDownload::ShowPosition(bool final) {
-  if (ProgressBar == nullptr || Position == ShownPosition) return;
-  const DWORD now = GetTickCount();
-  const std::uint32_t step = Range / 100 > 0 ? Range / 100 : 1;
-  if (!final && Position - ShownPosition < step && now - ShownAt < kPositionIntervalMs &&
-      Position < Range) {
-    return;
-  }
-  PostToBar(PBM_SETPOS, static_cast<WPARAM>(Position), 0);
-  ShownPosition = Position;
-  ShownAt = now;
 }
 
 bool FileDownload::OnData(const char* data, int length) {
   if (FirstBlock) {
-    if (DialogWindow != nullptr) {
-      SetDlgItemTextA(DialogWindow, IDC_STATUS, LoadResString(IDS_DOWNLOAD_IN_PROGRESS).c_str());
-      std::string content_length = headers.Lookup("content-length");
-      if (!content_length.empty()) {
-        // strtol saturates where atol would overflow; the bar's range is a signed 32-bit.
-        long upper = std::strtol(content_length.c_str(), nullptr, 10);
-        Range = upper > 0 ? static_cast<std::uint32_t>(upper) : 0;
-        PostToBar(PBM_SETRANGE32, 0, upper);
-      }
+    View.Status(IDS_DOWNLOAD_IN_PROGRESS);
+    std::string content_length = headers.Lookup("content-length");
+    if (!content_length.empty()) {
+      // strtol saturates where atol would overflow; the bar's range is a signed 32-bit.
+      View.ProgressRange(std::strtol(content_length.c_str(), nullptr, 10));
     }
     FirstBlock = false;
   }
   if (file.IsOpen()) {
     const bool stored = file.Write(data, static_cast<std::size_t>(length));
-    Position += static_cast<std::uint32_t>(length);
-    ShowPosition(false);
+    if (stored) BytesStored += static_cast<std::uint64_t>(length);
+    View.ProgressAdvance(length);
     // A full disk must not pass for a complete download.
     if (!stored) {
       ReportUnwritableDestination();
@@ -110,10 +79,34 @@ void FileDownload::OnFinish() {
     // A file that does not close cleanly may not hold what was written.
     if (!file.Close() && ResultCode == 0) ReportUnwritableDestination();
   }
-  if (DialogWindow != nullptr) {
-    ShowPosition(true);
-    SetDlgItemTextA(DialogWindow, IDC_CURRENT_FILE, "");
-    PostToBar(PBM_SETPOS, 0, 0);
+  View.CurrentFile("");
+  View.ProgressClear();
+  LogTransfer();
+}
+
+void FileDownload::LogTransfer() {
+  const long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now() - Started)
+                           .count();
+  std::string content_length = headers.Lookup("content-length");
+  if (content_length.empty()) content_length = "none";
+  const double mib_per_s =
+      ms > 0 ? static_cast<double>(BytesStored) / 1048576.0 / (static_cast<double>(ms) / 1000.0)
+             : 0.0;
+  RunLog& log = View.Log();
+  log.Write("GET %s: status %d, Content-Length %s, %llu bytes in %lld ms, %.2f MiB/s",
+            UrlText.c_str(), headers.StatusCode, content_length.c_str(),
+            static_cast<unsigned long long>(BytesStored), ms, mib_per_s);
+  const Outcome outcome = GetOutcome();
+  if (outcome.Succeeded()) {
+    log.Write("wrote %s (%llu bytes)", DestinationPath.c_str(),
+              static_cast<unsigned long long>(BytesStored));
+  } else if (outcome.result == RunResult::HttpStatus) {
+    log.Write("failed: %s %d", RunResultName(outcome.result), outcome.http_status);
+  } else {
+    // A reply cut short by the server's close is no error of the system's.
+    log.Write("failed: %s, %s", RunResultName(outcome.result),
+              LastError != 0 ? ErrorText(LastError).c_str() : "no system error");
   }
 }
 
@@ -136,6 +129,13 @@ Outcome FileDownload::GetOutcome() const {
 }
 
 void FileDownload::OnError(int code) {
-  ShowResMessage(DialogWindow, IDS_CANNOT_CONNECT, kErrorCaption, MB_ICONSTOP);
+  // The socket keeps the reason of a failed connect, send or receive; a name that cannot be
+  // resolved leaves its reason in the thread's last error.
+  if (code == ErrorResolve) {
+    LastError = GetLastError();
+  } else if (code < 0) {
+    LastError = static_cast<DWORD>(socket.LastError());
+  }
+  View.Message(IDS_CANNOT_CONNECT, kErrorCaption, MB_ICONSTOP);
   ResultCode = code;
 }

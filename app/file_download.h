@@ -1,12 +1,15 @@
-// The progress page's side of one transfer: stores the body in a file of the temporary folder
-// and shows the transfer in the progress dialog (current-file line, status line, progress bar),
-// with a message box for each failure.
+// The run's side of one transfer: stores the body in a file of the temporary folder, shows the
+// transfer in the run's view (current-file line, status line, progress bar) with a message for
+// each failure, and logs it.
 #pragma once
 
 #include <windows.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
+
+#include "app/run_view.h"
 
 #include "base/output_file.h"
 #include "base/run_result.h"
@@ -15,8 +18,8 @@
 class FileDownload : public HttpRequest {
  public:
   // folder: where the file goes, without a trailing backslash; empty means the program's
-  // folder. dialog may be null: then no control is touched and message boxes have no owner.
-  FileDownload(const char* url_text, HWND dialog, const std::string& folder);
+  // folder. view outlives the transfer.
+  FileDownload(const char* url_text, RunView& view, const std::string& folder);
   ~FileDownload() override;
 
   const std::string& GetDestinationPath() const { return DestinationPath; }
@@ -32,19 +35,14 @@ class FileDownload : public HttpRequest {
  private:
   bool OpenDestination();
   void ReportUnwritableDestination();
-  // Queues a message for the progress bar: the transfer never waits for the page's thread,
-  // and the bar takes its messages in the order they were sent.
-  void PostToBar(UINT message, WPARAM wparam, LPARAM lparam) const;
-  void ShowPosition(bool final);
+  void LogTransfer();
 
   OutputFile file;
-  HWND DialogWindow;
-  HWND ProgressBar = nullptr;
+  RunView& View;
+  std::string UrlText;
   bool FirstBlock = true;
   std::string DestinationPath;
-  // Body bytes stored, and what the bar was last told and when.
-  std::uint32_t Position = 0;
-  std::uint32_t Range = 0;
-  std::uint32_t ShownPosition = 0;
-  DWORD ShownAt = 0;
+  std::chrono::steady_clock::time_point Started;
+  std::uint64_t BytesStored = 0;
+  DWORD LastError = 0;  // the system's code for the failure, 0 when none is known
 };

@@ -3,16 +3,10 @@
 
 #include <commctrl.h>
 
-#include "app/program_folder.h"
-#include "app/resources/resource.h"
+#include "app/program_run.h"
 #include "app/shared_state.h"
-#include "app/wizard_dialogs.h"
-#include "app/worker_thread.h"
 
 namespace {
-
-// How long the exit waits for a cancelled download that is still finishing.
-constexpr DWORD kExitGraceMs = 5000;
 
 // Libraries loaded by name from now on, by this program or by system libraries on its behalf,
 // come from the system folder only, never from the folder the program was downloaded into.
@@ -26,14 +20,9 @@ void LoadLibrariesFromSystemFolderOnly() {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
   LoadLibrariesFromSystemFolderOnly();
   ModuleInstance = instance;
   InitCommonControls();
-  if (!ReadPartnerId()) return -1;
-  DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_WELCOME), nullptr, WelcomeDlgProc, 0);
-  // A cancelled run still stalled on its server must not meet the process-wide state being
-  // torn down (the shared strings, the Winsock session): end without running that.
-  if (!WaitForDownloadWorker(kExitGraceMs)) TerminateProcess(GetCurrentProcess(), 0);
-  return 0;
+  return RunProgram(command_line);
 }

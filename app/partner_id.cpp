@@ -9,6 +9,7 @@
 bool ReadPartnerIdFile(const char* path) {
   TextFileReader reader(path);
   if (!reader.IsOpen()) return false;
+  reader.SkipByteOrderMark();
   std::memset(PartnerId, 0, sizeof PartnerId);
   reader.ReadPiece(PartnerId, sizeof PartnerId);
   CutAtLineFeed(PartnerId);

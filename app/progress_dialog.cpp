@@ -4,6 +4,7 @@
 
 #include "app/message_texts.h"
 #include "app/resources/resource.h"
+#include "app/run_log.h"
 #include "app/shared_state.h"
 #include "app/wizard_dialogs.h"
 #include "app/worker_thread.h"
@@ -32,13 +33,13 @@ void EndWithCancel(HWND window) {
   EndDialog(window, IDCANCEL);
 }
 
-void OnInitDialog(HWND window) {
+void OnInitDialog(HWND window, RunLog* log) {
   page = ProgressPage();
   SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETRANGE32, 0, 100);
   SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
   EnableWindow(GetDlgItem(window, IDOK), FALSE);
   CancelRequested = false;
-  StartDownloadWorker(window);
+  StartDownloadWorker(window, log);
 }
 
 void AskToStop(HWND window) {
@@ -95,7 +96,7 @@ void PumpPendingMessages() {
 INT_PTR CALLBACK ProgressDlgProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_INITDIALOG:
-      OnInitDialog(window);
+      OnInitDialog(window, reinterpret_cast<RunLog*>(lparam));
       break;
     case WM_COMMAND:
       OnCommand(window, wparam, lparam);

@@ -9,6 +9,7 @@ int ReadDownloadListFile(const char* path) {
   FileList.clear();
   TextFileReader reader(path);
   if (!reader.IsOpen()) return 0;
+  reader.SkipByteOrderMark();
 
   char piece[kPathBufferSize];
   if (reader.ReadPiece(piece, sizeof piece)) {

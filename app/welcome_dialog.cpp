@@ -1,5 +1,6 @@
 #include "app/download_worker.h"
 #include "app/resources/resource.h"
+#include "app/run_log.h"
 #include "app/shared_state.h"
 #include "app/wizard_dialogs.h"
 #include "app/worker_thread.h"
@@ -9,6 +10,7 @@ namespace {
 // The page's state: Ready ("Next >>" enabled), Running (progress page open) or Finished.
 bool progress_open = false;
 bool finished = false;
+RunLog* run_log = nullptr;  // the program's log, handed on to each progress page
 
 void EnableNext(HWND window, bool enable) {
   EnableWindow(GetDlgItem(window, IDC_NEXT), enable ? TRUE : FALSE);
@@ -21,8 +23,9 @@ void RunProgressPage(HWND window) {
   SetupRequired = false;
   EnableNext(window, false);
   progress_open = true;
-  INT_PTR result = DialogBoxParamA(static_cast<HINSTANCE>(ModuleInstance),
-                                   MAKEINTRESOURCEA(IDD_PROGRESS), window, ProgressDlgProc, 0);
+  INT_PTR result =
+      DialogBoxParamA(static_cast<HINSTANCE>(ModuleInstance), MAKEINTRESOURCEA(IDD_PROGRESS),
+                      window, ProgressDlgProc, reinterpret_cast<LPARAM>(run_log));
   progress_open = false;
   if (result == IDOK) {
     finished = true;
@@ -34,9 +37,10 @@ void RunProgressPage(HWND window) {
 
 }  // namespace
 
-INT_PTR CALLBACK WelcomeDlgProc(HWND window, UINT message, WPARAM wparam, LPARAM) {
+INT_PTR CALLBACK WelcomeDlgProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_INITDIALOG:
+      run_log = reinterpret_cast<RunLog*>(lparam);
       WorkerEndNotifyWindow = window;
       progress_open = false;
       finished = false;

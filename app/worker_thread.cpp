@@ -9,6 +9,9 @@ namespace {
 // The latest worker's handle; kept (and closed) here, while DownloadThread only tells others
 // whether it still runs.
 OwnedHandle worker_handle;
+// The running worker's arguments: one worker at a time, so one set.
+WorkerStart worker_start;
+RunLog no_log;
 
 }  // namespace
 
@@ -16,13 +19,15 @@ bool DownloadWorkerRunning() {
   return DownloadThread != kNoThread;
 }
 
-bool StartDownloadWorker(HWND progress_dialog) {
+bool StartDownloadWorker(HWND progress_dialog, RunLog* log) {
   // Two workers at once would share one set of run state.
   if (DownloadWorkerRunning()) return false;
+  worker_start.dialog = progress_dialog;
+  worker_start.log = log != nullptr ? log : &no_log;
   // Created suspended so that DownloadThread holds the handle before the worker can end and
   // reset it.
   HANDLE thread =
-      CreateThread(nullptr, 0, DownloadWorker, progress_dialog, CREATE_SUSPENDED, nullptr);
+      CreateThread(nullptr, 0, DownloadWorker, &worker_start, CREATE_SUSPENDED, nullptr);
   if (thread == nullptr) {
     DownloadThread = kNoThread;
     return false;

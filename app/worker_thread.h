@@ -3,9 +3,12 @@
 
 #include <windows.h>
 
-// Starts DownloadWorker for the progress dialog and records it in DownloadThread. False, with
-// nothing started, when the thread cannot be created or an earlier worker still runs.
-bool StartDownloadWorker(HWND progress_dialog);
+#include "app/run_log.h"
+
+// Starts DownloadWorker for the progress dialog and records it in DownloadThread; it logs to
+// log (which outlives it), or nowhere when log is null. False, with nothing started, when the
+// thread cannot be created or an earlier worker still runs.
+bool StartDownloadWorker(HWND progress_dialog, RunLog* log);
 
 // True while a worker thread runs.
 bool DownloadWorkerRunning();

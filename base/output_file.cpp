@@ -9,6 +9,12 @@ bool OutputFile::Create(const char* path) {
   return IsOpen();
 }
 
+bool OutputFile::Append(const char* path) {
+  handle_.Reset(CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return IsOpen();
+}
+
 bool OutputFile::Write(const void* data, std::size_t length) {
   const char* bytes = static_cast<const char*>(data);
   while (length > 0) {

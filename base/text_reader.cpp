@@ -19,6 +19,17 @@ TextFileReader::~TextFileReader() {
   if (file_ != nullptr) std::fclose(file_);
 }
 
+void TextFileReader::SkipByteOrderMark() {
+  if (file_ == nullptr) return;
+  static constexpr unsigned char kMark[] = {0xEF, 0xBB, 0xBF};
+  for (unsigned char expected : kMark) {
+    if (std::getc(file_) != expected) {
+      std::fseek(file_, 0, SEEK_SET);
+      return;
+    }
+  }
+}
+
 int TextFileReader::Get() {
   if (at_end_) return EOF;
   int c = std::getc(file_);

@@ -15,6 +15,10 @@ class TextFileReader {
 
   bool IsOpen() const { return file_ != nullptr; }
 
+  // Skips a UTF-8 byte-order mark (EF BB BF) at the start of the file, as Notepad writes one;
+  // call it before reading anything. Anything else is left to be read.
+  void SkipByteOrderMark();
+
   // Reads one piece of a line into buffer (capacity >= 2): it ends just after a line feed or
   // after capacity - 1 characters, whichever comes first, and is always zero-terminated.
   // Returns false, leaving buffer unchanged, when the end of the file comes first.

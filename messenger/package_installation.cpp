@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "base/find_handle.h"
 #include "base/owned_handle.h"
@@ -57,10 +58,10 @@ bool CopyWhole(const std::string& from, const std::string& to, const WIN32_FIND_
          FlushFileBuffers(copy.get()) != FALSE;
 }
 
-// Copies every package file of source_folder into staging, a new folder. False as soon as one
-// cannot be stored whole, or when the source cannot be read to its end.
+// Copies every package file of source_folder into staging, a new folder, and lists their names.
+// False as soon as one cannot be stored whole, or when the source cannot be read to its end.
 bool StagePackageFiles(const std::string& source_folder, const std::string& staging,
-                       const std::string& setup_name) {
+                       const std::string& setup_name, std::vector<std::string>& names) {
   if (!CreateDirectoryA(staging.c_str(), nullptr)) return false;
   FindHandle search;
   WIN32_FIND_DATAA entry;
@@ -69,6 +70,7 @@ bool StagePackageFiles(const std::string& source_folder, const std::string& stag
     if (!IsPackageFile(entry, setup_name)) continue;
     const std::string name = entry.cFileName;
     if (!CopyWhole(source_folder + "\\" + name, staging + "\\" + name, entry)) return false;
+    names.push_back(name);
   } while (search.Next(&entry));
   return GetLastError() == ERROR_NO_MORE_FILES;
 }
@@ -90,7 +92,8 @@ void RemoveStagingFolders(const StagingFolders& folders) {
 }  // namespace
 
 InstallOutcome InstallPackageFiles(const char* messenger_folder, const char* partner_id,
-                                   const char* temp_folder, const std::string& setup_name) {
+                                   const char* temp_folder, const std::string& setup_name,
+                                   InstallRecord* record) {
   // Without a fully qualified messenger folder the partner folder, which is replaced, would lie
   // at the root of the drive or wherever the current folder happens to be.
   if (!IsFullyQualifiedFolder(messenger_folder)) return InstallOutcome::NoMessengerFolder;
@@ -105,13 +108,15 @@ InstallOutcome InstallPackageFiles(const char* messenger_folder, const char* par
 
   EnsureFolder(folders.root);
   CreateDirectoryA(folders.work.c_str(), nullptr);
-  if (!StagePackageFiles(temp_folder, folders.staging, setup_name) ||
+  std::vector<std::string> names;
+  if (!StagePackageFiles(temp_folder, folders.staging, setup_name, names) ||
       !SwapFolderIntoPlace(folders.staging, destination, folders.set_aside)) {
     RemoveStagingFolders(folders);
     return InstallOutcome::CouldNotStore;
   }
   RemoveTree(folders.work.c_str());
   RemoveDirectoryA(folders.root.c_str());
+  for (const std::string& name : names) Note(record, "installed " + destination + "\\" + name);
   RemoveTree(temp_folder);
   return InstallOutcome::Installed;
 }

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "messenger/install_record.h"
+
 enum class InstallOutcome {
   Installed,
   // The messenger folder is not fully qualified: nothing was touched.
@@ -18,6 +20,7 @@ enum class InstallOutcome {
 // "PartnerStaging~\<partner_id>\new", checking every copy; then puts it in the place of
 // "Partner\<partner_id>", which it replaces whole, and removes the temporary folder. Left-overs
 // of an earlier run of the same partner that was cut short are cleared first. partner_id is a
-// plain folder name.
+// plain folder name. Each file installed is noted in record, when given.
 InstallOutcome InstallPackageFiles(const char* messenger_folder, const char* partner_id,
-                                   const char* temp_folder, const std::string& setup_name);
+                                   const char* temp_folder, const std::string& setup_name,
+                                   InstallRecord* record = nullptr);

@@ -17,9 +17,25 @@ namespace {
 // values.
 constexpr REGSAM kCustomizeAccess = KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
 
+std::string ValuePath(const std::string& key_path, const char* name) {
+  return "registry HKLM\\" + key_path + "\\" + (name != nullptr ? name : "@");
+}
+
+void SetNoted(RegistryKey& key, const std::string& key_path, const char* name, const char* text,
+              InstallRecord* record) {
+  if (key.SetString(name, text)) Note(record, ValuePath(key_path, name) + " = " + text);
+}
+
+void SetNoted(RegistryKey& key, const std::string& key_path, const char* name, std::uint32_t number,
+              InstallRecord* record) {
+  if (key.SetDword(name, number)) {
+    Note(record, ValuePath(key_path, name) + " = dword " + std::to_string(number));
+  }
+}
+
 // Selects the skin for the messenger's last owner. The owner's key is only opened, never
 // created; any failure just skips the rest.
-void SelectForLastOwner(const char* partner_id) {
+void SelectForLastOwner(const char* partner_id, InstallRecord* record) {
   RegistryKey owners;
   if (!owners.Open(HKEY_LOCAL_MACHINE, kOwnersKey, KEY_READ)) return;
   std::uint32_t last_owner = 0;
@@ -28,7 +44,7 @@ void SelectForLastOwner(const char* partner_id) {
       std::string(kOwnersKey) + "\\" + std::to_string(static_cast<std::int32_t>(last_owner));
   RegistryKey owner;
   if (owner.Open(HKEY_LOCAL_MACHINE, owner_path.c_str(), KEY_SET_VALUE)) {
-    owner.SetString(kOwnerCustomizeValue, partner_id);
+    SetNoted(owner, owner_path, kOwnerCustomizeValue, partner_id, record);
   }
 }
 
@@ -56,7 +72,8 @@ bool LoadSkinSettings(const std::string& partner_path, SkinSettings* settings) {
 
 }  // namespace
 
-void RegisterSkin(const char* messenger_folder, const char* partner_id, const char* package_title) {
+void RegisterSkin(const char* messenger_folder, const char* partner_id, const char* package_title,
+                  InstallRecord* record) {
   if (!IsFullyQualifiedFolder(messenger_folder)) return;
 
   RegistryKey customize;
@@ -66,10 +83,10 @@ void RegisterSkin(const char* messenger_folder, const char* partner_id, const ch
     customize.Create(default_prefs.Handle(), kCustomizeSubkey, kCustomizeAccess);
   }
 
-  SelectForLastOwner(partner_id);
+  SelectForLastOwner(partner_id, record);
 
   if (!customize.IsOpen()) return;
-  customize.SetString(nullptr, partner_id);
+  SetNoted(customize, kCustomizeKey, nullptr, partner_id, record);
   RegistryKey skin;
   skin.Create(customize.Handle(), partner_id, KEY_SET_VALUE);
   customize.Close();
@@ -80,19 +97,22 @@ void RegisterSkin(const char* messenger_folder, const char* partner_id, const ch
   SkinSettings settings;
   if (!LoadSkinSettings(partner_path, &settings)) return;
 
-  skin.SetDword("BackgroundTransparency",
-                static_cast<std::uint32_t>(settings.BackgroundTransparency));
-  skin.SetDword("SelectionTransparency",
-                static_cast<std::uint32_t>(settings.SelectionTransparency));
-  skin.SetDword("Anchore", static_cast<std::uint32_t>(settings.Anchore));
-  skin.SetDword("Stretch", static_cast<std::uint32_t>(settings.Stretch));
-  skin.SetString(nullptr, package_title);
-  skin.SetString("PartnerPath", partner_path.c_str());
-  skin.SetString("Image", (partner_path + "skin.bmp").c_str());
+  const std::string skin_path = std::string(kCustomizeKey) + "\\" + partner_id;
+  SetNoted(skin, skin_path, "BackgroundTransparency",
+           static_cast<std::uint32_t>(settings.BackgroundTransparency), record);
+  SetNoted(skin, skin_path, "SelectionTransparency",
+           static_cast<std::uint32_t>(settings.SelectionTransparency), record);
+  SetNoted(skin, skin_path, "Anchore", static_cast<std::uint32_t>(settings.Anchore), record);
+  SetNoted(skin, skin_path, "Stretch", static_cast<std::uint32_t>(settings.Stretch), record);
+  SetNoted(skin, skin_path, nullptr, package_title, record);
+  SetNoted(skin, skin_path, "PartnerPath", partner_path.c_str(), record);
+  SetNoted(skin, skin_path, "Image", (partner_path + "skin.bmp").c_str(), record);
 }
 
-void RemoveLiteAutostart() {
+void RemoveLiteAutostart(InstallRecord* record) {
   RegistryKey run;
   if (!run.Open(HKEY_LOCAL_MACHINE, kRunKey, KEY_SET_VALUE)) return;
-  run.DeleteValue(kLiteAutostartValue);
+  if (run.DeleteValue(kLiteAutostartValue)) {
+    Note(record, "deleted " + ValuePath(kRunKey, kLiteAutostartValue));
+  }
 }

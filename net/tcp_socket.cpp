@@ -35,7 +35,7 @@ bool TcpSocket::Connect(const SocketAddress& address) {
   SocketHandle handle = handle_.load();
   if (handle == kInvalidSocket) return false;
   if (!ConnectOnce(handle, address.Get(), address.Size())) {
-    (void)LastSocketError();  // the reason is not reported; the caller only needs the failure
+    last_error_ = LastSocketError();
     return false;
   }
   return true;
@@ -44,7 +44,9 @@ bool TcpSocket::Connect(const SocketAddress& address) {
 int TcpSocket::Send(const char* bytes, int length) {
   SocketHandle handle = handle_.load();
   if (handle == kInvalidSocket) return -1;
-  return SendOnce(handle, bytes, length);
+  const int sent = SendOnce(handle, bytes, length);
+  if (sent < 0) last_error_ = LastSocketError();
+  return sent;
 }
 
 bool TcpSocket::SendAll(const char* bytes, int length) {
@@ -61,6 +63,7 @@ int TcpSocket::Receive(char* buffer, int capacity) {
   SocketHandle handle = handle_.load();
   if (handle == kInvalidSocket) return -1;
   int received = ReceiveOnce(handle, buffer, capacity);
+  if (received < 0) last_error_ = LastSocketError();
   return received < 0 ? -1 : received;
 }
 

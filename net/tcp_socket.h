@@ -34,6 +34,9 @@ class TcpSocket {
 
   bool IsCreated() const { return created_; }
   bool IsOpen() const { return handle_.load() != kInvalidSocket; }
+  // The system's code for the last failed connect, send or receive; 0 when none failed. The
+  // close that follows a failure may change the thread's own last error, not this.
+  int LastError() const { return last_error_; }
 
   // How long a receive may wait for its first byte before it fails. The program always uses
   // the default of 120 s; tests shorten it so that a stalled server does not hold them.
@@ -45,4 +48,5 @@ class TcpSocket {
   std::atomic<SocketHandle> handle_{kInvalidSocket};
   std::mutex handle_change_;  // held while the handle is replaced or shut down, never for I/O
   bool created_ = false;
+  std::atomic<int> last_error_{0};
 };

@@ -152,6 +152,10 @@ class Driver:
     def set_dword(self, key, name, value):
         self.must("regdword", key, name, value)
 
+    def dialogs(self):
+        """Every visible dialog or message box, of any process."""
+        return [w for w in self.must("windows")["windows"] if w["class"] == "#32770"]
+
     def threads(self, role):
         """How many threads the process of that window has."""
         return self.must("threads", role)["threads"]
@@ -550,8 +554,8 @@ class Rig:
             self.write_file(folder + "\\OrvexDownload.dat", download_list)
         self.wizard_path = folder + "\\OrvexDownload.exe"
 
-    def start_wizard(self):
-        self.wizard = self.start_wine([self.wizard_path])
+    def start_wizard(self, *args):
+        self.wizard = self.start_wine([self.wizard_path] + list(args))
         return self.wizard
 
     def wizard_exit(self, seconds=20):

@@ -7,6 +7,7 @@ the temporary folder.
 """
 
 import os
+import re
 import threading
 import time
 
@@ -917,3 +918,182 @@ def status_lines_while_connecting(rig):
     check_raw(server, [INDEX_PATH] + [PACKAGE_DIR + n for n in PACKAGE])
     check_installed(rig, PACKAGE)
     leave(rig)
+
+
+# ---- Unattended runs, the log, one wizard per partner ----------------------------------------
+
+LOG_PATH = "C:\\logs\\run.log"
+
+
+def run_quiet(rig, *args, seconds=60):
+    """Starts the wizard with args and checks, until it exits, that it never shows a window."""
+    os.makedirs(rig.host_path("C:\\logs"), exist_ok=True)
+    rig.start_wizard(*args)
+    deadline = time.monotonic() + seconds
+    while rig.wizard.poll() is None and time.monotonic() < deadline:
+        eq(rig.driver.dialogs(), [], "windows shown by %s" % " ".join(args))
+        time.sleep(0.05)
+    return rig.wizard_exit(1)
+
+
+def log_lines(rig, path=LOG_PATH):
+    """The log's lines without their time stamps; each must begin with one."""
+    with open(rig.host_path(path), encoding="latin-1", newline="") as f:
+        lines = f.read().split("\r\n")
+    eq(lines[-1], "", "end of the log")
+    for line in lines[:-1]:
+        if not re.match(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3} ", line):
+            raise AssertionError("log line without a time stamp: %r" % line)
+    return [line[24:] for line in lines[:-1]]
+
+
+def check_log_has(lines, expected):
+    missing = [e for e in expected if not any(e in line for line in lines)]
+    eq(missing, [], "lines missing from the log\n" + "\n".join(lines))
+
+
+def installation_lines(setup_ran=False):
+    skin = CUSTOMIZE_KEY + "\\" + PARTNER
+    lines = ["installed %s\\%s" % (PARTNER_FOLDER, name) for name in PACKAGE]
+    lines += ["registry %s\\%s = dword %d" % (skin, name, value)
+              for name, value in sample_package.SKIN_VALUES.items()]
+    lines += ["registry %s\\@ = %s" % (CUSTOMIZE_KEY, PARTNER),
+              "registry %s\\777\\Customize = %s" % (OWNERS_KEY, PARTNER),
+              "registry %s\\@ = %s" % (skin, TITLE),
+              "registry %s\\PartnerPath = %s\\" % (skin, PARTNER_FOLDER),
+              "registry %s\\Image = %s\\skin.bmp" % (skin, PARTNER_FOLDER)]
+    if setup_ran:
+        lines.append("deleted registry %s\\Orvex Lite" % RUN_KEY)
+    return lines
+
+
+@scenario
+def quiet_success(rig):
+    prepare(rig)
+    base = nginx_site(rig)
+    rig.start_messenger()  # the activation hint goes to the log only
+    index_length = len("%s%s\r\n%s%s\r\n" % (base, PACKAGE_DIR, base, SETUP_PATH))
+    eq(run_quiet(rig, "/quiet", "/log", LOG_PATH), 0, "exit code")
+    check_nginx(rig, [(line, 200) for line in get_lines(PACKAGE)])
+    check_installed(rig, PACKAGE)
+    lines = log_lines(rig)
+    check_log_has(lines, ["OrvexDownload 1.0.0.1 started, command line \"/quiet /log " + LOG_PATH,
+                          "partner acme",
+                          "GET %s%s: status 200, Content-Length %d, %d bytes in "
+                          % (base, INDEX_PATH, index_length, index_length),
+                          "wrote %s\\skin.bmp (%d bytes)" % (rig.temp_folder(PARTNER),
+                                                            len(PACKAGE["skin.bmp"])),
+                          "messenger version 600", "message 21 (" + WIZARD_CAPTION + "): ",
+                          "run ended: Succeeded", "exit code 0"]
+                  + installation_lines())
+    eq(lines[-1], "exit code 0", "last log line")
+
+
+@scenario
+def quiet_setup_path(rig):
+    prepare(rig, version=None, app_paths=False)
+    nginx_site(rig)
+    eq(run_quiet(rig, "-S", "/LOG=" + LOG_PATH), 0, "exit code")
+    setup = rig.temp_folder(PARTNER) + "\\" + SETUP_NAME
+    eq(setup_runs(rig), 1, "setup runs")
+    eq(rig.driver.reg(SETUP_CONTROL_KEY, "RanFrom"), setup, "setup started from")
+    check_installed(rig, PACKAGE, setup_ran=True)
+    check_log_has(log_lines(rig), ["messenger version 0", "starting the setup " + setup,
+                                   "the setup ended with exit code 0 after ",
+                                   "messenger version after the setup 600", "exit code 0"]
+                  + installation_lines(setup_ran=True))
+
+
+@scenario
+def quiet_failures(rig):
+    """Each kind of failure has its exit code (Wine passes on its low byte) and a log line."""
+    prepare(rig, names=("Skin.dat", "skin.bmp", "missing.bin"))
+    nginx_site(rig)
+    refused = "http://127.0.0.1:%d/cb/partner" % rig.refused_port()
+    cases = [  # (case, switches, TestSkinPath or None, exit code, log lines)
+        ("http 404", ["/quiet"], None, (1000 + 404) & 0xFF,
+         ["failed: HttpStatus 404", "run ended: HttpStatus 404", "exit code 1404"]),
+        ("unreachable", ["/quiet"], refused, 3,
+         ["failed: CannotConnect, error 10061", "run ended: CannotConnect", "exit code 3"]),
+        ("bad switch", ["/quiet", "/bogus"], None, 20, None),
+        ("log cannot open", ["/quiet", "/log", "C:\\no-such-folder\\x.log"], None, 21, None),
+        ("no partner", ["/quiet"], None, 255,
+         ["partner.dat is missing or gives no usable partner identifier", "exit code -1"]),
+    ]
+    for case, switches, skin_path, code, expected in cases:
+        if skin_path:
+            point_at(rig, skin_path)
+        if case == "no partner":
+            os.remove(rig.host_path("C:\\wizard\\partner.dat"))
+        requests = len(rig.nginx.requests())
+        log = "C:\\logs\\%s.log" % case.replace(" ", "-")
+        args = switches + (["/log=" + log] if expected else [])
+        eq(run_quiet(rig, *args), code, "exit code (%s)" % case)
+        if expected:
+            check_log_has(log_lines(rig, log), expected)
+        if case != "http 404":
+            eq(len(rig.nginx.requests()), requests, "requests (%s)" % case)
+    check_nothing_installed(rig)
+
+
+@scenario
+def log_with_dialogs(rig):
+    # Both files as Notepad saves them in UTF-8: with a byte-order mark.
+    prepare(rig, partner=b"\xef\xbb\xbfacme\r\n")
+    rig.write_file("C:\\wizard\\OrvexDownload.dat",
+                   b"\xef\xbb\xbf" + download_list(PACKAGE).encode())
+    base = nginx_site(rig)
+    earlier = b"2026-01-01T00:00:00.000 an earlier run\r\n"
+    rig.write_file(LOG_PATH, earlier)
+    rig.start_wizard("/log", LOG_PATH)
+    next_page(rig)
+    run_to_done(rig)
+    check_installed(rig, PACKAGE)
+    leave(rig)
+    lines = log_lines(rig)
+    eq(lines[0], "an earlier run", "first line: the log is appended to")
+    check_log_has(lines, ["partner acme", "GET %s%sskin.bmp: status 200" % (base, PACKAGE_DIR),
+                          "run ended: Succeeded", "exit code 0"] + installation_lines())
+
+
+@scenario
+def two_wizards(rig):
+    size = 384 * 1024
+    files = slow_site(rig, size, "64k")
+    prepare(rig, names=list(files))
+    first = rig.start_wizard()
+    next_page(rig)
+    watch_slow_transfer(rig, size)
+    requests = len(rig.nginx.requests())
+    for args in ([], ["/quiet"]):
+        second = rig.start_wizard(*args)
+        try:
+            eq(second.wait(timeout=30), 22 if args else 0, "exit code of a second wizard %s" % args)
+        except harness.subprocess.TimeoutExpired:
+            raise AssertionError("the second wizard %s did not exit" % args)
+    eq(len(rig.nginx.requests()), requests, "requests while the first wizard downloads")
+    eq(len(rig.driver.must("windows")["windows"]), 2, "windows: the first wizard's two pages")
+    rig.wizard = first
+    run_to_done(rig)
+    check_nginx(rig, [(line, 200) for line in get_lines(files)])
+    check_installed(rig, files)
+    leave(rig)
+
+
+@scenario
+def usage_box(rig):
+    """/? lists the switches and exits 0; an unknown switch names itself and exits 20."""
+    server = rig.start_scripted()
+    point_at(rig, "http://127.0.0.1:%d/cb/partner/" % server.port)
+    rig.place_wizard(download_list=download_list(PACKAGE))
+    for args, first_line, code in ((["-HELP"], "OrvexDownload [/quiet]", 0),
+                                   (["/bogus"], "Unknown switch: /bogus", 20)):
+        rig.start_wizard(*args)
+        box = rig.driver.answer_box(ID_OK, 30)
+        eq((box["caption"], box["buttons"]), ("Orvex Contact List Download Wizard", ["OK"]),
+           "usage box of %s" % args)
+        eq(box["text"].split("\n")[0].startswith(first_line), True, "first line: %r" % box["text"])
+        for switch in ("/quiet, /S", "/log PATH, /log=PATH", "22\talready running"):
+            eq(switch in box["text"], True, "%r in the usage box" % switch)
+        eq(rig.wizard_exit(), code, "exit code of %s" % args)
+    eq(server.requests(), [], "requests")

@@ -31,6 +31,7 @@ TEST_P(ReadPartnerIdFileTest, ReadsTheFirstLine) {
 }
 
 const std::string k300(300, 'p');
+const std::string kBom = "\xef\xbb\xbf";
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, ReadPartnerIdFileTest,
@@ -62,6 +63,13 @@ INSTANTIATE_TEST_SUITE_P(
                     PartnerIdCase{"DeviceName", "CON\n", false, ""},
                     PartnerIdCase{"DeviceWithExtension", "nul.txt\n", false, ""},
                     PartnerIdCase{"EndOfFileMarkEndsTheLine", "acme\x1a\nrest\n", true, "acme"},
+                    // Notepad's UTF-8 files begin with a byte-order mark; only a whole one
+                    // at the very start is skipped.
+                    PartnerIdCase{"ByteOrderMarkSkipped", kBom + "acme\r\n", true, "acme"},
+                    PartnerIdCase{"ByteOrderMarkOnly", kBom, false, ""},
+                    PartnerIdCase{"PartOfAMarkKept", kBom.substr(0, 2) + "acme\n", true,
+                                  kBom.substr(0, 2) + "acme"},
+                    PartnerIdCase{"SecondMarkKept", kBom + kBom + "a\n", true, kBom + "a"},
                     PartnerIdCase{"EndOfFileMarkFirst",
                                   "\x1a"
                                   "acme\n",

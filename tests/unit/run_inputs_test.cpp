@@ -52,6 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
                          "T",
                          {std::string(258, 'n'), "z"}},
         DownloadListCase{"TitleOnly", "Title\n", "Title", {}},
+        DownloadListCase{"ByteOrderMarkSkipped", "\xef\xbb\xbfTitle\r\na\r\n", "Title", {"a"}},
         DownloadListCase{"LoneCrStays", "T\na\rb\n", "T", {"a\rb"}},
         DownloadListCase{"EndOfFileMarkEndsTheList", "T\r\na\r\nb\r\n\x1a", "T", {"a", "b"}},
         DownloadListCase{"NothingAfterTheMarkIsRead",

@@ -27,7 +27,9 @@ class FileDownloadTest : public testing::Test {
 
   // Runs one download of url into the scratch folder while pumping the dialog's messages.
   int Download(const std::string& url, HWND dialog) {
-    FileDownload download(url.c_str(), dialog, destination_folder_);
+    RunLog log;
+    DialogView view(dialog, log);
+    FileDownload download(url.c_str(), view, destination_folder_);
     if (download.Start(false)) WaitWhilePumping(download);
     destination_ = download.GetDestinationPath();
     return download.ResultCode;

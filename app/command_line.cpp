@@ -1,0 +1,86 @@
+#include "app/command_line.h"
+
+#include <cctype>
+#include <vector>
+
+namespace {
+
+// Splits at blanks; a double quote starts or ends a quoted part and is dropped. Backslashes
+// are plain characters, since paths are full of them.
+std::vector<std::string> SplitArguments(const char* text) {
+  std::vector<std::string> arguments;
+  std::string current;
+  bool in_argument = false;
+  bool quoted = false;
+  for (const char* p = text != nullptr ? text : ""; *p != '\0'; ++p) {
+    const char c = *p;
+    if (c == '"') {
+      quoted = !quoted;
+      in_argument = true;
+    } else if (!quoted && (c == ' ' || c == '\t' || c == '\r' || c == '\n')) {
+      if (in_argument) arguments.push_back(current);
+      current.clear();
+      in_argument = false;
+    } else {
+      current += c;
+      in_argument = true;
+    }
+  }
+  if (in_argument) arguments.push_back(current);
+  return arguments;
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const char* text) {
+  CommandLine result;
+  const std::vector<std::string> arguments = SplitArguments(text);
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    const bool is_switch = argument.size() > 1 && (argument[0] == '/' || argument[0] == '-');
+    const std::string name = is_switch ? Lower(argument.substr(1)) : std::string();
+    if (name == "quiet" || name == "s") {
+      result.quiet = true;
+    } else if (name == "?" || name == "help") {
+      result.help = true;
+    } else if (name == "log" && i + 1 < arguments.size() && !arguments[i + 1].empty()) {
+      result.log_path = arguments[++i];
+    } else if (name.compare(0, 4, "log=") == 0 && name.size() > 4) {
+      result.log_path = argument.substr(5);
+    } else if (result.bad_switch.empty()) {
+      // Later switches still count: "/bogus /quiet" must not open a box.
+      result.bad_switch = argument;
+    }
+  }
+  return result;
+}
+
+const char* UsageText() {
+  return "OrvexDownload [/quiet] [/log PATH] [/?]\n"
+         "\n"
+         "/quiet, /S\tno window and no message box\n"
+         "/log PATH, /log=PATH\tappend a log of the run to PATH\n"
+         "/?, /help\tthis list\n"
+         "\n"
+         "Exit codes:\n"
+         "0\tsuccess\n"
+         "-1\tpartner.dat gives no usable identifier\n"
+         "2\tserver name not resolved\n"
+         "3\tcannot connect\n"
+         "4\trequest not sent\n"
+         "5\treply cut short\n"
+         "6\tfile cannot be stored\n"
+         "7\tdownload list missing\n"
+         "8\tindex file unreadable\n"
+         "9\tsetup not completed\n"
+         "10\tsetup digest mismatch\n"
+         "20\tbad switch\n"
+         "21\tlog cannot be opened\n"
+         "22\talready running for this partner\n"
+         "1000 + status\tHTTP status other than 200";
+}

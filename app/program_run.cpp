@@ -1,0 +1,110 @@
+#include "app/program_run.h"
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/command_line.h"
+#include "app/download_worker.h"
+#include "app/exit_codes.h"
+#include "app/partner_lock.h"
+#include "app/program_folder.h"
+#include "app/resources/resource.h"
+#include "app/run_log.h"
+#include "app/run_view.h"
+#include "app/shared_state.h"
+#include "app/wizard_dialogs.h"
+#include "app/worker_thread.h"
+
+namespace {
+
+// How long the exit waits for a cancelled download that is still finishing.
+constexpr DWORD kExitGraceMs = 5000;
+constexpr char kWelcomeCaption[] = "Orvex Contact List Download Wizard";
+
+// "1.0.0.1" from the program's version resource; "unknown" without one.
+std::string ProgramVersion() {
+  const std::string path = ProgramModulePath();
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+  if (size == 0) return "unknown";
+  std::string data(size, '\0');
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT length = 0;
+  if (!GetFileVersionInfoA(path.c_str(), 0, size, &data[0]) ||
+      !VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &length) ||
+      length < sizeof *info) {
+    return "unknown";
+  }
+  return std::to_string(HIWORD(info->dwFileVersionMS)) + "." +
+         std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
+         std::to_string(HIWORD(info->dwFileVersionLS)) + "." +
+         std::to_string(LOWORD(info->dwFileVersionLS));
+}
+
+void ShowUsage(const std::string& bad_switch) {
+  std::string text = UsageText();
+  unsigned icon = MB_ICONINFORMATION;
+  if (!bad_switch.empty()) {
+    text = "Unknown switch: " + bad_switch + "\n\n" + text;
+    icon = MB_ICONSTOP;
+  }
+  MessageBoxA(nullptr, text.c_str(), kWelcomeCaption, MB_OK | icon);
+}
+
+int RunWizard(HINSTANCE instance, RunLog& log) {
+  DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_WELCOME), nullptr, WelcomeDlgProc,
+                  reinterpret_cast<LPARAM>(&log));
+  // A cancelled run still stalled on its server must not meet the process-wide state being
+  // torn down (the shared strings, the Winsock session): end without running that.
+  if (!WaitForDownloadWorker(kExitGraceMs)) {
+    log.Write("a cancelled download still runs: ending at once, exit code 0");
+    TerminateProcess(GetCurrentProcess(), 0);
+  }
+  // With the dialogs the user has seen how each run ended; the exit code stays 0.
+  return kExitSucceeded;
+}
+
+int RunUnattended(RunLog& log) {
+  QuietView view(log);
+  const Outcome outcome = RunDownload(view);
+  LogRunEnd(log, outcome);
+  return ExitCodeFor(outcome);
+}
+
+int RunForPartner(const CommandLine& options, RunLog& log) {
+  if (!ReadPartnerId()) {
+    log.Write("partner.dat is missing or gives no usable partner identifier");
+    return kExitNoPartnerId;
+  }
+  log.Write("partner %s", PartnerId);
+  PartnerLock lock;
+  if (!lock.Acquire(PartnerId)) {
+    log.Write("a wizard for partner %s is already running", PartnerId);
+    if (options.quiet) return kExitAlreadyRunning;
+    RaiseRunningWizard();
+    return kExitSucceeded;
+  }
+  if (options.quiet) return RunUnattended(log);
+  return RunWizard(static_cast<HINSTANCE>(ModuleInstance), log);
+}
+
+}  // namespace
+
+int RunProgram(const char* command_line) {
+  const CommandLine options = ParseCommandLine(command_line);
+  if (!options.bad_switch.empty() || options.help) {
+    if (!options.quiet) ShowUsage(options.bad_switch);
+    return options.bad_switch.empty() ? kExitSucceeded : kExitBadSwitch;
+  }
+  RunLog log;
+  // With the dialogs a log that cannot be opened is not worth stopping for.
+  if (!options.log_path.empty() && !log.Open(options.log_path.c_str()) && options.quiet) {
+    return kExitLogUnavailable;
+  }
+  log.Write("OrvexDownload %s started, command line \"%s\"", ProgramVersion().c_str(),
+            command_line != nullptr ? command_line : "");
+  const int code = RunForPartner(options, log);
+  log.Write("exit code %d", code);
+  return code;
+}

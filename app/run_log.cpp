@@ -1,0 +1,58 @@
+#include "app/run_log.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+bool RunLog::Open(const char* path) {
+  LockGuard guard(lock_);
+  return file_.Append(path);
+}
+
+void RunLog::Write(const char* format, ...) {
+  if (!IsOpen()) return;
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02uT%02u:%02u:%02u.%03u ", now.wYear, now.wMonth,
+                now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+
+  va_list arguments;
+  va_start(arguments, format);
+  va_list copy;
+  va_copy(copy, arguments);
+  const int length = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  std::vector<char> text(length > 0 ? static_cast<std::size_t>(length) + 1 : 1, '\0');
+  if (length > 0) std::vsnprintf(text.data(), text.size(), format, arguments);
+  va_end(arguments);
+
+  // One write per line, so lines of different threads never interleave.
+  std::string line = stamp;
+  line += text.data();
+  line += "\r\n";
+  LockGuard guard(lock_);
+  file_.Write(line.data(), line.size());
+}
+
+std::string ErrorText(DWORD error) {
+  char text[512] = {};
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                 text, sizeof text, nullptr);
+  std::string result = "error " + std::to_string(error);
+  std::string message = text;
+  while (!message.empty() && (message.back() == '\r' || message.back() == '\n' ||
+                              message.back() == ' ' || message.back() == '.')) {
+    message.pop_back();
+  }
+  if (!message.empty()) result += ": " + message;
+  return result;
+}
+
+void LogRunEnd(RunLog& log, const Outcome& outcome) {
+  if (outcome.result == RunResult::HttpStatus) {
+    log.Write("run ended: %s %d", RunResultName(outcome.result), outcome.http_status);
+  } else {
+    log.Write("run ended: %s", RunResultName(outcome.result));
+  }
+}

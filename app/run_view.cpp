@@ -1,0 +1,75 @@
+#include "app/run_view.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+
+#include "app/message_texts.h"
+#include "app/resources/resource.h"
+#include "base/path_limits.h"
+
+int RunView::Message(unsigned text_id, const char* caption, unsigned flags) {
+  const std::string text = LoadResString(text_id);
+  log_.Write("message %u (%s): %s", text_id, caption, text.c_str());
+  return Show(text, caption, flags);
+}
+
+int DialogView::Show(const std::string& text, const char* caption, unsigned flags) {
+  return MessageBoxA(dialog_, text.c_str(), caption, flags);
+}
+
+void DialogView::Status(unsigned text_id) {
+  if (dialog_ != nullptr) SetDlgItemTextA(dialog_, IDC_STATUS, LoadResString(text_id).c_str());
+}
+
+void DialogView::CurrentFile(const std::string& name) {
+  if (dialog_ == nullptr) return;
+  if (name.empty()) {
+    SetDlgItemTextA(dialog_, IDC_CURRENT_FILE, "");
+    return;
+  }
+  // The line is cut to the control's buffer rather than overrun it.
+  char line[kPathBufferSize];
+  std::snprintf(line, sizeof line, LoadResString(IDS_CURRENTLY_DOWNLOADING).c_str(), name.c_str());
+  SetDlgItemTextA(dialog_, IDC_CURRENT_FILE, line);
+}
+
+// The bar's messages are queued rather than sent: the transfer never waits for the page's
+// thread, and the bar takes them in the order they were queued.
+void DialogView::PostToBar(UINT message, WPARAM wparam, LPARAM lparam) {
+  if (dialog_ == nullptr) return;
+  PostMessageA(GetDlgItem(dialog_, IDC_PROGRESS_BAR), message, wparam, lparam);
+}
+
+void DialogView::ProgressRange(long upper) {
+  range_ = upper > 0 ? upper : 0;
+  PostToBar(PBM_SETRANGE32, 0, upper);
+}
+
+void DialogView::ProgressAdvance(long by) {
+  position_ += by;
+  const DWORD now = GetTickCount();
+  const long step = range_ / 100 > 0 ? range_ / 100 : 1;
+  // The bar moves for every hundredth of the file, after 50 ms, and at the end.
+  if (position_ == shown_ ||
+      (position_ - shown_ < step && now - shown_at_ < kPositionIntervalMs && position_ < range_)) {
+    return;
+  }
+  ShowPosition(now);
+}
+
+void DialogView::ProgressClear() {
+  if (position_ != shown_) ShowPosition(GetTickCount());  // the last position is the total
+  position_ = 0;
+  ShowPosition(GetTickCount());
+}
+
+void DialogView::ShowPosition(DWORD now) {
+  PostToBar(PBM_SETPOS, static_cast<WPARAM>(position_), 0);
+  shown_ = position_;
+  shown_at_ = now;
+}
+
+void DialogView::AcceptInput(bool accept) {
+  EnableWindow(dialog_, accept ? TRUE : FALSE);
+}

@@ -1,0 +1,78 @@
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "app/exit_codes.h"
+
+namespace {
+
+struct CommandLineCase {
+  const char* name;
+  const char* text;
+  bool quiet;
+  bool help;
+  const char* log_path;
+  const char* bad_switch;
+};
+
+class ParseCommandLineTest : public testing::TestWithParam<CommandLineCase> {};
+
+TEST_P(ParseCommandLineTest, ReadsTheSwitches) {
+  const CommandLineCase& c = GetParam();
+  const CommandLine result = ParseCommandLine(c.text);
+  EXPECT_EQ(result.quiet, c.quiet);
+  EXPECT_EQ(result.help, c.help);
+  EXPECT_EQ(result.log_path, c.log_path);
+  EXPECT_EQ(result.bad_switch, c.bad_switch);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ParseCommandLineTest,
+    testing::Values(
+        CommandLineCase{"Empty", "", false, false, "", ""},
+        CommandLineCase{"Null", nullptr, false, false, "", ""},
+        CommandLineCase{"OnlyBlanks", " \t ", false, false, "", ""},
+        CommandLineCase{"Quiet", "/quiet", true, false, "", ""},
+        CommandLineCase{"QuietAnyCaseAndDash", "-QuIeT", true, false, "", ""},
+        CommandLineCase{"ShortQuiet", "/S", true, false, "", ""},
+        CommandLineCase{"ShortQuietLower", "-s", true, false, "", ""},
+        CommandLineCase{"LogSeparate", "/log C:\\l.txt", false, false, "C:\\l.txt", ""},
+        CommandLineCase{"LogEquals", "/LOG=C:\\l.txt /quiet", true, false, "C:\\l.txt", ""},
+        CommandLineCase{"LogQuotedWithSpaces", "/log \"C:\\My Logs\\a b.txt\" /S", true, false,
+                        "C:\\My Logs\\a b.txt", ""},
+        CommandLineCase{"LogEqualsQuoted", "\"/log=C:\\a b\\l.txt\"", false, false,
+                        "C:\\a b\\l.txt", ""},
+        CommandLineCase{"LogPathKeepsItsCase", "/log=C:\\Logs\\Run.TXT", false, false,
+                        "C:\\Logs\\Run.TXT", ""},
+        CommandLineCase{"LogWithoutPath", "/quiet /log", true, false, "", "/log"},
+        CommandLineCase{"LogEqualsEmpty", "/log=", false, false, "", "/log="},
+        CommandLineCase{"LogEmptyQuotedPath", "/log \"\"", false, false, "", "/log"},
+        CommandLineCase{"Help", "/?", false, true, "", ""},
+        CommandLineCase{"HelpWord", "-HELP", false, true, "", ""},
+        CommandLineCase{"Unknown", "/quiet /bogus", true, false, "", "/bogus"},
+        CommandLineCase{"UnknownBeforeQuiet", "/bogus /quiet", true, false, "", "/bogus"},
+        CommandLineCase{"FirstBadKept", "/x /y", false, false, "", "/x"},
+        CommandLineCase{"StrayWord", "quiet", false, false, "", "quiet"},
+        CommandLineCase{"LoneSlash", "/", false, false, "", "/"},
+        CommandLineCase{"PrefixOfASwitch", "/qui", false, false, "", "/qui"},
+        CommandLineCase{"SwitchGluedToText", "/quietly", false, false, "", "/quietly"}),
+    [](const testing::TestParamInfo<CommandLineCase>& info) { return info.param.name; });
+
+TEST(ExitCodeForTest, EachFailureHasItsOwnCode) {
+  const RunResult kAll[] = {
+      RunResult::Succeeded,           RunResult::HostNotResolved,     RunResult::CannotConnect,
+      RunResult::SendFailed,          RunResult::ReplyCutShort,       RunResult::CannotStoreFile,
+      RunResult::DownloadListMissing, RunResult::IndexFileUnreadable, RunResult::SetupIncomplete};
+  std::vector<int> codes = {kExitNoPartnerId, kExitSetupDigest, kExitBadSwitch, kExitLogUnavailable,
+                            kExitAlreadyRunning};
+  for (RunResult result : kAll) codes.push_back(ExitCodeFor({result, 0}));
+  std::sort(codes.begin(), codes.end());
+  EXPECT_EQ(std::adjacent_find(codes.begin(), codes.end()), codes.end()) << "codes repeat";
+  EXPECT_EQ(ExitCodeFor({RunResult::Succeeded, 0}), 0);
+  EXPECT_EQ(ExitCodeFor({RunResult::HttpStatus, 404}), 1404);
+}
+
+}  // namespace
