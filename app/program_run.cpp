@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 
 #include "app/command_line.h"
@@ -22,24 +23,24 @@ namespace {
 constexpr DWORD kExitGraceMs = 5000;
 constexpr char kWelcomeCaption[] = "Orvex Contact List Download Wizard";
 
-// "1.0.0.1" from the program's version resource; "unknown" without one.
+// "1.0.0.1" from the program's own version resource; "unknown" without one. Read in place,
+// without the version library, which would be one more library loaded from beside the program.
 std::string ProgramVersion() {
-  const std::string path = ProgramModulePath();
-  DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
-  if (size == 0) return "unknown";
-  std::string data(size, '\0');
-  VS_FIXEDFILEINFO* info = nullptr;
-  UINT length = 0;
-  if (!GetFileVersionInfoA(path.c_str(), 0, size, &data[0]) ||
-      !VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &length) ||
-      length < sizeof *info) {
-    return "unknown";
+  HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(VS_VERSION_INFO), RT_VERSION);
+  HGLOBAL loaded = found != nullptr ? LoadResource(nullptr, found) : nullptr;
+  const auto* bytes = static_cast<const unsigned char*>(LockResource(loaded));
+  const DWORD size = found != nullptr ? SizeofResource(nullptr, found) : 0;
+  // The fixed part starts with its signature, after the block's header and name.
+  for (DWORD at = 0; bytes != nullptr && at + sizeof(VS_FIXEDFILEINFO) <= size; at += 4) {
+    VS_FIXEDFILEINFO info;
+    std::memcpy(&info, bytes + at, sizeof info);
+    if (info.dwSignature != VS_FFI_SIGNATURE) continue;
+    return std::to_string(HIWORD(info.dwFileVersionMS)) + "." +
+           std::to_string(LOWORD(info.dwFileVersionMS)) + "." +
+           std::to_string(HIWORD(info.dwFileVersionLS)) + "." +
+           std::to_string(LOWORD(info.dwFileVersionLS));
   }
-  return std::to_string(HIWORD(info->dwFileVersionMS)) + "." +
-         std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
-         std::to_string(HIWORD(info->dwFileVersionLS)) + "." +
-         std::to_string(LOWORD(info->dwFileVersionLS));
+  return "unknown";
 }
 
 void ShowUsage(const std::string& bad_switch) {
