@@ -42,10 +42,11 @@ std::int32_t ReadStatusNumber(const char*& cursor) {
   return static_cast<std::int32_t>(value < kLimit ? value : kLimit - 1);
 }
 
-// The end of the line at cursor: its "\r\n", or the end of the block.
+// The end of the line at cursor: its "\r\n", or the end of the block. Looks no further than
+// that, so a block of many lines is read in one pass.
 const char* LineEnd(const char* cursor) {
-  const char* end = std::strstr(cursor, "\r\n");
-  return end != nullptr ? end : cursor + std::strlen(cursor);
+  while (*cursor != '\0' && !(cursor[0] == '\r' && cursor[1] == '\n')) ++cursor;
+  return cursor;
 }
 }  // namespace
 
