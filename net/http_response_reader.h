@@ -9,8 +9,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
-#include <string>
 
 #include "net/header_map.h"
 
@@ -58,7 +56,7 @@ class HttpResponseReader {
   HttpResponseReader& operator=(const HttpResponseReader&) = delete;
 
   // Where the next receive goes, and how many bytes it may bring (at least 1 until finished).
-  char* Space() { return buffer_.get() + held_; }
+  char* Space() { return buffer_ + held_; }
   int SpaceSize() const { return finished_ ? 0 : kBufferSize - 1 - held_; }
   // count (1..SpaceSize()) bytes have been written at Space().
   void Received(int count, Events& events);
@@ -81,7 +79,7 @@ class HttpResponseReader {
 
   HeaderMap& headers_;
   const bool head_only_;
-  std::unique_ptr<char[]> buffer_;
+  char buffer_[kBufferSize];
   int held_ = 0;      // bytes of the reply's start, until the header block has been dealt with
   int searched_ = 0;  // of those, already searched for the blank line
   bool header_done_ = false;
