@@ -29,20 +29,7 @@ class RecordingReplyEvents : public HttpResponseReader::Events {
   void OnStatus(int status) override { events += 'S' + std::to_string(status); }
   void OnComplete() override { events += 'C'; }
   void OnFailure(HttpResponseReader::Failure failure) override {
-    switch (failure) {
-      case HttpResponseReader::Failure::Malformed:
-        events += 'M';
-        break;
-      case HttpResponseReader::Failure::HeaderTooLong:
-        events += 'L';
-        break;
-      case HttpResponseReader::Failure::CutShort:
-        events += 'T';
-        break;
-      case HttpResponseReader::Failure::ReceiveFailed:
-        events += 'R';
-        break;
-    }
+    events += "MLTR"[static_cast<int>(failure)];  // in the order the failures are declared
   }
 };
 
