@@ -48,13 +48,13 @@ class HttpResponseReader::LengthCollector : public HeaderMap::LineObserver {
  public:
   void OnHeaderLine(const std::string& name, const char* value, const char* value_end) override {
     if (!HeaderMap::SameName(name, "Content-Length")) return;
-    std::uint32_t length = 0;
-    if (!ParseLength(value, value_end, &length) || (seen && length != this->length)) {
+    std::uint32_t parsed = 0;
+    if (!ParseLength(value, value_end, &parsed) || (seen && parsed != length)) {
       valid = false;
       return;
     }
     seen = true;
-    this->length = length;
+    length = parsed;
   }
 
   bool seen = false;
