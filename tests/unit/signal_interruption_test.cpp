@@ -36,6 +36,12 @@ class AlarmStorm {
   ~AlarmStorm() {
     itimerval off{};
     setitimer(ITIMER_REAL, &off, nullptr);
+    // An alarm still pending would meet the default action, which ends the process: ignoring
+    // the signal discards it before the previous action comes back.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGALRM, &ignore, nullptr);
     sigaction(SIGALRM, &previous_, nullptr);
   }
 
