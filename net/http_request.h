@@ -26,9 +26,8 @@ enum TransferError : int {
 // destructor: the base destructor runs after those members are gone.
 class HttpRequest {
  public:
-  // One receive buffer per transfer, the response reader's; it holds at most one byte less,
-  // for a closing NUL.
-  static constexpr int kReceiveBufferSize = HttpResponseReader::kBufferSize;
+  // The largest body block a receive can bring (the response reader's).
+  static constexpr int kReceiveBufferSize = HttpResponseReader::kBodyReceiveSize;
 
   explicit HttpRequest(const char* url_text);
   virtual ~HttpRequest();

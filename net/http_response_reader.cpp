@@ -63,7 +63,9 @@ class HttpResponseReader::LengthCollector : public HeaderMap::LineObserver {
 };
 
 HttpResponseReader::HttpResponseReader(HeaderMap& headers, bool head_only)
-    : headers_(headers), head_only_(head_only) {}
+    : headers_(headers),
+      head_only_(head_only),
+      buffer_(new char[std::max(kBufferSize, kBodyReceiveSize)]) {}
 
 int HttpResponseReader::Feed(const char* bytes, int count, Events& events) {
   const int taken = std::min(count, SpaceSize());
@@ -77,7 +79,7 @@ void HttpResponseReader::Received(int count, Events& events) {
   count = std::min(count, SpaceSize());
   if (count <= 0) return;
   if (header_done_) {
-    PassBody(buffer_, count, events);
+    PassBody(buffer_.get(), count, events);
     return;
   }
   held_ += count;
@@ -86,7 +88,7 @@ void HttpResponseReader::Received(int count, Events& events) {
 }
 
 void HttpResponseReader::ReadHeaderBlock(Events& events) {
-  char* const data = buffer_;
+  char* const data = buffer_.get();
   const int held = held_;
   if (CouldBecomeHttpPrefix(data, held)) return;  // too few bytes to tell yet
   if (!BeginsWithHttpPrefix(data, held)) {
@@ -170,10 +172,10 @@ void HttpResponseReader::End(Ending ending, Events& events) {
     if (closed && held == 0) {
       finished_ = true;
       events.OnComplete();  // an empty reply
-    } else if (closed && CouldBecomeHttpPrefix(buffer_, held)) {
+    } else if (closed && CouldBecomeHttpPrefix(buffer_.get(), held)) {
       // A reply of a few bytes that only looked like the start of "HTTP/": all body.
       StartBody(events);
-      PassBody(buffer_, held, events);
+      PassBody(buffer_.get(), held, events);
       if (!finished_) End(ending, events);
     } else {
       // The header block never ended, or nothing came before a failure.

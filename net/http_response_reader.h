@@ -9,14 +9,17 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "net/header_map.h"
 
 class HttpResponseReader {
  public:
-  // The buffer holds at most one byte less, for the NUL that ends the header block's text;
-  // the header block must end within it.
+  // The header block must end within the first kBufferSize - 1 bytes (one byte is kept for
+  // the NUL that ends its text); receives are that small until it has.
   static constexpr int kBufferSize = 16384;
+  // The body is received in larger pieces: each receive costs far more than its bytes.
+  static constexpr int kBodyReceiveSize = 256 * 1024;
 
   enum class Failure {
     Malformed,      // no status number, or a status outside 100..999, a NUL in the header
@@ -56,8 +59,11 @@ class HttpResponseReader {
   HttpResponseReader& operator=(const HttpResponseReader&) = delete;
 
   // Where the next receive goes, and how many bytes it may bring (at least 1 until finished).
-  char* Space() { return buffer_ + held_; }
-  int SpaceSize() const { return finished_ ? 0 : kBufferSize - 1 - held_; }
+  char* Space() { return buffer_.get() + held_; }
+  int SpaceSize() const {
+    if (finished_) return 0;
+    return (header_done_ ? kBodyReceiveSize : kBufferSize - 1) - held_;
+  }
   // count (1..SpaceSize()) bytes have been written at Space().
   void Received(int count, Events& events);
   // Copies up to SpaceSize() of the bytes into Space() and takes them as one receive; returns
@@ -79,7 +85,8 @@ class HttpResponseReader {
 
   HeaderMap& headers_;
   const bool head_only_;
-  char buffer_[kBufferSize];
+  // One allocation per reply, for the largest receive.
+  std::unique_ptr<char[]> buffer_;
   int held_ = 0;      // bytes of the reply's start, until the header block has been dealt with
   int searched_ = 0;  // of those, already searched for the blank line
   bool header_done_ = false;

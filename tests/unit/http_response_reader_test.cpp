@@ -234,3 +234,22 @@ TEST(HttpResponseReader, RefusedBlockEndsTheReading) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(HttpResponseReader, HeaderRoomIsSmallBodyReceivesAreLarge) {
+  HeaderMap headers;
+  HttpResponseReader reader(headers, false);
+  RecordingReplyEvents events;
+  EXPECT_EQ(reader.SpaceSize(), HttpResponseReader::kBufferSize - 1);
+  reader.Feed("HTTP/1.0 200 OK\r\n", 17, events);
+  EXPECT_EQ(reader.SpaceSize(), HttpResponseReader::kBufferSize - 1 - 17);
+  reader.Feed("\r\n", 2, events);
+  EXPECT_EQ(reader.SpaceSize(), HttpResponseReader::kBodyReceiveSize);
+  const std::string block(HttpResponseReader::kBodyReceiveSize, 'b');
+  EXPECT_EQ(reader.Feed(block.data(), static_cast<int>(block.size()), events),
+            HttpResponseReader::kBodyReceiveSize);
+  EXPECT_EQ(events.body.size(), block.size());
+}
+
+}  // namespace
