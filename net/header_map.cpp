@@ -24,22 +24,29 @@ std::uint16_t ReadVersionNumber(const char*& cursor) {
 }
 
 // The status number as atoi reads it, but never beyond the status line: at the line's end
-// there is no number.
+// there is no number. A number too large for 32 bits saturates rather than wrapping into a
+// status that looks valid.
 std::int32_t ReadStatusNumber(const char*& cursor) {
+  constexpr std::int64_t kLimit = std::int64_t{1} << 31;
   const char* digits = cursor;
   bool negative = false;
   if (*digits == '+' || *digits == '-') negative = *digits++ == '-';
   if (!IsDigit(*digits)) return 0;
-  std::uint32_t value = 0;
-  while (IsDigit(*digits)) value = value * 10u + static_cast<std::uint32_t>(*digits++ - '0');
+  std::int64_t value = 0;
+  while (IsDigit(*digits)) {
+    value = value * 10 + (*digits++ - '0');
+    if (value > kLimit) value = kLimit;
+  }
   cursor = digits;
-  return static_cast<std::int32_t>(negative ? 0u - value : value);
+  if (negative) return static_cast<std::int32_t>(-value);
+  return static_cast<std::int32_t>(value < kLimit ? value : kLimit - 1);
 }
 
-// The end of the line at cursor: its "\r\n", or the end of the block.
+// The end of the line at cursor: its "\r\n", or the end of the block. Looks no further than
+// that, so a block of many lines is read in one pass.
 const char* LineEnd(const char* cursor) {
-  const char* end = std::strstr(cursor, "\r\n");
-  return end != nullptr ? end : cursor + std::strlen(cursor);
+  while (*cursor != '\0' && !(cursor[0] == '\r' && cursor[1] == '\n')) ++cursor;
+  return cursor;
 }
 }  // namespace
 
@@ -65,7 +72,17 @@ void HeaderMap::Clear() {
   ReasonPhrase.clear();
 }
 
-void HeaderMap::Parse(const char* block) {
+bool HeaderMap::SameName(const std::string& a, const char* b) {
+  const std::size_t length = std::strlen(b);
+  if (a.size() != length) return false;
+  for (std::size_t i = 0; i < length; ++i) {
+    if (FoldCase(static_cast<unsigned char>(a[i])) != FoldCase(static_cast<unsigned char>(b[i])))
+      return false;
+  }
+  return true;
+}
+
+void HeaderMap::Parse(const char* block, LineObserver* observer) {
   Clear();
   if (block == nullptr) return;
 
@@ -98,6 +115,7 @@ void HeaderMap::Parse(const char* block) {
       continue;
     }
     std::string name(cursor, colon);
+    if (observer != nullptr) observer->OnHeaderLine(name, colon + 1, line_end);
     const char* value = colon + 1;
     while (IsBlank(*value)) ++value;
     {

@@ -12,12 +12,26 @@ class HeaderMap {
  public:
   HeaderMap();
 
+  // Told of every header line as Parse reads it, repeats included: the map itself keeps only
+  // the last value of a name, but a reader may need to see that two lines disagree.
+  class LineObserver {
+   public:
+    // value..value_end: the line's text from just after the colon, blanks included.
+    virtual void OnHeaderLine(const std::string& name, const char* value,
+                              const char* value_end) = 0;
+
+   protected:
+    ~LineObserver() = default;
+  };
+
   void Clear();
   // block: NUL-terminated text that begins with "HTTP/" and ends where the blank line that
-  // closes the header block began.
-  void Parse(const char* block);
+  // closes the header block began. The observer, when given, is called outside the lock.
+  void Parse(const char* block, LineObserver* observer = nullptr);
   // A copy of the value stored under name, or "" when absent.
   std::string Lookup(const char* name);
+  // Whether two header names are the same name, ASCII letter case aside.
+  static bool SameName(const std::string& a, const char* b);
 
   std::uint32_t HttpVersion = 0;  // major << 16 | minor
   std::int32_t StatusCode = 0;

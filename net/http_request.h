@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "net/header_map.h"
+#include "net/http_response_reader.h"
 #include "net/tcp_socket.h"
 #include "net/url.h"
 
@@ -25,8 +26,9 @@ enum TransferError : int {
 // destructor: the base destructor runs after those members are gone.
 class HttpRequest {
  public:
-  // One receive buffer per transfer; it holds at most one byte less, for a closing NUL.
-  static constexpr int kReceiveBufferSize = 16384;
+  // One receive buffer per transfer, the response reader's; it holds at most one byte less,
+  // for a closing NUL.
+  static constexpr int kReceiveBufferSize = HttpResponseReader::kBufferSize;
 
   explicit HttpRequest(const char* url_text);
   virtual ~HttpRequest();
@@ -63,6 +65,8 @@ class HttpRequest {
 
  private:
   static constexpr std::uintptr_t kNoThreadHandle = ~std::uintptr_t{0};
+
+  class ReplyEvents;  // hands what the response reader finds on to the hooks
 
   static void TransferThread(HttpRequest* request);
   // OnError, unless the transfer was asked to stop: a stopped transfer ends without a code.

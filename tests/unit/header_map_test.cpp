@@ -36,6 +36,9 @@ const StatusCase kStatusCases[] = {
     {"HTTP/", 0, 0, ""},
     {"HTTP/1.0 -7 odd", 65536, -7, "odd"},
     {"HTTP/1.0 +201 odd", 65536, 201, "odd"},
+    // Too large for 32 bits: saturated, never wrapped into a plausible status.
+    {"HTTP/1.0 4294967496 big", 65536, 2147483647, "big"},
+    {"HTTP/1.0 -4294967096 big", 65536, -2147483647 - 1, "big"},
 };
 
 void PrintTo(const StatusCase& c, std::ostream* os) {

@@ -13,10 +13,6 @@ constexpr int kGapMs = 100;
 // Short receive time limit, so that stalls end quickly; the hold outlasts it.
 constexpr int kTestReceiveTimeoutMs = 700;
 
-std::string Bytes(const char* text, std::size_t length) {
-  return std::string(text, length);
-}
-
 struct TransactionCase {
   const char* name;
   std::vector<std::string> runs;  // sent kGapMs apart
@@ -30,84 +26,31 @@ struct TransactionCase {
 
 const std::string kBigHeader = "HTTP/1.0 200 OK\r\nX-Big: " + std::string(20000, 'a') + "\r\n\r\n";
 
-// A header block of exactly size bytes, blank line included, announcing an empty body.
-std::string HeaderOfSize(std::size_t size) {
-  const std::string head = "HTTP/1.0 200 OK\r\nContent-Length: 0\r\nX-Pad: ";
-  const std::string tail = "\r\n\r\n";
-  return head + std::string(size - head.size() - tail.size(), 'p') + tail;
-}
-
+// The reading of replies is tested on the reader itself; these keep the socket path honest.
 // clang-format off
 const TransactionCase kCases[] = {
-    // Well-formed replies.
     {"LengthInOneRead", {"HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello"}, ScriptEnd::Hold,
      0, "hello", "SDF", {5}, true},
-    {"SplitInsideBlankLine", {"HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r", "\nhello"},
-     ScriptEnd::Hold, 0, "hello", "SDF", {5}, true},
     {"HeaderOverThreeReads",
      {"HTTP/1.0 2", "00 OK\r\nConte", "nt-Length: 5\r\n\r\nhel", "lo"}, ScriptEnd::Hold, 0,
      "hello", "SDDF", {3, 2}, true},
-    {"SplitAfterFirstCr", {"HTTP/1.0 200 OK\r\nContent-Length: 2\r", "\n\r\nok"},
-     ScriptEnd::Hold, 0, "ok", "SDF", {2}, true},
-    {"SplitBetweenTheTwoLineEnds", {"HTTP/1.0 200 OK\r\nContent-Length: 2\r\n", "\r\nok"},
-     ScriptEnd::Hold, 0, "ok", "SDF", {2}, true},
-    {"HeaderFillsTheBufferExactly", {HeaderOfSize(16383)}, ScriptEnd::Hold, 0, "", "SDF", {0},
-     true},
-    {"ReadEndsAtHeaderEnd", {"HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\n", "body"},
-     ScriptEnd::Hold, 0, "body", "SDDF", {0, 4}, true},
-    {"LengthZero", {"HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n"}, ScriptEnd::Hold, 0, "",
-     "SDF", {0}, true},
-    {"LengthNotANumber", {"HTTP/1.0 200 OK\r\nContent-Length: abc\r\n\r\nxyz"}, ScriptEnd::Hold,
-     0, "xyz", "SDF", {3}, true},
-    {"BlockBeyondLengthHandedOnWhole", {"HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nabcdef"},
-     ScriptEnd::Hold, 0, "abcdef", "SDF", {6}, true},
     {"NoLengthReadsUntilClose", {"HTTP/1.1 200 OK\r\nServer: t\r\n\r\n", "part1", "part2"},
      ScriptEnd::Close, 0, "part1part2", "SDDDF", {0, 5, 5}},
-    {"LengthMetThenClose", {"HTTP/1.0 200 OK\r\ncontent-length: 5\r\n\r\nhe", "llo"},
-     ScriptEnd::Close, 0, "hello", "SDDF", {2, 3}},
-    {"BodyWithNulBytes",
-     {Bytes("HTTP/1.0 200 OK\r\nContent-Length: 6\r\n\r\na\0b\0\0c", 44)}, ScriptEnd::Hold, 0,
-     Bytes("a\0b\0\0c", 6), "SDF", {6}, true},
-    {"EmptyReply", {}, ScriptEnd::Close, 0, "", "SF", {}},
-
-    // Statuses other than 200 end the transfer with the status; the body is never read.
+    // Bytes past the announced length are dropped, and the connection is closed at once.
+    {"BlockBeyondLengthIsCut", {"HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\nabcdef"},
+     ScriptEnd::Hold, 0, "abc", "SDF", {3}, true},
     {"Status404", {"HTTP/1.0 404 Not Found\r\nContent-Length: 3\r\n\r\nabc"}, ScriptEnd::Hold,
      404, "", "SEF", {}, true},
-    {"Status302", {"HTTP/1.0 302 Found\r\nLocation: http://x/\r\n\r\n"}, ScriptEnd::Hold, 302,
-     "", "SEF", {}, true},
-    {"Status500", {"HTTP/1.1 500 Oops\r\n\r\n"}, ScriptEnd::Close, 500, "", "SEF", {}},
-    {"Status204", {"HTTP/1.1 204 No Content\r\n\r\n"}, ScriptEnd::Close, 204, "", "SEF", {}},
-
-    // Replies that are not HTTP are body from the first byte.
-    {"NotHttp", {"hello world", "more"}, ScriptEnd::Close, 0, "hello worldmore", "SDDF",
-     {11, 4}},
-    {"LowerCaseHttpIsNotHttp", {"http/1.0 200 OK\r\n\r\nbody"}, ScriptEnd::Close, 0,
-     "http/1.0 200 OK\r\n\r\nbody", "SDF", {23}},
-    {"FirstReadOnlyStartsLikeHttp", {"HT", "TP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok"},
-     ScriptEnd::Hold, 0, "ok", "SDF", {2}, true},
-    {"ShortReplyThatStartsLikeHttp", {"HTT"}, ScriptEnd::Close, 0, "HTT", "SDF", {3}},
-
-    // Cut-short replies are errors.
+    {"LengthNotANumber", {"HTTP/1.0 200 OK\r\nContent-Length: abc\r\n\r\nxyz"}, ScriptEnd::Hold,
+     ErrorReceive, "", "SEF", {}, true},
+    {"HeaderDoesNotFit", {kBigHeader}, ScriptEnd::Hold, ErrorReceive, "", "SEF", {}, true},
     {"ClosedBeforeLength", {"HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc"},
      ScriptEnd::Close, ErrorReceive, "abc", "SDEF", {3}},
     {"ResetBeforeLength", {"HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc"},
      ScriptEnd::Reset, ErrorReceive, "abc", "SDEF", {3}},
-    {"ClosedInsideHeader", {"HTTP/1.0 200 OK\r\nContent-Le"}, ScriptEnd::Close, ErrorReceive, "",
-     "SEF", {}},
-    {"HeaderDoesNotFit", {kBigHeader}, ScriptEnd::Hold, ErrorReceive, "", "SEF", {}, true},
-    {"HeaderOneByteTooLong", {HeaderOfSize(16384)}, ScriptEnd::Hold, ErrorReceive, "", "SEF", {},
-     true},
-    {"StatusWithoutNumber", {"HTTP/1.0 OK\r\nContent-Length: 4\r\n\r\nbody"}, ScriptEnd::Hold,
-     ErrorReceive, "", "SEF", {}, true},
     {"StallBeforeLength", {"HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc"}, ScriptEnd::Hold,
      ErrorReceive, "abc", "SDEF", {3}, true},
-    {"StallWithoutLength", {"HTTP/1.0 200 OK\r\n\r\nabc"}, ScriptEnd::Hold, ErrorReceive, "abc",
-     "SDEF", {3}, true},
-    {"StallInsideHeader", {"HTTP/1.0 200 OK\r\n"}, ScriptEnd::Hold, ErrorReceive, "", "SEF", {},
-     true},
     {"StallBeforeAnyByte", {}, ScriptEnd::Hold, ErrorReceive, "", "SEF", {}, true},
-    {"StallInNonHttpReply", {"raw bytes"}, ScriptEnd::Hold, ErrorReceive, "raw bytes", "SDEF",
-     {9}, true},
 };
 // clang-format on
 
