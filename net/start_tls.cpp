@@ -1,0 +1,16 @@
+#include "net/byte_stream.h"
+
+#ifdef _WIN32
+#include "net/tls_channel.h"
+#endif
+
+std::unique_ptr<ByteStream> StartTls(TcpSocket& socket, const char* host) {
+#ifdef _WIN32
+  auto channel = std::make_unique<TlsChannel>(socket);
+  if (channel->Handshake(host)) return channel;
+#else
+  static_cast<void>(socket);
+  static_cast<void>(host);
+#endif
+  return nullptr;
+}
