@@ -16,5 +16,6 @@ class ByteStream {
 };
 
 // TLS over the connected socket, after a handshake with host whose certificate was accepted;
-// null when the handshake fails, and always in a build without the system's TLS.
-std::unique_ptr<ByteStream> StartTls(TcpSocket& socket, const char* host);
+// null when the handshake fails, and always in a build without the system's TLS. *error is
+// then why (an SSPI status or a certificate check's code), or 0 when the connection broke.
+std::unique_ptr<ByteStream> StartTls(TcpSocket& socket, const char* host, long* error);

@@ -58,7 +58,7 @@ void HttpRequest::Run() {
   // A TLS handshake that fails or a certificate that is refused counts as a failed connect:
   // nothing from that connection is passed on.
   std::unique_ptr<ByteStream> tls;
-  if (url.IsHttps() && !(tls = StartTls(socket, url.Host.c_str()))) {
+  if (url.IsHttps() && !(tls = StartTls(socket, url.Host.c_str(), &TlsError))) {
     socket.Close();
     ReportError(ErrorConnect);
     return;

@@ -1149,7 +1149,8 @@ def https_refused(rig):
     stranger = harness.Certificates(os.path.join(rig.dir, "untrusted_ca")).server
     prepare(rig)
     nginx_site(rig, tls={"wrong": certs.wrong_name, "untrusted": stranger})
-    rig.start_wizard()
+    os.makedirs(rig.host_path("C:\\logs"), exist_ok=True)
+    rig.start_wizard("/log", LOG_PATH)
     for server in ("wrong", "untrusted"):
         point_at(rig, "https://localhost:%d/cb/partner" % rig.nginx.tls_ports[server])
         next_page(rig)
@@ -1162,6 +1163,9 @@ def https_refused(rig):
            "bytes received (%s)" % server)
     check_nothing_installed(rig)
     leave(rig)
+    # The log gives the reason: a name that does not match, then a root that is not trusted.
+    eq([line.split(", ", 1)[1].split(":")[0] for line in log_lines(rig) if "failed: " in line],
+       ["error %d" % 0x800b010f, "error %d" % 0x800b010a], "reasons logged")
 
 
 @scenario
