@@ -1124,8 +1124,9 @@ def https_whole_run(rig):
     rig.trust(certs.ca)
     prepare(rig, version=None, app_paths=False)
     digest = setup_digest(rig).upper()
-    nginx_site(rig, tls={"server": certs.server}, index=lambda base: "%s%s\r\n%s%s sha256:%s\r\n" % (
-        base.replace("https", "HTTPS", 1), PACKAGE_DIR, base, SETUP_PATH, digest))
+    nginx_site(rig, tls={"server": certs.server},
+               index=lambda base: "%s%s\r\n%s%s sha256:%s\r\n" % (
+                   base.replace("https", "HTTPS", 1), PACKAGE_DIR, base, SETUP_PATH, digest))
     os.makedirs(rig.host_path("C:\\logs"), exist_ok=True)
     rig.start_wizard("/log", LOG_PATH)
     next_page(rig)
