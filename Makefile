@@ -55,8 +55,9 @@ bench: bootstrap
 	@$(CMAKE_BUILD) build/bench -j $(JOBS) --target bench_download
 	@python3 bench/run_bench.py --build build/bench
 
+# make demo DEMO_ARGS=--https serves the package over https.
 demo: build-win64
-	@tools/demo
+	@tools/demo $(DEMO_ARGS)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

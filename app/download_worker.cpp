@@ -9,7 +9,9 @@
 #include "app/program_folder.h"
 #include "app/resources/resource.h"
 #include "app/run_inputs.h"
+#include "app/setup_digest.h"
 #include "app/shared_state.h"
+#include "base/file_sha256.h"
 #include "base/owned_handle.h"
 #include "base/registry_key.h"
 #include "messenger/messenger_detection.h"
@@ -60,6 +62,27 @@ bool MessengerIsRunning() {
     OwnedHandle mutex(OpenMutexA(MUTEX_ALL_ACCESS, TRUE, name));
     if (mutex.valid()) return true;
   }
+  return false;
+}
+
+// Whether the downloaded setup program has the digest the index file gives; when not, it is
+// deleted, so that nothing can start it later, and the user is told.
+bool SetupDigestMatches(const std::string& path, RunView& view) {
+  RunLog& log = view.Log();
+  Sha256Digest expected{};
+  Sha256Digest actual{};
+  const bool well_formed = ParseDigestWord(SetupDigestWord, &expected);
+  const bool hashed = FileSha256(path.c_str(), &actual);
+  if (well_formed && hashed && actual == expected) {
+    log.Write("setup digest matches, sha256:%s", DigestText(actual).c_str());
+    return true;
+  }
+  log.Write("setup digest does not match: expected %s, got %s; %s deleted",
+            well_formed ? ("sha256:" + DigestText(expected)).c_str() : "a malformed digest",
+            hashed ? ("sha256:" + DigestText(actual)).c_str() : "no digest (unreadable file)",
+            path.c_str());
+  DeleteFileA(path.c_str());
+  view.Message(IDS_SETUP_DAMAGED, kErrorCaption, MB_ICONSTOP);
   return false;
 }
 
@@ -184,7 +207,12 @@ Outcome RunDownload(RunView& view) {
     std::unique_ptr<FileDownload> setup = Transfer(SetupUrl, view);
     if (CancelRequested) return kSucceeded;
     if (!setup->GetOutcome().Succeeded()) return setup->GetOutcome();
-    RunSetupProgram(temp_folder + "\\" + setup->GetUrl().FileName, view);
+    const std::string setup_path = temp_folder + "\\" + setup->GetUrl().FileName;
+    setup.reset();  // its file is closed before it is hashed and started
+    if (!SetupDigestWord.empty() && !SetupDigestMatches(setup_path, view)) {
+      return {RunResult::SetupDigestMismatch, 0};
+    }
+    RunSetupProgram(setup_path, view);
     const std::uint32_t after = GetMessengerVersion();
     log.Write("messenger version after the setup %lu", static_cast<unsigned long>(after));
     if (MessengerNeedsSetup(after)) return {RunResult::SetupIncomplete, 0};

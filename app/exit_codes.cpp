@@ -20,6 +20,8 @@ int ExitCodeFor(const Outcome& outcome) {
       return 8;
     case RunResult::SetupIncomplete:
       return 9;
+    case RunResult::SetupDigestMismatch:
+      return kExitSetupDigest;
     case RunResult::HttpStatus:
       return kExitHttpStatusBase + outcome.http_status;
   }

@@ -5,7 +5,7 @@
 
 constexpr int kExitSucceeded = 0;
 constexpr int kExitNoPartnerId = -1;
-// Reserved for a setup program whose digest does not match.
+// A setup program whose digest does not match.
 constexpr int kExitSetupDigest = 10;
 constexpr int kExitBadSwitch = 20;
 constexpr int kExitLogUnavailable = 21;

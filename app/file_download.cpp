@@ -133,6 +133,8 @@ void FileDownload::OnError(int code) {
   // resolved leaves its reason in the thread's last error.
   if (code == ErrorResolve) {
     LastError = GetLastError();
+  } else if (code == ErrorConnect && TlsError != 0) {
+    LastError = static_cast<DWORD>(TlsError);  // the handshake's, or the certificate's refusal
   } else if (code < 0) {
     LastError = static_cast<DWORD>(socket.LastError());
   }

@@ -36,5 +36,8 @@ bool ReadIndexFile(const char* path, std::string& url_text) {
   url_text = word;
   reader.ReadWord(word, sizeof word);
   SetupUrl = word;
+  char digest[kPathBufferSize] = {};
+  reader.ReadWord(digest, sizeof digest);
+  SetupDigestWord = digest;
   return true;
 }

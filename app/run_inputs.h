@@ -8,5 +8,6 @@
 int ReadDownloadListFile(const char* path);
 
 // Reads the index file at path: its first word replaces url_text (the package base URL), its
-// second replaces SetupUrl. False, changing nothing, when the file cannot be opened.
+// second replaces SetupUrl, its third (or nothing) replaces SetupDigestWord. False, changing
+// nothing, when the file cannot be opened.
 bool ReadIndexFile(const char* path, std::string& url_text);

@@ -5,6 +5,7 @@ char PartnerId[kPathBufferSize] = {};
 char PackageTitle[kPathBufferSize] = {};
 std::vector<std::string> FileList;
 std::string SetupUrl;
+std::string SetupDigestWord;
 char TempFolderBuffer[kPathBufferSize] = {};
 char MessengerFolder[kPathBufferSize] = {};
 std::atomic<bool> CancelRequested{false};

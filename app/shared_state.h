@@ -24,6 +24,8 @@ extern char PackageTitle[kPathBufferSize];
 extern std::vector<std::string> FileList;
 // Second word of the downloaded index file.
 extern std::string SetupUrl;
+// Third word of the downloaded index file (the setup program's digest); empty when it has none.
+extern std::string SetupDigestWord;
 // The per-partner temporary folder, without a trailing backslash; empty until prepared.
 extern char TempFolderBuffer[kPathBufferSize];
 // The messenger's program folder, without a trailing backslash; empty when not found.

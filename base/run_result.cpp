@@ -22,6 +22,8 @@ const char* RunResultName(RunResult result) {
       return "IndexFileUnreadable";
     case RunResult::SetupIncomplete:
       return "SetupIncomplete";
+    case RunResult::SetupDigestMismatch:
+      return "SetupDigestMismatch";
   }
   return "Unknown";
 }
@@ -43,6 +45,7 @@ std::int32_t ResultCode(const Outcome& outcome) {
     // A missing download list has always ended the run like a file that cannot be stored.
     case RunResult::CannotStoreFile:
     case RunResult::DownloadListMissing:
+    case RunResult::SetupDigestMismatch:
       return -5;
     case RunResult::IndexFileUnreadable:
       return -1;

@@ -15,6 +15,7 @@ enum class RunResult : std::uint8_t {
   DownloadListMissing,  // OrvexDownload.dat is missing or names no file
   IndexFileUnreadable,  // the downloaded index file could not be opened
   SetupIncomplete,      // the messenger is still missing or too old, or its folder is unknown
+  SetupDigestMismatch,  // the setup program is not the one the index file's digest names
 };
 
 struct Outcome {

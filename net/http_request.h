@@ -61,6 +61,8 @@ class HttpRequest {
   bool HeadersDone = false;
   bool HeadOnly = false;
   std::uint32_t BytesReceived = 0;
+  // Why the TLS handshake of an https transfer failed (see StartTls); 0 otherwise.
+  long TlsError = 0;
 
  private:
   static constexpr std::uintptr_t kNoThreadHandle = ~std::uintptr_t{0};

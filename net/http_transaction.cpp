@@ -1,6 +1,10 @@
 // The HTTP/1.0 exchange itself: the request text and the reading of the reply.
 #include "net/http_request.h"
 
+#include <memory>
+
+#include "net/byte_stream.h"
+
 // Turns what the reader makes of the reply into the request's hooks. A failure is held back
 // until the socket is closed, so that the peer is not kept waiting while it is reported.
 class HttpRequest::ReplyEvents : public HttpResponseReader::Events {
@@ -51,8 +55,17 @@ void HttpRequest::Run() {
     ReportError(ErrorConnect);
     return;
   }
+  // A TLS handshake that fails or a certificate that is refused counts as a failed connect:
+  // nothing from that connection is passed on.
+  std::unique_ptr<ByteStream> tls;
+  if (url.IsHttps() && !(tls = StartTls(socket, url.Host.c_str(), &TlsError))) {
+    socket.Close();
+    ReportError(ErrorConnect);
+    return;
+  }
+  ByteStream& stream = tls ? *tls : static_cast<ByteStream&>(socket);
   const std::string request = FormatRequest();
-  if (!socket.SendAll(request.data(), static_cast<int>(request.size()))) {
+  if (!stream.SendAll(request.data(), static_cast<int>(request.size()))) {
     socket.Close();
     ReportError(ErrorSend);
     return;
@@ -62,7 +75,7 @@ void HttpRequest::Run() {
   ReplyEvents events(*this);
   HttpResponseReader reader(headers, HeadOnly);
   while (!StopRequested && !reader.Finished()) {
-    const int received = socket.Receive(reader.Space(), reader.SpaceSize());
+    const int received = stream.Receive(reader.Space(), reader.SpaceSize());
     if (StopRequested) break;
     if (received <= 0) {
       reader.End(received < 0 ? HttpResponseReader::Ending::ReceiveFailed

@@ -7,13 +7,14 @@
 #include <atomic>
 #include <mutex>
 
+#include "net/byte_stream.h"
 #include "net/socket_address.h"
 #include "net/socket_platform.h"
 
-class TcpSocket {
+class TcpSocket : public ByteStream {
  public:
   TcpSocket() = default;
-  virtual ~TcpSocket();
+  ~TcpSocket() override;
   TcpSocket(const TcpSocket&) = delete;
   TcpSocket& operator=(const TcpSocket&) = delete;
 
@@ -23,9 +24,9 @@ class TcpSocket {
   // One send: bytes accepted, or -1.
   int Send(const char* bytes, int length);
   // Sends every byte, however many sends it takes; false when one fails.
-  bool SendAll(const char* bytes, int length);
+  bool SendAll(const char* bytes, int length) override;
   // One receive: bytes received, 0 when the peer closed, -1 on failure or time-out.
-  int Receive(char* buffer, int capacity);
+  int Receive(char* buffer, int capacity) override;
   // Shuts down and closes the handle; the result of the close, or -1 when there was none.
   int Close();
   // From another thread: makes a connect, send or receive blocked on this socket fail now.

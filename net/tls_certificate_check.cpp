@@ -19,13 +19,13 @@ long LastErrorCode() {
 bool NamesAddress(PCCERT_CONTEXT certificate, std::uint32_t address) {
   const CERT_INFO* info = certificate->pCertInfo;
   const CERT_EXTENSION* extension =
-      CertFindExtension(szOID_SUBJECT_ALT_NAME2, info->cExtension, info->rgExtension);
+      Tls().CertFindExtension(szOID_SUBJECT_ALT_NAME2, info->cExtension, info->rgExtension);
   if (extension == nullptr) return false;
   CERT_ALT_NAME_INFO* names = nullptr;
   DWORD size = 0;
-  if (!CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ALTERNATE_NAME, extension->Value.pbData,
-                           extension->Value.cbData, CRYPT_DECODE_ALLOC_FLAG, nullptr, &names,
-                           &size)) {
+  if (!Tls().CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ALTERNATE_NAME, extension->Value.pbData,
+                                 extension->Value.cbData, CRYPT_DECODE_ALLOC_FLAG, nullptr, &names,
+                                 &size)) {
     return false;
   }
   const LocalMemory owner(names);
@@ -86,8 +86,8 @@ long CheckServerCertificate(PCCERT_CONTEXT certificate, const char* host) {
   chain_para.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
   PCCERT_CHAIN_CONTEXT raw_chain = nullptr;
   // The server's other certificates (intermediates) come with the certificate's own store.
-  if (!CertGetCertificateChain(nullptr, certificate, nullptr, certificate->hCertStore, &chain_para,
-                               0, nullptr, &raw_chain)) {
+  if (!Tls().CertGetCertificateChain(nullptr, certificate, nullptr, certificate->hCertStore,
+                                     &chain_para, 0, nullptr, &raw_chain)) {
     return LastErrorCode();
   }
   const CertificateChain chain(raw_chain);
@@ -107,8 +107,8 @@ long CheckServerCertificate(PCCERT_CONTEXT certificate, const char* host) {
   policy_para.pvExtraPolicyPara = &ssl_para;
   CERT_CHAIN_POLICY_STATUS status{};
   status.cbSize = sizeof status;
-  if (!CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.get(), &policy_para,
-                                        &status)) {
+  if (!Tls().CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.get(), &policy_para,
+                                              &status)) {
     return LastErrorCode();
   }
   if (status.dwError != 0) return static_cast<long>(status.dwError);

@@ -47,9 +47,9 @@ bool TlsChannel::AcquireCredentials() {
   data.dwVersion = SCHANNEL_CRED_VERSION;
   data.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT;
   data.dwFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
-  const SECURITY_STATUS status =
-      AcquireCredentialsHandleA(nullptr, const_cast<SEC_CHAR*>(UNISP_NAME_A), SECPKG_CRED_OUTBOUND,
-                                nullptr, &data, nullptr, nullptr, credentials_.Fill(), nullptr);
+  const SECURITY_STATUS status = Tls().sspi->AcquireCredentialsHandleA(
+      nullptr, const_cast<SEC_CHAR*>(UNISP_NAME_A), SECPKG_CRED_OUTBOUND, nullptr, &data, nullptr,
+      nullptr, credentials_.Fill(), nullptr);
   if (status != SEC_E_OK) return Fail(status);
   credentials_.Own();
   return true;
@@ -66,6 +66,7 @@ bool TlsChannel::SendToken(const SecBuffer& token) {
 
 bool TlsChannel::Handshake(const char* host) {
   if (context_.get() != nullptr) return Fail(SEC_E_INVALID_HANDLE);  // one handshake a channel
+  if (!Tls().loaded) return Fail(SEC_E_SECPKG_NOT_FOUND);
   host_ = host != nullptr ? host : "";
   std::uint32_t address;
   host_is_address_ = IsAddressHost(host_.c_str(), &address);
@@ -75,9 +76,9 @@ bool TlsChannel::Handshake(const char* host) {
   SecBuffer out{0, SECBUFFER_TOKEN, nullptr};
   SecBufferDesc out_desc{SECBUFFER_VERSION, 1, &out};
   unsigned long attributes = 0;
-  const SECURITY_STATUS status =
-      InitializeSecurityContextA(credentials_.get(), nullptr, TargetName(), request_flags_, 0, 0,
-                                 nullptr, 0, context_.Fill(), &out_desc, &attributes, nullptr);
+  const SECURITY_STATUS status = Tls().sspi->InitializeSecurityContextA(
+      credentials_.get(), nullptr, TargetName(), request_flags_, 0, 0, nullptr, 0, context_.Fill(),
+      &out_desc, &attributes, nullptr);
   const SspiBuffer token(out.pvBuffer);
   if (status != SEC_I_CONTINUE_NEEDED) return Fail(status);
   context_.Own();
@@ -99,9 +100,9 @@ TlsRecordPeer::Step TlsChannel::HandshakeStep(char* input, std::size_t size, std
     SecBufferDesc in_desc{SECBUFFER_VERSION, 2, in};
     SecBufferDesc out_desc{SECBUFFER_VERSION, 1, &out};
     unsigned long attributes = 0;
-    status =
-        InitializeSecurityContextA(credentials_.get(), context_.get(), TargetName(), request_flags_,
-                                   0, 0, &in_desc, 0, nullptr, &out_desc, &attributes, nullptr);
+    status = Tls().sspi->InitializeSecurityContextA(credentials_.get(), context_.get(),
+                                                    TargetName(), request_flags_, 0, 0, &in_desc, 0,
+                                                    nullptr, &out_desc, &attributes, nullptr);
     // A server that asks for a client certificate gets none: the same input again, once,
     // with the (empty) credentials as they are.
     if (status != SEC_I_INCOMPLETE_CREDENTIALS || attempt > 0) break;
@@ -122,22 +123,22 @@ TlsRecordPeer::Step TlsChannel::HandshakeStep(char* input, std::size_t size, std
 bool TlsChannel::CheckConnection() {
   SecPkgContext_ConnectionInfo info{};
   SECURITY_STATUS status =
-      QueryContextAttributesA(context_.get(), SECPKG_ATTR_CONNECTION_INFO, &info);
+      Tls().sspi->QueryContextAttributesA(context_.get(), SECPKG_ATTR_CONNECTION_INFO, &info);
   if (status != SEC_E_OK) return Fail(status);
   // The credentials enable nothing older; a system that negotiates it all the same is not
   // believed.
   if ((info.dwProtocol & kAcceptedProtocols) == 0) return Fail(SEC_E_UNSUPPORTED_FUNCTION);
 
   PCCERT_CONTEXT raw_certificate = nullptr;
-  status =
-      QueryContextAttributesA(context_.get(), SECPKG_ATTR_REMOTE_CERT_CONTEXT, &raw_certificate);
+  status = Tls().sspi->QueryContextAttributesA(context_.get(), SECPKG_ATTR_REMOTE_CERT_CONTEXT,
+                                               &raw_certificate);
   const CertificateContext certificate(raw_certificate);
   if (status != SEC_E_OK) return Fail(status);
   if (!certificate) return Fail(SEC_E_CERT_UNKNOWN);
   const long refused = CheckServerCertificate(certificate.get(), host_.c_str());
   if (refused != 0) return Fail(refused);
 
-  status = QueryContextAttributesA(context_.get(), SECPKG_ATTR_STREAM_SIZES, &sizes_);
+  status = Tls().sspi->QueryContextAttributesA(context_.get(), SECPKG_ATTR_STREAM_SIZES, &sizes_);
   if (status != SEC_E_OK) return Fail(status);
   if (sizes_.cbMaximumMessage == 0) return Fail(SEC_E_INTERNAL_ERROR);
   send_buffer_.assign(sizes_.cbHeader + sizes_.cbMaximumMessage + sizes_.cbTrailer, '\0');
@@ -159,7 +160,7 @@ bool TlsChannel::SendAll(const char* bytes, int length) {
                             {sizes_.cbTrailer, SECBUFFER_STREAM_TRAILER, data + piece},
                             {0, SECBUFFER_EMPTY, nullptr}};
     SecBufferDesc desc{SECBUFFER_VERSION, 4, buffers};
-    const SECURITY_STATUS status = EncryptMessage(context_.get(), 0, &desc, 0);
+    const SECURITY_STATUS status = Tls().sspi->EncryptMessage(context_.get(), 0, &desc, 0);
     if (status != SEC_E_OK) return Fail(status);
     // Header, data and trailer are sent as one run, so that the record leaves in one send;
     // a part that came out shorter than its room leaves a gap that is closed here.
@@ -200,7 +201,7 @@ TlsRecordPeer::Decrypted TlsChannel::DecryptRecord(char* record, std::size_t siz
                           {0, SECBUFFER_EMPTY, nullptr},
                           {0, SECBUFFER_EMPTY, nullptr}};
   SecBufferDesc desc{SECBUFFER_VERSION, 4, buffers};
-  const SECURITY_STATUS status = DecryptMessage(context_.get(), &desc, 0, nullptr);
+  const SECURITY_STATUS status = Tls().sspi->DecryptMessage(context_.get(), &desc, 0, nullptr);
   if (status == SEC_I_CONTEXT_EXPIRED) return Decrypted::kClosed;
   // A renegotiation (SEC_I_RENEGOTIATE), which this client takes no part in, ends the transfer.
   if (status != SEC_E_OK) {

@@ -10,14 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "net/byte_stream.h"
 #include "net/tcp_socket.h"
 #include "net/tls_handles.h"
 #include "net/tls_record_buffer.h"
 
-class TlsChannel : private TlsRecordPeer {
+class TlsChannel : public ByteStream, private TlsRecordPeer {
  public:
   explicit TlsChannel(TcpSocket& socket);
-  ~TlsChannel();
+  ~TlsChannel() override;
   TlsChannel(const TlsChannel&) = delete;
   TlsChannel& operator=(const TlsChannel&) = delete;
 
@@ -26,10 +27,10 @@ class TlsChannel : private TlsRecordPeer {
   // be used then.
   bool Handshake(const char* host);
   // Encrypts and sends every byte, in pieces of at most one record; false when one fails.
-  bool SendAll(const char* bytes, int length);
+  bool SendAll(const char* bytes, int length) override;
   // Plaintext as TcpSocket::Receive gives bytes: how many, 0 once the server has closed (its
   // close_notify, or a close between records), -1 on failure, time-out or abort.
-  int Receive(char* buffer, int capacity);
+  int Receive(char* buffer, int capacity) override;
 
   // Why the last handshake, send or receive failed: an SSPI status or a certificate check's
   // code (see CheckServerCertificate); 0 when the connection itself closed or broke.

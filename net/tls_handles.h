@@ -2,22 +2,13 @@
 // its destructor, with the call that matches how it was obtained.
 #pragma once
 
-#ifndef SECURITY_WIN32
-#define SECURITY_WIN32
-#endif
-// windows.h first: the others build on its types.
-#include <windows.h>
-
-#include <wincrypt.h>
-
-#include <schannel.h>
-#include <security.h>
-
 #include <memory>
+
+#include "net/tls_library.h"
 
 // An SSPI handle: credentials or a security context. It is owned once the call that filled
 // it has succeeded.
-template <SECURITY_STATUS(SEC_ENTRY* Free)(PSecHandle)>
+template <typename Free>
 class SspiHandle {
  public:
   SspiHandle() = default;
@@ -35,7 +26,7 @@ class SspiHandle {
   }
   void Own() { owned_ = true; }
   void Reset() {
-    if (owned_) Free(&handle_);
+    if (owned_) Free()(&handle_);
     owned_ = false;
   }
 
@@ -44,27 +35,33 @@ class SspiHandle {
   bool owned_ = false;
 };
 
-using CredentialsHandle = SspiHandle<FreeCredentialsHandle>;
-using SecurityContext = SspiHandle<DeleteSecurityContext>;
+struct FreeCredentials {
+  void operator()(PSecHandle handle) const { Tls().sspi->FreeCredentialsHandle(handle); }
+};
+struct DeleteContext {
+  void operator()(PSecHandle handle) const { Tls().sspi->DeleteSecurityContext(handle); }
+};
+using CredentialsHandle = SspiHandle<FreeCredentials>;
+using SecurityContext = SspiHandle<DeleteContext>;
 
 struct FreeSspiBuffer {
-  void operator()(void* buffer) const { FreeContextBuffer(buffer); }
+  void operator()(void* buffer) const { Tls().sspi->FreeContextBuffer(buffer); }
 };
 // A buffer that SSPI allocated for its caller (ISC_REQ_ALLOCATE_MEMORY).
 using SspiBuffer = std::unique_ptr<void, FreeSspiBuffer>;
 
 struct FreeCertificateContext {
-  void operator()(PCCERT_CONTEXT context) const { CertFreeCertificateContext(context); }
+  void operator()(PCCERT_CONTEXT context) const { Tls().CertFreeCertificateContext(context); }
 };
 using CertificateContext = std::unique_ptr<const CERT_CONTEXT, FreeCertificateContext>;
 
 struct FreeCertificateChain {
-  void operator()(PCCERT_CHAIN_CONTEXT chain) const { CertFreeCertificateChain(chain); }
+  void operator()(PCCERT_CHAIN_CONTEXT chain) const { Tls().CertFreeCertificateChain(chain); }
 };
 using CertificateChain = std::unique_ptr<const CERT_CHAIN_CONTEXT, FreeCertificateChain>;
 
 struct CloseCertificateStore {
-  void operator()(HCERTSTORE store) const { CertCloseStore(store, 0); }
+  void operator()(HCERTSTORE store) const { Tls().CertCloseStore(store, 0); }
 };
 using CertificateStore = std::unique_ptr<void, CloseCertificateStore>;
 

@@ -7,16 +7,6 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-bool IsHttps(const std::string& scheme) {
-  static const char kHttps[] = "https";
-  if (scheme.size() != sizeof kHttps - 1) return false;
-  for (std::size_t i = 0; i < scheme.size(); ++i) {
-    const char c = scheme[i];
-    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != kHttps[i]) return false;
-  }
-  return true;
-}
-
 bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
@@ -37,6 +27,16 @@ Url::Url(const char* text) {
   Parse(text);
 }
 
+bool Url::IsHttps() const {
+  static const char kHttps[] = "https";
+  if (Scheme.size() != sizeof kHttps - 1) return false;
+  for (std::size_t i = 0; i < Scheme.size(); ++i) {
+    const char c = Scheme[i];
+    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != kHttps[i]) return false;
+  }
+  return true;
+}
+
 void Url::Reset() {
   Scheme = "HTTP";
   Host.clear();
@@ -52,7 +52,7 @@ void Url::Parse(const char* text) {
   const char* cursor = text;
   if (const char* separator = std::strstr(text, "://")) {
     Scheme.assign(text, separator);
-    if (IsHttps(Scheme)) Port = 443;
+    if (IsHttps()) Port = 443;
     cursor = separator;
     while (*cursor == ':' || *cursor == '/') ++cursor;
   }

@@ -12,6 +12,8 @@ class Url {
   // Reset, then fill every piece found in text; a null text leaves the defaults.
   void Parse(const char* text);
   void Reset();
+  // Whether the scheme is "https", in any letter case.
+  bool IsHttps() const;
 
   std::string Scheme;     // "HTTP" unless the text names one before "://"
   std::string Host;       // host name or dotted address, may be empty

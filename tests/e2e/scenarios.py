@@ -6,6 +6,7 @@ bytes where the scripted server serves), the exit code, the installed files, the
 the temporary folder.
 """
 
+import hashlib
 import os
 import re
 import threading
@@ -35,6 +36,7 @@ MSG_CREATE = "Could not create destination file!"
 MSG_CONNECT = "Can't connect to server, please try again later."
 MSG_STOP = "Are you sure you want to stop downloading ?"
 MSG_INCOMPLETE = "Orvex Install has not been completed"
+MSG_DAMAGED = "The downloaded setup program is damaged or has been changed. It was not started."
 MSG_ACTIVATE = ("In order to activate this skin, open the Preferences/Contact List/Design tab "
                 "and choose the skin to apply.")
 IDYES, IDNO = 6, 7
@@ -65,13 +67,13 @@ def get_lines(names, package_dir=PACKAGE_DIR):
                                                for n in names]
 
 
-def check_nginx(rig, expected):
+def check_nginx(rig, expected, host="127.0.0.1"):
     """expected: [(request line, status)]; every request must name the host without a port."""
     seen = rig.nginx.requests()
     eq([(line, status) for line, _, status, _ in seen], [(l, str(s)) for l, s in expected],
        "requests the server received")
-    for line, host, _, _ in seen:
-        eq(host, "127.0.0.1", "Host header of %s" % line)
+    for line, sent_host, _, _ in seen:
+        eq(sent_host, host, "Host header of %s" % line)
 
 
 def raw_request(path):
@@ -87,6 +89,7 @@ BOX_STYLE = {
     MSG_INDEX: ("stop", ["OK"]),
     MSG_CREATE: ("stop", ["OK"]),
     MSG_CONNECT: ("stop", ["OK"]),
+    MSG_DAMAGED: ("stop", ["OK"]),
     MSG_STOP: ("question", ["No"]),
     MSG_INCOMPLETE: ("exclamation", ["OK"]),
     MSG_ACTIVATE: ("information", ["OK"]),
@@ -179,12 +182,17 @@ def point_at(rig, base):
     rig.driver.set_sz(PREFS_KEY, "TestSkinPath", base)
 
 
-def nginx_site(rig, files=PACKAGE, setup_url=None, slow_paths=(), rate="64k", index=None):
-    """nginx serving the index, the package and the setup stand-in; TestSkinPath points at it."""
+def nginx_site(rig, files=PACKAGE, setup_url=None, slow_paths=(), rate="64k", index=None,
+               tls=None):
+    """nginx serving the index, the package and the setup stand-in; TestSkinPath points at it.
+    With tls ({name: certificate}) it serves over https as well, and the base is
+    https://localhost on the port of the first certificate."""
     docroot = os.path.join(rig.dir, "docroot")
     os.makedirs(docroot, exist_ok=True)
-    server = rig.start_nginx(docroot, slow_paths=slow_paths, rate=rate)
+    server = rig.start_nginx(docroot, slow_paths=slow_paths, rate=rate, tls=tls)
     base = "http://127.0.0.1:%d" % server.port
+    if tls:
+        base = "https://localhost:%d" % server.tls_ports[next(iter(tls))]
 
     def put(path, data):
         full = os.path.join(docroot, path.lstrip("/"))
@@ -194,6 +202,8 @@ def nginx_site(rig, files=PACKAGE, setup_url=None, slow_paths=(), rate="64k", in
 
     if index is None:
         index = "%s%s\r\n%s\r\n" % (base, PACKAGE_DIR, setup_url or base + SETUP_PATH)
+    elif callable(index):
+        index = index(base)
     put(INDEX_PATH, index.encode())
     for name, data in files.items():
         put(PACKAGE_DIR + name, data)
@@ -1097,3 +1107,121 @@ def usage_box(rig):
             eq(switch in box["text"], True, "%r in the usage box" % switch)
         eq(rig.wizard_exit(), code, "exit code of %s" % args)
     eq(server.requests(), [], "requests")
+
+
+# ---- https and the setup program's digest --------------------------------------------------
+
+def setup_digest(rig):
+    with open(rig.tool("standin_setup.exe"), "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+@scenario
+def https_whole_run(rig):
+    """Index, package and setup over https with the CA trusted; the setup's digest (in
+    capitals, as a partner may write it) matches, so it runs."""
+    certs = rig.certificates()
+    rig.trust(certs.ca)
+    prepare(rig, version=None, app_paths=False)
+    digest = setup_digest(rig).upper()
+    nginx_site(rig, tls={"server": certs.server},
+               index=lambda base: "%s%s\r\n%s%s sha256:%s\r\n" % (
+                   base.replace("https", "HTTPS", 1), PACKAGE_DIR, base, SETUP_PATH, digest))
+    os.makedirs(rig.host_path("C:\\logs"), exist_ok=True)
+    rig.start_wizard("/log", LOG_PATH)
+    next_page(rig)
+    run_to_done(rig)
+    eq(rig.driver.boxes(), [], "message boxes after success")
+    lines = get_lines(PACKAGE) + ["GET %s HTTP/1.0" % SETUP_PATH]
+    check_nginx(rig, [(line, 200) for line in lines], host="localhost")
+    eq(rig.nginx.server_names(), ["localhost"] * len(lines), "server name sent")
+    eq(setup_runs(rig), 1, "setup runs")
+    check_installed(rig, PACKAGE, setup_ran=True)
+    leave(rig)
+    check_log_has(log_lines(rig), ["setup digest matches", "run ended: Succeeded"])
+
+
+@scenario
+def https_refused(rig):
+    """A certificate for another name, then one from a CA that is not trusted: message 3 with
+    no question, no request sent, nothing received into the temporary folder."""
+    certs = rig.certificates()
+    rig.trust(certs.ca)
+    stranger = harness.Certificates(os.path.join(rig.dir, "untrusted_ca")).server
+    prepare(rig)
+    nginx_site(rig, tls={"wrong": certs.wrong_name, "untrusted": stranger})
+    os.makedirs(rig.host_path("C:\\logs"), exist_ok=True)
+    rig.start_wizard("/log", LOG_PATH)
+    for server in ("wrong", "untrusted"):
+        point_at(rig, "https://localhost:%d/cb/partner" % rig.nginx.tls_ports[server])
+        next_page(rig)
+        check_box(rig.driver.answer_box(ID_OK, 30), "Error", MSG_CONNECT, ["OK"])
+        rig.driver.gone("progress", 5)
+        no_box_for(rig.driver, 1.0)
+        check_welcome(rig.driver, finished=False)
+        eq(rig.nginx.requests(), [], "requests served (%s)" % server)
+        eq([data for data in (rig.listing(rig.temp_folder(PARTNER)) or {}).values() if data], [],
+           "bytes received (%s)" % server)
+    check_nothing_installed(rig)
+    leave(rig)
+    # The log gives the reason: a name that does not match, then a root that is not trusted.
+    eq([line.split(", ", 1)[1].split(":")[0] for line in log_lines(rig) if "failed: " in line],
+       ["error %d" % 0x800b010f, "error %d" % 0x800b010a], "reasons logged")
+
+
+@scenario
+def https_cut_short(rig):
+    """Over TLS, a close before the announced length: message 3, then the stop question."""
+    certs = rig.certificates()
+    rig.trust(certs.ca)
+    prepare(rig)
+    server = rig.start_scripted(tls=certs.server)
+    base = "https://127.0.0.1:%d" % server.port
+    bmp = PACKAGE["skin.bmp"]
+    server.routes.update({
+        INDEX_PATH: ok_reply(("%s%s\n%s%s\n" % (base, PACKAGE_DIR, base, SETUP_PATH)).encode()),
+        PACKAGE_DIR + "Skin.dat": ok_reply(PACKAGE["Skin.dat"], chunk=7, interval=0.01),
+        PACKAGE_DIR + "skin.bmp": ok_reply(bmp, truncate_to=len(bmp) // 3),
+    })
+    point_at(rig, base + "/cb/partner")
+    rig.start_wizard()
+    next_page(rig)
+    check_box(rig.driver.answer_box(ID_OK, 30), "Error", MSG_CONNECT, ["OK"])
+    answer_question(rig, IDYES)
+    rig.driver.gone("progress", 5)
+    check_welcome(rig.driver, finished=False)
+    check_raw(server, [INDEX_PATH, PACKAGE_DIR + "Skin.dat", PACKAGE_DIR + "skin.bmp"])
+    check_nothing_installed(rig)
+    leave(rig)
+
+
+@scenario
+def setup_digest_mismatch(rig):
+    """A wrong digest: the setup is deleted unstarted, the new message, then the question; a
+    word that is no digest counts as wrong; quiet, the run exits with the digest's code."""
+    prepare(rig, version=None, app_paths=False)
+    wrong = "sha256:" + ("0" if setup_digest(rig)[0] != "0" else "1") + setup_digest(rig)[1:]
+    nginx_site(rig, index=lambda base: "%s%s\r\n%s%s %s\r\n" % (
+        base, PACKAGE_DIR, base, SETUP_PATH, wrong))
+    rig.start_wizard()
+    next_page(rig)
+    progress = rig.driver.wait("progress")["hwnd"]
+    check_box(rig.driver.answer_box(ID_OK, 30), "Error", MSG_DAMAGED, ["OK"], owner=progress)
+    answer_question(rig, IDYES)
+    rig.driver.gone("progress", 5)
+    check_welcome(rig.driver, finished=False)
+    eq(setup_runs(rig), 0, "setup runs")
+    eq(SETUP_NAME in (rig.listing(rig.temp_folder(PARTNER)) or {}), False, "setup file kept")
+    leave(rig)
+    # The same with a malformed word, quiet and logged.
+    docroot_index = os.path.join(rig.dir, "docroot", INDEX_PATH.lstrip("/"))
+    with open(docroot_index, "rb") as f:
+        text = f.read()
+    with open(docroot_index, "wb") as f:
+        f.write(text.replace(wrong.encode(), b"sha256:" + setup_digest(rig)[:63].encode()))
+    eq(run_quiet(rig, "/quiet", "/log", LOG_PATH), 10, "exit code")
+    check_log_has(log_lines(rig), ["setup digest does not match", "run ended: SetupDigestMismatch",
+                                   "exit code 10"])
+    eq(setup_runs(rig), 0, "setup runs")
+    eq(SETUP_NAME in (rig.listing(rig.temp_folder(PARTNER)) or {}), False, "setup file kept")
+    check_nothing_installed(rig)

@@ -66,6 +66,7 @@ TEST(ExitCodeForTest, EachFailureHasItsOwnCode) {
       RunResult::Succeeded,           RunResult::HostNotResolved,     RunResult::CannotConnect,
       RunResult::SendFailed,          RunResult::ReplyCutShort,       RunResult::CannotStoreFile,
       RunResult::DownloadListMissing, RunResult::IndexFileUnreadable, RunResult::SetupIncomplete};
+  EXPECT_EQ(ExitCodeFor({RunResult::SetupDigestMismatch, 0}), kExitSetupDigest);
   std::vector<int> codes = {kExitNoPartnerId, kExitSetupDigest, kExitBadSwitch, kExitLogUnavailable,
                             kExitAlreadyRunning};
   for (RunResult result : kAll) codes.push_back(ExitCodeFor({result, 0}));

@@ -186,4 +186,18 @@ TEST_F(HttpTransactionRequest, ResolveAndConnectFailuresAreReportedOnce) {
     EXPECT_EQ(request.errors, std::vector<int>{c.result});
   }
 }
+// A server that speaks no TLS (and, natively, any https URL): a failed connect, and the
+// request never leaves in the clear.
+TEST_F(HttpTransactionRequest, HttpsWithoutTlsIsAFailedConnect) {
+  ScriptedServer server({{{"HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok", 0}}});
+  std::string url = server.UrlFor("/x");
+  url.replace(0, 4, "https");
+  RecordingRequest request(url.c_str());
+  ASSERT_TRUE(request.Start(false));
+  request.Wait();
+  server.Finish();
+  EXPECT_EQ(request.errors, std::vector<int>{ErrorConnect});
+  EXPECT_EQ(request.body, "");
+  EXPECT_EQ(server.Request().find("GET"), std::string::npos);
+}
 }  // namespace

@@ -90,6 +90,7 @@ struct IndexCase {
   std::string file_bytes;
   std::string package_base_url;
   std::string setup_url;
+  std::string digest_word = "";
 };
 
 class ReadIndexFileTest : public testing::TestWithParam<IndexCase> {};
@@ -99,9 +100,11 @@ TEST_P(ReadIndexFileTest, ReadsTwoWords) {
   ScratchFile file(c.file_bytes);
   std::string url_text = "before";
   SetupUrl = "before";
+  SetupDigestWord = "before";
   EXPECT_TRUE(ReadIndexFile(file.path(), url_text));
   EXPECT_EQ(url_text, c.package_base_url);
   EXPECT_EQ(SetupUrl, c.setup_url);
+  EXPECT_EQ(SetupDigestWord, c.digest_word);
 }
 
 const std::string kLongWord(300, 'w');
@@ -115,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
         IndexCase{"LeadingBlankLines", "\n\r\n  \thttp://h/p/\n\n\nhttp://h/s.exe\n", "http://h/p/",
                   "http://h/s.exe"},
         IndexCase{"AllWhiteSpaceKinds", "\v\fa\t\r\nb\f", "a", "b"},
-        IndexCase{"ThirdWordIgnored", "a b c", "a", "b"},
+        IndexCase{"ThirdWordIsTheDigest", "a b\r\nsha256:00ff c d", "a", "b", "sha256:00ff"},
         IndexCase{"SingleWordGoesToBoth", "http://h/p/\n", "http://h/p/", "http://h/p/"},
         IndexCase{"Empty", "", "", ""}, IndexCase{"OnlyWhiteSpace", " \n\t ", "", ""},
         IndexCase{"ShorterSecondWord", "abcdef xy", "abcdef", "xy"},

@@ -20,6 +20,7 @@ TEST(RunResult, CodesAreTheOnesThePagesActOnAndNamesAreDistinct) {
       {{RunResult::ReplyCutShort, 0}, -4},
       {{RunResult::CannotStoreFile, 0}, -5},
       {{RunResult::DownloadListMissing, 0}, -5},
+      {{RunResult::SetupDigestMismatch, 0}, -5},
       {{RunResult::SetupIncomplete, 0}, -6},
       {{RunResult::HttpStatus, 404}, 404},
   };

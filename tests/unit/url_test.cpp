@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 namespace {
 struct UrlCase {
   const char* text;
@@ -62,6 +64,9 @@ TEST_P(UrlParse, SplitsTheText) {
   EXPECT_EQ(url.Port, c.port);
   EXPECT_EQ(url.Directory, c.directory);
   EXPECT_EQ(url.FileName, c.file_name);
+  std::string scheme = c.scheme;
+  for (char& ch : scheme) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  EXPECT_EQ(url.IsHttps(), scheme == "https");
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, UrlParse, ::testing::ValuesIn(kCases));

@@ -30,6 +30,7 @@ TEST(LoadResString, GivesTheTableTexts) {
        "In order to activate this skin, open the Preferences/Contact List/Design tab and choose "
        "the skin to apply."},
       {22, "Customized Contact List Download Wizard"},
+      {23, "The downloaded setup program is damaged or has been changed. It was not started."},
   };
   for (const auto& c : cases) EXPECT_EQ(LoadResString(c.id), c.text) << c.id;
 }
@@ -44,7 +45,7 @@ TEST(LoadResString, DefaultBaseUrlIsHttpEndingInCbPartner) {
 }
 
 TEST(LoadResString, MissingIdGivesEmptyText) {
-  for (unsigned id : {0u, 7u, 12u, 17u, 23u, 999u, 65535u}) EXPECT_EQ(LoadResString(id), "") << id;
+  for (unsigned id : {0u, 7u, 12u, 17u, 24u, 999u, 65535u}) EXPECT_EQ(LoadResString(id), "") << id;
 }
 
 TEST(LoadResString, UsesTheStoredModuleInstance) {

@@ -1,0 +1,21 @@
+// What a transfer sends its request through and reads its reply from: the socket itself, or
+// TLS over it.
+#pragma once
+
+#include <memory>
+
+class TcpSocket;
+
+class ByteStream {
+ public:
+  virtual ~ByteStream() = default;
+  // Sends every byte; false when a send fails.
+  virtual bool SendAll(const char* bytes, int length) = 0;
+  // Bytes received, 0 once the peer has closed, -1 on failure, time-out or abort.
+  virtual int Receive(char* buffer, int capacity) = 0;
+};
+
+// TLS over the connected socket, after a handshake with host whose certificate was accepted;
+// null when the handshake fails, and always in a build without the system's TLS. *error is
+// then why (an SSPI status or a certificate check's code), or 0 when the connection broke.
+std::unique_ptr<ByteStream> StartTls(TcpSocket& socket, const char* host, long* error);
