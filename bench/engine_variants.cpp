@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/owned_handle.h"
@@ -36,6 +37,25 @@ struct Options {
   int receive = 0;  // 0: the engine's own receive loop
 };
 
+template <typename T, std::size_t N>
+bool Choose(const std::pair<const char*, T> (&names)[N], const std::string& value, T* choice) {
+  for (const auto& entry : names) {
+    if (value == entry.first) {
+      *choice = entry.second;
+      return true;
+    }
+  }
+  return false;
+}
+
+const std::pair<const char*, bool> kEngines[] = {{"program", true}, {"sink", false}};
+const std::pair<const char*, Page> kPages[] = {
+    {"none", Page::None},           {"idle", Page::Idle}, {"send", Page::Send},
+    {"roundtrip", Page::Roundtrip}, {"post", Page::Post}, {"coarse", Page::Coarse},
+    {"timer", Page::Timer}};
+const std::pair<const char*, Write> kWrites[] = {
+    {"fwrite", Write::Fwrite}, {"writefile", Write::WriteFile}, {"none", Write::None}};
+
 bool ParseOptions(int count, char** items, Options* options) {
   for (int i = 0; i < count; ++i) {
     std::string item = items[i];
@@ -43,33 +63,15 @@ bool ParseOptions(int count, char** items, Options* options) {
     if (equals == std::string::npos) return false;
     std::string name = item.substr(0, equals);
     std::string value = item.substr(equals + 1);
-    if (name == "engine" && (value == "program" || value == "sink")) {
-      options->program = value == "program";
-    } else if (name == "page" && value == "none") {
-      options->page = Page::None;
-    } else if (name == "page" && value == "idle") {
-      options->page = Page::Idle;
-    } else if (name == "page" && value == "send") {
-      options->page = Page::Send;
-    } else if (name == "page" && value == "roundtrip") {
-      options->page = Page::Roundtrip;
-    } else if (name == "page" && value == "timer") {
-      options->page = Page::Timer;
-    } else if (name == "page" && value == "post") {
-      options->page = Page::Post;
-    } else if (name == "page" && value == "coarse") {
-      options->page = Page::Coarse;
-    } else if (name == "write" && value == "fwrite") {
-      options->write = Write::Fwrite;
-    } else if (name == "write" && value == "writefile") {
-      options->write = Write::WriteFile;
-    } else if (name == "write" && value == "none") {
-      options->write = Write::None;
-    } else if (name == "receive" && std::atoi(value.c_str()) >= 1024) {
+    bool known = false;
+    if (name == "engine") known = Choose(kEngines, value, &options->program);
+    if (name == "page") known = Choose(kPages, value, &options->page);
+    if (name == "write") known = Choose(kWrites, value, &options->write);
+    if (name == "receive") {
       options->receive = std::atoi(value.c_str());
-    } else {
-      return false;
+      known = options->receive >= 1024;
     }
+    if (!known) return false;
   }
   // The program's class knows only its own way of updating the page and writing.
   return !options->program || ((options->page == Page::None || options->page == Page::Send) &&

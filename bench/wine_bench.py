@@ -63,6 +63,8 @@ EXPERIMENTS = [
     ("sink: 64 KiB receives", ["engine=sink", "receive=65536"]),
     ("sink: 256 KiB receives", ["engine=sink", "receive=262144"]),
     ("sink: 256 KiB + WriteFile", ["engine=sink", "receive=262144", "write=writefile"]),
+    ("sink: 256 KiB + page, sent per block",
+     ["engine=sink", "receive=262144", "page=send"]),
     ("sink: 256 KiB + WriteFile + timer page",
      ["engine=sink", "receive=262144", "write=writefile", "page=timer"]),
 ]
@@ -339,6 +341,11 @@ def median(samples, i):
     return statistics.median(s[i] for s in samples)
 
 
+def spread(values):
+    values = list(values)
+    return "%.2f-%.2f" % (min(values), max(values))
+
+
 def wine_table(results, sizes, latencies):
     lines = ["Under Wine: the 64-bit build (wine64); this machine's kernel runs no 32-bit code, "
              "so the 32-bit program cannot be run here.",
@@ -346,7 +353,8 @@ def wine_table(results, sizes, latencies):
              "(process start-up excluded); peak: the largest peak working set;"
              % len(results[("demo", "wizard")]),
              "ratio: throughput against the other program (above 1: faster).",
-             "%-7s %-34s %9s %8s %9s  %s" % ("file", "what", "MiB/s", "s", "peak MiB", "ratio")]
+             "%-7s %-34s %9s %8s %12s %9s  %s" % ("file", "what", "MiB/s", "s", "s range",
+                                                  "peak MiB", "ratio")]
     for name, size in sizes:
         mib = size / MIB
         engine = median(results[(name, "engine")], 0)
@@ -357,6 +365,9 @@ def wine_table(results, sizes, latencies):
         wizard = median(results[(name, "wizard")], 0)
         peak = {c: max(s[-1] for s in results[(name, c)])
                 for c in ("engine", "WinINet", "WinHTTP", "wizard")}
+        times = {c: [s[0] for s in results[(name, c)]] for c in ("engine", "WinINet", "WinHTTP",
+                                                                  "wizard")}
+        times["copy"] = [s[0] + s[1] for s in results[(name, "WinINet")]]
         rows = [
             ("engine (FileDownload, no page)", engine, peak["engine"],
              "%.2f x WinINet, %.2f x WinHTTP" % (wininet / engine, winhttp / engine)),
@@ -366,9 +377,11 @@ def wine_table(results, sizes, latencies):
             ("wizard, Next >> to Done", wizard, peak["wizard"],
              "%.2f x WinINet + CopyFileA" % (wininet_total / wizard)),
         ]
-        for label, seconds, peak_value, ratio in rows:
-            lines.append("%-7s %-34s %9.1f %8.2f %9.1f  %s"
-                         % (name, label, mib / seconds, seconds, peak_value, ratio))
+        for (label, seconds, peak_value, ratio), key in zip(
+                rows, ("engine", "WinINet", "WinHTTP", "copy", "wizard")):
+            lines.append("%-7s %-34s %9.1f %8.2f %12s %9.1f  %s"
+                         % (name, label, mib / seconds, seconds, spread(times[key]), peak_value,
+                            ratio))
     if len(sizes) > 1:
         small, large = sizes[0][0], sizes[-1][0]
         growth = ", ".join("%s %.2f" % (c, max(s[-1] for s in results[(large, c)]) /
@@ -393,11 +406,13 @@ def experiments_table(results, name):
     lines = ["Engine variants under Wine, %s, medians of %d interleaved runs "
              "(ratio: time against the program without a page)"
              % (name, len(results[EXPERIMENTS[0][0]])),
-             "%-42s %9s %8s %7s" % ("variant", "MiB/s", "s", "ratio")]
+             "%-42s %9s %8s %7s   %s" % ("variant", "MiB/s", "s", "ratio", "s, fastest-slowest")]
     size = dict(SIZES)[name] / MIB
     for label, _ in EXPERIMENTS:
         seconds = median(results[label], 0)
-        lines.append("%-42s %9.1f %8.2f %7.2f" % (label, size / seconds, seconds, seconds / base))
+        lines.append("%-42s %9.1f %8.2f %7.2f   %s" % (label, size / seconds, seconds,
+                                                      seconds / base,
+                                                      spread(s[0] for s in results[label])))
     return lines
 
 
