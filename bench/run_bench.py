@@ -207,7 +207,8 @@ def native_part(args, data):
 
 def wine_part(args, data, parts):
     build = os.path.abspath(args.wine_build)
-    needed = [os.path.join(build, "OrvexDownload.exe"), os.path.join(build, "tools", "ui_driver.exe")]
+    needed = [os.path.join(build, "OrvexDownload.exe"),
+              os.path.join(build, "tools", "ui_driver.exe")]
     needed += [os.path.join(build, "bench", exe) for exe in
                ("bench_download.exe", "bench_wininet.exe", "bench_winhttp.exe")]
     for path in needed:

@@ -293,7 +293,8 @@ class WineBench:
 
     def remove_big_files(self):
         """The large files of the run folder: kept on a failure, they would fill the disk."""
-        for top in (self.docroot, self.rig.host_path(self.temp), self.rig.host_path(self.copies),
+        temp = self.rig.host_path("C:\\users\\%s\\Temp" % self.rig.user)  # the wizard's too
+        for top in (self.docroot, temp, self.rig.host_path(self.copies),
                     self.rig.host_path(scenarios.MESSENGER_FOLDER)):
             for folder, _, names in os.walk(top):
                 for file_name in names:
