@@ -50,10 +50,15 @@ test-e2e: build-win64
 fuzz: build-native
 	@ORVEX_FUZZ_SECONDS=$${ORVEX_FUZZ_SECONDS:-300} ctest --test-dir build/native -L fuzz --output-on-failure
 
+# A measurement, not a test: natively against curl, under Wine (the win64 build) against WinINet
+# and WinHTTP. BENCH_ARGS passes options, e.g. BENCH_ARGS=--quick.
 bench: bootstrap
 	@cmake --preset bench >/dev/null
 	@$(CMAKE_BUILD) build/bench -j $(JOBS) --target bench_download
-	@python3 bench/run_bench.py --build build/bench
+	@cmake --preset win64 >/dev/null
+	@$(CMAKE_BUILD) build/win64 -j $(JOBS) --target OrvexDownload ui_driver bench_download \
+	    bench_wininet bench_winhttp
+	@python3 bench/run_bench.py --build build/bench --wine-build build/win64 $(BENCH_ARGS)
 
 # make demo DEMO_ARGS=--https serves the package over https.
 demo: build-win64

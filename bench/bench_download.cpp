@@ -1,9 +1,15 @@
-// Downloads one URL into one file with the HTTP engine, writing each received block with one
-// fwrite to a buffered "wb" stream, as the program's file download does. For run_bench.py.
-//   bench_download <url> <output file>
-// Exit status 0 when the transfer reported no error; the byte count goes to stdout.
+// Downloads one URL into one file with the HTTP engine. For run_bench.py.
+//   bench_download <url> <output file>                     natively
+//   bench_download <url> <output file> [name=value ...]    Windows build, under Wine
+// Natively each received block goes with one fwrite to a buffered "wb" stream, as the
+// program's file download does, and the byte count goes to stdout. The Windows build runs the
+// program's FileDownload itself, or a variant of it (engine_variants.h), and prints the
+// report line of win_measure.h. Exit status 0 when the transfer reported no error.
 #include <cstdio>
 
+#ifdef _WIN32
+#include "bench/engine_variants.h"
+#else
 #include "net/http_request.h"
 
 namespace {
@@ -37,22 +43,33 @@ class FileSink : public HttpRequest {
   std::FILE* file_ = nullptr;
 };
 }  // namespace
+#endif
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: %s <url> <output file>\n", argv[0]);
-    return 2;
+#ifdef _WIN32
+  if (argc >= 3) return RunEngineVariant(argv[1], argv[2], argc - 3, argv + 3);
+#else
+  if (argc == 3) {
+    FileSink download(argv[1], argv[2]);
+    if (!download.Start(false)) {
+      std::fprintf(stderr, "bench_download: could not start\n");
+      return 1;
+    }
+    download.Wait();
+    std::printf("%llu\n", download.written);
+    if (download.ResultCode != 0) {
+      std::fprintf(stderr, "bench_download: result %d\n", static_cast<int>(download.ResultCode));
+      return 1;
+    }
+    return 0;
   }
-  FileSink download(argv[1], argv[2]);
-  if (!download.Start(false)) {
-    std::fprintf(stderr, "bench_download: could not start\n");
-    return 1;
-  }
-  download.Wait();
-  std::printf("%llu\n", download.written);
-  if (download.ResultCode != 0) {
-    std::fprintf(stderr, "bench_download: result %d\n", static_cast<int>(download.ResultCode));
-    return 1;
-  }
-  return 0;
+#endif
+  std::fprintf(stderr, "usage: %s <url> <output file>%s\n", argv[0],
+#ifdef _WIN32
+               " [name=value ...]"
+#else
+               ""
+#endif
+  );
+  return 2;
 }

@@ -1,11 +1,19 @@
 #!/usr/bin/env python3
-"""Download benchmark: our engine against curl and wget, from a local nginx.
+"""Download benchmark: our engine natively against curl and wget, and under Wine against
+WinINet and WinHTTP.
 
-Serves files of 1 MiB, 64 MiB and 1 GiB from an nginx of its own on a free loopback port and
-downloads each with bench_download (our engine, writing to a file as the program does), with
-`curl -o` and with `wget -O`, interleaved, for several rounds. Prints throughput, CPU time
-(user+sys) and peak RSS for each, and our/curl ratios. Data and downloads live under build/;
-each download is deleted after its run.
+Native part: serves files of 1 MiB, 64 MiB and 1 GiB from an nginx of its own on a free
+loopback port and downloads each with bench_download (our engine, writing to a file as the
+program does), with `curl -o` and with `wget -O`, interleaved, for several rounds. Prints
+throughput, CPU time (user+sys) and peak RSS for each, and our/curl ratios.
+
+Wine part (wine_bench.py): the engine with the program's disk path, WinINet and WinHTTP
+downloaders of our own and the whole wizard, against one nginx, interleaved; the latency of
+the stop question. Under Wine everything is the 64-bit build: this machine's kernel runs no
+32-bit code, so the 32-bit program cannot be run here.
+
+Data and downloads live under build/ and are removed at the end. A measurement, not a test:
+nothing here fails on a slow machine.
 """
 import argparse
 import os
@@ -17,6 +25,9 @@ import subprocess
 import sys
 import tempfile
 import time
+
+sys.dont_write_bytecode = True  # nothing written into the source tree
+import wine_bench  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 MIB = 1024 * 1024
@@ -117,14 +128,11 @@ def run_one(command, out_path, expected_size, time_path):
     return wall, float(user) + float(system), int(rss_kib) / 1024.0
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--build", default="build/bench", help="build folder with bench/")
-    parser.add_argument("--rounds", type=int, default=5, help="rounds for 1 MiB and 64 MiB")
-    parser.add_argument("--big-rounds", type=int, default=3, help="rounds for 1 GiB")
-    parser.add_argument("--sizes", default="1MiB,64MiB,1GiB", help="which files to fetch")
-    args = parser.parse_args()
+def log(text):
+    print(text, file=sys.stderr, flush=True)
 
+
+def native_part(args, data):
     ours = os.path.abspath(os.path.join(args.build, "bench", "bench_download"))
     if not os.access(ours, os.X_OK):
         sys.exit(f"{ours} is missing; build the bench preset first")
@@ -133,12 +141,9 @@ def main():
             sys.exit(f"{tool} is missing; run tools/bootstrap")
 
     sizes = [s for s in SIZES if s[0] in args.sizes.split(",")]
-    base = os.path.join(ROOT, "build", "bench-run")
-    data = os.path.join(base, "data")
-    os.makedirs(data, exist_ok=True)
     for name, size in sizes:
         make_file(os.path.join(data, name + ".bin"), size)
-
+    base = os.path.dirname(data)
     work = tempfile.mkdtemp(prefix="nginx.", dir=base)
     os.chmod(work, 0o700)
     docroot = os.path.join(work, "docroot")
@@ -167,7 +172,7 @@ def main():
                 url = f"http://127.0.0.1:{port}/{name}.bin"
                 for tool in order[r % 3:] + order[:r % 3]:  # rotate who goes first
                     results[(name, tool)].append(run_one(tools[tool](url), out, size, time_path))
-            print(f"round {r + 1}/{rounds} done", file=sys.stderr)
+            log(f"native round {r + 1}/{rounds} done")
     finally:
         nginx.send_signal(signal.SIGQUIT)
         try:
@@ -179,8 +184,9 @@ def main():
         if os.path.exists(out):
             os.remove(out)
 
-    print(f"{'file':>6} {'tool':>5} {'runs':>4} {'MiB/s':>9} {'CPU s':>7} {'RSS MiB':>8}"
-          f"   (medians; RSS is the peak)")
+    lines = ["Native (clang, optimised): engine against curl and wget",
+             f"{'file':>6} {'tool':>5} {'runs':>4} {'MiB/s':>9} {'CPU s':>7} {'RSS MiB':>8}"
+             f"   (medians; RSS is the peak)"]
     for name, size in sizes:
         summary = {}
         for tool in tools:
@@ -189,13 +195,79 @@ def main():
             cpu = statistics.median(r[1] for r in runs)
             rss = max(r[2] for r in runs)
             summary[tool] = (size / MIB / wall, cpu, rss)
-            print(f"{name:>6} {tool:>5} {len(runs):>4} {summary[tool][0]:>9.1f} "
-                  f"{cpu:>7.3f} {rss:>8.1f}")
+            lines.append(f"{name:>6} {tool:>5} {len(runs):>4} {summary[tool][0]:>9.1f} "
+                         f"{cpu:>7.3f} {rss:>8.1f}")
         o, c = summary["ours"], summary["curl"]
         # /usr/bin/time counts CPU in steps of 10 ms; below that there is no ratio to give.
         cpu_ratio = f"{o[1] / c[1]:.3f}" if c[1] > 0 else "n/a (under 10 ms)"
-        print(f"{name:>6} ours/curl: throughput {o[0] / c[0]:.3f}, CPU {cpu_ratio}, "
-              f"peak RSS {o[2] / c[2]:.3f}")
+        lines.append(f"{name:>6} ours/curl: throughput {o[0] / c[0]:.3f}, CPU {cpu_ratio}, "
+                     f"peak RSS {o[2] / c[2]:.3f}")
+    return lines
+
+
+def wine_part(args, data, parts):
+    build = os.path.abspath(args.wine_build)
+    needed = [os.path.join(build, "OrvexDownload.exe"),
+              os.path.join(build, "tools", "ui_driver.exe")]
+    needed += [os.path.join(build, "bench", exe) for exe in
+               ("bench_download.exe", "bench_wininet.exe", "bench_winhttp.exe")]
+    for path in needed:
+        if not os.path.exists(path):
+            sys.exit(f"{path} is missing; build the win64 preset first")
+    sizes = [s for s in wine_bench.SIZES if s[0] in args.wine_sizes.split(",")]
+    files = {}
+    for name, size in sorted(set(sizes + [wine_bench.SIZES[-1]])):  # the latency's file too
+        files[name] = os.path.join(data, name + ".bin")
+        make_file(files[name], size)
+    try:
+        return wine_bench.run(build, files, sizes, args.wine_rounds, args.latency_tries,
+                              args.latency_rate, parts, log)
+    except wine_bench.BenchError as error:
+        sys.exit(str(error))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build", default="build/bench", help="native build folder")
+    parser.add_argument("--wine-build", default="build/win64", help="Windows build folder")
+    parser.add_argument("--parts", default="native,wine",
+                        help="comma-separated: native, wine, experiments (the engine's "
+                        "variants under Wine on the first Wine size; a few minutes)")
+    parser.add_argument("--quick", action="store_true",
+                        help="3 rounds, no 1 GiB natively, only 64 MiB under Wine")
+    parser.add_argument("--rounds", type=int, default=5, help="native rounds, 1 and 64 MiB")
+    parser.add_argument("--big-rounds", type=int, default=3, help="native rounds for 1 GiB")
+    parser.add_argument("--sizes", default="1MiB,64MiB,1GiB", help="native files")
+    parser.add_argument("--wine-rounds", type=int, default=3, help="rounds under Wine")
+    parser.add_argument("--wine-sizes", default="64MiB,256MiB", help="large files under Wine")
+    parser.add_argument("--latency-tries", type=int, default=10)
+    parser.add_argument("--latency-rate", default="32m",
+                        help="nginx limit_rate of the transfer the cancel latency runs in")
+    parser.add_argument("--keep-data", action="store_true", help="keep the generated files")
+    args = parser.parse_args()
+    if args.quick:
+        args.rounds = args.big_rounds = args.wine_rounds = 3
+        args.sizes = "1MiB,64MiB"
+        args.wine_sizes = "64MiB"
+
+    base = os.path.join(ROOT, "build", "bench-run")
+    data = os.path.join(base, "data")
+    os.makedirs(data, exist_ok=True)
+    started = time.monotonic()
+    load = os.getloadavg()[0]
+    lines = []
+    try:
+        parts = args.parts.split(",")
+        if "native" in parts:
+            lines += native_part(args, data) + [""]
+        if "wine" in parts or "experiments" in parts:
+            lines += wine_part(args, data, parts)
+    finally:
+        if not args.keep_data:
+            shutil.rmtree(base, ignore_errors=True)
+    lines.append(f"{os.cpu_count()} cores; load average {load:.1f} at the start, "
+                 f"{os.getloadavg()[0]:.1f} at the end; {time.monotonic() - started:.0f} s")
+    print("\n".join(lines))
     return 0
 
 

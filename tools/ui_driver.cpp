@@ -19,6 +19,8 @@
 //                               buttons, icon (waiting up to 3 s for it to be painted)
 //   boxes                       every message box now shown (icon as painted so far)
 //   press ROLE ID               press a button (refused when it or its window is disabled)
+//   timedpress ROLE ID UNTIL MS press a button, wait until a window of role UNTIL is there;
+//                               answers the milliseconds from the press until it was seen
 //   close ROLE                  the window's close box
 //   rect ROLE                   the window's position and size on the screen
 //   responsive ROLE             whether the window's thread answers a message within 2 s
@@ -56,6 +58,7 @@ constexpr int kProgressBarId = 1005;
 constexpr int kNextId = 1001;
 constexpr DWORD kLongestWaitMs = 60000;
 constexpr DWORD kPollMs = 25;
+constexpr DWORD kTimedPollMs = 5;  // finer, for timings, but not so fine as to load Wine
 constexpr UINT kSendTimeoutMs = 2000;
 constexpr DWORD kIconPatienceMs = 3000;
 
@@ -436,16 +439,43 @@ bool SendTimed(HWND window, UINT message, WPARAM wparam, LPARAM lparam, DWORD_PT
                              result) != 0;
 }
 
-void Press(const std::string& role, int id) {
+// Presses the button; "" when pressed, else why not.
+std::string PressButton(const std::string& role, int id, HWND* pressed) {
   HWND window = FirstOf(role);
-  if (window == nullptr) return Fail("no window " + role);
+  if (window == nullptr) return "no window " + role;
   HWND button = GetDlgItem(window, id);
-  if (button == nullptr) return Fail("no button " + std::to_string(id));
-  if (!IsWindowEnabled(window)) return Fail("window disabled");
-  if (!IsWindowEnabled(button)) return Fail("button disabled");
+  if (button == nullptr) return "no button " + std::to_string(id);
+  if (!IsWindowEnabled(window)) return "window disabled";
+  if (!IsWindowEnabled(button)) return "button disabled";
   // What a click does: the button tells its dialog through WM_COMMAND.
   PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+  *pressed = window;
+  return "";
+}
+
+void Press(const std::string& role, int id) {
+  HWND window = nullptr;
+  std::string refused = PressButton(role, id, &window);
+  if (!refused.empty()) return Fail(refused);
   Answer("\"hwnd\":" + Hex(window));
+}
+
+void TimedPress(const std::string& role, int id, const std::string& until, DWORD timeout_ms) {
+  LARGE_INTEGER frequency, start, now;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&start);
+  HWND window = nullptr;
+  std::string refused = PressButton(role, id, &window);
+  if (!refused.empty()) return Fail(refused);
+  for (;;) {
+    bool seen = FirstOf(until) != nullptr;
+    QueryPerformanceCounter(&now);
+    double ms = 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) /
+                static_cast<double>(frequency.QuadPart);
+    if (seen) return Answer("\"ms\":" + std::to_string(ms));
+    if (ms >= timeout_ms) return Fail("timeout waiting for " + until);
+    Sleep(kTimedPollMs);
+  }
 }
 
 // Returns false on "quit".
@@ -502,6 +532,8 @@ bool Execute(const std::vector<std::string>& f) {
     Answer("\"boxes\":[" + list + "]");
   } else if (cmd == "press") {
     Press(arg(1), std::atoi(arg(2).c_str()));
+  } else if (cmd == "timedpress") {
+    TimedPress(arg(1), std::atoi(arg(2).c_str()), arg(3), ClampWait(arg(4)));
   } else if (cmd == "close") {
     HWND window = FirstOf(arg(1));
     if (window == nullptr) return Fail("no window " + arg(1)), true;

@@ -1,0 +1,446 @@
+"""The Wine part of the download benchmark.
+
+Runs in one rig of the end-to-end tests (tests/e2e/harness.py): one copy of the template Wine
+prefix, one Xvfb, one nginx on 127.0.0.1 and the UI driver. Everything that runs under Wine
+is the 64-bit build (build/win64, loader /usr/lib/wine/wine64): the kernels of this project's
+machines run no 32-bit code, so Wine's 32-bit loader, and with it the shipped 32-bit program,
+cannot start there.
+
+Contenders, interleaved round by round:
+  engine   bench_download.exe: the program's FileDownload (fopen/fwrite, 16383-byte receives)
+           without a progress page
+  WinINet  bench_wininet.exe: InternetReadFile in 64 KiB reads; then CopyFileA of the file
+           from the temporary folder to a destination (timed apart)
+  WinHTTP  bench_winhttp.exe: WinHttpReadData in 64 KiB reads
+  wizard   OrvexDownload.exe driven through the UI driver: from pressing Next >> until the
+           welcome page reads Done, the package (Skin.dat and the large file) installed in the
+           partner folder; compared with WinINet's download plus copy
+  demo     the wizard with the demo's small package, from the process's start until Done
+Then Cancel on the progress page during a 256 MiB transfer (nginx limit_rate keeps it
+running): the time from the click until the stop question (message 18) is on screen, timed by
+the UI driver, each question answered No; and the same while the server of the large file has
+stalled after 64 KiB, so that the page has nothing else to do: the cost of the question alone.
+"""
+
+import filecmp
+import os
+import statistics
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+sys.path.insert(0, os.path.join(ROOT, "tools"))
+import harness  # noqa: E402
+import sample_package  # noqa: E402
+import scenarios  # noqa: E402
+from harness import ID_CANCEL, ID_CURRENT_FILE, ID_NEXT, RigError, wait_for  # noqa: E402
+from scripted_server import ok_reply  # noqa: E402
+
+MIB = 1024 * 1024
+SIZES = [("64MiB", 64 * MIB), ("256MiB", 256 * MIB)]
+LATENCY_SIZE = "256MiB"
+SMALL_PACKAGE = {"Skin.dat": sample_package.SKIN_DAT,
+                 "skin.bmp": sample_package.skin_bmp(480, 360)}  # the demo's package
+IDNO, IDYES = 7, 6
+
+# Engine variants of the experiments (bench/engine_variants.h), each beside the engine as the
+# program uses it.
+EXPERIMENTS = [
+    ("program, no page", []),
+    ("program + page (the wizard's path)", ["page=send"]),
+    ("sink: fwrite, no page", ["engine=sink"]),
+    ("sink + page, sent GETPOS+SETPOS", ["engine=sink", "page=send"]),
+    ("sink + page, GETPOS only", ["engine=sink", "page=roundtrip"]),
+    ("sink + page shown, no updates", ["engine=sink", "page=idle"]),
+    ("sink + page, SETPOS posted", ["engine=sink", "page=post"]),
+    ("sink + page, SETPOS per 1/512", ["engine=sink", "page=coarse"]),
+    ("sink + page, 100 ms timer", ["engine=sink", "page=timer"]),
+    ("sink: WriteFile", ["engine=sink", "write=writefile"]),
+    ("sink: nothing written", ["engine=sink", "write=none"]),
+    ("sink: 64 KiB receives", ["engine=sink", "receive=65536"]),
+    ("sink: 256 KiB receives", ["engine=sink", "receive=262144"]),
+    ("sink: 256 KiB + WriteFile", ["engine=sink", "receive=262144", "write=writefile"]),
+    ("sink: 256 KiB + page, sent per block",
+     ["engine=sink", "receive=262144", "page=send"]),
+    ("sink: 256 KiB + WriteFile + timer page",
+     ["engine=sink", "receive=262144", "write=writefile", "page=timer"]),
+]
+
+
+class BenchError(Exception):
+    pass
+
+
+def report_fields(stdout):
+    """The key=value fields of a bench program's report line."""
+    for line in reversed(stdout.splitlines()):
+        if line.startswith("bytes="):
+            return {k: float(v) for k, v in (f.split("=") for f in line.split())}
+    raise BenchError("no report line in %r" % stdout[-300:])
+
+
+def peak_mib(pid, program):
+    """The peak resident size of a live process (VmHWM), in MiB."""
+    with open("/proc/%d/cmdline" % pid, "rb") as f:
+        if program.encode() not in f.read():  # Wine runs the program in the loader's process
+            raise BenchError("process %d is not %s" % (pid, program))
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            if line.startswith("VmHWM:"):
+                return int(line.split()[1]) / 1024.0
+    raise BenchError("no VmHWM for %d" % pid)
+
+
+class WineBench:
+    def __init__(self, rig, data, sizes, rate, log):
+        self.rig = rig
+        self.data = data  # {name: path of the source file}
+        self.sizes = sizes
+        self.log = log
+        self.driver = rig.driver
+        self.temp = "C:\\users\\%s\\Temp\\bench" % rig.user
+        self.copies = "C:\\bench-copies"
+        for folder in (self.temp, self.copies):
+            os.makedirs(rig.host_path(folder), exist_ok=True)
+        self.docroot = os.path.join(rig.dir, "docroot")
+        self._serve(rate)
+        self._prepare_wizards()
+
+    # Set-up ----------------------------------------------------------------------------
+    def _put(self, path, data=None, link=None):
+        full = os.path.join(self.docroot, path.lstrip("/"))
+        os.makedirs(os.path.dirname(full), exist_ok=True)
+        if link is not None:
+            os.link(link, full)
+        else:
+            with open(full, "wb") as f:
+                f.write(data)
+
+    def _serve(self, rate):
+        os.makedirs(self.docroot)
+        self.nginx = self.rig.start_nginx(self.docroot, slow_paths=["/pkg/slow/"], rate=rate)
+        self.base = "http://127.0.0.1:%d" % self.nginx.port
+        for name, _ in self.sizes:
+            self._put("/files/%s.bin" % name, link=self.data[name])
+        # The wizard's packages, each under a partner of its own: one for each large file,
+        # the demo's, and one served slowly. {partner: {file name: bytes or source path}}
+        self.partners = {}
+        for name, _ in self.sizes:
+            self.partners["p" + name] = {"Skin.dat": sample_package.SKIN_DAT,
+                                         name + ".bin": self.data[name]}
+        self.partners["demo"] = dict(SMALL_PACKAGE)
+        self.partners["slow"] = {"Skin.dat": sample_package.SKIN_DAT,
+                                 LATENCY_SIZE + ".bin": self.data[LATENCY_SIZE]}
+        # Its large file comes from a scripted server that stops sending after a few blocks.
+        self.partners["stalled"] = {"Skin.dat": sample_package.SKIN_DAT, "stalled.bin": None}
+        for partner, files in self.partners.items():
+            self._index(partner, self.base)
+            for file_name, content in files.items():
+                if content is None:
+                    continue
+                if isinstance(content, bytes):
+                    self._put("/pkg/%s/%s" % (partner, file_name), content)
+                else:
+                    self._put("/pkg/%s/%s" % (partner, file_name), link=content)
+
+    def _index(self, partner, package_base):
+        self._put("/cb/partner/%s/urls.cb" % partner,
+                  ("%s/pkg/%s/\r\n%s/dl/OrvexSetup.exe\r\n" % (package_base, partner, self.base))
+                  .encode())
+
+    def _prepare_wizards(self):
+        first = True
+        for partner, files in self.partners.items():
+            listing = scenarios.download_list(list(files)).encode()
+            folder = "C:\\wizard-" + partner
+            if first:  # the messenger's registry and folder, once
+                scenarios.prepare(self.rig, names=list(files), partner=partner.encode() + b"\r\n")
+                first = False
+            self.rig.place_wizard(partner=partner.encode() + b"\r\n", download_list=listing,
+                                  folder=folder)
+        scenarios.point_at(self.rig, self.base + "/cb/partner")
+
+    # Programs of the benchmark -------------------------------------------------------------
+    def _run_tool(self, exe, args, timeout=900):
+        argv = [harness.WINE, os.path.join(self.rig.build, "bench", exe)] + args
+        result = subprocess.run(argv, env=self.rig.env, capture_output=True, text=True,
+                                timeout=timeout)
+        if result.returncode != 0:
+            raise BenchError("%s %s: exit %d\n%s" % (exe, " ".join(args), result.returncode,
+                                                     result.stderr[-2000:]))
+        return report_fields(result.stdout)
+
+    def _take(self, windows_path, source):
+        """Checks that the file arrived whole (source: its bytes or its path), removes it."""
+        path = self.rig.host_path(windows_path)
+        if not os.path.exists(path):
+            raise BenchError("%s is missing" % windows_path)
+        if isinstance(source, bytes):
+            with open(path, "rb") as f:
+                same = f.read() == source
+        else:
+            same = filecmp.cmp(path, source, shallow=False)
+        if not same:
+            raise BenchError("%s differs from what was served" % windows_path)
+        os.remove(path)
+
+    def engine(self, name, variant=()):
+        """(seconds, peak MiB) of bench_download.exe fetching the file of that name."""
+        url = "%s/files/%s.bin" % (self.base, name)
+        target = "%s\\%s.bin" % (self.temp, name)
+        report = self._run_tool("bench_download.exe", [url, target] + list(variant))
+        if "write=none" in variant:
+            if report["bytes"] != os.path.getsize(self.data[name]):
+                raise BenchError("%s: %d bytes received" % (" ".join(variant), report["bytes"]))
+        else:
+            self._take(target, self.data[name])
+        return report["seconds"], report["peak_kib"] / 1024.0
+
+    def downloader(self, exe, name, copy):
+        """(seconds, copy seconds, peak MiB) of the WinINet or WinHTTP downloader."""
+        url = "%s/files/%s.bin" % (self.base, name)
+        target = "%s\\%s.bin" % (self.temp, name)
+        destination = "%s\\%s.bin" % (self.copies, name)
+        report = self._run_tool(exe, [url, target] + ([destination] if copy else []))
+        if copy:
+            if os.path.exists(self.rig.host_path(target)):
+                raise BenchError("%s left its temporary file" % exe)
+            self._take(destination, self.data[name])
+        else:
+            self._take(target, self.data[name])
+        return report["seconds"], report["copy_seconds"], report["peak_kib"] / 1024.0
+
+    # The wizard ------------------------------------------------------------------------------
+    def _start_wizard(self, partner):
+        self.rig.wizard_path = "C:\\wizard-%s\\OrvexDownload.exe" % partner
+        started = time.perf_counter()
+        self.rig.start_wizard()
+        self.driver.wait("welcome", 60)
+        return started
+
+    def _leave_wizard(self):
+        self.driver.press("welcome", ID_CANCEL)
+        self.rig.wizard_exit(30)
+
+    def wizard(self, partner, timeout=900):
+        """(seconds from Next >> to Done, seconds from the process's start to Done, peak MiB)."""
+        d = self.driver
+        started = self._start_wizard(partner)
+        pressed = time.perf_counter()
+        d.press("welcome", ID_NEXT)
+        while d.call("text", "welcome", ID_CANCEL).get("text") != "Done":
+            waited = time.perf_counter() - pressed
+            if waited > timeout:
+                raise BenchError("the wizard did not report Done in %d s (%s)" % (timeout, partner))
+            # Looking costs Wine some work too: often at first, then within 0.5 % of the time.
+            time.sleep(min(0.25, max(0.01, waited / 200)))
+        done = time.perf_counter()
+        peak = peak_mib(self.rig.wizard.pid, "OrvexDownload.exe")
+        if d.boxes():
+            raise BenchError("message boxes after the wizard's run: %r" % d.boxes())
+        folder = scenarios.MESSENGER_FOLDER + "\\Partner\\" + partner
+        for file_name, content in self.partners[partner].items():
+            self._take(folder + "\\" + file_name, content)
+        self._leave_wizard()
+        return done - pressed, done - started, peak
+
+    def cancel_latency(self, tries, stalled=False, restarts=3):
+        """Milliseconds from Cancel to the stop question, each answered No, during the slow
+        256 MiB transfer (or one whose server stalls after 64 KiB); a transfer that ends
+        before all tries are made is started again."""
+        d = self.driver
+        partner, file_name = ("stalled", "stalled.bin") if stalled else \
+            ("slow", LATENCY_SIZE + ".bin")
+        if stalled:
+            server = self.rig.start_scripted({
+                "/pkg/stalled/Skin.dat": ok_reply(sample_package.SKIN_DAT),
+                "/pkg/stalled/stalled.bin": ok_reply(b"\0" * 65536, content_length=256 * MIB,
+                                                     end="stall", stall=120)}, lifetime=600)
+            self._index(partner, "http://127.0.0.1:%d" % server.port)
+        latencies = []
+        for _ in range(restarts + 1):
+            self._start_wizard(partner)
+            d.press("welcome", ID_NEXT)
+            d.wait("progress", 30)
+            wait_for(lambda: d.call("text", "progress", ID_CURRENT_FILE).get("text") ==
+                     "Currently downloading " + file_name, 60, what="the large file's transfer")
+            while len(latencies) < tries:
+                answer = d.call("timedpress", "progress", ID_CANCEL, "box", 10000,
+                                timeout_ms=10000)
+                if not answer.get("ok"):
+                    if not d.present("progress"):
+                        break  # the transfer ended: start another
+                    raise BenchError("no stop question: %r" % answer)
+                boxes = d.boxes()
+                if [b["text"] for b in boxes] != [scenarios.MSG_STOP]:
+                    raise BenchError("expected the stop question, saw %r" % boxes)
+                latencies.append(answer["ms"])
+                d.must("press", "box", IDNO)
+                wait_for(lambda: not d.boxes(), 10, what="the question to close")
+                time.sleep(0.25)
+            if d.present("progress"):
+                d.press("progress", ID_CANCEL)
+                d.answer_box(IDYES, 10)
+                d.gone("progress", 10)
+            self._leave_wizard()
+            if len(latencies) >= tries:
+                return latencies
+            self.log("cancel latency: the transfer ended after %d tries; again" % len(latencies))
+        raise BenchError("only %d tries of the cancel latency" % len(latencies))
+
+    def remove_big_files(self):
+        """The large files of the run folder: kept on a failure, they would fill the disk."""
+        temp = self.rig.host_path("C:\\users\\%s\\Temp" % self.rig.user)  # the wizard's too
+        for top in (self.docroot, temp, self.rig.host_path(self.copies),
+                    self.rig.host_path(scenarios.MESSENGER_FOLDER)):
+            for folder, _, names in os.walk(top):
+                for file_name in names:
+                    if file_name.endswith(".bin"):
+                        os.remove(os.path.join(folder, file_name))
+
+
+# Rounds and tables -----------------------------------------------------------------------------
+
+def rotate(items, r):
+    return items[r % len(items):] + items[:r % len(items)]
+
+
+def measure(bench, sizes, rounds, log):
+    """{(size name, contender): [sample]} of interleaved rounds."""
+    contenders = ["engine", "WinINet", "WinHTTP", "wizard"]
+    results = {}
+    for r in range(rounds):
+        for name, _ in sizes:
+            for contender in rotate(contenders, r):
+                if contender == "engine":
+                    sample = bench.engine(name)
+                elif contender == "WinINet":
+                    sample = bench.downloader("bench_wininet.exe", name, copy=True)
+                elif contender == "WinHTTP":
+                    sample = bench.downloader("bench_winhttp.exe", name, copy=False)
+                else:
+                    sample = bench.wizard("p" + name)
+                results.setdefault((name, contender), []).append(sample)
+        results.setdefault(("demo", "wizard"), []).append(bench.wizard("demo"))
+        log("wine round %d/%d done" % (r + 1, rounds))
+    return results
+
+
+def measure_experiments(bench, name, rounds, log):
+    results = {}
+    for r in range(rounds):
+        for label, variant in rotate(EXPERIMENTS, r):
+            results.setdefault(label, []).append(bench.engine(name, variant))
+        log("experiment round %d/%d done" % (r + 1, rounds))
+    return results
+
+
+def median(samples, i):
+    return statistics.median(s[i] for s in samples)
+
+
+def spread(values):
+    values = list(values)
+    return "%.2f-%.2f" % (min(values), max(values))
+
+
+def wine_table(results, sizes, latencies):
+    lines = ["Under Wine: the 64-bit build (wine64); this machine's kernel runs no 32-bit code, "
+             "so the 32-bit program cannot be run here.",
+             "Medians of %d interleaved runs; MiB/s from the time of the transfer alone "
+             "(process start-up excluded); peak: the largest peak working set;"
+             % len(results[("demo", "wizard")]),
+             "ratio: throughput against the other program (above 1: faster).",
+             "%-7s %-34s %9s %8s %12s %9s  %s" % ("file", "what", "MiB/s", "s", "s range",
+                                                  "peak MiB", "ratio")]
+    for name, size in sizes:
+        mib = size / MIB
+        engine = median(results[(name, "engine")], 0)
+        wininet = median(results[(name, "WinINet")], 0)
+        winhttp = median(results[(name, "WinHTTP")], 0)
+        copy = median(results[(name, "WinINet")], 1)
+        wininet_total = statistics.median(s[0] + s[1] for s in results[(name, "WinINet")])
+        wizard = median(results[(name, "wizard")], 0)
+        peak = {c: max(s[-1] for s in results[(name, c)])
+                for c in ("engine", "WinINet", "WinHTTP", "wizard")}
+        times = {c: [s[0] for s in results[(name, c)]] for c in ("engine", "WinINet", "WinHTTP",
+                                                                  "wizard")}
+        times["copy"] = [s[0] + s[1] for s in results[(name, "WinINet")]]
+        rows = [
+            ("engine (FileDownload, no page)", engine, peak["engine"],
+             "%.2f x WinINet, %.2f x WinHTTP" % (wininet / engine, winhttp / engine)),
+            ("WinINet", wininet, peak["WinINet"], ""),
+            ("WinHTTP", winhttp, peak["WinHTTP"], ""),
+            ("WinINet + CopyFileA (copy %.2f s)" % copy, wininet_total, peak["WinINet"], ""),
+            ("wizard, Next >> to Done", wizard, peak["wizard"],
+             "%.2f x WinINet + CopyFileA" % (wininet_total / wizard)),
+        ]
+        for (label, seconds, peak_value, ratio), key in zip(
+                rows, ("engine", "WinINet", "WinHTTP", "copy", "wizard")):
+            lines.append("%-7s %-34s %9.1f %8.2f %12s %9.1f  %s"
+                         % (name, label, mib / seconds, seconds, spread(times[key]), peak_value,
+                            ratio))
+    if len(sizes) > 1:
+        small, large = sizes[0][0], sizes[-1][0]
+        growth = ", ".join("%s %.2f" % (c, max(s[-1] for s in results[(large, c)]) /
+                                        max(s[-1] for s in results[(small, c)]))
+                           for c in ("engine", "WinINet", "WinHTTP", "wizard"))
+        lines.append("peak memory %s / %s: %s" % (large, small, growth))
+    demo = results[("demo", "wizard")]
+    lines.append("demo package (%d KiB): process start to Done %.2f s (Next >> to Done %.2f s), "
+                 "peak %.1f MiB" % (sum(len(v) for v in SMALL_PACKAGE.values()) // 1024,
+                                    median(demo, 1), median(demo, 0), max(s[-1] for s in demo)))
+    for case, text in (("busy", "during a %s transfer" % LATENCY_SIZE),
+                       ("stalled", "while the server stalls (page idle)")):
+        times = latencies[case]
+        lines.append("Cancel to stop question %s, %d tries: median %.0f ms, worst %.0f ms "
+                     "(in order: %s)" % (text, len(times), statistics.median(times), max(times),
+                                         " ".join("%.0f" % t for t in times)))
+    return lines
+
+
+def experiments_table(results, name):
+    base = median(results[EXPERIMENTS[0][0]], 0)
+    lines = ["Engine variants under Wine, %s, medians of %d interleaved runs "
+             "(ratio: time against the program without a page)"
+             % (name, len(results[EXPERIMENTS[0][0]])),
+             "%-42s %9s %8s %7s   %s" % ("variant", "MiB/s", "s", "ratio", "s, fastest-slowest")]
+    size = dict(SIZES)[name] / MIB
+    for label, _ in EXPERIMENTS:
+        seconds = median(results[label], 0)
+        lines.append("%-42s %9.1f %8.2f %7.2f   %s" % (label, size / seconds, seconds,
+                                                      seconds / base,
+                                                      spread(s[0] for s in results[label])))
+    return lines
+
+
+def run(build, data, sizes, rounds, latency_tries, rate, parts, log):
+    """Runs the parts ("wine": the table, "experiments": the engine's variants on the first
+    size); returns the lines of their tables."""
+    with harness.Rig("bench", build) as rig:
+        bench = None
+        try:
+            bench = WineBench(rig, data, sizes, rate, log)
+            for name, _ in sizes:  # loads Wine's DLLs and the files into the caches once
+                bench.engine(name)
+                bench.downloader("bench_wininet.exe", name, copy=True)
+                bench.downloader("bench_winhttp.exe", name, copy=False)
+            lines = []
+            if "wine" in parts:
+                results = measure(bench, sizes, rounds, log)
+                latencies = {"busy": bench.cancel_latency(latency_tries),
+                             "stalled": bench.cancel_latency(latency_tries, stalled=True)}
+                lines += wine_table(results, sizes, latencies) + [""]
+            if "experiments" in parts:
+                name = sizes[0][0]
+                lines += experiments_table(measure_experiments(bench, name, rounds, log),
+                                           name) + [""]
+            return lines
+        except (RigError, BenchError, subprocess.TimeoutExpired) as error:
+            raise BenchError("wine part failed: %s (run folder %s)" % (error, rig.dir))
+        finally:
+            if bench is not None:
+                bench.remove_big_files()
