@@ -13,11 +13,12 @@
 #include <utility>
 #include <vector>
 
-#include "app/owned_handle.h"
+#include "app/file_download.h"
 #include "app/resources/resource.h"
+#include "app/run_log.h"
+#include "app/run_view.h"
+#include "base/owned_handle.h"
 #include "bench/win_measure.h"
-#include "net/file_download.h"
-#include "net/winsock_session.h"
 
 namespace {
 
@@ -86,10 +87,19 @@ class Measured {
   virtual unsigned long long Bytes() const = 0;
 };
 
+// The page FileDownload shows itself on, and a log that is never opened. A base of its own, so
+// that it is built before FileDownload.
+struct ProgramView {
+  explicit ProgramView(HWND page) : view(page, log) {}
+  RunLog log;
+  DialogView view;
+};
+
 // FileDownload itself; tells the page when it is done.
-class ProgramDownload : public FileDownload, public Measured {
+class ProgramDownload : private ProgramView, public FileDownload, public Measured {
  public:
-  ProgramDownload(const char* url, HWND page) : FileDownload(url, page), page_(page) {}
+  ProgramDownload(const char* url, HWND page, const std::string& folder)
+      : ProgramView(page), FileDownload(url, view, folder), page_(page) {}
   ~ProgramDownload() override { Stop(); }
 
   HttpRequest& Request() override { return *this; }
@@ -280,6 +290,7 @@ class Sink : public HttpRequest, public Measured {
 struct Run {
   std::string url;
   std::string output;
+  std::string folder;  // where the program's FileDownload stores the file
   Options options;
   std::unique_ptr<Measured> transfer;
   std::unique_ptr<Stopwatch> clock;
@@ -288,7 +299,9 @@ struct Run {
 };
 
 std::unique_ptr<Measured> MakeTransfer(const Run& run, HWND page) {
-  if (run.options.program) return std::make_unique<ProgramDownload>(run.url.c_str(), page);
+  if (run.options.program) {
+    return std::make_unique<ProgramDownload>(run.url.c_str(), page, run.folder);
+  }
   return std::make_unique<Sink>(run.url.c_str(), run.output.c_str(), run.options, page);
 }
 
@@ -345,7 +358,7 @@ int RunEngineVariant(const char* url, const char* output, int option_count, char
       std::fprintf(stderr, "bench_download: the output file must be named as in the URL\n");
       return 2;
     }
-    TheWinsockSession.TempFolder = FolderOf(run.output);
+    run.folder = FolderOf(run.output);
   }
 
   if (run.options.page == Page::None) {

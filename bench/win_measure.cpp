@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/owned_handle.h"
+#include "base/owned_handle.h"
 
 namespace {
 LONGLONG Now() {
