@@ -25,7 +25,6 @@ std::atomic<HWND> WorkerEndNotifyWindow{nullptr};
 
 namespace {
 
-constexpr const char* kErrorCaption = "Error";
 constexpr const char* kMessengerMutexes[] = {"Kestrane Orvex Mutex", "Kestrane_Orvex_Local_Mutex",
                                              "Kestrane_Orvex_Global_Mutex"};
 

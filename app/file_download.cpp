@@ -2,16 +2,11 @@
 
 #include <cstdlib>
 
+#include "app/message_texts.h"
 #include "app/program_folder.h"
 #include "app/resources/resource.h"
 #include "app/shared_state.h"
 #include "base/plain_names.h"
-
-namespace {
-
-constexpr const char* kErrorCaption = "Error";
-
-}  // namespace
 
 FileDownload::FileDownload(const char* url_text, RunView& view, const std::string& folder)
     : HttpRequest(url_text), View(view), UrlText(url_text), DestinationPath(folder) {}

@@ -5,6 +5,11 @@
 
 #include <string>
 
+// The captions of the program's windows and message boxes.
+constexpr char kErrorCaption[] = "Error";
+constexpr char kWizardCaption[] = "Customized Contact List Download Wizard";
+constexpr char kWelcomeCaption[] = "Orvex Contact List Download Wizard";
+
 // The string-table entry id, at most 499 characters; "" when the table has no such id.
 std::string LoadResString(unsigned id);
 

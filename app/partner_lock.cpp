@@ -4,9 +4,10 @@
 
 #include <string>
 
+#include "app/message_texts.h"
+
 namespace {
 
-constexpr char kWelcomeCaption[] = "Orvex Contact List Download Wizard";
 constexpr char kDialogClass[] = "#32770";
 
 BOOL CALLBACK FindOtherWizard(HWND window, LPARAM found) {

@@ -8,6 +8,7 @@
 #include "app/command_line.h"
 #include "app/download_worker.h"
 #include "app/exit_codes.h"
+#include "app/message_texts.h"
 #include "app/partner_lock.h"
 #include "app/program_folder.h"
 #include "app/resources/resource.h"
@@ -21,7 +22,6 @@ namespace {
 
 // How long the exit waits for a cancelled download that is still finishing.
 constexpr DWORD kExitGraceMs = 5000;
-constexpr char kWelcomeCaption[] = "Orvex Contact List Download Wizard";
 
 // "1.0.0.1" from the program's own version resource; "unknown" without one. Read in place,
 // without the version library, which would be one more library loaded from beside the program.

@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr const char* kWizardCaption = "Customized Contact List Download Wizard";
 // The closing command's codes that the page acts on; every other failure asks whether to stop.
 const LPARAM kSetupIncompleteCode = ResultCode({RunResult::SetupIncomplete, 0});
 const LPARAM kCannotConnectCode = ResultCode({RunResult::CannotConnect, 0});
