@@ -1,7 +1,8 @@
 #include "app/command_line.h"
 
-#include <cctype>
 #include <vector>
+
+#include "base/ascii.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ std::vector<std::string> SplitArguments(const char* text) {
 }
 
 std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : text) c = AsciiLower(c);
   return text;
 }
 

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "base/ascii.h"
+
 namespace {
 
 bool HasForbiddenCharacter(const char* name) {
@@ -12,13 +14,7 @@ bool HasForbiddenCharacter(const char* name) {
 }
 
 bool EqualsIgnoringCase(const char* text, std::size_t length, const char* word) {
-  if (std::strlen(word) != length) return false;
-  for (std::size_t i = 0; i < length; ++i) {
-    char c = text[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != word[i]) return false;
-  }
-  return true;
+  return std::strlen(word) == length && EqualsIgnoringAsciiCase(text, word, length);
 }
 
 // Windows opens a device for these names whatever extension follows ("nul.txt" too).

@@ -2,14 +2,12 @@
 
 #include <cstring>
 
+#include "base/ascii.h"
+
 namespace {
 
 // The end-of-file mark of DOS text files; a text-mode stream stops reading there.
 constexpr int kEndOfFileMark = 0x1A;
-
-bool IsWhiteSpace(int c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
 
 }  // namespace
 
@@ -62,10 +60,10 @@ bool TextFileReader::ReadPiece(char* buffer, std::size_t capacity) {
 bool TextFileReader::ReadWord(char* buffer, std::size_t capacity) {
   if (file_ == nullptr || capacity < 2) return false;
   int c = Get();
-  while (c != EOF && IsWhiteSpace(c)) c = Get();
+  while (c != EOF && IsAsciiSpace(c)) c = Get();
   if (c == EOF) return false;
   std::size_t length = 0;
-  while (c != EOF && !IsWhiteSpace(c)) {
+  while (c != EOF && !IsAsciiSpace(c)) {
     if (length + 1 < capacity) buffer[length++] = static_cast<char>(c);
     c = Get();
   }

@@ -2,11 +2,9 @@
 
 #include <limits>
 
-namespace {
+#include "base/ascii.h"
 
-bool IsSpace(int c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+namespace {
 
 // Accumulates the number after a token's first "=" one character at a time, so that a token
 // of any length is read without being stored.
@@ -52,11 +50,11 @@ enum class Token { None, Plain, Pair };
 Token ReadToken(std::streambuf& in, std::int32_t* value) {
   using Traits = std::char_traits<char>;
   int c = in.sgetc();
-  while (c != Traits::eof() && IsSpace(c)) c = in.snextc();
+  while (c != Traits::eof() && IsAsciiSpace(c)) c = in.snextc();
   if (c == Traits::eof()) return Token::None;
   bool has_equals = false;
   NumberScanner number;
-  while (c != Traits::eof() && !IsSpace(c)) {
+  while (c != Traits::eof() && !IsAsciiSpace(c)) {
     if (has_equals) {
       number.Feed(static_cast<char>(c));
     } else if (c == '=') {

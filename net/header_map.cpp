@@ -2,24 +2,21 @@
 
 #include <cstring>
 
+#include "base/ascii.h"
+
 namespace {
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
+// White space within a line: no line end.
 bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\v' || c == '\f';
-}
-bool IsSpace(char c) {
-  return IsBlank(c) || c == '\r' || c == '\n';
+  return IsAsciiSpace(c) && c != '\r' && c != '\n';
 }
 
 unsigned char FoldCase(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+  return static_cast<unsigned char>(AsciiLower(static_cast<char>(c)));
 }
 
 std::uint16_t ReadVersionNumber(const char*& cursor) {
   std::uint16_t value = 0;
-  while (IsDigit(*cursor)) value = static_cast<std::uint16_t>(value * 10 + (*cursor++ - '0'));
+  while (IsAsciiDigit(*cursor)) value = static_cast<std::uint16_t>(value * 10 + (*cursor++ - '0'));
   return value;
 }
 
@@ -31,9 +28,9 @@ std::int32_t ReadStatusNumber(const char*& cursor) {
   const char* digits = cursor;
   bool negative = false;
   if (*digits == '+' || *digits == '-') negative = *digits++ == '-';
-  if (!IsDigit(*digits)) return 0;
+  if (!IsAsciiDigit(*digits)) return 0;
   std::int64_t value = 0;
-  while (IsDigit(*digits)) {
+  while (IsAsciiDigit(*digits)) {
     value = value * 10 + (*digits++ - '0');
     if (value > kLimit) value = kLimit;
   }
@@ -74,12 +71,7 @@ void HeaderMap::Clear() {
 
 bool HeaderMap::SameName(const std::string& a, const char* b) {
   const std::size_t length = std::strlen(b);
-  if (a.size() != length) return false;
-  for (std::size_t i = 0; i < length; ++i) {
-    if (FoldCase(static_cast<unsigned char>(a[i])) != FoldCase(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
+  return a.size() == length && EqualsIgnoringAsciiCase(a.data(), b, length);
 }
 
 void HeaderMap::Parse(const char* block, LineObserver* observer) {
@@ -104,7 +96,7 @@ void HeaderMap::Parse(const char* block, LineObserver* observer) {
   cursor = line_end;
 
   for (;;) {
-    while (IsSpace(*cursor)) ++cursor;
+    while (IsAsciiSpace(*cursor)) ++cursor;
     if (*cursor == '\0') break;
     line_end = LineEnd(cursor);
     const char* colon = static_cast<const char*>(

@@ -28,14 +28,15 @@ class HttpRequest::ReplyEvents : public HttpResponseReader::Events {
 };
 
 std::string HttpRequest::FormatRequest() {
-  // LF line ends and a Host line without the port, as the package servers have always seen.
+  // A Host line without the port, as the package servers have always seen. Lines end in CR LF
+  // as HTTP requires: servers that guard against request smuggling refuse a bare LF.
   std::string request = HeadOnly ? "HEAD" : "GET";
   request += ' ';
   request += url.Directory;
   request += url.FileName;
-  request += " HTTP/1.0\nHost: ";
+  request += " HTTP/1.0\r\nHost: ";
   request += url.Host;
-  request += "\n\n";
+  request += "\r\n\r\n";
   return request;
 }
 

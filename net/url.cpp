@@ -2,22 +2,16 @@
 
 #include <cstring>
 
+#include "base/ascii.h"
+
 namespace {
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
-bool IsSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 // The number at text as atoi reads it (white space, a sign, digits), wrapped to 16 bits.
 std::uint16_t ReadPort(const char* text) {
-  while (IsSpace(*text)) ++text;
+  while (IsAsciiSpace(*text)) ++text;
   bool negative = false;
   if (*text == '+' || *text == '-') negative = *text++ == '-';
   std::uint32_t value = 0;
-  while (IsDigit(*text)) value = value * 10u + static_cast<std::uint32_t>(*text++ - '0');
+  while (IsAsciiDigit(*text)) value = value * 10u + static_cast<std::uint32_t>(*text++ - '0');
   if (negative) value = 0u - value;
   return static_cast<std::uint16_t>(value);
 }
@@ -29,12 +23,8 @@ Url::Url(const char* text) {
 
 bool Url::IsHttps() const {
   static const char kHttps[] = "https";
-  if (Scheme.size() != sizeof kHttps - 1) return false;
-  for (std::size_t i = 0; i < Scheme.size(); ++i) {
-    const char c = Scheme[i];
-    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != kHttps[i]) return false;
-  }
-  return true;
+  return Scheme.size() == sizeof kHttps - 1 &&
+         EqualsIgnoringAsciiCase(Scheme.data(), kHttps, Scheme.size());
 }
 
 void Url::Reset() {
@@ -64,7 +54,7 @@ void Url::Parse(const char* text) {
   if (*cursor == ':') {
     ++cursor;
     Port = ReadPort(cursor);
-    while (IsDigit(*cursor)) ++cursor;
+    while (IsAsciiDigit(*cursor)) ++cursor;
   }
   if (*cursor == '/') ++cursor;
 

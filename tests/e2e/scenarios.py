@@ -77,7 +77,7 @@ def check_nginx(rig, expected, host="127.0.0.1"):
 
 
 def raw_request(path):
-    return ("GET %s HTTP/1.0\nHost: 127.0.0.1\n\n" % path).encode()
+    return ("GET %s HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n" % path).encode()
 
 
 def check_raw(server, paths):

@@ -24,7 +24,7 @@ PARTIAL_CHAIN, UNTRUSTED_ROOT, EXPIRED = "0x800b010a", "0x800b0109", "0x800b0101
 NAME_MISMATCH, WRONG_USAGE = "0x800b010f", "0x800b0110"
 OUT = "C:\\probe.out"
 BODY = os.urandom(300000)  # many records, cut at no record boundary
-REQUEST = b"GET /cut HTTP/1.0\nHost: localhost\n\n"
+REQUEST = b"GET /cut HTTP/1.0\r\nHost: localhost\r\n\r\n"
 
 
 def probe(rig, url, timeout_ms=None):

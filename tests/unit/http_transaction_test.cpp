@@ -85,7 +85,7 @@ TEST_P(HttpTransaction, DeliversBodyAndResult) {
     EXPECT_EQ(request.blocks, c.blocks);
   }
   EXPECT_EQ(request.BytesReceived, request.body.size());
-  EXPECT_EQ(server.Request(), "GET /cb/partner/p1/urls.cb HTTP/1.0\nHost: 127.0.0.1\n\n");
+  EXPECT_EQ(server.Request(), "GET /cb/partner/p1/urls.cb HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
   if (c.ends_before_server) {
     EXPECT_TRUE(server.ClientClosedFirst());
   }
@@ -100,9 +100,9 @@ class HttpTransactionRequest : public HttpTransaction {};
 
 TEST_F(HttpTransactionRequest, FormatsTwoLinesWithHostWithoutPort) {
   RecordingRequest request("http://pkgsrv:8080/files/skin.bmp");
-  EXPECT_EQ(request.FormatRequest(), "GET /files/skin.bmp HTTP/1.0\nHost: pkgsrv\n\n");
+  EXPECT_EQ(request.FormatRequest(), "GET /files/skin.bmp HTTP/1.0\r\nHost: pkgsrv\r\n\r\n");
   RecordingRequest bare("pkgsrv");
-  EXPECT_EQ(bare.FormatRequest(), "GET / HTTP/1.0\nHost: pkgsrv\n\n");
+  EXPECT_EQ(bare.FormatRequest(), "GET / HTTP/1.0\r\nHost: pkgsrv\r\n\r\n");
 }
 
 TEST_F(HttpTransactionRequest, LongRequestIsSentWhole) {
@@ -112,7 +112,7 @@ TEST_F(HttpTransactionRequest, LongRequestIsSentWhole) {
   ASSERT_TRUE(request.Start(false));
   request.Wait();
   server.Finish();
-  EXPECT_EQ(server.Request(), "GET " + path + " HTTP/1.0\nHost: 127.0.0.1\n\n");
+  EXPECT_EQ(server.Request(), "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
   EXPECT_EQ(request.ResultCode, 0);
   EXPECT_EQ(request.body, "ok");
 }
@@ -123,7 +123,7 @@ TEST_F(HttpTransactionRequest, HeadDeliversOneEmptyBlockAndWaitsForClose) {
   ASSERT_TRUE(request.Start(true));
   request.Wait();
   server.Finish();
-  EXPECT_EQ(server.Request(), "HEAD /f.bin HTTP/1.0\nHost: 127.0.0.1\n\n");
+  EXPECT_EQ(server.Request(), "HEAD /f.bin HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
   // The announced length describes what a GET would bring; its absence is no error.
   EXPECT_EQ(request.ResultCode, 0);
   EXPECT_EQ(request.events, "SDF");

@@ -82,11 +82,12 @@ void ScriptedServer::Serve() {
   int on = 1;
   setsockopt(client, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
 
-  // The request ends with an empty line; our client writes LF line ends.
+  // The request ends with an empty line, after CR LF or (from a test's own bytes) a bare LF.
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(kRequestTimeoutMs);
   char chunk[4096];
-  while (request_.find("\n\n") == std::string::npos && request_.size() < kRequestLimit &&
+  while (request_.find("\r\n\r\n") == std::string::npos &&
+         request_.find("\n\n") == std::string::npos && request_.size() < kRequestLimit &&
          std::chrono::steady_clock::now() < deadline) {
     if (!WaitReadable(client, 100)) continue;
     int n = ReceiveOnce(client, chunk, sizeof chunk);
