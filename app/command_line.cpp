@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "app/exit_codes.h"
 #include "base/ascii.h"
 
 namespace {
@@ -61,27 +62,13 @@ CommandLine ParseCommandLine(const char* text) {
   return result;
 }
 
-const char* UsageText() {
+std::string UsageText() {
   return "OrvexDownload [/quiet] [/log PATH] [/?]\n"
          "\n"
          "/quiet, /S\tno window and no message box\n"
          "/log PATH, /log=PATH\tappend a log of the run to PATH\n"
          "/?, /help\tthis list\n"
          "\n"
-         "Exit codes:\n"
-         "0\tsuccess\n"
-         "-1\tpartner.dat gives no usable identifier\n"
-         "2\tserver name not resolved\n"
-         "3\tcannot connect\n"
-         "4\trequest not sent\n"
-         "5\treply cut short\n"
-         "6\tfile cannot be stored\n"
-         "7\tdownload list missing\n"
-         "8\tindex file unreadable\n"
-         "9\tsetup not completed\n"
-         "10\tsetup digest mismatch\n"
-         "20\tbad switch\n"
-         "21\tlog cannot be opened\n"
-         "22\talready running for this partner\n"
-         "1000 + status\tHTTP status other than 200";
+         "Exit codes:\n" +
+         ExitCodeLines();
 }

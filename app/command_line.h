@@ -18,4 +18,4 @@ struct CommandLine {
 CommandLine ParseCommandLine(const char* text);
 
 // The text of the box that /? shows: the switches and the exit codes.
-const char* UsageText();
+std::string UsageText();

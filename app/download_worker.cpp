@@ -1,6 +1,7 @@
 #include "app/download_worker.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/file_download.h"
@@ -10,7 +11,6 @@
 #include "app/resources/resource.h"
 #include "app/run_inputs.h"
 #include "app/setup_digest.h"
-#include "app/shared_state.h"
 #include "base/file_sha256.h"
 #include "base/owned_handle.h"
 #include "base/registry_key.h"
@@ -20,8 +20,6 @@
 #include "messenger/registry_layout.h"
 #include "messenger/skin_registration.h"
 #include "messenger/temp_folder.h"
-
-std::atomic<HWND> WorkerEndNotifyWindow{nullptr};
 
 namespace {
 
@@ -40,19 +38,12 @@ std::string BaseUrl() {
   return LoadResString(IDS_DEFAULT_BASE_URL);
 }
 
-// Starts one transfer and waits for it; the caller reads the result and the file name. A
-// transfer that cannot even start (no socket, no thread) fetched nothing and must not pass
-// for a completed one: it is reported like a server that cannot be reached.
-std::unique_ptr<FileDownload> Transfer(const std::string& url, RunView& view) {
-  auto download = std::make_unique<FileDownload>(url.c_str(), view, TempFolderBuffer);
-  if (download->Start(false)) {
-    download->Wait();
-  } else {
-    view.Log().Write("GET %s: the transfer cannot start, %s", url.c_str(),
-                     ErrorText(GetLastError()).c_str());
-    view.Message(IDS_CANNOT_CONNECT, kErrorCaption, MB_ICONSTOP);
-    download->ResultCode = ErrorConnect;  // read back as RunResult::CannotConnect
-  }
+// One transfer into the temporary folder, started and waited for; the caller reads its outcome
+// and its file name.
+std::unique_ptr<FileDownload> Transfer(RunContext& context, const std::string& url, RunView& view) {
+  auto download = std::make_unique<FileDownload>(url.c_str(), view, context.TempFolderBuffer,
+                                                 context.CancelRequested);
+  download->Fetch();
   return download;
 }
 
@@ -66,11 +57,11 @@ bool MessengerIsRunning() {
 
 // Whether the downloaded setup program has the digest the index file gives; when not, it is
 // deleted, so that nothing can start it later, and the user is told.
-bool SetupDigestMatches(const std::string& path, RunView& view) {
+bool SetupDigestMatches(const std::string& digest_word, const std::string& path, RunView& view) {
   RunLog& log = view.Log();
   Sha256Digest expected{};
   Sha256Digest actual{};
-  const bool well_formed = ParseDigestWord(SetupDigestWord, &expected);
+  const bool well_formed = ParseDigestWord(digest_word, &expected);
   const bool hashed = FileSha256(path.c_str(), &actual);
   if (well_formed && hashed && actual == expected) {
     log.Write("setup digest matches, sha256:%s", DigestText(actual).c_str());
@@ -120,10 +111,10 @@ void LogInstalled(RunLog& log, const InstallRecord& record) {
 // stay as they were.
 constexpr Outcome kSucceeded{RunResult::Succeeded, 0};
 
-Outcome Install(bool after_setup, RunView& view, InstallRecord* record) {
-  FindMessengerFolder(MessengerFolder);
-  switch (InstallPackageFiles(MessengerFolder, PartnerId, TempFolderBuffer, SetupFileName(SetupUrl),
-                              record)) {
+Outcome Install(RunContext& context, bool after_setup, RunView& view, InstallRecord* record) {
+  FindMessengerFolder(context.MessengerFolder);
+  switch (InstallPackageFiles(context.MessengerFolder, context.PartnerId, context.TempFolderBuffer,
+                              SetupFileName(context.SetupUrl), record)) {
     case InstallOutcome::NoMessengerFolder:
       return {RunResult::SetupIncomplete, 0};
     case InstallOutcome::CouldNotStore:
@@ -132,15 +123,15 @@ Outcome Install(bool after_setup, RunView& view, InstallRecord* record) {
     case InstallOutcome::Installed:
       break;
   }
-  RegisterSkin(MessengerFolder, PartnerId, PackageTitle, record);
+  RegisterSkin(context.MessengerFolder, context.PartnerId, context.PackageTitle, record);
   if (after_setup) RemoveLiteAutostart(record);
   return kSucceeded;
 }
 
-Outcome InstallAndLog(bool after_setup, RunView& view) {
+Outcome InstallAndLog(RunContext& context, bool after_setup, RunView& view) {
   RunLog& log = view.Log();
   InstallRecord record;
-  const Outcome installed = Install(after_setup, view, &record);
+  const Outcome installed = Install(context, after_setup, view, &record);
   LogInstalled(log, record);
   if (installed.result == RunResult::SetupIncomplete) {
     log.Write("no usable messenger folder: nothing installed");
@@ -150,95 +141,104 @@ Outcome InstallAndLog(bool after_setup, RunView& view) {
   return installed;
 }
 
+// Reads the download list beside the program into the run; false when it names no file.
+bool TakeDownloadList(RunContext& context) {
+  DownloadList list = ReadDownloadList();
+  if (list.PackageTitle) CopyText(*list.PackageTitle, context.PackageTitle);
+  context.FileList = std::move(list.FileList);
+  return !context.FileList.empty();
+}
+
 }  // namespace
 
-Outcome RunDownload(RunView& view) {
+Outcome RunDownload(RunContext& context, RunView& view) {
   RunLog& log = view.Log();
-  std::string url_text = BuildIndexUrl(BaseUrl(), PartnerId);
+  const CancelSignal& cancel = context.CancelRequested;
+  std::string url_text = BuildIndexUrl(BaseUrl(), context.PartnerId);
   view.Status(IDS_PREPARING);
 
   // Without a usable temporary folder the files would land beside the program.
-  const TempFolderStatus temp_status = PrepareTempFolder(PartnerId, TempFolderBuffer);
+  const TempFolderStatus temp_status =
+      PrepareTempFolder(context.PartnerId, context.TempFolderBuffer);
   if (temp_status == TempFolderStatus::Unusable) {
-    log.Write("no usable temporary folder for %s", PartnerId);
+    log.Write("no usable temporary folder for %s", context.PartnerId);
     view.Message(IDS_CANNOT_CREATE_FILE, kErrorCaption, MB_ICONSTOP);
     return {RunResult::CannotStoreFile, 0};
   }
-  const std::string temp_folder = TempFolderBuffer;
+  const std::string temp_folder = context.TempFolderBuffer;
   log.Write("temporary folder %s", temp_folder.c_str());
   if (temp_status == TempFolderStatus::Ready) {
     log.Write("registry HKCU\\Software\\Kestrane\\TempPartnerPath = %s", temp_folder.c_str());
   }
 
   {
-    std::unique_ptr<FileDownload> index = Transfer(url_text, view);
-    if (CancelRequested) return kSucceeded;
+    std::unique_ptr<FileDownload> index = Transfer(context, url_text, view);
+    if (cancel.IsSet()) return kSucceeded;
     if (!index->GetOutcome().Succeeded()) return index->GetOutcome();
     std::string index_path = temp_folder + "\\" + index->GetUrl().FileName;
-    if (!ReadIndexFile(index_path.c_str(), url_text)) {
+    std::optional<IndexFile> words = ReadIndexFile(index_path.c_str());
+    if (!words) {
       log.Write("index file %s cannot be read, %s", index_path.c_str(),
                 ErrorText(GetLastError()).c_str());
       return {RunResult::IndexFileUnreadable, 0};
     }
+    url_text = words->PackageBaseUrl;
+    context.SetupUrl = words->SetupUrl;
+    context.SetupDigestWord = words->SetupDigestWord;
   }
 
-  if (ReadDownloadList() == 0) {
+  if (!TakeDownloadList(context)) {
     log.Write("the download list OrvexDownload.dat is missing or names no file");
     view.Message(IDS_INDEX_NOT_FOUND, kErrorCaption, MB_ICONSTOP);
     return {RunResult::DownloadListMissing, 0};
   }
   view.Status(IDS_DOWNLOAD_IN_PROGRESS);
 
-  for (const std::string& name : FileList) {
-    if (CancelRequested) return kSucceeded;
+  for (const std::string& name : context.FileList) {
+    if (cancel.IsSet()) return kSucceeded;
     view.Status(IDS_CONNECTING);
-    const Outcome outcome = Transfer(url_text + name, view)->GetOutcome();
+    const Outcome outcome = Transfer(context, url_text + name, view)->GetOutcome();
     if (!outcome.Succeeded()) return outcome;
   }
-  if (CancelRequested) return kSucceeded;
+  if (cancel.IsSet()) return kSucceeded;
 
   const std::uint32_t version = GetMessengerVersion();
   log.Write("messenger version %lu", static_cast<unsigned long>(version));
-  if (!SetupRequired && MessengerNeedsSetup(version)) SetupRequired = true;
-
-  if (SetupRequired) {
+  if (MessengerNeedsSetup(version)) {
     view.Status(IDS_CONNECTING);
-    std::unique_ptr<FileDownload> setup = Transfer(SetupUrl, view);
-    if (CancelRequested) return kSucceeded;
+    std::unique_ptr<FileDownload> setup = Transfer(context, context.SetupUrl, view);
+    if (cancel.IsSet()) return kSucceeded;
     if (!setup->GetOutcome().Succeeded()) return setup->GetOutcome();
     const std::string setup_path = temp_folder + "\\" + setup->GetUrl().FileName;
     setup.reset();  // its file is closed before it is hashed and started
-    if (!SetupDigestWord.empty() && !SetupDigestMatches(setup_path, view)) {
+    if (!context.SetupDigestWord.empty() &&
+        !SetupDigestMatches(context.SetupDigestWord, setup_path, view)) {
       return {RunResult::SetupDigestMismatch, 0};
     }
     RunSetupProgram(setup_path, view);
     const std::uint32_t after = GetMessengerVersion();
     log.Write("messenger version after the setup %lu", static_cast<unsigned long>(after));
     if (MessengerNeedsSetup(after)) return {RunResult::SetupIncomplete, 0};
-    return InstallAndLog(true, view);
+    return InstallAndLog(context, true, view);
   }
 
   bool running = MessengerIsRunning();
-  const Outcome installed = InstallAndLog(false, view);
+  const Outcome installed = InstallAndLog(context, false, view);
   if (!installed.Succeeded()) return installed;
   if (running)
     view.Message(IDS_ACTIVATE_HINT, LoadResString(IDS_WIZARD_CAPTION).c_str(), MB_ICONINFORMATION);
   return kSucceeded;
 }
 
-DWORD WINAPI DownloadWorker(LPVOID start) {
-  const WorkerStart& args = *static_cast<const WorkerStart*>(start);
-  HWND dialog = args.dialog;
-  DialogView view(dialog, *args.log);
-  const Outcome outcome = RunDownload(view);
-  LogRunEnd(*args.log, outcome);
-  DownloadResult = ResultCode(outcome);
+void DownloadWorker(HWND dialog, RunContext& context) {
+  DialogView view(dialog, context.log);
+  const Outcome outcome = RunDownload(context, view);
+  LogRunEnd(context.log, outcome, context.CancelRequested.IsSet());
 
   PostMessageA(dialog, WM_COMMAND, outcome.Succeeded() ? IDOK : IDCANCEL,
                static_cast<LPARAM>(ResultCode(outcome)));
-  CancelRequested = false;
-  DownloadThread = kNoThread;
-  HWND welcome = WorkerEndNotifyWindow;
+  context.CancelRequested.Clear();
+  context.DownloadThread.MarkEnded();
+  HWND welcome = context.welcome_page;
   if (welcome != nullptr) PostMessageA(welcome, kWorkerEndedMessage, 0, 0);
-  return 0;
 }

@@ -4,27 +4,17 @@
 
 #include <windows.h>
 
-#include <atomic>
-
-#include "app/run_log.h"
+#include "app/run_context.h"
+#include "app/run_result.h"
 #include "app/run_view.h"
-#include "base/run_result.h"
 
-// Posted to the welcome dialog once a worker has ended, so that a new download can start.
+// Posted to the welcome page once a worker has ended, so that a new download can start.
 constexpr UINT kWorkerEndedMessage = WM_APP + 1;
-
-// The window that receives kWorkerEndedMessage (the welcome dialog); may be null.
-extern std::atomic<HWND> WorkerEndNotifyWindow;
 
 // Everything a run does, up to the closing command, shown through view. A cancelled run ends
 // as a successful one. An unattended run calls it on the main thread.
-Outcome RunDownload(RunView& view);
+Outcome RunDownload(RunContext& context, RunView& view);
 
-// What the thread procedure is given; it must outlive the worker.
-struct WorkerStart {
-  HWND dialog = nullptr;  // the progress page
-  RunLog* log = nullptr;
-};
-
-// Thread procedure; parameter: a WorkerStart.
-DWORD WINAPI DownloadWorker(LPVOID start);
+// The worker on its thread: the run on the progress page dialog, then its closing command to
+// the page and the word to the welcome page that the worker has ended.
+void DownloadWorker(HWND dialog, RunContext& context);

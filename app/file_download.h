@@ -9,27 +9,33 @@
 #include <cstdint>
 #include <string>
 
+#include "app/cancel_signal.h"
+#include "app/run_result.h"
 #include "app/run_view.h"
-
 #include "base/output_file.h"
-#include "base/run_result.h"
 #include "net/http_request.h"
 
 class FileDownload : public HttpRequest {
  public:
   // folder: where the file goes, without a trailing backslash; empty means the program's
-  // folder. view outlives the transfer.
-  FileDownload(const char* url_text, RunView& view, const std::string& folder);
+  // folder. view and cancel outlive the transfer.
+  FileDownload(const char* url_text, RunView& view, const std::string& folder,
+               CancelSignal& cancel);
   ~FileDownload() override;
 
+  // Starts the transfer and waits for it; a cancel meanwhile aborts it. A transfer that cannot
+  // even start (no socket, no thread) fetched nothing and must not pass for a completed one:
+  // it is reported like a server that cannot be reached. Returns GetOutcome().
+  Outcome Fetch();
+
   const std::string& GetDestinationPath() const { return DestinationPath; }
-  // How the transfer ended, read after it has.
+  // How the transfer ended, read after it has: a cancelled one counts as succeeded.
   Outcome GetOutcome() const;
 
  protected:
   bool OnStart() override;
   void OnFinish() override;
-  void OnError(int code) override;
+  void OnError(const TransferResult& result) override;
   bool OnData(const char* data, int length) override;
 
  private:
@@ -38,11 +44,15 @@ class FileDownload : public HttpRequest {
   void LogTransfer();
 
   OutputFile file;
-  RunView& View;
-  std::string UrlText;
+  RunView& view_;
+  CancelSignal& cancel_;
+  std::string url_text_;
   bool FirstBlock = true;
   std::string DestinationPath;
-  std::chrono::steady_clock::time_point Started;
-  std::uint64_t BytesStored = 0;
-  DWORD LastError = 0;  // the system's code for the failure, 0 when none is known
+  std::chrono::steady_clock::time_point started_;
+  std::uint64_t bytes_stored_ = 0;
+  // The destination could not be created or written, and why (the system's code).
+  bool store_failed_ = false;
+  DWORD store_error_ = 0;
+  bool not_started_ = false;
 };

@@ -1,11 +1,12 @@
 #include "app/message_texts.h"
 
-#include "app/shared_state.h"
+#include "app/module_instance.h"
+
+HINSTANCE ModuleInstance = nullptr;
 
 std::string LoadResString(unsigned id) {
   char text[500] = {};
-  HINSTANCE instance = ModuleInstance != nullptr ? static_cast<HINSTANCE>(ModuleInstance)
-                                                 : GetModuleHandleA(nullptr);
+  HINSTANCE instance = ModuleInstance != nullptr ? ModuleInstance : GetModuleHandleA(nullptr);
   LoadStringA(instance, id, text, sizeof text);
   return text;
 }

@@ -3,8 +3,7 @@
 #include <windows.h>
 
 #include "app/partner_id.h"
-#include "app/run_inputs.h"
-#include "app/shared_state.h"
+#include "base/path_limits.h"
 
 std::string ProgramModulePath() {
   char path[kPathBufferSize] = {};
@@ -21,12 +20,12 @@ std::string ProgramFolder() {
   return path;
 }
 
-bool ReadPartnerId() {
+std::string ReadPartnerId() {
   std::string path = ProgramFolder() + "\\partner.dat";
   return ReadPartnerIdFile(path.c_str());
 }
 
-int ReadDownloadList() {
+DownloadList ReadDownloadList() {
   std::string path = ProgramModulePath();
   std::string::size_type slash = path.rfind('\\');
   path.erase(slash == std::string::npos ? 0 : slash + 1);

@@ -3,15 +3,17 @@
 
 #include <string>
 
+#include "app/run_inputs.h"
+
 // The running program's module path ("" when it cannot be obtained).
 std::string ProgramModulePath();
 
 // The program's folder: the module path without its last backslash and file name.
 std::string ProgramFolder();
 
-// Reads PartnerId from partner.dat in the program's folder.
-bool ReadPartnerId();
+// The partner identifier from partner.dat in the program's folder; empty when unusable.
+std::string ReadPartnerId();
 
-// Reads OrvexDownload.dat in the program's folder (or, when the module path is unknown, in
-// the current folder); returns the number of package file names.
-int ReadDownloadList();
+// OrvexDownload.dat in the program's folder (or, when the module path is unknown, in the
+// current folder).
+DownloadList ReadDownloadList();

@@ -9,18 +9,19 @@
 #include "app/download_worker.h"
 #include "app/exit_codes.h"
 #include "app/message_texts.h"
+#include "app/module_instance.h"
 #include "app/partner_lock.h"
 #include "app/program_folder.h"
 #include "app/resources/resource.h"
+#include "app/run_context.h"
 #include "app/run_log.h"
 #include "app/run_view.h"
-#include "app/shared_state.h"
 #include "app/wizard_dialogs.h"
-#include "app/worker_thread.h"
 
 namespace {
 
-// How long the exit waits for a cancelled download that is still finishing.
+// How long the exit waits for a download that is still finishing: its transfer is aborted at
+// once, but an installation in progress runs to its end.
 constexpr DWORD kExitGraceMs = 5000;
 
 // "1.0.0.1" from the program's own version resource; "unknown" without one. Read in place,
@@ -53,41 +54,44 @@ void ShowUsage(const std::string& bad_switch) {
   MessageBoxA(nullptr, text.c_str(), kWelcomeCaption, MB_OK | icon);
 }
 
-int RunWizard(HINSTANCE instance, RunLog& log) {
-  DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_WELCOME), nullptr, WelcomeDlgProc,
-                  reinterpret_cast<LPARAM>(&log));
-  // A cancelled run still stalled on its server must not meet the process-wide state being
-  // torn down (the shared strings, the Winsock session): end without running that.
-  if (!WaitForDownloadWorker(kExitGraceMs)) {
-    log.Write("a cancelled download still runs: ending at once, exit code 0");
+int RunWizard(RunContext& context) {
+  WelcomePage welcome(context);
+  DialogBoxParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_WELCOME), nullptr, WelcomeDlgProc,
+                  reinterpret_cast<LPARAM>(&welcome));
+  // A worker that still runs (a name lookup cannot be broken, an installation is not) must not
+  // meet the run being torn down: it is given a while, then the process ends without that.
+  context.CancelRequested.Set();
+  if (!context.DownloadThread.WaitFor(kExitGraceMs)) {
+    context.log.Write("a cancelled download still runs: ending at once, exit code 0");
     TerminateProcess(GetCurrentProcess(), 0);
   }
   // With the dialogs the user has seen how each run ended; the exit code stays 0.
   return kExitSucceeded;
 }
 
-int RunUnattended(RunLog& log) {
-  QuietView view(log);
-  const Outcome outcome = RunDownload(view);
-  LogRunEnd(log, outcome);
+int RunUnattended(RunContext& context) {
+  QuietView view(context.log);
+  const Outcome outcome = RunDownload(context, view);
+  LogRunEnd(context.log, outcome);
   return ExitCodeFor(outcome);
 }
 
 int RunForPartner(const CommandLine& options, RunLog& log) {
-  if (!ReadPartnerId()) {
+  RunContext context(log);
+  if (!CopyText(ReadPartnerId(), context.PartnerId) || context.PartnerId[0] == '\0') {
     log.Write("partner.dat is missing or gives no usable partner identifier");
     return kExitNoPartnerId;
   }
-  log.Write("partner %s", PartnerId);
+  log.Write("partner %s", context.PartnerId);
   PartnerLock lock;
-  if (!lock.Acquire(PartnerId)) {
-    log.Write("a wizard for partner %s is already running", PartnerId);
+  if (!lock.Acquire(context.PartnerId)) {
+    log.Write("a wizard for partner %s is already running", context.PartnerId);
     if (options.quiet) return kExitAlreadyRunning;
     RaiseRunningWizard();
     return kExitSucceeded;
   }
-  if (options.quiet) return RunUnattended(log);
-  return RunWizard(static_cast<HINSTANCE>(ModuleInstance), log);
+  if (options.quiet) return RunUnattended(context);
+  return RunWizard(context);
 }
 
 }  // namespace

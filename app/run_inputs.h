@@ -1,13 +1,27 @@
 // The download list beside the program and the downloaded index file.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
-// Refills PackageTitle and FileList from the download list file at path; returns the number
-// of entries in FileList (0 when the file cannot be opened).
-int ReadDownloadListFile(const char* path);
+// What OrvexDownload.dat gives: its first line, when it has one, and every further line as a
+// package file name, empty ones included (a line longer than 259 characters gives several).
+struct DownloadList {
+  std::optional<std::string> PackageTitle;  // at most 259 characters; none for an empty file
+  std::vector<std::string> FileList;
+};
 
-// Reads the index file at path: its first word replaces url_text (the package base URL), its
-// second replaces SetupUrl, its third (or nothing) replaces SetupDigestWord. False, changing
-// nothing, when the file cannot be opened.
-bool ReadIndexFile(const char* path, std::string& url_text);
+// The download list file at path; nothing when it cannot be opened.
+DownloadList ReadDownloadListFile(const char* path);
+
+// The words of the index file: the package base URL, the setup program's URL and, optionally,
+// its digest, each at most 259 characters. A single word serves as both URLs.
+struct IndexFile {
+  std::string PackageBaseUrl;
+  std::string SetupUrl;
+  std::string SetupDigestWord;  // empty when the file has no third word
+};
+
+// The index file at path; nothing when it cannot be opened.
+std::optional<IndexFile> ReadIndexFile(const char* path);

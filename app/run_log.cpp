@@ -49,8 +49,10 @@ std::string ErrorText(DWORD error) {
   return result;
 }
 
-void LogRunEnd(RunLog& log, const Outcome& outcome) {
-  if (outcome.result == RunResult::HttpStatus) {
+void LogRunEnd(RunLog& log, const Outcome& outcome, bool cancelled) {
+  if (cancelled && outcome.Succeeded()) {
+    log.Write("run ended: cancelled");
+  } else if (outcome.result == RunResult::HttpStatus) {
     log.Write("run ended: %s %d", RunResultName(outcome.result), outcome.http_status);
   } else {
     log.Write("run ended: %s", RunResultName(outcome.result));

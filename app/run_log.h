@@ -7,9 +7,9 @@
 
 #include <string>
 
+#include "app/run_result.h"
 #include "base/critical_section_lock.h"
 #include "base/output_file.h"
-#include "base/run_result.h"
 
 class RunLog {
  public:
@@ -33,8 +33,9 @@ class RunLog {
   OutputFile file_;
 };
 
-// The line that ends a run: its result's name, and the status for an HTTP status.
-void LogRunEnd(RunLog& log, const Outcome& outcome);
+// The line that ends a run: its result's name, and the status for an HTTP status; a run that
+// a confirmed cancel ended says so.
+void LogRunEnd(RunLog& log, const Outcome& outcome, bool cancelled = false);
 
 // "error 5: Access is denied." for a Win32 or Winsock error code.
 std::string ErrorText(DWORD error);

@@ -1,18 +1,35 @@
-// The download worker's thread: started by the progress page, awaited only at exit.
+// The download worker's thread: started by the progress page, one at a time, and awaited at
+// exit. It counts as running from its start until the worker has sent its closing command.
 #pragma once
 
 #include <windows.h>
 
-#include "app/run_log.h"
+#include <atomic>
 
-// Starts DownloadWorker for the progress dialog and records it in DownloadThread; it logs to
-// log (which outlives it), or nowhere when log is null. False, with nothing started, when the
-// thread cannot be created or an earlier worker still runs.
-bool StartDownloadWorker(HWND progress_dialog, RunLog* log);
+#include "base/thread.h"
 
-// True while a worker thread runs.
-bool DownloadWorkerRunning();
+struct RunContext;
 
-// Waits at most timeout_ms for a running worker, so an installation in progress can finish
-// before the process ends; true when no worker runs any more.
-bool WaitForDownloadWorker(DWORD timeout_ms);
+class DownloadWorkerThread {
+ public:
+  DownloadWorkerThread() = default;
+  DownloadWorkerThread(const DownloadWorkerThread&) = delete;
+  DownloadWorkerThread& operator=(const DownloadWorkerThread&) = delete;
+
+  // Starts DownloadWorker for the progress dialog. False, with nothing started, when the thread
+  // cannot be created or an earlier worker still runs: two workers would share one run.
+  bool Start(HWND progress_dialog, RunContext& context);
+  bool Running() const { return running_; }
+  // The worker's last word, before it tells the welcome page that it has ended.
+  void MarkEnded() { running_ = false; }
+  // Waits at most timeout_ms for the thread to end; true when none runs any more.
+  bool WaitFor(DWORD timeout_ms);
+
+ private:
+  static void Procedure(void* self);
+
+  Thread thread_;
+  std::atomic<bool> running_{false};
+  HWND dialog_ = nullptr;
+  RunContext* context_ = nullptr;
+};

@@ -14,8 +14,8 @@ class CriticalSectionLock {
   CriticalSectionLock(const CriticalSectionLock&) = delete;
   CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
 
-  virtual void Lock();
-  virtual void Unlock();
+  void Lock();
+  void Unlock();
 
  private:
 #ifdef _WIN32

@@ -1,10 +1,10 @@
 // Downloads one URL into one file with the HTTP engine. For run_bench.py.
 //   bench_download <url> <output file>                     natively
 //   bench_download <url> <output file> [name=value ...]    Windows build, under Wine
-// Natively each received block goes with one fwrite to a buffered "wb" stream, as the
-// program's file download does, and the byte count goes to stdout. The Windows build runs the
-// program's FileDownload itself, or a variant of it (engine_variants.h), and prints the
-// report line of win_measure.h. Exit status 0 when the transfer reported no error.
+// Natively the engine's HttpRequest runs as the program's does, each received block goes with
+// one fwrite to a buffered "wb" stream, and the byte count goes to stdout. The Windows build runs
+// the program's FileDownload itself, or a variant of it (engine_variants.h), and prints the report
+// line of win_measure.h. Exit status 0 when the transfer reported no error.
 #include <cstdio>
 
 #ifdef _WIN32
@@ -19,12 +19,13 @@ class FileSink : public HttpRequest {
   ~FileSink() override { Stop(); }
 
   unsigned long long written = 0;
+  bool cannot_open = false;
 
  protected:
   bool OnStart() override {
     file_ = std::fopen(path_, "wb");
     if (file_ == nullptr) {
-      ResultCode = ErrorReported;
+      cannot_open = true;
       return false;
     }
     return true;
@@ -57,8 +58,10 @@ int main(int argc, char** argv) {
     }
     download.Wait();
     std::printf("%llu\n", download.written);
-    if (download.ResultCode != 0) {
-      std::fprintf(stderr, "bench_download: result %d\n", static_cast<int>(download.ResultCode));
+    if (download.cannot_open || !download.Result().Succeeded()) {
+      std::fprintf(stderr, "bench_download: %s\n",
+                   download.cannot_open ? "cannot open the output file"
+                                        : TransferErrorName(download.Result().error));
       return 1;
     }
     return 0;

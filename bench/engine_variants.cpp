@@ -85,6 +85,8 @@ class Measured {
   virtual ~Measured() = default;
   virtual HttpRequest& Request() = 0;
   virtual unsigned long long Bytes() const = 0;
+  // Why the transfer failed, or null when it did not.
+  virtual const char* Failure() = 0;
 };
 
 // The page FileDownload shows itself on, and a log that is never opened. A base of its own, so
@@ -93,17 +95,21 @@ struct ProgramView {
   explicit ProgramView(HWND page) : view(page, log) {}
   RunLog log;
   DialogView view;
+  CancelSignal cancel;
 };
 
 // FileDownload itself; tells the page when it is done.
 class ProgramDownload : private ProgramView, public FileDownload, public Measured {
  public:
   ProgramDownload(const char* url, HWND page, const std::string& folder)
-      : ProgramView(page), FileDownload(url, view, folder), page_(page) {}
+      : ProgramView(page), FileDownload(url, view, folder, cancel), page_(page) {}
   ~ProgramDownload() override { Stop(); }
 
   HttpRequest& Request() override { return *this; }
   unsigned long long Bytes() const override { return BytesReceived; }
+  const char* Failure() override {
+    return GetOutcome().Succeeded() ? nullptr : RunResultName(GetOutcome().result);
+  }
 
  protected:
   void OnFinish() override {
@@ -124,6 +130,10 @@ class Sink : public HttpRequest, public Measured {
 
   HttpRequest& Request() override { return *this; }
   unsigned long long Bytes() const override { return written_; }
+  const char* Failure() override {
+    if (store_failed_) return "cannot store";
+    return Result().Succeeded() ? nullptr : TransferErrorName(Result().error);
+  }
 
  protected:
   bool OnStart() override {
@@ -149,19 +159,14 @@ class Sink : public HttpRequest, public Measured {
       SendMessageA(bar_, PBM_SETRANGE32, 0, range_);
     }
     first_block_ = false;
-    if (!Store(data, length)) {
-      ResultCode = ErrorReported;
-      return false;
-    }
+    if (!Store(data, length)) return Refuse();
     written_ += static_cast<unsigned long long>(length);
     if (bar_ != nullptr) ShowProgress(length);
     return true;
   }
 
   void OnFinish() override {
-    if (stream_ != nullptr && std::fclose(stream_) != 0 && ResultCode == 0) {
-      ResultCode = ErrorReported;
-    }
+    if (stream_ != nullptr && std::fclose(stream_) != 0) store_failed_ = true;
     stream_ = nullptr;
     file_.Reset();
     if (page_ != nullptr) PostMessageA(page_, kTransferEnded, 0, 0);
@@ -177,7 +182,7 @@ class Sink : public HttpRequest, public Measured {
 
  private:
   bool Refuse() {
-    ResultCode = ErrorReported;
+    store_failed_ = true;
     return false;
   }
 
@@ -227,13 +232,13 @@ class Sink : public HttpRequest, public Measured {
     SocketAddress address(url.Host.c_str(), url.Port);
     if (address.Address() == 0 || !socket.Connect(address)) {
       socket.Close();
-      OnError(ErrorConnect);
+      ReportError({TransferError::Connect, 0, socket.LastError()});
       return;
     }
     const std::string request = FormatRequest();
     if (!socket.SendAll(request.data(), static_cast<int>(request.size()))) {
       socket.Close();
-      OnError(ErrorSend);
+      ReportError({TransferError::Send, 0, socket.LastError()});
       return;
     }
     std::vector<char> buffer(static_cast<std::size_t>(options_.receive));
@@ -257,7 +262,7 @@ class Sink : public HttpRequest, public Measured {
         HeadersDone = true;
         if (headers.StatusCode != 200) {
           socket.Close();
-          OnError(headers.StatusCode);
+          ReportError({TransferError::HttpStatus, headers.StatusCode, 0});
           return;
         }
         std::string announced = headers.Lookup("Content-Length");
@@ -270,8 +275,8 @@ class Sink : public HttpRequest, public Measured {
       if (body >= length) break;
     }
     socket.Close();
-    if (ResultCode == 0 && (failed || (length != ~0ULL && body < length))) {
-      OnError(ErrorReceive);
+    if (!store_failed_ && (failed || (length != ~0ULL && body < length))) {
+      ReportError({failed ? TransferError::ReceiveFailed : TransferError::CutShort, 0, 0});
     }
   }
 
@@ -285,6 +290,7 @@ class Sink : public HttpRequest, public Measured {
   long range_ = 0;
   std::atomic<unsigned long long> written_{0};
   unsigned long long shown_ = 0;
+  bool store_failed_ = false;
 };
 
 struct Run {
@@ -377,9 +383,8 @@ int RunEngineVariant(const char* url, const char* output, int option_count, char
     std::fprintf(stderr, "bench_download: could not start\n");
     return 1;
   }
-  const int result = run.transfer->Request().ResultCode;
-  if (result != 0) {
-    std::fprintf(stderr, "bench_download: result %d\n", result);
+  if (const char* failure = run.transfer->Failure()) {
+    std::fprintf(stderr, "bench_download: %s\n", failure);
     return 1;
   }
   PrintReport(run.transfer->Bytes(), run.seconds, 0);

@@ -7,8 +7,8 @@ machines run no 32-bit code, so Wine's 32-bit loader, and with it the shipped 32
 cannot start there.
 
 Contenders, interleaved round by round:
-  engine   bench_download.exe: the program's FileDownload (fopen/fwrite, 16383-byte receives)
-           without a progress page
+  engine   bench_download.exe: the program's FileDownload (WriteFile through OutputFile, 256 KiB
+           body receives) without a progress page
   WinINet  bench_wininet.exe: InternetReadFile in 64 KiB reads; then CopyFileA of the file
            from the temporary folder to a destination (timed apart)
   WinHTTP  bench_winhttp.exe: WinHttpReadData in 64 KiB reads

@@ -2,21 +2,25 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "app/run_inputs.h"
-#include "app/shared_state.h"
+#include "base/path_limits.h"
 #include "fuzz/fuzz_file.h"
+
+namespace {
+bool IsLinePiece(const std::string& text) {
+  return text.size() <= kPathBufferSize - 1 && text.find('\n') == std::string::npos;
+}
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzFile file(data, size);
-  int count = ReadDownloadListFile(file.path());
-  if (count != static_cast<int>(FileList.size())) std::abort();
-  if (std::memchr(PackageTitle, '\0', sizeof PackageTitle) == nullptr) std::abort();
-  if (std::strchr(PackageTitle, '\n') != nullptr) std::abort();
-  for (const std::string& name : FileList) {
-    if (name.size() > kPathBufferSize - 1 || name.find('\n') != std::string::npos) std::abort();
+  const DownloadList list = ReadDownloadListFile(file.path());
+  if (list.PackageTitle && !IsLinePiece(*list.PackageTitle)) std::abort();
+  if (!list.PackageTitle && !list.FileList.empty()) std::abort();
+  for (const std::string& name : list.FileList) {
+    if (!IsLinePiece(name)) std::abort();
   }
   return 0;
 }

@@ -1,11 +1,12 @@
-// Feeds arbitrary bytes to the index file reader and checks the two words it stored.
+// Feeds arbitrary bytes to the index file reader and checks the words it gives.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "app/run_inputs.h"
-#include "app/shared_state.h"
+#include "base/path_limits.h"
 #include "fuzz/fuzz_file.h"
 
 namespace {
@@ -19,8 +20,11 @@ bool IsWord(const std::string& word) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzFile file(data, size);
-  std::string url_text;
-  if (!ReadIndexFile(file.path(), url_text)) std::abort();
-  if (!IsWord(url_text) || !IsWord(SetupUrl)) std::abort();
+  const std::optional<IndexFile> index = ReadIndexFile(file.path());
+  if (!index) std::abort();
+  if (!IsWord(index->PackageBaseUrl) || !IsWord(index->SetupUrl) ||
+      !IsWord(index->SetupDigestWord)) {
+    std::abort();
+  }
   return 0;
 }

@@ -13,6 +13,9 @@ class ByteStream {
   virtual bool SendAll(const char* bytes, int length) = 0;
   // Bytes received, 0 once the peer has closed, -1 on failure, time-out or abort.
   virtual int Receive(char* buffer, int capacity) = 0;
+  // The system's code for the last failed send or receive; 0 when none failed or the failure
+  // has none.
+  virtual long LastError() const = 0;
 };
 
 // TLS over the connected socket, after a handshake with host whose certificate was accepted;

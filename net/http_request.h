@@ -5,22 +5,15 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
-#include <thread>
 
+#include "base/thread.h"
 #include "net/header_map.h"
 #include "net/http_response_reader.h"
 #include "net/tcp_socket.h"
+#include "net/transfer_result.h"
 #include "net/url.h"
-
-// Result codes of a transfer; an HTTP status other than 200 is reported as itself.
-enum TransferError : int {
-  ErrorResolve = -1,
-  ErrorConnect = -2,
-  ErrorSend = -3,
-  ErrorReceive = -4,   // the reply was cut short, stalled or malformed
-  ErrorReported = -5,  // the destination file could not be created or written
-};
 
 // A derived class whose hooks use its own members must call Stop (or Wait) in its own
 // destructor: the base destructor runs after those members are gone.
@@ -38,21 +31,32 @@ class HttpRequest {
   bool Start(bool head_only);
   // Blocks until the transfer thread has ended; returns at once when none was started.
   void Wait();
-  // Asks the transfer to stop, aborts the socket (which breaks a blocked connect, send or
-  // receive), waits for the thread and closes the socket. A stopped transfer reports no error.
+  // From any thread: asks the transfer to stop and aborts its socket, which breaks a blocked
+  // connect, send or receive (plain or TLS) at once. Returns without waiting; the transfer then
+  // ends without reporting an error. A name lookup in progress cannot be broken: the transfer
+  // ends as soon as it returns.
+  void Abort();
+  // Abort, then wait for the thread and close the socket.
   void Stop();
 
   const Url& GetUrl() const { return url; }
-
-  std::int32_t ResultCode = 0;
+  // How the transfer ended, read after Wait: a stopped or refused transfer reports no error.
+  const TransferResult& Result() const { return result_; }
 
  protected:
   virtual void Run();
   virtual bool OnStart() { return true; }
   virtual void OnFinish() {}
-  virtual void OnError(int code) { ResultCode = code; }
+  // The transfer's one failure, already stored in Result().
+  virtual void OnError(const TransferResult& /*result*/) {}
   virtual bool OnData(const char* data, int length) = 0;
   virtual std::string FormatRequest();
+
+  // Stores the failure and tells OnError, unless the transfer was asked to stop: a stopped
+  // transfer ends without one.
+  void ReportError(const TransferResult& result);
+  // The reply's Content-Length once its header block has been read; none without one.
+  std::optional<std::uint32_t> ContentLength() const { return content_length_; }
 
   TcpSocket socket;
   Url url;
@@ -61,18 +65,16 @@ class HttpRequest {
   bool HeadersDone = false;
   bool HeadOnly = false;
   std::uint32_t BytesReceived = 0;
-  // Why the TLS handshake of an https transfer failed (see StartTls); 0 otherwise.
-  long TlsError = 0;
 
  private:
-  static constexpr std::uintptr_t kNoThreadHandle = ~std::uintptr_t{0};
-
   class ReplyEvents;  // hands what the response reader finds on to the hooks
 
-  static void TransferThread(HttpRequest* request);
-  // OnError, unless the transfer was asked to stop: a stopped transfer ends without a code.
-  void ReportError(int code);
+  static void TransferThread(void* request);
 
-  std::atomic<std::uintptr_t> ThreadHandle{kNoThreadHandle};
-  std::thread thread_;  // stays joinable until Wait joins it, whatever ThreadHandle says
+  TransferResult result_;
+  std::optional<std::uint32_t> content_length_;
+  // Set by Start before the thread exists, cleared by the thread as its last touch of the
+  // object; the thread itself stays joinable until Wait joins it.
+  std::atomic<bool> transfer_running_{false};
+  Thread thread_;
 };

@@ -123,14 +123,14 @@ void HttpResponseReader::ReadHeaderBlock(Events& events) {
     Fail(Failure::Malformed, events);
     return;
   }
+  length_known_ = status == 200 && lengths.seen;
+  content_length_ = length_known_ ? lengths.length : 0;
   StartBody(events);
   if (status != 200) {
     finished_ = true;
     events.OnStatus(status);
     return;
   }
-  length_known_ = lengths.seen;
-  content_length_ = lengths.length;
   const int body_offset = blank_offset + kBlankLineLength;
   PassBody(data + body_offset, held - body_offset, events);
 }
@@ -170,8 +170,8 @@ void HttpResponseReader::End(Ending ending, Events& events) {
   if (!header_done_) {
     const int held = held_;
     if (closed && held == 0) {
-      finished_ = true;
-      events.OnComplete();  // an empty reply
+      // A server that closes without a byte sent nothing: no reply, not an empty file.
+      Fail(Failure::CutShort, events);
     } else if (closed && CouldBecomeHttpPrefix(buffer_.get(), held)) {
       // A reply of a few bytes that only looked like the start of "HTTP/": all body.
       StartBody(events);

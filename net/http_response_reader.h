@@ -25,7 +25,8 @@ class HttpResponseReader {
     Malformed,      // no status number, or a status outside 100..999, a NUL in the header
                     // block, a Content-Length that is no plain number or contradicts another
     HeaderTooLong,  // the header block does not end within the buffer
-    CutShort,       // the peer closed inside the header block or before the announced length
+    CutShort,       // the peer closed before the first byte, inside the header block or before
+                    // the announced length
     ReceiveFailed,  // a receive failed or timed out: what was still to come is lost
   };
 
@@ -73,6 +74,9 @@ class HttpResponseReader {
   void End(Ending ending, Events& events);
 
   bool Finished() const { return finished_; }
+  // Whether a 200 reply announced its length, and that length: known from OnHeaderBlock on.
+  bool LengthKnown() const { return length_known_; }
+  std::uint32_t ContentLength() const { return content_length_; }
 
  private:
   class LengthCollector;

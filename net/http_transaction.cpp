@@ -9,22 +9,48 @@
 // until the socket is closed, so that the peer is not kept waiting while it is reported.
 class HttpRequest::ReplyEvents : public HttpResponseReader::Events {
  public:
-  explicit ReplyEvents(HttpRequest& request) : request_(request) {}
+  ReplyEvents(HttpRequest& request, const HttpResponseReader& reader)
+      : request_(request), reader_(reader) {}
 
-  void OnHeaderBlock() override { request_.HeadersDone = true; }
+  void OnHeaderBlock() override {
+    request_.HeadersDone = true;
+    if (reader_.LengthKnown()) request_.content_length_ = reader_.ContentLength();
+  }
   bool OnBody(const char* data, int length) override {
     if (!request_.OnData(data, length)) return false;
     request_.BytesReceived += static_cast<std::uint32_t>(length);
     return true;
   }
-  void OnStatus(int status) override { request_.ReportError(status); }
+  void OnStatus(int status) override {
+    request_.ReportError({TransferError::HttpStatus, status, 0});
+  }
   void OnComplete() override {}
-  void OnFailure(HttpResponseReader::Failure) override { failed = true; }
+  void OnFailure(HttpResponseReader::Failure failure) override {
+    failed = true;
+    failure_ = failure;
+  }
+
+  // The failure the reader found, as a transfer error; receive_error is the socket's code
+  // for a failed receive.
+  TransferError Error(long receive_error) const {
+    switch (failure_) {
+      case HttpResponseReader::Failure::Malformed:
+      case HttpResponseReader::Failure::HeaderTooLong:
+        return TransferError::Malformed;
+      case HttpResponseReader::Failure::CutShort:
+        return TransferError::CutShort;
+      case HttpResponseReader::Failure::ReceiveFailed:
+        break;
+    }
+    return IsTimeoutError(receive_error) ? TransferError::Stalled : TransferError::ReceiveFailed;
+  }
 
   bool failed = false;
 
  private:
   HttpRequest& request_;
+  const HttpResponseReader& reader_;
+  HttpResponseReader::Failure failure_ = HttpResponseReader::Failure::CutShort;
 };
 
 std::string HttpRequest::FormatRequest() {
@@ -47,34 +73,42 @@ void HttpRequest::Run() {
     return;
   }
   if (address.Address() == 0) {
+    const long error = LastSocketError();
     socket.Close();
-    ReportError(ErrorResolve);
+    ReportError({TransferError::Resolve, 0, error});
     return;
   }
   if (!socket.Connect(address)) {
     socket.Close();
-    ReportError(ErrorConnect);
+    ReportError({TransferError::Connect, 0, socket.LastError()});
     return;
   }
   // A TLS handshake that fails or a certificate that is refused counts as a failed connect:
   // nothing from that connection is passed on.
   std::unique_ptr<ByteStream> tls;
-  if (url.IsHttps() && !(tls = StartTls(socket, url.Host.c_str(), &TlsError))) {
-    socket.Close();
-    ReportError(ErrorConnect);
-    return;
+  if (url.IsHttps()) {
+    long refused = 0;
+    tls = StartTls(socket, url.Host.c_str(), &refused);
+    if (!tls) {
+      const long broken = socket.LastError();
+      socket.Close();
+      ReportError(refused != 0 ? TransferResult{TransferError::TlsRefused, 0, refused}
+                               : TransferResult{TransferError::Connect, 0, broken});
+      return;
+    }
   }
   ByteStream& stream = tls ? *tls : static_cast<ByteStream&>(socket);
   const std::string request = FormatRequest();
   if (!stream.SendAll(request.data(), static_cast<int>(request.size()))) {
+    const long error = stream.LastError() != 0 ? stream.LastError() : socket.LastError();
     socket.Close();
-    ReportError(ErrorSend);
+    ReportError({TransferError::Send, 0, error});
     return;
   }
 
   BytesReceived = 0;
-  ReplyEvents events(*this);
   HttpResponseReader reader(headers, HeadOnly);
+  ReplyEvents events(*this, reader);
   while (!StopRequested && !reader.Finished()) {
     const int received = stream.Receive(reader.Space(), reader.SpaceSize());
     if (StopRequested) break;
@@ -87,6 +121,8 @@ void HttpRequest::Run() {
     reader.Received(received, events);
   }
 
+  const long receive_error = socket.LastError();
+  const long stream_error = stream.LastError() != 0 ? stream.LastError() : receive_error;
   socket.Close();
-  if (events.failed) ReportError(ErrorReceive);
+  if (events.failed) ReportError({events.Error(receive_error), 0, stream_error});
 }

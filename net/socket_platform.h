@@ -87,6 +87,15 @@ inline int LastSocketError() {
 #endif
 }
 
+// Whether a receive failed because its time-out passed with no byte.
+inline bool IsTimeoutError(long error) {
+#ifdef _WIN32
+  return error == WSAETIMEDOUT;
+#else
+  return error == EAGAIN || error == EWOULDBLOCK;
+#endif
+}
+
 // One blocking connect. A POSIX connect that a signal interrupts goes on in the background:
 // wait for it to finish and take its outcome rather than call it a failure.
 inline bool ConnectOnce(SocketHandle handle, const sockaddr* address, int size) {

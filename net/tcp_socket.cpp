@@ -26,7 +26,7 @@ bool TcpSocket::Create() {
   SocketHandle handle = OpenTcpHandle();
   created_ = handle != kInvalidSocket;
   if (created_) SetReceiveTimeout(handle, receive_timeout_ms);
-  std::lock_guard<std::mutex> guard(handle_change_);
+  LockGuard guard(handle_change_);
   handle_ = handle;
   return created_;
 }
@@ -70,7 +70,7 @@ int TcpSocket::Receive(char* buffer, int capacity) {
 int TcpSocket::Close() {
   SocketHandle handle;
   {
-    std::lock_guard<std::mutex> guard(handle_change_);
+    LockGuard guard(handle_change_);
     handle = handle_.exchange(kInvalidSocket);
   }
   if (handle == kInvalidSocket) return -1;
@@ -83,7 +83,7 @@ void TcpSocket::Abort() {
     Close();
     return;
   }
-  std::lock_guard<std::mutex> guard(handle_change_);
+  LockGuard guard(handle_change_);
   SocketHandle handle = handle_.load();
   if (handle != kInvalidSocket) ShutdownBoth(handle);
 }

@@ -5,8 +5,8 @@
 #pragma once
 
 #include <atomic>
-#include <mutex>
 
+#include "base/critical_section_lock.h"
 #include "net/byte_stream.h"
 #include "net/socket_address.h"
 #include "net/socket_platform.h"
@@ -37,7 +37,7 @@ class TcpSocket : public ByteStream {
   bool IsOpen() const { return handle_.load() != kInvalidSocket; }
   // The system's code for the last failed connect, send or receive; 0 when none failed. The
   // close that follows a failure may change the thread's own last error, not this.
-  int LastError() const { return last_error_; }
+  long LastError() const override { return last_error_; }
 
   // How long a receive may wait for its first byte before it fails. The program always uses
   // the default of 120 s; tests shorten it so that a stalled server does not hold them.
@@ -47,7 +47,8 @@ class TcpSocket : public ByteStream {
 
  private:
   std::atomic<SocketHandle> handle_{kInvalidSocket};
-  std::mutex handle_change_;  // held while the handle is replaced or shut down, never for I/O
+  // Held while the handle is replaced or shut down, never for I/O.
+  CriticalSectionLock handle_change_;
   bool created_ = false;
   std::atomic<int> last_error_{0};
 };

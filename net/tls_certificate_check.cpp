@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "net/socket_platform.h"
+#include "net/socket_address.h"
 
 namespace {
 // SECURITY_FLAG_IGNORE_CERT_CN_INVALID of wininet.h: the policy leaves the name to the caller.
@@ -69,13 +69,6 @@ std::vector<wchar_t> Widen(const char* text) {
   return wide;
 }
 }  // namespace
-
-bool IsAddressHost(const char* host, std::uint32_t* address) {
-  // The same rule as the connection's: inet_addr's forms, and the broadcast address, which
-  // inet_addr cannot tell from a failure.
-  *address = ParseDottedAddress(host);
-  return *address != INADDR_NONE || std::strcmp(host, "255.255.255.255") == 0;
-}
 
 long CheckServerCertificate(PCCERT_CONTEXT certificate, const char* host) {
   LPSTR usages[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH)};

@@ -1,13 +1,7 @@
 // Whether a TLS server's certificate is to be trusted for the host a URL names.
 #pragma once
 
-#include <cstdint>
-
 #include "net/tls_handles.h"
-
-// Whether host is written as an address (the forms the connection takes without a name
-// lookup), and which one, in network order.
-bool IsAddressHost(const char* host, std::uint32_t* address);
 
 // 0 when the certificate may be trusted for host: its chain is whole and ends in one of the
 // machine's trusted roots, every certificate of it is valid now, the server certificate is

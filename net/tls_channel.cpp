@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "net/socket_address.h"
 #include "net/tls_certificate_check.h"
 
 namespace {

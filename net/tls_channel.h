@@ -34,7 +34,7 @@ class TlsChannel : public ByteStream, private TlsRecordPeer {
 
   // Why the last handshake, send or receive failed: an SSPI status or a certificate check's
   // code (see CheckServerCertificate); 0 when the connection itself closed or broke.
-  long LastError() const { return last_error_; }
+  long LastError() const override { return last_error_; }
 
  private:
   bool AcquireCredentials();

@@ -7,7 +7,8 @@ WinsockSession* instance = nullptr;
 WinsockSession TheWinsockSession;
 
 WinsockSession::WinsockSession() {
-  startup_result_ = SocketStartup(&startup_data_);
+  // A start-up that fails leaves every socket call failing, which the transfers report.
+  SocketStartup(&startup_data_);
   instance = this;
 }
 
@@ -15,11 +16,6 @@ WinsockSession::~WinsockSession() {
   instance = nullptr;
   // Called even when the start-up failed, as the matching clean-up of that attempt.
   SocketCleanup();
-}
-
-bool WinsockSession::IsStarted() {
-  queried_ = true;
-  return startup_result_ == 0;
 }
 
 WinsockSession* WinsockSession::Instance() {

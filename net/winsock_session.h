@@ -10,16 +10,12 @@ class WinsockSession {
   WinsockSession(const WinsockSession&) = delete;
   WinsockSession& operator=(const WinsockSession&) = delete;
 
-  virtual bool IsStarted();
-
   // The process-wide session, null before its construction ends and after its destruction
   // begins.
   static WinsockSession* Instance();
 
  private:
   SocketStartupData startup_data_;
-  int startup_result_;
-  bool queried_ = false;
 };
 
 // The one session of the process.

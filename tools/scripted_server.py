@@ -25,6 +25,7 @@ The request log is printed as JSON lines on stdout when the server stops.
 import argparse
 import json
 import os
+import select
 import signal
 import socket
 import struct
@@ -195,6 +196,22 @@ class ScriptedServer:
         """Sleeps, but returns early (False) when the server stops."""
         return not self._stopping.wait(seconds)
 
+    def _stall(self, sock, seconds):
+        """Holds the connection open without sending, until the time is up, the server stops or
+        the client closes its end (a client that gave up is not kept waiting for)."""
+        deadline = time.monotonic() + seconds
+        while not self._stopping.is_set():
+            left = deadline - time.monotonic()
+            if left <= 0:
+                return
+            ready, _, _ = select.select([sock], [], [], min(left, 0.1))
+            if ready:
+                try:
+                    if not sock.recv(4096):
+                        return
+                except (OSError, ValueError):
+                    return
+
     def _serve(self, sock, conn):
         try:
             self._read_request(sock, conn)
@@ -209,7 +226,7 @@ class ScriptedServer:
                     return
                 sock.sendall(data)
             if reply.end == "stall":
-                self._wait(reply.stall)
+                self._stall(sock, reply.stall)
             elif reply.end == "reset":
                 # SO_LINGER with a zero timeout makes close() send a reset.
                 sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))

@@ -19,7 +19,8 @@
 //                               buttons, icon (waiting up to 3 s for it to be painted)
 //   boxes                       every message box now shown (icon as painted so far)
 //   press ROLE ID               press a button (refused when it or its window is disabled)
-//   timedpress ROLE ID UNTIL MS press a button, wait until a window of role UNTIL is there;
+//   timedpress ROLE ID UNTIL MS press a button, wait until a window of role UNTIL is there
+//                               (UNTIL "ROLE:ID": until that control of it is enabled);
 //                               answers the milliseconds from the press until it was seen
 //   close ROLE                  the window's close box
 //   rect ROLE                   the window's position and size on the screen
@@ -467,8 +468,16 @@ void TimedPress(const std::string& role, int id, const std::string& until, DWORD
   HWND window = nullptr;
   std::string refused = PressButton(role, id, &window);
   if (!refused.empty()) return Fail(refused);
+  const std::size_t colon = until.find(':');
+  const std::string until_role = until.substr(0, colon);
+  const int until_id = colon == std::string::npos ? 0 : std::atoi(until.c_str() + colon + 1);
   for (;;) {
-    bool seen = FirstOf(until) != nullptr;
+    HWND reached = FirstOf(until_role);
+    if (reached != nullptr && until_id != 0) {
+      HWND control = Control(reached, until_id);
+      reached = control != nullptr && IsWindowEnabled(control) ? control : nullptr;
+    }
+    const bool seen = reached != nullptr;
     QueryPerformanceCounter(&now);
     double ms = 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) /
                 static_cast<double>(frequency.QuadPart);

@@ -17,7 +17,7 @@ from harness import (APP_PATHS_KEY, ID_CANCEL, ID_CURRENT_FILE, ID_NEXT, ID_OK, 
                      MESSENGER_FOLDER, PREFS_KEY, RUN_KEY, SETUP_CONTROL_KEY, WIZARD_CAPTION,
                      RigError, wait_for)
 import sample_package
-from scripted_server import ok_reply
+from scripted_server import Reply, ok_reply
 
 PARTNER = "acme"
 TITLE = "Acme Skin"
@@ -606,6 +606,68 @@ def next_after_cancel_while_stalled(rig):
 
 
 @scenario
+def cancel_ends_stalled_transfer(rig):
+    """Cancel + Yes while the server has stalled in the middle of the index, over http and then
+    https: the transfer is aborted at once, so Next >> is back almost at once (not after the
+    server's 60 s), nothing is installed, and the exit needs no forced end."""
+    prepare(rig)
+    certs = rig.certificates()
+    rig.trust(certs.ca)
+    d = rig.driver
+    os.makedirs(rig.host_path("C:\\logs"), exist_ok=True)
+    rig.start_wizard("/log", LOG_PATH)
+    for kind, server, scheme in (("http", rig.start_scripted(), "http"),
+                                 ("https", rig.start_scripted(tls=certs.server), "https")):
+        base = "%s://127.0.0.1:%d" % (scheme, server.port)
+        server.routes[INDEX_PATH] = ok_reply(("%s%s\n" % (base, PACKAGE_DIR)).encode(),
+                                             truncate_to=5, end="stall", stall=60)
+        point_at(rig, base + "/cb/partner")
+        next_page(rig)
+        d.wait("progress", 10)
+        wait_for(lambda: d.call("progress").get("pos") == 5, 10, what="the index's first bytes")
+        d.press("progress", ID_CANCEL)
+        check_box(d.box(10), WIZARD_CAPTION, MSG_STOP, ["Yes", "No"])
+        ms = d.must("timedpress", "box", IDYES, "welcome:%d" % ID_NEXT, 10000,
+                    timeout_ms=10000)["ms"]
+        print("%s: Next >> enabled %.0f ms after Yes" % (kind, ms))
+        if ms > 3000:  # the server holds the connection for 60 s
+            raise AssertionError("%s: Next >> enabled only %.0f ms after Yes" % (kind, ms))
+        wait_for(lambda: server.connections[0].finished is not None, 5,
+                 what="the aborted connection to close")
+        check_welcome(d, finished=False)
+        check_nothing_installed(rig)
+    leave(rig)
+    lines = log_lines(rig)
+    eq(len([line for line in lines if line == "run ended: cancelled"]), 2, "cancelled runs logged")
+    eq([line for line in lines if "still runs" in line], [], "forced end at exit")
+
+
+@scenario
+def empty_reply(rig):
+    """A server that accepts the request for skin.bmp and closes without a byte: no file, no
+    installation; message 3 and the question, and with /quiet the cut-short exit code."""
+    prepare(rig)
+    server, base = scripted_site(rig)
+    server.routes.update({
+        INDEX_PATH: ok_reply(("%s%s\n%s%s\n" % (base, PACKAGE_DIR, base, SETUP_PATH)).encode()),
+        PACKAGE_DIR + "Skin.dat": ok_reply(PACKAGE["Skin.dat"]),
+        PACKAGE_DIR + "skin.bmp": Reply([], end="close"),
+    })
+    point_at(rig, base + "/cb/partner")
+    rig.start_wizard()
+    next_page(rig)
+    check_box(rig.driver.answer_box(ID_OK, 30), "Error", MSG_CONNECT, ["OK"])
+    answer_question(rig, IDYES)
+    rig.driver.gone("progress", 5)
+    check_nothing_installed(rig)
+    leave(rig)
+    eq(run_quiet(rig, "/quiet", "/log", LOG_PATH), 5, "exit code with /quiet")
+    check_log_has(log_lines(rig), ["failed: ReplyCutShort (CutShort), no system error",
+                                   "run ended: ReplyCutShort"])
+    check_nothing_installed(rig)
+
+
+@scenario
 def cancel_during_setup_download(rig):
     prepare(rig, version=0)
     nginx_site(rig, slow_paths=[SETUP_PATH], rate="8k")
@@ -1029,7 +1091,8 @@ def quiet_failures(rig):
         ("http 404", ["/quiet"], None, (1000 + 404) & 0xFF,
          ["failed: HttpStatus 404", "run ended: HttpStatus 404", "exit code 1404"]),
         ("unreachable", ["/quiet"], refused, 3,
-         ["failed: CannotConnect, error 10061", "run ended: CannotConnect", "exit code 3"]),
+         ["failed: CannotConnect (Connect), error 10061", "run ended: CannotConnect",
+          "exit code 3"]),
         ("bad switch", ["/quiet", "/bogus"], None, 20, None),
         ("log cannot open", ["/quiet", "/log", "C:\\no-such-folder\\x.log"], None, 21, None),
         ("no partner", ["/quiet"], None, 255,

@@ -42,7 +42,7 @@ TEST(HttpRequestThread, WaitAndStopReturnAtOnceWhenNeverStarted) {
   request.Wait();
   EXPECT_LT(Clock::now() - began, std::chrono::milliseconds(500));
   EXPECT_EQ(request.events, "");
-  EXPECT_EQ(request.ResultCode, 0);
+  EXPECT_TRUE(request.Result().Succeeded());
 }
 
 TEST(HttpRequestThread, StartWhileRunningStartsNothing) {
@@ -66,7 +66,7 @@ TEST(HttpRequestThread, WaitAfterTheThreadEndedReturnsAtOnce) {
   request.Wait();
   request.Stop();
   EXPECT_LT(Clock::now() - began, std::chrono::milliseconds(500));
-  EXPECT_EQ(request.ResultCode, ErrorResolve);
+  EXPECT_EQ(request.Result().error, TransferError::Resolve);
   EXPECT_EQ(request.events, "SEF");
 }
 
@@ -86,7 +86,7 @@ TEST(HttpRequestThread, RefusedStartSkipsRunAndFinish) {
   ASSERT_TRUE(request.Start(false));
   request.Wait();
   EXPECT_EQ(request.events, "S");
-  EXPECT_EQ(request.ResultCode, 0);
+  EXPECT_TRUE(request.Result().Succeeded());
 }
 
 TEST(HttpRequestThread, StopBreaksABlockedReceiveWithoutError) {
@@ -100,8 +100,23 @@ TEST(HttpRequestThread, StopBreaksABlockedReceiveWithoutError) {
   EXPECT_LT(Clock::now() - began, std::chrono::seconds(3));
   server.Finish();
   EXPECT_EQ(request.events, "SDF");  // OnFinish ran, OnError did not
-  EXPECT_EQ(request.ResultCode, 0);
+  EXPECT_TRUE(request.Result().Succeeded());
   EXPECT_TRUE(server.ClientClosedFirst());
+}
+
+TEST(HttpRequestThread, AbortFromAnotherThreadEndsABlockedReceiveAtOnce) {
+  ScriptedServer server(StallingScript());
+  RecordingRequest request(server.UrlFor("/x"));
+  std::atomic<bool> data_seen{false};
+  ASSERT_TRUE(StartAndWaitForData(request, data_seen));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // into the next receive
+  const auto began = Clock::now();
+  std::thread([&request] { request.Abort(); }).join();
+  request.Wait();
+  EXPECT_LT(Clock::now() - began, std::chrono::seconds(3));  // far short of the 8 s hold
+  server.Finish();
+  EXPECT_EQ(request.events, "SDF");
+  EXPECT_TRUE(request.Result().Succeeded());
 }
 
 TEST(HttpRequestThread, DestroyingARunningRequestEndsItsThread) {

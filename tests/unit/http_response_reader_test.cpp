@@ -58,7 +58,6 @@ const ReplyCase kCases[] = {
      "part1part2", {0, 5, 5}},
     {"BodyWithNulBytes", {WithLength(" 6") + Bytes("a\0b\0\0c", 6)}, kClosed, "HDC|",
      Bytes("a\0b\0\0c", 6), {6}},
-    {"EmptyReply", {}, kClosed, "|C", "", {}},
     {"HeadWaitsForCloseWithoutLoss", {WithLength(" 1234")}, kClosed, "HD|C", "", {0}, true},
     {"HeadWithLengthZeroEndsAtOnce", {WithLength(" 0")}, kClosed, "HDC|", "", {0}, true},
 
@@ -83,6 +82,7 @@ const ReplyCase kCases[] = {
     {"ClosedBeforeLargestLength", {WithLength(" 4294967295") + "abc"}, kClosed, "HD|T", "abc",
      {3}},
     {"ClosedInsideHeader", {"HTTP/1.0 200 OK\r\nContent-Le"}, kClosed, "|T", "", {}},
+    {"ClosedBeforeAnyByte", {}, kClosed, "|T", "", {}},
     {"StallBeforeLength", {WithLength(" 10") + "abc"}, kFailed, "HD|R", "abc", {3}},
     {"StallWithoutLength", {Ok("") + "abc"}, kFailed, "HD|R", "abc", {3}},
     {"StallInsideHeader", {"HTTP/1.0 200 OK\r\n"}, kFailed, "|R", "", {}},

@@ -23,11 +23,12 @@ class RecordingRequest : public HttpRequest {
   // What happened, read after Wait.
   std::string events;  // one letter per hook: S start, D data, E error, F finish
   std::vector<int> blocks;
-  std::vector<int> errors;
+  std::vector<TransferError> errors;
   std::string body;
   std::string length_seen_in_data;
 
   using HttpRequest::BytesReceived;
+  using HttpRequest::ContentLength;
   using HttpRequest::FormatRequest;
   using HttpRequest::headers;
   using HttpRequest::HeadersDone;
@@ -38,10 +39,9 @@ class RecordingRequest : public HttpRequest {
     return start_result;
   }
   void OnFinish() override { events += 'F'; }
-  void OnError(int code) override {
+  void OnError(const TransferResult& result) override {
     events += 'E';
-    errors.push_back(code);
-    HttpRequest::OnError(code);
+    errors.push_back(result.error);
   }
   bool OnData(const char* data, int length) override {
     events += 'D';

@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "app/shared_state.h"
 #include "tests/unit/scratch_file.h"
 
 namespace {
@@ -25,10 +24,9 @@ class ReadDownloadListFileTest : public testing::TestWithParam<DownloadListCase>
 TEST_P(ReadDownloadListFileTest, SplitsTitleAndNames) {
   const DownloadListCase& c = GetParam();
   ScratchFile file(c.file_bytes);
-  PackageTitle[0] = '\0';
-  EXPECT_EQ(ReadDownloadListFile(file.path()), static_cast<int>(c.names.size()));
-  EXPECT_EQ(std::string(PackageTitle), c.title);
-  EXPECT_EQ(FileList, c.names);
+  const DownloadList list = ReadDownloadListFile(file.path());
+  EXPECT_EQ(list.PackageTitle.value_or("(none)"), c.title);
+  EXPECT_EQ(list.FileList, c.names);
 }
 
 const std::string k259(259, 'n');
@@ -62,27 +60,14 @@ INSTANTIATE_TEST_SUITE_P(
                          {"a"}}),
     [](const testing::TestParamInfo<DownloadListCase>& info) { return info.param.name; });
 
-TEST(ReadDownloadListFile, MissingFileGivesNothingAndKeepsTitle) {
+TEST(ReadDownloadListFile, MissingOrEmptyFileGivesNoTitleAndNoName) {
   ScratchFile missing;
-  std::strcpy(PackageTitle, "Earlier");
-  FileList = {"stale"};
-  EXPECT_EQ(ReadDownloadListFile(missing.path()), 0);
-  EXPECT_TRUE(FileList.empty());
-  EXPECT_STREQ(PackageTitle, "Earlier");
-}
-
-TEST(ReadDownloadListFile, EmptyFileKeepsTitle) {
-  ScratchFile file("");
-  std::strcpy(PackageTitle, "Earlier");
-  EXPECT_EQ(ReadDownloadListFile(file.path()), 0);
-  EXPECT_STREQ(PackageTitle, "Earlier");
-}
-
-TEST(ReadDownloadListFile, SecondReadDoesNotDoubleTheList) {
-  ScratchFile file("T\na\nb\n");
-  ReadDownloadListFile(file.path());
-  EXPECT_EQ(ReadDownloadListFile(file.path()), 2);
-  EXPECT_EQ(FileList, (Names{"a", "b"}));
+  ScratchFile empty("");
+  for (const char* path : {missing.path(), empty.path()}) {
+    const DownloadList list = ReadDownloadListFile(path);
+    EXPECT_FALSE(list.PackageTitle.has_value());
+    EXPECT_TRUE(list.FileList.empty());
+  }
 }
 
 struct IndexCase {
@@ -98,13 +83,11 @@ class ReadIndexFileTest : public testing::TestWithParam<IndexCase> {};
 TEST_P(ReadIndexFileTest, ReadsTwoWords) {
   const IndexCase& c = GetParam();
   ScratchFile file(c.file_bytes);
-  std::string url_text = "before";
-  SetupUrl = "before";
-  SetupDigestWord = "before";
-  EXPECT_TRUE(ReadIndexFile(file.path(), url_text));
-  EXPECT_EQ(url_text, c.package_base_url);
-  EXPECT_EQ(SetupUrl, c.setup_url);
-  EXPECT_EQ(SetupDigestWord, c.digest_word);
+  const std::optional<IndexFile> index = ReadIndexFile(file.path());
+  ASSERT_TRUE(index.has_value());
+  EXPECT_EQ(index->PackageBaseUrl, c.package_base_url);
+  EXPECT_EQ(index->SetupUrl, c.setup_url);
+  EXPECT_EQ(index->SetupDigestWord, c.digest_word);
 }
 
 const std::string kLongWord(300, 'w');
@@ -128,13 +111,9 @@ INSTANTIATE_TEST_SUITE_P(
         IndexCase{"NothingAfterTheMarkIsRead", "a\x1a b", "a", "a"}),
     [](const testing::TestParamInfo<IndexCase>& info) { return info.param.name; });
 
-TEST(ReadIndexFile, UnopenableFileChangesNothing) {
+TEST(ReadIndexFile, UnopenableFileGivesNothing) {
   ScratchFile missing;
-  std::string url_text = "before";
-  SetupUrl = "setup before";
-  EXPECT_FALSE(ReadIndexFile(missing.path(), url_text));
-  EXPECT_EQ(url_text, "before");
-  EXPECT_EQ(SetupUrl, "setup before");
+  EXPECT_FALSE(ReadIndexFile(missing.path()).has_value());
 }
 
 }  // namespace

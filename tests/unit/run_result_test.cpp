@@ -1,4 +1,4 @@
-#include "base/run_result.h"
+#include "app/run_result.h"
 
 #include <gtest/gtest.h>
 
@@ -28,6 +28,33 @@ TEST(RunResult, CodesAreTheOnesThePagesActOnAndNamesAreDistinct) {
   for (const auto& c : cases) {
     EXPECT_EQ(ResultCode(c.outcome), c.code) << RunResultName(c.outcome.result);
     names.insert(RunResultName(c.outcome.result));
+  }
+  EXPECT_EQ(names.size(), std::size(cases));
+  EXPECT_EQ(names.count("Unknown"), 0u);
+}
+
+TEST(RunResult, EveryTransferErrorHasItsOutcome) {
+  const struct {
+    TransferError error;
+    RunResult result;
+  } cases[] = {
+      {TransferError::None, RunResult::Succeeded},
+      {TransferError::Resolve, RunResult::HostNotResolved},
+      {TransferError::Connect, RunResult::CannotConnect},
+      {TransferError::TlsRefused, RunResult::CannotConnect},
+      {TransferError::Send, RunResult::SendFailed},
+      {TransferError::CutShort, RunResult::ReplyCutShort},
+      {TransferError::Malformed, RunResult::ReplyCutShort},
+      {TransferError::Stalled, RunResult::ReplyCutShort},
+      {TransferError::ReceiveFailed, RunResult::ReplyCutShort},
+      {TransferError::HttpStatus, RunResult::HttpStatus},
+  };
+  std::set<std::string> names;
+  for (const auto& c : cases) {
+    const Outcome outcome = OutcomeOf({c.error, 503, 0});
+    EXPECT_EQ(outcome.result, c.result) << TransferErrorName(c.error);
+    EXPECT_EQ(outcome.http_status, c.error == TransferError::HttpStatus ? 503 : 0);
+    names.insert(TransferErrorName(c.error));
   }
   EXPECT_EQ(names.size(), std::size(cases));
   EXPECT_EQ(names.count("Unknown"), 0u);

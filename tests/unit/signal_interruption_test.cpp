@@ -74,7 +74,7 @@ TEST(SignalInterruption, BlockedReceivesAndSendsGoOn) {
   SetAlarmBlocked(false);
   server.Finish();
   EXPECT_GT(alarms.load(), 10) << "the transfer thread was not interrupted at all";
-  EXPECT_EQ(request.ResultCode, 0);
+  EXPECT_TRUE(request.Result().Succeeded());
   EXPECT_EQ(request.body, "0123456789");
   EXPECT_EQ(request.events.back(), 'F');
   EXPECT_EQ(request.events.find('E'), std::string::npos);

@@ -6,10 +6,13 @@
 #include <vector>
 
 #include "app/resources/resource.h"
-#include "app/shared_state.h"
 #include "tests/unit/scripted_server.h"
 #include "tests/win/test_folders.h"
 #include "tests/win/wizard_test_support.h"
+
+void PrintTo(const Outcome& outcome, std::ostream* os) {
+  *os << RunResultName(outcome.result) << " " << outcome.http_status;
+}
 
 namespace {
 
@@ -20,20 +23,21 @@ std::string Ok(const std::string& headers) {
   return "HTTP/1.0 200 OK\r\n" + headers + "\r\n";
 }
 
+const Outcome kSucceeded{RunResult::Succeeded, 0};
+
 class FileDownloadTest : public testing::Test {
  protected:
-  void SetUp() override { CancelRequested = false; }
-  void TearDown() override { CancelRequested = false; }
-
   // Runs one download of url into the scratch folder while pumping the dialog's messages.
-  int Download(const std::string& url, HWND dialog) {
+  Outcome Download(const std::string& url, HWND dialog) {
     RunLog log;
     DialogView view(dialog, log);
-    FileDownload download(url.c_str(), view, destination_folder_);
+    FileDownload download(url.c_str(), view, destination_folder_, cancel_);
     if (download.Start(false)) WaitWhilePumping(download);
     destination_ = download.GetDestinationPath();
-    return download.ResultCode;
+    return download.GetOutcome();
   }
+
+  CancelSignal cancel_;
 
   TempTestFolder folder_{"orvex-file-download-test"};
   std::string destination_folder_ = folder_.Path();
@@ -46,7 +50,7 @@ TEST_F(FileDownloadTest, WritesTheBodyIntoTheTempFolderAndShowsTheTransfer) {
                           {std::string(400, 'b'), 80},
                           {std::string(200, 'c'), 80}}});
   MessageBoxWatcher boxes;
-  EXPECT_EQ(Download(server.UrlFor("/cb/partner/acme/urls.cb"), dialog_.window()), 0);
+  EXPECT_EQ(Download(server.UrlFor("/cb/partner/acme/urls.cb"), dialog_.window()), kSucceeded);
   server.Finish();
 
   EXPECT_EQ(server.Request(), "GET /cb/partner/acme/urls.cb HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
@@ -68,7 +72,7 @@ TEST_F(FileDownloadTest, BarMovesInHundredthsAndEndsAtTheTotal) {
   std::vector<ScriptStep> steps{{Ok("Content-Length: 400000\r\n"), 0}};
   for (int i = 0; i < 400; ++i) steps.push_back({std::string(1000, 'x'), 1});
   ScriptedServer server({steps});
-  EXPECT_EQ(Download(server.UrlFor("/big.bin"), dialog_.window()), 0);
+  EXPECT_EQ(Download(server.UrlFor("/big.bin"), dialog_.window()), kSucceeded);
   server.Finish();
   std::vector<long> positions = dialog_.Positions();
   ASSERT_GE(positions.size(), 3u);
@@ -81,7 +85,7 @@ TEST_F(FileDownloadTest, BarMovesInHundredthsAndEndsAtTheTotal) {
 
 TEST_F(FileDownloadTest, WithoutContentLengthTheBarStaysEmptyAndTheFileIsComplete) {
   ScriptedServer server({{{Ok("") + "first ", 0}, {"second", 80}}});
-  EXPECT_EQ(Download(server.UrlFor("/files/skin.bmp"), dialog_.window()), 0);
+  EXPECT_EQ(Download(server.UrlFor("/files/skin.bmp"), dialog_.window()), kSucceeded);
   server.Finish();
   EXPECT_EQ(ReadFileText(folder_ / "skin.bmp"), "first second");
   EXPECT_EQ(dialog_.RangeUppers(), (std::vector<long>{0}));
@@ -89,7 +93,7 @@ TEST_F(FileDownloadTest, WithoutContentLengthTheBarStaysEmptyAndTheFileIsComplet
 
 TEST_F(FileDownloadTest, HeaderBlockEndingAReadGivesAnEmptyFirstBlock) {
   ScriptedServer server({{{Ok("Content-Length: 4\r\n"), 0}, {"data", 100}}});
-  EXPECT_EQ(Download(server.UrlFor("/f.txt"), dialog_.window()), 0);
+  EXPECT_EQ(Download(server.UrlFor("/f.txt"), dialog_.window()), kSucceeded);
   server.Finish();
   EXPECT_EQ(ReadFileText(folder_ / "f.txt"), "data");
   EXPECT_EQ(dialog_.RangeUppers(), (std::vector<long>{0, 4}));
@@ -100,7 +104,8 @@ TEST_F(FileDownloadTest, HeaderBlockEndingAReadGivesAnEmptyFirstBlock) {
 TEST_F(FileDownloadTest, HttpErrorShowsTheConnectMessageAndLeavesAnEmptyFile) {
   ScriptedServer server({{{"HTTP/1.0 404 Not Found\r\n\r\nnot here", 0}}});
   MessageBoxWatcher boxes;
-  EXPECT_EQ(Download(server.UrlFor("/dl/Skin.dat"), dialog_.window()), 404);
+  EXPECT_EQ(Download(server.UrlFor("/dl/Skin.dat"), dialog_.window()),
+            (Outcome{RunResult::HttpStatus, 404}));
   server.Finish();
   ASSERT_EQ(boxes.Boxes().size(), 1u);
   EXPECT_EQ(boxes.Boxes()[0].caption, "Error");
@@ -113,7 +118,8 @@ TEST_F(FileDownloadTest, HttpErrorShowsTheConnectMessageAndLeavesAnEmptyFile) {
 TEST_F(FileDownloadTest, CutShortBodyIsAnError) {
   ScriptedServer server({{{Ok("Content-Length: 10\r\n") + "12345", 0}}});
   MessageBoxWatcher boxes;
-  EXPECT_EQ(Download(server.UrlFor("/dl/skin.bmp"), dialog_.window()), ErrorReceive);
+  EXPECT_EQ(Download(server.UrlFor("/dl/skin.bmp"), dialog_.window()),
+            (Outcome{RunResult::ReplyCutShort, 0}));
   server.Finish();
   ASSERT_EQ(boxes.Boxes().size(), 1u);
   EXPECT_EQ(boxes.Boxes()[0].text, kCannotConnect);
@@ -127,7 +133,7 @@ TEST_F(FileDownloadTest, RefusesFileNamesThatCouldLeaveTheFolder) {
   for (const char* path : paths) {
     SCOPED_TRACE(path);
     MessageBoxWatcher boxes;
-    EXPECT_EQ(Download(base + path, dialog_.window()), ErrorReported);
+    EXPECT_EQ(Download(base + path, dialog_.window()), (Outcome{RunResult::CannotStoreFile, 0}));
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     EXPECT_EQ(boxes.Boxes()[0].caption, "Error");
     EXPECT_EQ(boxes.Boxes()[0].text, kCannotCreate);
@@ -141,8 +147,8 @@ TEST_F(FileDownloadTest, RefusesFileNamesThatCouldLeaveTheFolder) {
 TEST_F(FileDownloadTest, CancelStopsAfterTheBlockInProgress) {
   ScriptedServer server(
       {{{Ok("Content-Length: 8\r\n") + "1234", 0}, {"5678", 300}}, ScriptEnd::Close});
-  CancelRequested = true;
-  EXPECT_EQ(Download(server.UrlFor("/dl/skin.bmp"), dialog_.window()), 0);
+  cancel_.Set();
+  EXPECT_EQ(Download(server.UrlFor("/dl/skin.bmp"), dialog_.window()), kSucceeded);
   server.Finish();
   EXPECT_EQ(ReadFileText(folder_ / "skin.bmp"), "1234");
   EXPECT_EQ(dialog_.TextsSet(IDC_CURRENT_FILE).back(), "") << "the line is cleared";
@@ -151,7 +157,7 @@ TEST_F(FileDownloadTest, CancelStopsAfterTheBlockInProgress) {
 TEST_F(FileDownloadTest, WithoutADialogNoControlIsTouched) {
   ScriptedServer server({{{"HTTP/1.0 500 Oops\r\n\r\n", 0}}});
   MessageBoxWatcher boxes;
-  EXPECT_EQ(Download(server.UrlFor("/a/b.txt"), nullptr), 500);
+  EXPECT_EQ(Download(server.UrlFor("/a/b.txt"), nullptr), (Outcome{RunResult::HttpStatus, 500}));
   server.Finish();
   ASSERT_EQ(boxes.Boxes().size(), 1u);
   EXPECT_EQ(boxes.Boxes()[0].text, kCannotConnect);
@@ -167,7 +173,7 @@ TEST_F(FileDownloadTest, ExistingFileIsReplaced) {
     std::fclose(old);
   }
   ScriptedServer server({{{Ok("Content-Length: 3\r\n") + "new", 0}}});
-  EXPECT_EQ(Download(server.UrlFor("/x.txt"), dialog_.window()), 0);
+  EXPECT_EQ(Download(server.UrlFor("/x.txt"), dialog_.window()), kSucceeded);
   server.Finish();
   EXPECT_EQ(ReadFileText(folder_ / "x.txt"), "new");
 }
@@ -175,7 +181,7 @@ TEST_F(FileDownloadTest, ExistingFileIsReplaced) {
 TEST_F(FileDownloadTest, EmptyTempFolderMeansTheProgramFolder) {
   destination_folder_.clear();
   ScriptedServer server({{{Ok("Content-Length: 2\r\n") + "ok", 0}}});
-  EXPECT_EQ(Download(server.UrlFor("/orvex-program-folder-test.txt"), nullptr), 0);
+  EXPECT_EQ(Download(server.UrlFor("/orvex-program-folder-test.txt"), nullptr), kSucceeded);
   server.Finish();
   char module[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, module, sizeof module);
@@ -192,7 +198,7 @@ TEST_F(FileDownloadTest, LongFileNameLineIsCutToItsBuffer) {
   destination_folder_ = "C:\\t";
   const std::string name(245, 'n');
   ScriptedServer server({{{Ok("Content-Length: 1\r\n") + "z", 0}}});
-  EXPECT_EQ(Download(server.UrlFor("/" + name), dialog_.window()), 0);
+  EXPECT_EQ(Download(server.UrlFor("/" + name), dialog_.window()), kSucceeded);
   server.Finish();
   std::vector<std::string> lines = dialog_.TextsSet(IDC_CURRENT_FILE);
   ASSERT_FALSE(lines.empty());

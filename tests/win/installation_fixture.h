@@ -10,7 +10,7 @@
 #include <map>
 #include <string>
 
-#include "app/shared_state.h"
+#include "base/path_limits.h"
 #include "messenger/messenger_detection.h"
 #include "messenger/package_installation.h"
 #include "messenger/path_rules.h"
@@ -34,11 +34,11 @@ class InstallationTest : public MessengerRegistryTest {
     MakeFolder(kMessenger);
     WriteFileText(std::string(kMessenger) + "\\Orvex.exe", "messenger");
     WriteText(HKEY_LOCAL_MACHINE, kTestAppPaths, nullptr, "C:\\Programs\\Orvex\\Orvex.exe");
-    std::strcpy(PartnerId, "acme");
+    std::strcpy(run_.PartnerId, "acme");
     temp_folder_ = TempPath() + "\\acme";
     ForceRemove(temp_folder_);
     MakeFolder(temp_folder_);
-    std::strcpy(TempFolderBuffer, temp_folder_.c_str());
+    std::strcpy(run_.TempFolderBuffer, temp_folder_.c_str());
   }
 
   void TearDown() override {
@@ -47,13 +47,15 @@ class InstallationTest : public MessengerRegistryTest {
     MessengerRegistryTest::TearDown();
   }
 
-  // The installation as the download worker runs it, on the run's state.
-  static InstallOutcome InstallPackage() {
-    FindMessengerFolder(MessengerFolder);
-    return InstallPackageFiles(MessengerFolder, PartnerId, TempFolderBuffer,
-                               SetupFileName(SetupUrl));
+  // The installation as the download worker runs it, on the run's values.
+  InstallOutcome InstallPackage() {
+    FindMessengerFolder(run_.MessengerFolder);
+    return InstallPackageFiles(run_.MessengerFolder, run_.PartnerId, run_.TempFolderBuffer,
+                               SetupFileName(run_.SetupUrl));
   }
-  static void RegisterPackageSkin() { RegisterSkin(MessengerFolder, PartnerId, PackageTitle); }
+  void RegisterPackageSkin() {
+    RegisterSkin(run_.MessengerFolder, run_.PartnerId, run_.PackageTitle);
+  }
 
   // Puts downloaded files (name to contents) into the temporary folder.
   void Stage(const std::map<std::string, std::string>& files) {
@@ -77,4 +79,12 @@ class InstallationTest : public MessengerRegistryTest {
   }
 
   std::string temp_folder_;
+  // The values a run hands to the installation.
+  struct {
+    char PartnerId[kPathBufferSize] = {};
+    char PackageTitle[kPathBufferSize] = {};
+    std::string SetupUrl;
+    char TempFolderBuffer[kPathBufferSize] = {};
+    char MessengerFolder[kPathBufferSize] = {};
+  } run_;
 };

@@ -7,8 +7,8 @@
 #include <string>
 #include <thread>
 
+#include "app/module_instance.h"
 #include "app/resources/resource.h"
-#include "app/shared_state.h"
 
 namespace {
 

@@ -28,8 +28,8 @@ TEST_F(InstallationTest, CompleteInstallation) {
   CreateKey(HKEY_LOCAL_MACHINE, kTestDefaultPrefs);
   WriteDword(HKEY_LOCAL_MACHINE, kTestOwners, "LastOwner", 777);
   CreateKey(HKEY_LOCAL_MACHINE, std::string(kTestOwners) + "\\777");
-  std::strcpy(PackageTitle, "Acme Skin");
-  SetupUrl = "http://dl.example.com/dl/setup.exe";
+  std::strcpy(run_.PackageTitle, "Acme Skin");
+  run_.SetupUrl = "http://dl.example.com/dl/setup.exe";
   Stage({{"urls.cb", "http://pkg.example.com/acme/ http://dl.example.com/dl/setup.exe"},
          {"setup.exe", "MZ"},
          {"Skin.dat",
@@ -39,7 +39,7 @@ TEST_F(InstallationTest, CompleteInstallation) {
   ASSERT_EQ(InstallPackage(), kInstalled);
   RegisterPackageSkin();
 
-  EXPECT_STREQ(MessengerFolder, kMessenger);
+  EXPECT_STREQ(run_.MessengerFolder, kMessenger);
   EXPECT_EQ(ListFolder(kAcmeFolder), (Names{"Skin.dat", "skin.bmp"}));
   EXPECT_EQ(ReadFileText(std::string(kAcmeFolder) + "\\skin.bmp"), "BM");
   EXPECT_FALSE(PathExists(temp_folder_));
@@ -76,7 +76,7 @@ TEST_F(InstallationTest, IndexAndSetupProgramAreLeftOutByExactName) {
   for (const auto& c : cases) {
     MakeFolder(temp_folder_);
     for (const std::string& name : c.staged) Stage({{name, name}});
-    SetupUrl = c.setup_url;
+    run_.SetupUrl = c.setup_url;
 
     ASSERT_EQ(InstallPackage(), kInstalled);
 
@@ -123,7 +123,7 @@ TEST_F(InstallationTest, UnknownMessengerFolderInstallsAndRegistersNothing) {
   EXPECT_EQ(InstallPackage(), InstallOutcome::NoMessengerFolder);
   RegisterPackageSkin();
 
-  EXPECT_STREQ(MessengerFolder, "");
+  EXPECT_STREQ(run_.MessengerFolder, "");
   EXPECT_EQ(ReadFileText("C:\\Partner\\acme\\theirs.txt"), "theirs");
   EXPECT_EQ(ListFolder(temp_folder_), (Names{"Skin.dat", "a.txt"}));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kTestCustomize));
@@ -158,7 +158,7 @@ TEST_F(InstallationTest, PartnerRootThatIsAFileStoresNothingAndKeepsTheDownload)
 TEST_F(InstallationTest, EmptyTempFolderNeverReachesTheDriveRoot) {
   const std::string canary = "C:\\orvex-canary.txt";
   WriteFileText(canary, "canary");
-  TempFolderBuffer[0] = '\0';
+  run_.TempFolderBuffer[0] = '\0';
 
   EXPECT_EQ(InstallPackage(), kCouldNotStore);
 

@@ -3,8 +3,6 @@
 #include <cstring>
 #include <vector>
 
-#include "app/shared_state.h"
-
 std::uint32_t StoredValue::AsDword() const {
   std::uint32_t number = 0;
   std::memcpy(&number, data.data(), data.size() < 4 ? data.size() : 4);
@@ -110,9 +108,4 @@ void MessengerRegistryTest::Clear() {
   DeleteKeyTree(HKEY_LOCAL_MACHINE, kTestAppPaths);
   DeleteValue(HKEY_LOCAL_MACHINE, kTestRun, "Orvex Lite");
   DeleteValue(HKEY_LOCAL_MACHINE, kTestRun, kOtherRunValue);
-  MessengerFolder[0] = '\0';
-  TempFolderBuffer[0] = '\0';
-  PartnerId[0] = '\0';
-  PackageTitle[0] = '\0';
-  SetupUrl.clear();
 }

@@ -18,10 +18,10 @@ class SkinRegistration : public InstallationTest {
  protected:
   void SetUp() override {
     InstallationTest::SetUp();
-    std::strcpy(MessengerFolder, kMessenger);
+    std::strcpy(run_.MessengerFolder, kMessenger);
     MakeFolder(kPartnerRoot);
     MakeFolder(kAcmeFolder);
-    std::strcpy(PackageTitle, "Acme Skin");
+    std::strcpy(run_.PackageTitle, "Acme Skin");
   }
 
   void WriteSkinDat(const std::string& text) {

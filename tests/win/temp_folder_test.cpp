@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shared_state.h"
+#include "base/path_limits.h"
 #include "tests/win/registry_fixture.h"
 #include "tests/win/test_folders.h"
 
@@ -20,7 +20,7 @@ class TempFolderTest : public MessengerRegistryTest {
  protected:
   void SetUp() override {
     MessengerRegistryTest::SetUp();
-    std::strcpy(PartnerId, "orvex-tf-acme");
+    std::strcpy(partner_id_, "orvex-tf-acme");
     expected_ = TempPath() + "\\orvex-tf-acme";
     ForceRemove(expected_);
   }
@@ -30,20 +30,21 @@ class TempFolderTest : public MessengerRegistryTest {
   }
 
   void ExpectUnusableAndUntouched() {
-    std::strcpy(TempFolderBuffer, "stale");
-    EXPECT_EQ(PrepareTempFolder(PartnerId, TempFolderBuffer), TempFolderStatus::Unusable)
-        << PartnerId;
-    EXPECT_STREQ(TempFolderBuffer, "");
+    std::strcpy(folder_, "stale");
+    EXPECT_EQ(PrepareTempFolder(partner_id_, folder_), TempFolderStatus::Unusable) << partner_id_;
+    EXPECT_STREQ(folder_, "");
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kTestTempRecord));
   }
 
   std::string expected_;
+  char partner_id_[kPathBufferSize] = {};
+  char folder_[kPathBufferSize] = {};
 };
 
 TEST_F(TempFolderTest, FreshFolderIsCreatedAndRecorded) {
-  ASSERT_EQ(PrepareTempFolder(PartnerId, TempFolderBuffer), TempFolderStatus::Ready);
+  ASSERT_EQ(PrepareTempFolder(partner_id_, folder_), TempFolderStatus::Ready);
 
-  EXPECT_EQ(std::string(TempFolderBuffer), expected_);
+  EXPECT_EQ(std::string(folder_), expected_);
   EXPECT_TRUE(IsFolder(expected_));
   EXPECT_EQ(ListFolder(expected_), Names{});
   const StoredValue record = ReadValue(HKEY_CURRENT_USER, kTestTempRecord, nullptr);
@@ -59,7 +60,7 @@ TEST_F(TempFolderTest, OldFolderIsReplacedByAnEmptyOne) {
   WriteFileText(expected_ + "\\urls.cb", "old index");
   WriteFileText(expected_ + "\\sub\\deeper\\file.bin", "old");
 
-  ASSERT_EQ(PrepareTempFolder(PartnerId, TempFolderBuffer), TempFolderStatus::Ready);
+  ASSERT_EQ(PrepareTempFolder(partner_id_, folder_), TempFolderStatus::Ready);
 
   EXPECT_TRUE(IsFolder(expected_));
   EXPECT_EQ(ListFolder(expected_), Names{});
@@ -71,19 +72,19 @@ TEST_F(TempFolderTest, ReadOnlyLeftoverKeepsTheOldFolderInUse) {
   WriteFileText(expected_ + "\\loose.txt", "loose");
   SetFileAttributesA((expected_ + "\\locked.txt").c_str(), FILE_ATTRIBUTE_READONLY);
 
-  ASSERT_EQ(PrepareTempFolder(PartnerId, TempFolderBuffer), TempFolderStatus::Ready);
+  ASSERT_EQ(PrepareTempFolder(partner_id_, folder_), TempFolderStatus::Ready);
   EXPECT_EQ(ListFolder(expected_), Names{"locked.txt"});
 }
 
 TEST_F(TempFolderTest, PathLongerThan259CharactersIsUnusable) {
   // The temporary path, one backslash and the identifier: exactly 259 characters fit.
   const std::size_t room = 259 - TempPath().size() - 1;
-  std::strcpy(PartnerId, std::string(room, 'p').c_str());
-  EXPECT_EQ(PrepareTempFolder(PartnerId, TempFolderBuffer), TempFolderStatus::Ready);
-  EXPECT_EQ(std::strlen(TempFolderBuffer), 259u);
+  std::strcpy(partner_id_, std::string(room, 'p').c_str());
+  EXPECT_EQ(PrepareTempFolder(partner_id_, folder_), TempFolderStatus::Ready);
+  EXPECT_EQ(std::strlen(folder_), 259u);
   DeleteKeyTree(HKEY_CURRENT_USER, "Software\\Kestrane");
 
-  std::strcpy(PartnerId, std::string(room + 1, 'p').c_str());
+  std::strcpy(partner_id_, std::string(room + 1, 'p').c_str());
   ExpectUnusableAndUntouched();
 }
 
@@ -106,10 +107,10 @@ TEST_F(TempFolderTest, UnwritableRecordLeavesTheFolderReady) {
   // A volatile key cannot hold the non-volatile record key.
   CreateKey(HKEY_CURRENT_USER, "Software\\Kestrane", /*is_volatile=*/true);
 
-  EXPECT_EQ(PrepareTempFolder(PartnerId, TempFolderBuffer), TempFolderStatus::NotRecorded);
+  EXPECT_EQ(PrepareTempFolder(partner_id_, folder_), TempFolderStatus::NotRecorded);
 
   EXPECT_TRUE(IsFolder(expected_));
-  EXPECT_EQ(std::string(TempFolderBuffer), expected_);
+  EXPECT_EQ(std::string(folder_), expected_);
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kTestTempRecord));
 }
 

@@ -1,4 +1,4 @@
-#include "base/run_result.h"
+#include "app/run_result.h"
 
 const char* RunResultName(RunResult result) {
   switch (result) {
@@ -26,6 +26,28 @@ const char* RunResultName(RunResult result) {
       return "SetupDigestMismatch";
   }
   return "Unknown";
+}
+
+Outcome OutcomeOf(const TransferResult& transfer) {
+  switch (transfer.error) {
+    case TransferError::None:
+      return {RunResult::Succeeded, 0};
+    case TransferError::Resolve:
+      return {RunResult::HostNotResolved, 0};
+    case TransferError::Connect:
+    case TransferError::TlsRefused:
+      return {RunResult::CannotConnect, 0};
+    case TransferError::Send:
+      return {RunResult::SendFailed, 0};
+    case TransferError::CutShort:
+    case TransferError::Malformed:
+    case TransferError::Stalled:
+    case TransferError::ReceiveFailed:
+      return {RunResult::ReplyCutShort, 0};
+    case TransferError::HttpStatus:
+      return {RunResult::HttpStatus, transfer.http_status};
+  }
+  return {RunResult::ReplyCutShort, 0};
 }
 
 std::int32_t ResultCode(const Outcome& outcome) {

@@ -1,8 +1,11 @@
-// How a transfer or a whole run ended: one result type for the program's own outcomes and the
-// transfers' errors. A server's HTTP status travels beside it, never as one of these.
+// How a transfer or a whole run ended, as the program tells its user and its caller: one result
+// type for the program's own outcomes and the transfers' errors. A server's HTTP status travels
+// beside it, never as one of these.
 #pragma once
 
 #include <cstdint>
+
+#include "net/transfer_result.h"
 
 enum class RunResult : std::uint8_t {
   Succeeded,
@@ -23,11 +26,18 @@ struct Outcome {
   std::int32_t http_status = 0;  // the server's status, with RunResult::HttpStatus only
 
   bool Succeeded() const { return result == RunResult::Succeeded; }
+  bool operator==(const Outcome& other) const {
+    return result == other.result && http_status == other.http_status;
+  }
 };
 
 // The result's name, as the log prints it ("CannotConnect").
 const char* RunResultName(RunResult result);
 
-// The number the progress page is told and DownloadResult holds: 0 for success, -1 to -6 for
-// the program's own results, the status itself for RunResult::HttpStatus.
+// The number the progress page is told: 0 for success, -1 to -6 for the program's own results,
+// the status itself for RunResult::HttpStatus.
 std::int32_t ResultCode(const Outcome& outcome);
+
+// What a transfer's end means for the run: a TLS refusal is a connection that cannot be made,
+// and a reply cut short, stalled, broken or malformed is one outcome.
+Outcome OutcomeOf(const TransferResult& transfer);

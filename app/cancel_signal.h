@@ -1,0 +1,43 @@
+// A confirmed cancel: the flag that the worker and the transfers read, and the running
+// transfer, whose socket it aborts at once, so that a stalled transfer (plain or TLS) ends
+// without waiting for its next block or the stall limit. Set on the pages' thread, read and
+// watched on the worker's.
+#pragma once
+
+#include <atomic>
+
+#include "base/critical_section_lock.h"
+
+class HttpRequest;
+
+class CancelSignal {
+ public:
+  CancelSignal() = default;
+  CancelSignal(const CancelSignal&) = delete;
+  CancelSignal& operator=(const CancelSignal&) = delete;
+
+  bool IsSet() const { return set_; }
+  // Sets the flag and aborts the watched transfer, if one runs.
+  void Set();
+  void Clear() { set_ = false; }
+
+  // Watches one running transfer for as long as it lives: a Set meanwhile, or one that came
+  // before the watch began, aborts it.
+  class Watch {
+   public:
+    Watch(CancelSignal& signal, HttpRequest& transfer);
+    ~Watch();
+    Watch(const Watch&) = delete;
+    Watch& operator=(const Watch&) = delete;
+
+   private:
+    CancelSignal& signal_;
+  };
+
+ private:
+  std::atomic<bool> set_{false};
+  // Held while the watched transfer is set, cleared or aborted, so that it is never aborted
+  // after its watch has ended.
+  CriticalSectionLock lock_;
+  HttpRequest* watched_ = nullptr;
+};

@@ -1,0 +1,31 @@
+// How one transfer ended: the kind of failure, the server's status beside it and the system's
+// code for it. What the program makes of it (messages, exit codes) is its own business.
+#pragma once
+
+#include <cstdint>
+
+enum class TransferError : std::uint8_t {
+  None,           // completed, or ended on the owner's request (Stop, Abort, a refused block)
+  Resolve,        // the host name could not be resolved
+  Connect,        // no connection could be made: refused, unreachable, timed out
+  TlsRefused,     // the TLS handshake failed or the server's certificate was refused
+  Send,           // the request could not be sent
+  CutShort,       // the reply ended before its first byte, its header block or its length
+  Malformed,      // the header block cannot be read: no status, a bad length, too long, a NUL
+  Stalled,        // no byte arrived within the receive time limit
+  ReceiveFailed,  // the connection broke (a reset) while the reply was read
+  HttpStatus,     // the server answered with a status other than 200
+};
+
+struct TransferResult {
+  TransferError error = TransferError::None;
+  std::int32_t http_status = 0;  // with TransferError::HttpStatus
+  // The system's code: a socket error, an SSPI status or a certificate check's code, the
+  // name lookup's error; 0 when the failure has none (a reply cut short by a close).
+  long system_error = 0;
+
+  bool Succeeded() const { return error == TransferError::None; }
+};
+
+// The error's name, as a log prints it ("CutShort").
+const char* TransferErrorName(TransferError error);
