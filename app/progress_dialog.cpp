@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "app/download_worker.h"
 #include "app/message_texts.h"
 #include "app/resources/resource.h"
 #include "app/run_result.h"
@@ -25,7 +26,7 @@ void OnInitDialog(HWND window, ProgressPage& page) {
   SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
   EnableWindow(GetDlgItem(window, IDOK), FALSE);
   page.context.CancelRequested.Clear();
-  page.context.DownloadThread.Start(window, page.context);
+  page.context.DownloadThread.Start(DownloadWorker, window, page.context);
 }
 
 void AskToStop(HWND window, ProgressPage& page) {

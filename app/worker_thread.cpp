@@ -1,10 +1,9 @@
 #include "app/worker_thread.h"
 
-#include "app/download_worker.h"
-
-bool DownloadWorkerThread::Start(HWND progress_dialog, RunContext& context) {
+bool DownloadWorkerThread::Start(Worker worker, HWND progress_dialog, RunContext& context) {
   if (running_) return false;
   thread_.Join();  // an earlier worker that has ended, collected
+  worker_ = worker;
   dialog_ = progress_dialog;
   context_ = &context;
   // Running before the thread exists, so that a worker that ends at once is not taken for one
@@ -23,5 +22,5 @@ bool DownloadWorkerThread::WaitFor(DWORD timeout_ms) {
 
 void DownloadWorkerThread::Procedure(void* self) {
   const DownloadWorkerThread& thread = *static_cast<DownloadWorkerThread*>(self);
-  DownloadWorker(thread.dialog_, *thread.context_);
+  thread.worker_(thread.dialog_, *thread.context_);
 }

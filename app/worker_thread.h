@@ -12,13 +12,16 @@ struct RunContext;
 
 class DownloadWorkerThread {
  public:
+  // The worker's procedure: the run on the progress page dialog.
+  using Worker = void (*)(HWND dialog, RunContext& context);
+
   DownloadWorkerThread() = default;
   DownloadWorkerThread(const DownloadWorkerThread&) = delete;
   DownloadWorkerThread& operator=(const DownloadWorkerThread&) = delete;
 
-  // Starts DownloadWorker for the progress dialog. False, with nothing started, when the thread
-  // cannot be created or an earlier worker still runs: two workers would share one run.
-  bool Start(HWND progress_dialog, RunContext& context);
+  // Starts worker for the progress dialog. False, with nothing started, when the thread cannot
+  // be created or an earlier worker still runs: two workers would share one run.
+  bool Start(Worker worker, HWND progress_dialog, RunContext& context);
   bool Running() const { return running_; }
   // The worker's last word, before it tells the welcome page that it has ended.
   void MarkEnded() { running_ = false; }
@@ -30,6 +33,7 @@ class DownloadWorkerThread {
 
   Thread thread_;
   std::atomic<bool> running_{false};
+  Worker worker_ = nullptr;
   HWND dialog_ = nullptr;
   RunContext* context_ = nullptr;
 };

@@ -400,15 +400,15 @@ def unresolvable_host(rig):
     leave(rig)
 
 
-def cut_short_bitmap_run(rig, server, base, **index_reply):
-    """The bitmap is promised whole but only a third arrives before the close: message 3, the
-    stop question answered Yes, nothing installed."""
+def cut_short_bitmap_run(rig, server, base, bitmap=None, **index_reply):
+    """The bitmap is promised whole but only a third arrives before the close (or the given
+    reply comes): message 3, the stop question answered Yes, nothing installed."""
     bmp = PACKAGE["skin.bmp"]
     server.routes.update({
         INDEX_PATH: ok_reply(("%s%s\n%s%s\n" % (base, PACKAGE_DIR, base, SETUP_PATH)).encode(),
                              **index_reply),
         PACKAGE_DIR + "Skin.dat": ok_reply(PACKAGE["Skin.dat"], chunk=7, interval=0.01),
-        PACKAGE_DIR + "skin.bmp": ok_reply(bmp, truncate_to=len(bmp) // 3),
+        PACKAGE_DIR + "skin.bmp": bitmap or ok_reply(bmp, truncate_to=len(bmp) // 3),
     })
     point_at(rig, base + "/cb/partner")
     rig.start_wizard()
@@ -648,19 +648,7 @@ def empty_reply(rig):
     installation; message 3 and the question, and with /quiet the cut-short exit code."""
     prepare(rig)
     server, base = scripted_site(rig)
-    server.routes.update({
-        INDEX_PATH: ok_reply(("%s%s\n%s%s\n" % (base, PACKAGE_DIR, base, SETUP_PATH)).encode()),
-        PACKAGE_DIR + "Skin.dat": ok_reply(PACKAGE["Skin.dat"]),
-        PACKAGE_DIR + "skin.bmp": Reply([], end="close"),
-    })
-    point_at(rig, base + "/cb/partner")
-    rig.start_wizard()
-    next_page(rig)
-    check_box(rig.driver.answer_box(ID_OK, 30), "Error", MSG_CONNECT, ["OK"])
-    answer_question(rig, IDYES)
-    rig.driver.gone("progress", 5)
-    check_nothing_installed(rig)
-    leave(rig)
+    cut_short_bitmap_run(rig, server, base, bitmap=Reply([], end="close"))
     eq(run_quiet(rig, "/quiet", "/log", LOG_PATH), 5, "exit code with /quiet")
     check_log_has(log_lines(rig), ["failed: ReplyCutShort (CutShort), no system error",
                                    "run ended: ReplyCutShort"])

@@ -12,21 +12,12 @@
 namespace {
 using Clock = std::chrono::steady_clock;
 
-// A header and the first bytes of a body, then nothing for far longer than any test waits.
-Script Stalling() {
-  Script script;
-  script.steps.push_back({"HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nabc", 0});
-  script.end = ScriptEnd::Hold;
-  script.hold_ms = 8000;
-  return script;
-}
-
 // A cancel set while the transfer is stalled, or before its watch began: either way the
 // transfer ends at once, without an error, long before the server would have let it go.
 TEST(CancelSignal, AbortsTheWatchedTransfer) {
   for (const bool set_first : {false, true}) {
     SCOPED_TRACE(set_first ? "set before the watch" : "set during the stall");
-    ScriptedServer server(Stalling());
+    ScriptedServer server(StallingScript());
     RecordingRequest request(server.UrlFor("/x"));
     std::atomic<bool> data_seen{false};
     request.data_seen = &data_seen;

@@ -76,4 +76,17 @@ TEST(ExitCodeForTest, EachFailureHasItsOwnCode) {
   EXPECT_EQ(ExitCodeFor({RunResult::HttpStatus, 404}), 1404);
 }
 
+TEST(ExitCodeForTest, TheUsageBoxListsTheCodeOfEveryResult) {
+  const std::string usage = UsageText();
+  for (std::size_t i = 0; i < kExitCodeCount; ++i) {
+    const ExitCodeEntry& entry = kExitCodes[i];
+    if (entry.run_result) {
+      EXPECT_EQ(ExitCodeFor({entry.result, 0}), entry.code) << entry.meaning;
+    }
+    const std::string line = "\n" + std::to_string(entry.code) +
+                             (entry.result == RunResult::HttpStatus ? " + status\t" : "\t");
+    EXPECT_NE(usage.find(line + entry.meaning), std::string::npos) << line;
+  }
+}
+
 }  // namespace

@@ -29,6 +29,16 @@ struct Script {
   int accept_ms = 10000;  // how long to wait for the client to connect
 };
 
+// A header and the first bytes of a 100-byte body, then nothing for 8 s, far longer than any
+// test waits: the client is left blocked in a receive.
+inline Script StallingScript() {
+  Script script;
+  script.steps.push_back({"HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nabc", 0});
+  script.end = ScriptEnd::Hold;
+  script.hold_ms = 8000;
+  return script;
+}
+
 class ScriptedServer {
  public:
   explicit ScriptedServer(Script script);
