@@ -1,13 +1,15 @@
 """The rig for whole-program scenarios: a Wine prefix, a display, servers and the UI driver.
 
-A Rig is a context manager. Everything it starts (Xvfb, nginx, scripted servers, Wine
+A Rig is a context manager. Everything it starts (Xvfb, the web servers, scripted servers, Wine
 processes and the prefix's wineserver) is stopped when the block ends, also on failure.
-Everything it writes lies in its run folder under the build folder.
+Everything it writes lies in its run folder under the build folder (a docroot that Apache's
+workers cannot reach there lies in the system's temporary folder, linked from the run folder).
 """
 
 import json
 import os
 import select
+import shlex
 import shutil
 import signal
 import socket
@@ -274,55 +276,59 @@ class _NotifyingClose:
         self._tls.close()
 
 
-class Nginx:
-    """nginx on a free loopback port serving `docroot`; records request line and Host.
+def kib_per_second(rate):
+    """nginx's notation of a rate ("64k", "1m", "8000") in KiB/s, as Apache and lighttpd take it."""
+    scale = {"k": 1024, "m": 1024 * 1024}.get(rate[-1:].lower(), 1)
+    number = rate[:-1] if scale > 1 else rate
+    return max(1, int(number) * scale // 1024)
 
-    tls: {name: (certificate file, key file)}: one more server on a port of its own for each,
-    serving the same docroot over TLS 1.2 or newer with that certificate (tls_ports[name])."""
 
-    def __init__(self, rig, docroot, slow_paths=(), rate="64k", tls=None):
+class WebServer:
+    """A real web server on free loopback ports serving `docroot`: one port for plain HTTP, and
+    with tls {name: (certificate file, key file)} one more for each certificate (tls_ports[name]),
+    TLS 1.2 or newer. slow_paths: URL paths (and what lies below them) sent at `rate`.
+
+    Each kind writes an access log of its own in one shape, read by requests() and
+    server_names(); every process it starts is stopped when the rig closes, also on failure.
+    One server of each kind per rig (its files in the run folder are named after the kind).
+    Subclasses write the config (_configure) and start the server (_launch)."""
+
+    kind = None
+    logs_server_name = True
+
+    def __init__(self, rig, docroot=None, slow_paths=(), rate="64k", tls=None):
         self.rig = rig
-        self.log = os.path.join(rig.dir, "nginx-access.log")
-        conf = os.path.join(rig.dir, "nginx.conf")
-        for attempt in range(5):
+        self.docroot = docroot or rig.public_folder("docroot")
+        self.log = os.path.join(rig.dir, self.kind + "-access.log")
+        self.error_log = os.path.join(rig.dir, self.kind + "-error.log")
+        self.conf = os.path.join(rig.dir, self.kind + ".conf")
+        self.proc = None
+        rig.web_servers.append(self)
+        for attempt in range(5):  # a free port may be taken before the server binds it
             self.port = free_port()
             self.tls_ports = {name: free_port() for name in (tls or {})}
-            slow = "".join("    location %s { limit_rate %s; }\n" % (p, rate) for p in slow_paths)
-            tls_servers = "".join(
-                "  server {\n    listen 127.0.0.1:%d ssl;\n    root %s;\n"
-                "    ssl_certificate %s;\n    ssl_certificate_key %s;\n"
-                "    ssl_protocols TLSv1.2 TLSv1.3;\n%s  }\n"
-                % (self.tls_ports[name], docroot, cert, key, slow)
-                for name, (cert, key) in (tls or {}).items())
-            with open(conf, "w") as f:
-                f.write(
-                    ("user root;\n" if os.getuid() == 0 else "")
-                    + "daemon off;\nworker_processes 1;\npid %s/nginx.pid;\n" % rig.dir
-                    + "error_log %s/nginx-error.log;\n" % rig.dir
-                    + "events { worker_connections 64; }\nhttp {\n"
-                    + "  log_format e2e '$request|$http_host|$status|$body_bytes_sent"
-                    + "|$ssl_server_name';\n"
-                    + "  access_log %s e2e;\n" % self.log
-                    + "  client_body_temp_path %s/nginx-tmp;\n" % rig.dir
-                    + "  proxy_temp_path %s/nginx-tmp;\n  fastcgi_temp_path %s/nginx-tmp;\n"
-                    % (rig.dir, rig.dir)
-                    + "  uwsgi_temp_path %s/nginx-tmp;\n  scgi_temp_path %s/nginx-tmp;\n"
-                    % (rig.dir, rig.dir)
-                    + "  default_type application/octet-stream;\n"
-                    + "  server {\n    listen 127.0.0.1:%d;\n    root %s;\n" % (self.port, docroot)
-                    + slow + "  }\n" + tls_servers + "}\n")
-            self.proc = rig.spawn(["nginx", "-p", rig.dir, "-e", rig.dir + "/nginx-error.log",
-                                   "-c", conf])
+            with open(self.conf, "w") as f:
+                f.write(self._configure(slow_paths, rate, tls or {}))
             try:
-                wait_for(self._answers, 5, what="nginx to listen")
+                self._launch()
+                wait_for(self._answers, 10, what="%s to listen" % self.kind)
                 return
             except RigError:
-                rig.stop_process(self.proc)
-        raise RigError("nginx did not start: see %s/nginx-error.log" % rig.dir)
+                self.stop()
+        raise RigError("%s did not start: see %s" % (self.kind, self.error_log))
+
+    def _configure(self, slow_paths, rate, tls):
+        raise NotImplementedError
+
+    def _launch(self):
+        self.proc = self.rig.spawn(self._command())
+
+    def _running(self):
+        return self.proc is not None and self.proc.poll() is None
 
     def _answers(self):
-        if self.proc.poll() is not None:
-            raise RigError("nginx exited")
+        if not self._running():
+            raise RigError("%s exited" % self.kind)
         try:
             for port in [self.port] + list(self.tls_ports.values()):
                 with socket.create_connection(("127.0.0.1", port), timeout=0.5):
@@ -331,35 +337,220 @@ class Nginx:
         except OSError:
             return False
 
+    def stop(self):
+        if self.proc is not None:
+            self.rig.stop_process(self.proc)
+
+    def put(self, path, data):
+        """Writes a file under the docroot at a URL path, readable by every user (Apache's
+        workers do not run as root), whatever the umask."""
+        full = os.path.join(self.docroot, path.lstrip("/"))
+        folder = os.path.dirname(full)
+        os.makedirs(folder, exist_ok=True)
+        while os.path.abspath(folder) != os.path.abspath(self.docroot):
+            os.chmod(folder, 0o755)
+            folder = os.path.dirname(folder)
+        with open(full, "wb") as f:
+            f.write(data)
+        os.chmod(full, 0o644)
+        return full
+
+    def _fields(self):
+        if not os.path.exists(self.log):
+            return []
+        with open(self.log, encoding="latin-1") as f:
+            return [line.rstrip("\n").split("|") for line in f if line.strip()]
+
     def requests(self):
         """[(request line, Host, status, body bytes sent)] in order of completion."""
-        if not os.path.exists(self.log):
-            return []
-        with open(self.log, encoding="latin-1") as f:
-            return [tuple(line.rstrip("\n").split("|")[:4]) for line in f if line.strip()]
+        return [tuple(fields[:4]) for fields in self._fields()]
 
     def server_names(self):
-        """The TLS server name (SNI) of each request in requests(); "-" for none."""
-        if not os.path.exists(self.log):
-            return []
-        with open(self.log, encoding="latin-1") as f:
-            return [line.rstrip("\n").rsplit("|", 1)[-1] for line in f if line.strip()]
+        """The TLS server name (SNI) of each request in requests(), "-" for none; None when
+        this kind of server does not log it."""
+        if not self.logs_server_name:
+            return None
+        return [fields[-1] for fields in self._fields()]
+
+
+class Nginx(WebServer):
+    kind = "nginx"
+
+    def _configure(self, slow_paths, rate, tls):
+        rig, docroot = self.rig, self.docroot
+        slow = "".join("    location %s { limit_rate %s; }\n" % (p, rate) for p in slow_paths)
+        tls_servers = "".join(
+            "  server {\n    listen 127.0.0.1:%d ssl;\n    root %s;\n"
+            "    ssl_certificate %s;\n    ssl_certificate_key %s;\n"
+            "    ssl_protocols TLSv1.2 TLSv1.3;\n%s  }\n"
+            % (self.tls_ports[name], docroot, cert, key, slow)
+            for name, (cert, key) in tls.items())
+        return (("user root;\n" if os.getuid() == 0 else "")
+                + "daemon off;\nworker_processes 1;\npid %s/nginx.pid;\n" % rig.dir
+                + "error_log %s;\n" % self.error_log
+                + "events { worker_connections 64; }\nhttp {\n"
+                + "  log_format e2e '$request|$http_host|$status|$body_bytes_sent"
+                + "|$ssl_server_name';\n"
+                + "  access_log %s e2e;\n" % self.log
+                + "  client_body_temp_path %s/nginx-tmp;\n" % rig.dir
+                + "  proxy_temp_path %s/nginx-tmp;\n  fastcgi_temp_path %s/nginx-tmp;\n"
+                % (rig.dir, rig.dir)
+                + "  uwsgi_temp_path %s/nginx-tmp;\n  scgi_temp_path %s/nginx-tmp;\n"
+                % (rig.dir, rig.dir)
+                + "  default_type application/octet-stream;\n"
+                + "  server {\n    listen 127.0.0.1:%d;\n    root %s;\n" % (self.port, docroot)
+                + slow + "  }\n" + tls_servers + "}\n")
+
+    def _command(self):
+        return ["nginx", "-p", self.rig.dir, "-e", self.error_log, "-c", self.conf]
+
+
+class Apache(WebServer):
+    """Debian's Apache 2.4 from a config of its own (`-k start` runs it as a daemon, `-k stop`
+    ends it). Its workers run as www-data: the docroot must be readable by every user."""
+
+    kind = "apache"
+    MODULES = "/usr/lib/apache2/modules"
+
+    def _configure(self, slow_paths, rate, tls):
+        _check_public(self.docroot)
+        run = os.path.join(self.rig.dir, "apache-run")
+        os.makedirs(run, exist_ok=True)
+        self.pid_file = os.path.join(run, "apache.pid")
+        modules = ["mpm_event", "authz_core"] + (["env", "ratelimit"] if slow_paths else [])
+        modules += ["socache_shmcb", "ssl"] if tls else []
+        lines = ["ServerRoot /usr/lib/apache2", "ServerName localhost"]
+        lines += ["LoadModule %s_module %s/mod_%s.so" % (m, self.MODULES, m) for m in modules]
+        if os.getuid() == 0:
+            lines += ["User www-data", "Group www-data"]
+        lines += ["PidFile " + self.pid_file, "DefaultRuntimeDir " + run,
+                  "ErrorLog " + self.error_log, "LogLevel warn",
+                  "StartServers 1", "ServerLimit 1", "ThreadLimit 16", "ThreadsPerChild 16",
+                  "MaxRequestWorkers 16", "MinSpareThreads 1", "MaxSpareThreads 16",
+                  'LogFormat "%%r|%%{Host}i|%%>s|%%B|%s" e2e' % (
+                      "%{SSL_TLS_SNI}x" if tls else "-"),
+                  "CustomLog %s e2e" % self.log,
+                  "Listen 127.0.0.1:%d" % self.port,
+                  "DocumentRoot " + self.docroot,
+                  "<Directory %s>\n  Require all granted\n</Directory>" % self.docroot]
+        lines += ["<Location %s>\n  SetOutputFilter RATE_LIMIT\n  SetEnv rate-limit %d\n"
+                  "</Location>" % (path, kib_per_second(rate)) for path in slow_paths]
+        if tls:
+            lines.append("SSLSessionCache shmcb:%s/ssl_cache(512000)" % run)
+        for name, (cert, key) in tls.items():
+            port = self.tls_ports[name]
+            lines += ["Listen 127.0.0.1:%d" % port,
+                      "<VirtualHost 127.0.0.1:%d>\n  SSLEngine on\n  SSLCertificateFile %s\n"
+                      "  SSLCertificateKeyFile %s\n  SSLProtocol -all +TLSv1.2 +TLSv1.3\n"
+                      "</VirtualHost>" % (port, cert, key)]
+        return "\n".join(lines) + "\n"
+
+    def _launch(self):
+        # The starting process ends once the daemon runs (or it could not bind or parse).
+        starter = self.rig.spawn(["apache2", "-f", self.conf, "-k", "start"])
+        try:
+            code = starter.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            raise RigError("apache2 -k start did not end within 30 s")
+        if code != 0:
+            raise RigError("apache2 -k start exited with %d" % code)
+        wait_for(self._daemon, 10, what="apache's pid file")
+
+    def _daemon(self):
+        """The daemon's pid from its pid file, while that process lives (a zombie is gone)."""
+        try:
+            with open(self.pid_file) as f:
+                pid = int(f.read().split()[0])
+            with open("/proc/%d/stat" % pid) as f:
+                state = f.read().rsplit(")", 1)[1].split()[0]
+        except (OSError, ValueError, IndexError):
+            return None
+        return pid if state != "Z" else None
+
+    def _running(self):
+        return self._daemon() is not None
+
+    def stop(self):
+        pid = self._daemon()
+        if pid is None:
+            return
+        subprocess.run(["apache2", "-f", self.conf, "-k", "stop"], stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=15)
+        try:
+            wait_for(lambda: self._daemon() is None, 5, what="apache to stop")
+        except RigError:
+            try:
+                os.killpg(pid, signal.SIGKILL)  # the daemon leads its workers' group
+            except OSError:
+                pass
+
+
+class Lighttpd(WebServer):
+    """Debian's lighttpd in the foreground (-D). It logs no TLS server name."""
+
+    kind = "lighttpd"
+    logs_server_name = False
+
+    def _configure(self, slow_paths, rate, tls):
+        def quoted(text):
+            return '"%s"' % text.replace("\\", "\\\\").replace('"', '\\"')
+        # Through a pipe: lighttpd writes a log file only every few seconds.
+        logger = "|exec cat >> " + shlex.quote(self.log)
+        lines = ["server.document-root = " + quoted(self.docroot),
+                 'server.bind = "127.0.0.1"', "server.port = %d" % self.port,
+                 "server.pid-file = " + quoted(os.path.join(self.rig.dir, "lighttpd.pid")),
+                 "server.errorlog = " + quoted(self.error_log),
+                 'server.modules = ("mod_accesslog"%s)' % (', "mod_openssl"' if tls else ""),
+                 "accesslog.filename = " + quoted(logger),
+                 'accesslog.format = "%r|%{Host}i|%>s|%b"']
+        lines += ['$HTTP["url"] =^ %s { connection.kbytes-per-second = %d }'
+                  % (quoted(path), kib_per_second(rate)) for path in slow_paths]
+        for name, (cert, key) in tls.items():
+            lines.append('$SERVER["socket"] == "127.0.0.1:%d" {\n  ssl.engine = "enable"\n'
+                         "  ssl.pemfile = %s\n  ssl.privkey = %s\n"
+                         '  ssl.openssl.ssl-conf-cmd = ("MinProtocol" => "TLSv1.2")\n}'
+                         % (self.tls_ports[name], quoted(cert), quoted(key)))
+        return "\n".join(lines) + "\n"
+
+    def _command(self):
+        return ["lighttpd", "-D", "-f", self.conf]
+
+
+WEB_SERVERS = {server.kind: server for server in (Nginx, Apache, Lighttpd)}
+
+
+def _check_public(folder):
+    """Raises unless every user can reach and read `folder`."""
+    path = os.path.abspath(folder)
+    if not os.stat(path).st_mode & 0o004:
+        raise RigError("%s cannot be read by other users" % path)
+    while True:
+        if not os.stat(path).st_mode & 0o001:
+            raise RigError("other users cannot pass through %s" % path)
+        if path == os.path.dirname(path):
+            return
+        path = os.path.dirname(path)
 
 
 class Rig:
-    def __init__(self, name, build_dir, display=None, keep=False):
+    def __init__(self, name, build_dir, display=None, keep=False, wine=True):
+        """wine=False: servers only, no prefix, display or driver."""
         self.build = os.path.abspath(build_dir)
         self.runs = os.path.join(self.build, "e2e-runs")
         os.makedirs(self.runs, exist_ok=True)
         self.dir = tempfile.mkdtemp(prefix=name + ".", dir=self.runs)
         self.prefix = os.path.join(self.dir, "prefix")
         self.keep = keep
+        self.wine = wine
         self._display = display
         self._procs = []
         self._servers = []
         self._held_sockets = []
         self._mounts = []
+        self._outside = []  # folders of the run that lie outside the run folder
         self.driver = None
+        self.web_servers = []
+        self.web = None  # the last web server started
         self.nginx = None
         self.wizard = None
 
@@ -376,6 +567,8 @@ class Rig:
         self.close(failed=exc_type is not None)
 
     def _start(self):
+        if not self.wine:
+            return
         template = os.path.join(os.path.dirname(self.build), "wine-template")
         if not os.path.exists(os.path.join(template, ".ready")):
             raise RigError("no template prefix at %s; run tools/bootstrap" % template)
@@ -505,9 +698,34 @@ class Rig:
             raise RigError("stand-in messenger did not start: %r" % line)
         return proc
 
+    def public_folder(self, name):
+        """A new folder of the run that every user can read (Apache's workers run as
+        www-data): `name` in the run folder when other users may pass through every folder
+        above it, else a folder in the system's temporary folder, linked from there."""
+        os.chmod(self.dir, 0o711)
+        path = os.path.join(self.dir, name)
+        os.makedirs(path)
+        os.chmod(path, 0o755)
+        try:
+            _check_public(path)
+        except RigError:
+            os.rmdir(path)
+            outside = tempfile.mkdtemp(prefix="orvex-e2e-%s." % name)
+            os.chmod(outside, 0o755)
+            self._outside.append(outside)
+            os.symlink(outside, path)
+            path = outside
+        return path
+
     # Servers ------------------------------------------------------------------------------
+    def start_web(self, kind, docroot=None, **kwargs):
+        """A web server of that kind ("nginx", "apache", "lighttpd", see WebServer) serving
+        docroot (default: a public folder "docroot" of the run)."""
+        self.web = WEB_SERVERS[kind](self, docroot, **kwargs)
+        return self.web
+
     def start_nginx(self, docroot, **kwargs):
-        self.nginx = Nginx(self, docroot, **kwargs)
+        self.nginx = self.start_web("nginx", docroot, **kwargs)
         return self.nginx
 
     def start_scripted(self, routes=None, lifetime=180, tls=None, close_notify=True):
@@ -595,12 +813,16 @@ class Rig:
                 pass
         for server in self._servers:
             server.stop()
+        for web in self.web_servers:
+            web.stop()
         for sock in self._held_sockets:
             sock.close()
         for proc in reversed(self._procs):
             self.stop_process(proc)
         self._unmount_all()  # before anything under the run folder is removed
         if failed or self.keep:
-            print("e2e: run folder kept at %s" % self.dir, file=sys.stderr)
+            print("e2e: run folder kept at %s" % " and ".join([self.dir] + self._outside),
+                  file=sys.stderr)
         else:
-            shutil.rmtree(self.dir, ignore_errors=True)
+            for folder in [self.dir] + self._outside:
+                shutil.rmtree(folder, ignore_errors=True)

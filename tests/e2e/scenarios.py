@@ -6,6 +6,7 @@ bytes where the scripted server serves), the exit code, the installed files, the
 the temporary folder.
 """
 
+import functools
 import hashlib
 import os
 import re
@@ -51,6 +52,16 @@ def scenario(function):
     return function
 
 
+def scenario_variants(**variants):
+    """Registers the function once per variant: name=keyword arguments, such as
+    whole_run_apache={"server": "apache"} for a scenario that takes web_site's server."""
+    def register(function):
+        for name, arguments in variants.items():
+            SCENARIOS[name] = functools.partial(function, **arguments)
+        return function
+    return register
+
+
 # ---- Checks --------------------------------------------------------------------------------
 
 def eq(actual, expected, what):
@@ -67,9 +78,9 @@ def get_lines(names, package_dir=PACKAGE_DIR):
                                                for n in names]
 
 
-def check_nginx(rig, expected, host="127.0.0.1"):
+def check_served(rig, expected, host="127.0.0.1"):
     """expected: [(request line, status)]; every request must name the host without a port."""
-    seen = rig.nginx.requests()
+    seen = rig.web.requests()
     eq([(line, status) for line, _, status, _ in seen], [(l, str(s)) for l, s in expected],
        "requests the server received")
     for line, sent_host, _, _ in seen:
@@ -182,33 +193,24 @@ def point_at(rig, base):
     rig.driver.set_sz(PREFS_KEY, "TestSkinPath", base)
 
 
-def nginx_site(rig, files=PACKAGE, setup_url=None, slow_paths=(), rate="64k", index=None,
-               tls=None):
-    """nginx serving the index, the package and the setup stand-in; TestSkinPath points at it.
-    With tls ({name: certificate}) it serves over https as well, and the base is
-    https://localhost on the port of the first certificate."""
-    docroot = os.path.join(rig.dir, "docroot")
-    os.makedirs(docroot, exist_ok=True)
-    server = rig.start_nginx(docroot, slow_paths=slow_paths, rate=rate, tls=tls)
-    base = "http://127.0.0.1:%d" % server.port
+def web_site(rig, files=PACKAGE, setup_url=None, slow_paths=(), rate="64k", index=None,
+             tls=None, server="nginx"):
+    """A web server (nginx, apache or lighttpd: rig.web) serving the index, the package and the
+    setup stand-in; TestSkinPath points at it. With tls ({name: certificate}) it serves over
+    https as well, and the base is https://localhost on the port of the first certificate."""
+    web = rig.start_web(server, slow_paths=slow_paths, rate=rate, tls=tls)
+    base = "http://127.0.0.1:%d" % web.port
     if tls:
-        base = "https://localhost:%d" % server.tls_ports[next(iter(tls))]
-
-    def put(path, data):
-        full = os.path.join(docroot, path.lstrip("/"))
-        os.makedirs(os.path.dirname(full), exist_ok=True)
-        with open(full, "wb") as f:
-            f.write(data)
-
+        base = "https://localhost:%d" % web.tls_ports[next(iter(tls))]
     if index is None:
         index = "%s%s\r\n%s\r\n" % (base, PACKAGE_DIR, setup_url or base + SETUP_PATH)
     elif callable(index):
         index = index(base)
-    put(INDEX_PATH, index.encode())
+    web.put(INDEX_PATH, index.encode())
     for name, data in files.items():
-        put(PACKAGE_DIR + name, data)
+        web.put(PACKAGE_DIR + name, data)
     with open(rig.tool("standin_setup.exe"), "rb") as f:
-        put(SETUP_PATH, f.read())
+        web.put(SETUP_PATH, f.read())
     point_at(rig, base + "/cb/partner")  # no trailing "/": the wizard adds one
     return base
 
@@ -248,12 +250,12 @@ def cancel_with_yes(rig, check=True):
 @scenario
 def success_messenger_not_running(rig):
     prepare(rig)
-    nginx_site(rig)
+    web_site(rig)
     rig.start_wizard()
     next_page(rig)
     run_to_done(rig)
     eq(rig.driver.boxes(), [], "message boxes after success")
-    check_nginx(rig, [(line, 200) for line in get_lines(PACKAGE)])
+    check_served(rig, [(line, 200) for line in get_lines(PACKAGE)])
     check_installed(rig, PACKAGE)
     eq(setup_runs(rig), 0, "setup runs")
     leave(rig)
@@ -262,7 +264,7 @@ def success_messenger_not_running(rig):
 @scenario
 def success_messenger_running(rig):
     prepare(rig, version=534)  # the oldest version that needs no setup
-    nginx_site(rig)
+    web_site(rig)
     rig.start_messenger()
     rig.start_wizard()
     next_page(rig)
@@ -274,7 +276,7 @@ def success_messenger_running(rig):
     eq(rig.driver.present("progress"), True, "progress page open under the hint")
     rig.driver.answer_box(ID_OK)
     run_to_done(rig)
-    check_nginx(rig, [(line, 200) for line in get_lines(PACKAGE)])
+    check_served(rig, [(line, 200) for line in get_lines(PACKAGE)])
     check_installed(rig, PACKAGE)
     leave(rig)
 
@@ -283,7 +285,7 @@ def success_messenger_running(rig):
 def setup_path_raises_version(rig):
     prepare(rig, version=None, app_paths=False)
     rig.driver.set_dword(SETUP_CONTROL_KEY, "Hold", 1)
-    nginx_site(rig)
+    web_site(rig)
     rig.start_messenger()  # the setup path gives no activation hint even so
     rig.start_wizard()
     next_page(rig)
@@ -295,7 +297,8 @@ def setup_path_raises_version(rig):
     d.must("eventset", "OrvexStandinSetupRelease")
     run_to_done(rig)
     eq(d.boxes(), [], "message boxes after the setup path")
-    check_nginx(rig, [(line, 200) for line in get_lines(PACKAGE) + ["GET %s HTTP/1.0" % SETUP_PATH]])
+    check_served(rig, [(line, 200)
+                       for line in get_lines(PACKAGE) + ["GET %s HTTP/1.0" % SETUP_PATH]])
     eq(setup_runs(rig), 1, "setup runs")
     eq(d.reg(SETUP_CONTROL_KEY, "RanFrom"), rig.temp_folder(PARTNER) + "\\" + SETUP_NAME,
        "setup started from")
@@ -308,7 +311,7 @@ def setup_path_raises_version(rig):
 def setup_keeps_version(rig):
     prepare(rig, version=2001)
     rig.driver.set_sz(SETUP_CONTROL_KEY, "Mode", "keep")
-    nginx_site(rig)
+    web_site(rig)
     rig.start_wizard()
     next_page(rig)
     progress = rig.driver.wait("progress")["hwnd"]
@@ -319,7 +322,8 @@ def setup_keeps_version(rig):
     no_box_for(rig.driver, 0.5)
     eq(setup_runs(rig), 1, "setup runs")
     eq(rig.driver.reg(PREFS_KEY, "Orvex Version"), 2001, "version after the setup")
-    check_nginx(rig, [(line, 200) for line in get_lines(PACKAGE) + ["GET %s HTTP/1.0" % SETUP_PATH]])
+    check_served(rig, [(line, 200)
+                       for line in get_lines(PACKAGE) + ["GET %s HTTP/1.0" % SETUP_PATH]])
     check_nothing_installed(rig)
     temp = rig.listing(rig.temp_folder(PARTNER))
     eq(sorted(temp or {}), sorted(["urls.cb", SETUP_NAME] + list(PACKAGE)), "temporary folder left")
@@ -330,14 +334,14 @@ def setup_keeps_version(rig):
 def empty_messenger_folder(rig):
     # Version acceptable but no App Paths entry: nothing may be installed anywhere.
     prepare(rig, version=600, app_paths=False)
-    nginx_site(rig)
+    web_site(rig)
     rig.start_wizard()
     next_page(rig)
     box = rig.driver.answer_box(ID_OK, 30)
     check_box(box, WIZARD_CAPTION, MSG_INCOMPLETE, ["OK"])
     rig.driver.gone("progress", 5)
     check_welcome(rig.driver, finished=False)
-    check_nginx(rig, [(line, 200) for line in get_lines(PACKAGE)])
+    check_served(rig, [(line, 200) for line in get_lines(PACKAGE)])
     outside = [f for f in rig.find_files("skin.bmp")
                if not f.startswith(rig.temp_folder(PARTNER) + "\\")]
     eq(outside, [], "copies of skin.bmp outside the temporary folder")
@@ -434,7 +438,7 @@ SLOW_NAME = "backdrop.bin"
 
 def slow_site(rig, size, rate):
     files = dict(PACKAGE, **{SLOW_NAME: sample_package.filler(size)})
-    nginx_site(rig, files=files, slow_paths=[PACKAGE_DIR + SLOW_NAME], rate=rate)
+    web_site(rig, files=files, slow_paths=[PACKAGE_DIR + SLOW_NAME], rate=rate)
     return files
 
 
@@ -466,8 +470,8 @@ def cancel_answered_no(rig):
     wait_for(lambda: rig.driver.call("progress").get("pos", 0) > before, 10,
              what="the transfer to go on")
     run_to_done(rig)
-    check_nginx(rig, [(line, 200) for line in get_lines(files)])
-    eq(rig.nginx.requests()[-1][0], "GET %s%s HTTP/1.0" % (PACKAGE_DIR, SLOW_NAME), "last request")
+    check_served(rig, [(line, 200) for line in get_lines(files)])
+    eq(rig.web.requests()[-1][0], "GET %s%s HTTP/1.0" % (PACKAGE_DIR, SLOW_NAME), "last request")
     check_installed(rig, files)
     leave(rig)
 
@@ -487,11 +491,11 @@ def cancel_answered_yes(rig):
     rig.driver.gone("progress", 2)  # at once, without waiting for the transfer
     check_welcome(rig.driver, finished=False)
     # The transfer stops after its next block: nginx logs it as ended early.
-    wait_for(lambda: len(rig.nginx.requests()) == len(files) + 1, 15,
+    wait_for(lambda: len(rig.web.requests()) == len(files) + 1, 15,
              what="the slow transfer to end")
     no_box_for(rig.driver, 1.0)
     lines = get_lines(files)
-    seen = rig.nginx.requests()
+    seen = rig.web.requests()
     eq([line for line, _, _, _ in seen], lines, "requests the server received")
     sent = int(seen[-1][3])
     if not 0 < sent < size:
@@ -503,7 +507,7 @@ def cancel_answered_yes(rig):
 @scenario
 def missing_download_list(rig):
     prepare(rig, list_file=False)
-    nginx_site(rig)
+    web_site(rig)
     rig.start_wizard()
     next_page(rig)
     progress = rig.driver.wait("progress")["hwnd"]
@@ -511,7 +515,7 @@ def missing_download_list(rig):
     answer_question(rig, IDYES)
     rig.driver.gone("progress", 5)
     check_welcome(rig.driver, finished=False)
-    check_nginx(rig, [("GET %s HTTP/1.0" % INDEX_PATH, 200)])
+    check_served(rig, [("GET %s HTTP/1.0" % INDEX_PATH, 200)])
     eq(sorted(rig.listing(rig.temp_folder(PARTNER)) or {}), ["urls.cb"], "temporary folder left")
     check_nothing_installed(rig)
     leave(rig)
@@ -538,17 +542,16 @@ def missing_or_empty_partner(rig):
 def hostile_setup_url(rig):
     prepare(rig, version=0)
     evil = "evil-setup.exe"
-    base = nginx_site(rig, setup_url=None, index=None)
+    base = web_site(rig, setup_url=None, index=None)
     # The setup URL's last component climbs out of the temporary folder.
     index = "%s%s\r\n%s/dl/..\\..\\..\\%s\r\n" % (base, PACKAGE_DIR, base, evil)
-    with open(os.path.join(rig.dir, "docroot", INDEX_PATH.lstrip("/")), "w") as f:
-        f.write(index)
+    rig.web.put(INDEX_PATH, index.encode())
     rig.start_wizard()
     next_page(rig)
     check_box(rig.driver.answer_box(ID_OK, 30), "Error", MSG_CREATE, ["OK"])
     answer_question(rig, IDYES)
     rig.driver.gone("progress", 5)
-    check_nginx(rig, [(line, 200) for line in get_lines(PACKAGE)])
+    check_served(rig, [(line, 200) for line in get_lines(PACKAGE)])
     eq(rig.find_files(evil), [], "files named like the setup")
     eq(setup_runs(rig), 0, "setup runs")
     check_nothing_installed(rig)
@@ -658,7 +661,7 @@ def empty_reply(rig):
 @scenario
 def cancel_during_setup_download(rig):
     prepare(rig, version=0)
-    nginx_site(rig, slow_paths=[SETUP_PATH], rate="8k")
+    web_site(rig, slow_paths=[SETUP_PATH], rate="8k")
     rig.start_wizard()
     next_page(rig)
     d = rig.driver
@@ -667,8 +670,8 @@ def cancel_during_setup_download(rig):
              "Currently downloading " + SETUP_NAME, 30, what="the setup's transfer")
     wait_for(lambda: d.progress()["pos"] > 0, 10, what="progress")
     cancel_with_yes(rig)
-    wait_for(lambda: len(rig.nginx.requests()) == 4, 15, what="the setup transfer to end")
-    seen = rig.nginx.requests()
+    wait_for(lambda: len(rig.web.requests()) == 4, 15, what="the setup transfer to end")
+    seen = rig.web.requests()
     eq([line for line, _, _, _ in seen], get_lines(PACKAGE) + ["GET %s HTTP/1.0" % SETUP_PATH],
        "requests the server received")
     if int(seen[-1][3]) >= os.path.getsize(rig.tool("standin_setup.exe")):
@@ -773,9 +776,9 @@ def worker_ends_during_question(rig, answer):
     check_box(d.box(10), WIZARD_CAPTION, MSG_STOP, ["Yes", "No"], owner=progress)
     # Unanswered, the question stops nothing: the transfer completes, the worker installs the
     # package and ends (its thread is gone), all while the question is still open.
-    wait_for(lambda: len(rig.nginx.requests()) == len(files) + 1, 20,
+    wait_for(lambda: len(rig.web.requests()) == len(files) + 1, 20,
              what="the slow transfer to complete")
-    eq(int(rig.nginx.requests()[-1][3]), size, "bytes sent of the slow file")
+    eq(int(rig.web.requests()[-1][3]), size, "bytes sent of the slow file")
     wait_for(lambda: d.threads("welcome") == idle_threads, 20,
              what="the worker thread to end (threads back to %d)" % idle_threads)
     eq(rig.listing(PARTNER_FOLDER), files, "files installed while the question is open")
@@ -790,7 +793,7 @@ def worker_ends_during_question(rig, answer):
     else:
         check_welcome(d, finished=False)
     no_box_for(d, 0.5)
-    check_nginx(rig, [(line, 200) for line in get_lines(files)])
+    check_served(rig, [(line, 200) for line in get_lines(files)])
     check_installed(rig, files)  # the worker had finished before the answer
     leave(rig)
 
@@ -856,13 +859,13 @@ def temp_folder_full(rig):
     big = "backdrop.bin"
     files = dict(PACKAGE, **{big: sample_package.filler(256 * 1024)})
     prepare(rig, names=list(files))
-    nginx_site(rig, files=files)
+    web_site(rig, files=files)
     tiny = "C:\\tinytemp"
     rig.mount_tmpfs(tiny, "64k")
     use_temp_path(rig, tiny)
     rig.start_wizard()
     next_page(rig)
-    check_create_failure(rig, lambda: eq([l for l, _, _, _ in rig.nginx.requests()],
+    check_create_failure(rig, lambda: eq([l for l, _, _, _ in rig.web.requests()],
                                          get_lines(files), "requests the server received"))
     left = rig.listing(tiny + "\\" + PARTNER) or {}
     eq(sorted(left), sorted(["urls.cb"] + list(files)), "files left in the full folder")
@@ -903,7 +906,7 @@ def messenger_volume_full(rig, size, previous):
         put_files(rig, PARTNER_FOLDER, OLD_SKIN)
         for (key, name), value in OLD_VALUES.items():
             (rig.driver.set_dword if isinstance(value, int) else rig.driver.set_sz)(key, name, value)
-    nginx_site(rig, files=NEW_FILES)
+    web_site(rig, files=NEW_FILES)
     rig.start_wizard()
     next_page(rig)
 
@@ -914,7 +917,7 @@ def messenger_volume_full(rig, size, previous):
         else:
             check_nothing_installed(rig)
 
-    check_create_failure(rig, lambda: check_nginx(rig, [(l, 200) for l in get_lines(NEW_FILES)]),
+    check_create_failure(rig, lambda: check_served(rig, [(l, 200) for l in get_lines(NEW_FILES)]),
                          check_left)
     eq(rig.listing(STAGING_ROOT), None, "staging folder")
     kept = rig.listing(rig.temp_folder(PARTNER)) or {}
@@ -944,7 +947,7 @@ def install_after_interrupted_run(rig):
     put_files(rig, STAGING_ROOT + "\\" + PARTNER + "\\old", OLD_SKIN)
     put_files(rig, STAGING_ROOT + "\\" + PARTNER + "\\new",
               {BIG: sample_package.filler(240 * 1024, seed=5)})
-    nginx_site(rig, files=NEW_FILES)
+    web_site(rig, files=NEW_FILES)
     rig.start_wizard()
     next_page(rig)
     run_to_done(rig)
@@ -1035,11 +1038,11 @@ def installation_lines(setup_ran=False):
 @scenario
 def quiet_success(rig):
     prepare(rig)
-    base = nginx_site(rig)
+    base = web_site(rig)
     rig.start_messenger()  # the activation hint goes to the log only
     index_length = len("%s%s\r\n%s%s\r\n" % (base, PACKAGE_DIR, base, SETUP_PATH))
     eq(run_quiet(rig, "/quiet", "/log", LOG_PATH), 0, "exit code")
-    check_nginx(rig, [(line, 200) for line in get_lines(PACKAGE)])
+    check_served(rig, [(line, 200) for line in get_lines(PACKAGE)])
     check_installed(rig, PACKAGE)
     lines = log_lines(rig)
     check_log_has(lines, ["OrvexDownload 1.0.0.1 started, command line \"/quiet /log " + LOG_PATH,
@@ -1057,7 +1060,7 @@ def quiet_success(rig):
 @scenario
 def quiet_setup_path(rig):
     prepare(rig, version=None, app_paths=False)
-    nginx_site(rig)
+    web_site(rig)
     eq(run_quiet(rig, "-S", "/LOG=" + LOG_PATH), 0, "exit code")
     setup = rig.temp_folder(PARTNER) + "\\" + SETUP_NAME
     eq(setup_runs(rig), 1, "setup runs")
@@ -1073,7 +1076,7 @@ def quiet_setup_path(rig):
 def quiet_failures(rig):
     """Each kind of failure has its exit code (Wine passes on its low byte) and a log line."""
     prepare(rig, names=("Skin.dat", "skin.bmp", "missing.bin"))
-    nginx_site(rig)
+    web_site(rig)
     refused = "http://127.0.0.1:%d/cb/partner" % rig.refused_port()
     cases = [  # (case, switches, TestSkinPath or None, exit code, log lines)
         ("http 404", ["/quiet"], None, (1000 + 404) & 0xFF,
@@ -1091,14 +1094,14 @@ def quiet_failures(rig):
             point_at(rig, skin_path)
         if case == "no partner":
             os.remove(rig.host_path("C:\\wizard\\partner.dat"))
-        requests = len(rig.nginx.requests())
+        requests = len(rig.web.requests())
         log = "C:\\logs\\%s.log" % case.replace(" ", "-")
         args = switches + (["/log=" + log] if expected else [])
         eq(run_quiet(rig, *args), code, "exit code (%s)" % case)
         if expected:
             check_log_has(log_lines(rig, log), expected)
         if case != "http 404":
-            eq(len(rig.nginx.requests()), requests, "requests (%s)" % case)
+            eq(len(rig.web.requests()), requests, "requests (%s)" % case)
     check_nothing_installed(rig)
 
 
@@ -1108,7 +1111,7 @@ def log_with_dialogs(rig):
     prepare(rig, partner=b"\xef\xbb\xbfacme\r\n")
     rig.write_file("C:\\wizard\\OrvexDownload.dat",
                    b"\xef\xbb\xbf" + download_list(PACKAGE).encode())
-    base = nginx_site(rig)
+    base = web_site(rig)
     earlier = b"2026-01-01T00:00:00.000 an earlier run\r\n"
     rig.write_file(LOG_PATH, earlier)
     rig.start_wizard("/log", LOG_PATH)
@@ -1130,18 +1133,18 @@ def two_wizards(rig):
     first = rig.start_wizard()
     next_page(rig)
     watch_slow_transfer(rig, size)
-    requests = len(rig.nginx.requests())
+    requests = len(rig.web.requests())
     for args in ([], ["/quiet"]):
         second = rig.start_wizard(*args)
         try:
             eq(second.wait(timeout=30), 22 if args else 0, "exit code of a second wizard %s" % args)
         except harness.subprocess.TimeoutExpired:
             raise AssertionError("the second wizard %s did not exit" % args)
-    eq(len(rig.nginx.requests()), requests, "requests while the first wizard downloads")
+    eq(len(rig.web.requests()), requests, "requests while the first wizard downloads")
     eq(len(rig.driver.must("windows")["windows"]), 2, "windows: the first wizard's two pages")
     rig.wizard = first
     run_to_done(rig)
-    check_nginx(rig, [(line, 200) for line in get_lines(files)])
+    check_served(rig, [(line, 200) for line in get_lines(files)])
     check_installed(rig, files)
     leave(rig)
 
@@ -1172,25 +1175,34 @@ def setup_digest(rig):
         return hashlib.sha256(f.read()).hexdigest()
 
 
-@scenario
-def https_whole_run(rig):
-    """Index, package and setup over https with the CA trusted; the setup's digest (in
-    capitals, as a partner may write it) matches, so it runs."""
-    certs = rig.certificates()
-    rig.trust(certs.ca)
+@scenario_variants(https_whole_run={"server": "nginx", "tls": True},
+                   apache_whole_run={"server": "apache", "tls": False},
+                   apache_https_whole_run={"server": "apache", "tls": True},
+                   lighttpd_whole_run={"server": "lighttpd", "tls": False},
+                   lighttpd_https_whole_run={"server": "lighttpd", "tls": True})
+def whole_run(rig, server, tls):
+    """Index, package and setup from each kind of web server a partner may use, over https
+    (the CA trusted) or http; the setup's digest (in capitals, as a partner may write it)
+    matches, so it runs."""
+    host = "127.0.0.1"
+    if tls:
+        certs = rig.certificates()
+        rig.trust(certs.ca)
+        tls, host = {"server": certs.server}, "localhost"
     prepare(rig, version=None, app_paths=False)
     digest = setup_digest(rig).upper()
-    nginx_site(rig, tls={"server": certs.server},
-               index=lambda base: "%s%s\r\n%s%s sha256:%s\r\n" % (
-                   base.replace("https", "HTTPS", 1), PACKAGE_DIR, base, SETUP_PATH, digest))
+    web_site(rig, server=server, tls=tls,
+             index=lambda base: "%s%s\r\n%s%s sha256:%s\r\n" % (
+                 base.replace("https", "HTTPS", 1), PACKAGE_DIR, base, SETUP_PATH, digest))
     os.makedirs(rig.host_path("C:\\logs"), exist_ok=True)
     rig.start_wizard("/log", LOG_PATH)
     next_page(rig)
     run_to_done(rig)
     eq(rig.driver.boxes(), [], "message boxes after success")
     lines = get_lines(PACKAGE) + ["GET %s HTTP/1.0" % SETUP_PATH]
-    check_nginx(rig, [(line, 200) for line in lines], host="localhost")
-    eq(rig.nginx.server_names(), ["localhost"] * len(lines), "server name sent")
+    check_served(rig, [(line, 200) for line in lines], host=host)
+    if rig.web.server_names() is not None:
+        eq(rig.web.server_names(), [host if tls else "-"] * len(lines), "server name sent")
     eq(setup_runs(rig), 1, "setup runs")
     check_installed(rig, PACKAGE, setup_ran=True)
     leave(rig)
@@ -1205,17 +1217,17 @@ def https_refused(rig):
     rig.trust(certs.ca)
     stranger = harness.Certificates(os.path.join(rig.dir, "untrusted_ca")).server
     prepare(rig)
-    nginx_site(rig, tls={"wrong": certs.wrong_name, "untrusted": stranger})
+    web_site(rig, tls={"wrong": certs.wrong_name, "untrusted": stranger})
     os.makedirs(rig.host_path("C:\\logs"), exist_ok=True)
     rig.start_wizard("/log", LOG_PATH)
     for server in ("wrong", "untrusted"):
-        point_at(rig, "https://localhost:%d/cb/partner" % rig.nginx.tls_ports[server])
+        point_at(rig, "https://localhost:%d/cb/partner" % rig.web.tls_ports[server])
         next_page(rig)
         check_box(rig.driver.answer_box(ID_OK, 30), "Error", MSG_CONNECT, ["OK"])
         rig.driver.gone("progress", 5)
         no_box_for(rig.driver, 1.0)
         check_welcome(rig.driver, finished=False)
-        eq(rig.nginx.requests(), [], "requests served (%s)" % server)
+        eq(rig.web.requests(), [], "requests served (%s)" % server)
         eq([data for data in (rig.listing(rig.temp_folder(PARTNER)) or {}).values() if data], [],
            "bytes received (%s)" % server)
     check_nothing_installed(rig)
@@ -1241,7 +1253,7 @@ def setup_digest_mismatch(rig):
     word that is no digest counts as wrong; quiet, the run exits with the digest's code."""
     prepare(rig, version=None, app_paths=False)
     wrong = "sha256:" + ("0" if setup_digest(rig)[0] != "0" else "1") + setup_digest(rig)[1:]
-    nginx_site(rig, index=lambda base: "%s%s\r\n%s%s %s\r\n" % (
+    web_site(rig, index=lambda base: "%s%s\r\n%s%s %s\r\n" % (
         base, PACKAGE_DIR, base, SETUP_PATH, wrong))
     rig.start_wizard()
     next_page(rig)
@@ -1254,7 +1266,7 @@ def setup_digest_mismatch(rig):
     eq(SETUP_NAME in (rig.listing(rig.temp_folder(PARTNER)) or {}), False, "setup file kept")
     leave(rig)
     # The same with a malformed word, quiet and logged.
-    docroot_index = os.path.join(rig.dir, "docroot", INDEX_PATH.lstrip("/"))
+    docroot_index = os.path.join(rig.web.docroot, INDEX_PATH.lstrip("/"))
     with open(docroot_index, "rb") as f:
         text = f.read()
     with open(docroot_index, "wb") as f:
