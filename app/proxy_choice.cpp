@@ -90,6 +90,9 @@ bool ProxyChooser::AskWinHttp(const std::string& url_text, const std::string* sc
 }
 
 ProxyRoute ProxyChooser::RouteFor(const std::string& url_text, const Url& url) {
+  if (!enabled_ && script_url_.empty() && !detect_) {
+    return Logged(url_text, DirectRoute(RouteSource::None), "no proxy set");
+  }
   if (IsLoopbackHost(url.Host)) return Logged(url_text, DirectRoute(RouteSource::None), "loopback");
   ProxyRoute route;
   std::string why;
@@ -106,7 +109,7 @@ ProxyRoute ProxyChooser::RouteFor(const std::string& url_text, const Url& url) {
     // A script that cannot be fetched or run leaves no way but the direct one.
     return Logged(url_text, DirectRoute(RouteSource::Script), script_failure_);
   }
-  if (!enabled_) return Logged(url_text, DirectRoute(RouteSource::None), "no proxy set");
+  if (!enabled_) return Logged(url_text, DirectRoute(RouteSource::None), "proxy not enabled");
   if (InBypassList(override_, url.Host)) {
     return Logged(url_text, DirectRoute(RouteSource::Settings), "settings: bypass list");
   }

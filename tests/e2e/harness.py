@@ -7,6 +7,7 @@ Everything it writes lies in its run folder under the build folder.
 
 import json
 import os
+import pwd
 import select
 import shutil
 import signal
@@ -346,6 +347,71 @@ class Nginx:
             return [line.rstrip("\n").rsplit("|", 1)[-1] for line in f if line.strip()]
 
 
+class Squid:
+    """Debian's squid as the user's proxy, on a free loopback port with a config of its own.
+
+    hosts: names that squid (and nothing else on the machine) resolves to 127.0.0.1, so that a
+    server reached by such a name was reached through the proxy. Its access log gives what it
+    forwarded. Started as root its workers run as the user proxy, which must be able to write
+    its folder."""
+
+    def __init__(self, rig, hosts=("skins.test",)):
+        self.folder = os.path.join(rig.dir, "squid")
+        os.makedirs(self.folder, exist_ok=True)
+        if os.getuid() == 0:
+            os.chmod(rig.dir, 0o711)  # the workers pass through to their folder, no more
+            account = pwd.getpwnam("proxy")
+            os.chown(self.folder, account.pw_uid, account.pw_gid)
+        hosts_file = os.path.join(self.folder, "hosts")
+        with open(hosts_file, "w") as f:
+            f.write("".join("127.0.0.1 %s\n" % name for name in hosts))
+        self.log = os.path.join(self.folder, "access.log")
+        conf = os.path.join(self.folder, "squid.conf")
+        for attempt in range(5):
+            self.port = free_port()
+            with open(conf, "w") as f:
+                f.write("http_port 127.0.0.1:%d\n" % self.port
+                        + "visible_hostname orvex-test-proxy\n"
+                        + "cache deny all\nhosts_file %s\n" % hosts_file
+                        + "acl localnet src 127.0.0.1/32\nhttp_access allow localnet\n"
+                        + "http_access deny all\nshutdown_lifetime 1 seconds\n"
+                        + "pid_filename %s/squid.pid\n" % self.folder
+                        + "access_log stdio:%s\ncache_log %s/cache.log\n" % (self.log, self.folder)
+                        + "cache_store_log none\nnetdb_filename none\ncoredump_dir %s\n"
+                        % self.folder
+                        + "pinger_enable off\nmax_filedescriptors 1024\n")
+            self.proc = rig.spawn(["squid", "-N", "-f", conf])
+            try:
+                wait_for(self._answers, 15, what="squid to listen")
+                return
+            except RigError:
+                rig.stop_process(self.proc, grace=5)
+        raise RigError("squid did not start: see %s/cache.log" % self.folder)
+
+    def _answers(self):
+        if self.proc.poll() is not None:
+            raise RigError("squid exited")
+        try:
+            with socket.create_connection(("127.0.0.1", self.port), timeout=0.5):
+                return True
+        except OSError:
+            return False
+
+    def requests(self):
+        """[(method, URL, squid's result code and status)] of what it handled, in order."""
+        if not os.path.exists(self.log):
+            return []
+        with open(self.log, encoding="latin-1") as f:
+            fields = [line.split() for line in f if line.strip()]
+        # A connection without a request (the rig's own probe) is logged with no method.
+        return [(words[5], words[6], words[3]) for words in fields
+                if len(words) > 6 and words[5] != "-"]
+
+    @property
+    def address(self):
+        return "127.0.0.1:%d" % self.port
+
+
 class Rig:
     def __init__(self, name, build_dir, display=None, keep=False):
         self.build = os.path.abspath(build_dir)
@@ -361,6 +427,7 @@ class Rig:
         self._mounts = []
         self.driver = None
         self.nginx = None
+        self.squid = None
         self.wizard = None
 
     # Set-up ---------------------------------------------------------------------------
@@ -509,6 +576,10 @@ class Rig:
     def start_nginx(self, docroot, **kwargs):
         self.nginx = Nginx(self, docroot, **kwargs)
         return self.nginx
+
+    def start_squid(self, **kwargs):
+        self.squid = Squid(self, **kwargs)
+        return self.squid
 
     def start_scripted(self, routes=None, lifetime=180, tls=None, close_notify=True):
         """The scripted server; with tls (certificate file, key file) behind TLS."""
