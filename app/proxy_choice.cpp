@@ -143,7 +143,7 @@ void LogProxyFailure(RunLog& log, const HttpRequest& transfer) {
               RouteSourceName(transfer.Route().source), result.http_status,
               offered.empty() ? "none" : offered.c_str());
   } else {
-    log.Write("the transfer went through proxy %s (%s)", proxy->Text().c_str(),
+    log.Write("the transfer's way: proxy %s (%s)", proxy->Text().c_str(),
               RouteSourceName(transfer.Route().source));
   }
 }

@@ -5,13 +5,13 @@ so that a run that gets through went through the proxy.
 
 import os
 
-from harness import ID_OK, WIZARD_CAPTION
+from harness import ID_OK
 import scenarios
-from scenarios import (INDEX_PATH, LOG_PATH, MSG_CONNECT, MSG_STOP, PACKAGE, PACKAGE_DIR,
-                       PARTNER, SETUP_PATH, IDYES, answer_question, check_box, check_installed, check_nginx,
-                       check_log_has, check_nothing_installed, check_raw,
-                       check_welcome, eq, get_lines, leave, log_lines, next_page, nginx_site,
-                       no_box_for, point_at, prepare, run_quiet, run_to_done, scenario)
+from scenarios import (INDEX_PATH, LOG_PATH, MSG_CONNECT, PACKAGE, PACKAGE_DIR, SETUP_PATH,
+                       IDYES, answer_question, check_box, check_installed, check_log_has,
+                       check_nginx, check_nothing_installed, check_raw, check_welcome, eq,
+                       get_lines, leave, log_lines, next_page, nginx_site, no_box_for, point_at,
+                       prepare, run_quiet, run_to_done, scenario)
 from scripted_server import Reply, ok_reply
 
 INTERNET_SETTINGS = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings"
@@ -154,7 +154,7 @@ def proxy_https_connect(rig):
     check_log_has(log_lines(rig), [
         route_line(base + INDEX_PATH, "proxy %s (settings)" % squid.address),
         "failed: CannotConnect (TlsRefused), error %d" % 0x800b010f,
-        "the transfer went through proxy %s (settings)" % squid.address])
+        "the transfer's way: proxy %s (settings)" % squid.address])
 
 
 PAC = """function FindProxyForURL(url, host) {
@@ -211,7 +211,7 @@ def proxy_down(rig):
     leave(rig)
     eq(run_quiet(rig, "/quiet", "/log", LOG_PATH), 3, "exit code")
     check_log_has(log_lines(rig), ["failed: CannotConnect (Connect), error 10061",
-                                   "the transfer went through proxy %s (settings)" % proxy,
+                                   "the transfer's way: proxy %s (settings)" % proxy,
                                    "run ended: CannotConnect", "exit code 3"])
     eq(rig.nginx.requests(), [], "requests served")
     check_nothing_installed(rig)
