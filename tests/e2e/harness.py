@@ -59,6 +59,19 @@ def wait_for(predicate, timeout, interval=0.05, what="condition"):
         time.sleep(interval)
 
 
+def listening(proc, name, ports):
+    """Whether a server process accepts connections on each of its loopback ports yet."""
+    if proc.poll() is not None:
+        raise RigError("%s exited" % name)
+    try:
+        for port in ports:
+            with socket.create_connection(("127.0.0.1", port), timeout=0.5):
+                pass
+        return True
+    except OSError:
+        return False
+
+
 def _plain_buttons(box):
     """Button texts as a user reads them: without the mnemonic marker."""
     for field in ("buttons", "defaults"):
@@ -322,15 +335,7 @@ class Nginx:
         raise RigError("nginx did not start: see %s/nginx-error.log" % rig.dir)
 
     def _answers(self):
-        if self.proc.poll() is not None:
-            raise RigError("nginx exited")
-        try:
-            for port in [self.port] + list(self.tls_ports.values()):
-                with socket.create_connection(("127.0.0.1", port), timeout=0.5):
-                    pass
-            return True
-        except OSError:
-            return False
+        return listening(self.proc, "nginx", [self.port] + list(self.tls_ports.values()))
 
     def requests(self):
         """[(request line, Host, status, body bytes sent)] in order of completion."""
@@ -389,13 +394,7 @@ class Squid:
         raise RigError("squid did not start: see %s/cache.log" % self.folder)
 
     def _answers(self):
-        if self.proc.poll() is not None:
-            raise RigError("squid exited")
-        try:
-            with socket.create_connection(("127.0.0.1", self.port), timeout=0.5):
-                return True
-        except OSError:
-            return False
+        return listening(self.proc, "squid", [self.port])
 
     def requests(self):
         """[(method, URL, squid's result code and status)] of what it handled, in order."""
