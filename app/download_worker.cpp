@@ -8,6 +8,7 @@
 #include "app/index_url.h"
 #include "app/message_texts.h"
 #include "app/program_folder.h"
+#include "app/proxy_choice.h"
 #include "app/resources/resource.h"
 #include "app/run_inputs.h"
 #include "app/setup_digest.h"
@@ -38,11 +39,13 @@ std::string BaseUrl() {
   return LoadResString(IDS_DEFAULT_BASE_URL);
 }
 
-// One transfer into the temporary folder, started and waited for; the caller reads its outcome
-// and its file name.
-std::unique_ptr<FileDownload> Transfer(RunContext& context, const std::string& url, RunView& view) {
+// One transfer into the temporary folder along the way the proxy settings give, started and
+// waited for; the caller reads its outcome and its file name.
+std::unique_ptr<FileDownload> Transfer(RunContext& context, const std::string& url, RunView& view,
+                                       ProxyChooser& proxies) {
   auto download = std::make_unique<FileDownload>(url.c_str(), view, context.TempFolderBuffer,
                                                  context.CancelRequested);
+  download->SetRoute(proxies.RouteFor(url, download->GetUrl()));
   download->Fetch();
   return download;
 }
@@ -171,8 +174,9 @@ Outcome RunDownload(RunContext& context, RunView& view) {
     log.Write("registry HKCU\\Software\\Kestrane\\TempPartnerPath = %s", temp_folder.c_str());
   }
 
+  ProxyChooser proxies(log);
   {
-    std::unique_ptr<FileDownload> index = Transfer(context, url_text, view);
+    std::unique_ptr<FileDownload> index = Transfer(context, url_text, view, proxies);
     if (cancel.IsSet()) return kSucceeded;
     if (!index->GetOutcome().Succeeded()) return index->GetOutcome();
     std::string index_path = temp_folder + "\\" + index->GetUrl().FileName;
@@ -197,7 +201,7 @@ Outcome RunDownload(RunContext& context, RunView& view) {
   for (const std::string& name : context.FileList) {
     if (cancel.IsSet()) return kSucceeded;
     view.Status(IDS_CONNECTING);
-    const Outcome outcome = Transfer(context, url_text + name, view)->GetOutcome();
+    const Outcome outcome = Transfer(context, url_text + name, view, proxies)->GetOutcome();
     if (!outcome.Succeeded()) return outcome;
   }
   if (cancel.IsSet()) return kSucceeded;
@@ -206,7 +210,7 @@ Outcome RunDownload(RunContext& context, RunView& view) {
   log.Write("messenger version %lu", static_cast<unsigned long>(version));
   if (MessengerNeedsSetup(version)) {
     view.Status(IDS_CONNECTING);
-    std::unique_ptr<FileDownload> setup = Transfer(context, context.SetupUrl, view);
+    std::unique_ptr<FileDownload> setup = Transfer(context, context.SetupUrl, view, proxies);
     if (cancel.IsSet()) return kSucceeded;
     if (!setup->GetOutcome().Succeeded()) return setup->GetOutcome();
     const std::string setup_path = temp_folder + "\\" + setup->GetUrl().FileName;

@@ -12,6 +12,7 @@ const ExitCodeEntry kExitCodes[] = {
     {8, true, RunResult::IndexFileUnreadable, "index file unreadable"},
     {9, true, RunResult::SetupIncomplete, "setup not completed"},
     {kExitSetupDigest, true, RunResult::SetupDigestMismatch, "setup digest mismatch"},
+    {kExitProxyAuth, true, RunResult::ProxyAuthRequired, "proxy asks for credentials"},
     {kExitBadSwitch, false, RunResult::Succeeded, "bad switch"},
     {kExitLogUnavailable, false, RunResult::Succeeded, "log cannot be opened"},
     {kExitAlreadyRunning, false, RunResult::Succeeded, "already running for this partner"},

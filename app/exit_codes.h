@@ -11,6 +11,8 @@ constexpr int kExitSucceeded = 0;
 constexpr int kExitNoPartnerId = -1;
 // A setup program whose digest does not match.
 constexpr int kExitSetupDigest = 10;
+// A proxy that asks for credentials.
+constexpr int kExitProxyAuth = 11;
 constexpr int kExitBadSwitch = 20;
 constexpr int kExitLogUnavailable = 21;
 constexpr int kExitAlreadyRunning = 22;

@@ -4,6 +4,7 @@
 
 #include "app/message_texts.h"
 #include "app/program_folder.h"
+#include "app/proxy_choice.h"
 #include "app/resources/resource.h"
 #include "base/plain_names.h"
 
@@ -124,6 +125,7 @@ void FileDownload::LogTransfer() {
               TransferErrorName(transfer.error),
               error != 0 ? ErrorText(error).c_str() : "no system error");
   }
+  if (!outcome.Succeeded()) LogProxyFailure(log, *this);
 }
 
 Outcome FileDownload::GetOutcome() const {
@@ -132,6 +134,14 @@ Outcome FileDownload::GetOutcome() const {
   return OutcomeOf(Result());
 }
 
-void FileDownload::OnError(const TransferResult&) {
+void FileDownload::OnError(const TransferResult& result) {
+  if (result.error == TransferError::ProxyAuthRequired && ProxyUsed() != nullptr) {
+    view_.Message(IDS_PROXY_AUTH, kErrorCaption, MB_ICONSTOP, ProxyUsed()->Text());
+    return;
+  }
   view_.Message(IDS_CANNOT_CONNECT, kErrorCaption, MB_ICONSTOP);
+}
+
+void FileDownload::OnHopFailed(const ProxyHop& hop, const TransferResult& result) {
+  LogHopFailed(view_.Log(), hop, result);
 }

@@ -37,6 +37,7 @@ class FileDownload : public HttpRequest {
   void OnFinish() override;
   void OnError(const TransferResult& result) override;
   bool OnData(const char* data, int length) override;
+  void OnHopFailed(const ProxyHop& hop, const TransferResult& result) override;
 
  private:
   bool OpenDestination();

@@ -24,6 +24,8 @@ const char* RunResultName(RunResult result) {
       return "SetupIncomplete";
     case RunResult::SetupDigestMismatch:
       return "SetupDigestMismatch";
+    case RunResult::ProxyAuthRequired:
+      return "ProxyAuthRequired";
   }
   return "Unknown";
 }
@@ -46,6 +48,8 @@ Outcome OutcomeOf(const TransferResult& transfer) {
       return {RunResult::ReplyCutShort, 0};
     case TransferError::HttpStatus:
       return {RunResult::HttpStatus, transfer.http_status};
+    case TransferError::ProxyAuthRequired:
+      return {RunResult::ProxyAuthRequired, 0};
   }
   return {RunResult::ReplyCutShort, 0};
 }
@@ -73,6 +77,9 @@ std::int32_t ResultCode(const Outcome& outcome) {
       return -1;
     case RunResult::SetupIncomplete:
       return -6;
+    // Not one the page acts on by itself: the stop question follows, as after any failure.
+    case RunResult::ProxyAuthRequired:
+      return -7;
   }
   return -5;
 }

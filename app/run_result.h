@@ -19,6 +19,7 @@ enum class RunResult : std::uint8_t {
   IndexFileUnreadable,  // the downloaded index file could not be opened
   SetupIncomplete,      // the messenger is still missing or too old, or its folder is unknown
   SetupDigestMismatch,  // the setup program is not the one the index file's digest names
+  ProxyAuthRequired,    // the proxy asks for credentials (407)
 };
 
 struct Outcome {
@@ -34,7 +35,7 @@ struct Outcome {
 // The result's name, as the log prints it ("CannotConnect").
 const char* RunResultName(RunResult result);
 
-// The number the progress page is told: 0 for success, -1 to -6 for the program's own results,
+// The number the progress page is told: 0 for success, -1 to -7 for the program's own results,
 // the status itself for RunResult::HttpStatus.
 std::int32_t ResultCode(const Outcome& outcome);
 

@@ -19,6 +19,8 @@ class RunView {
   // Logs the message of string text_id, then shows it; returns the answer (IDOK when nothing
   // is shown).
   int Message(unsigned text_id, const char* caption, unsigned flags);
+  // The same with the text's "%s" replaced by argument.
+  int Message(unsigned text_id, const char* caption, unsigned flags, const std::string& argument);
 
   virtual void Status(unsigned text_id) = 0;
   // The current-file line; an empty name clears it.

@@ -7,10 +7,12 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "base/thread.h"
 #include "net/header_map.h"
 #include "net/http_response_reader.h"
+#include "net/proxy_route.h"
 #include "net/tcp_socket.h"
 #include "net/transfer_result.h"
 #include "net/url.h"
@@ -40,6 +42,13 @@ class HttpRequest {
   void Stop();
 
   const Url& GetUrl() const { return url; }
+  // The way to the server, set before Start; without one the transfer goes straight there.
+  void SetRoute(ProxyRoute route) { route_ = std::move(route); }
+  const ProxyRoute& Route() const { return route_; }
+  // The proxy the transfer went through (or last tried); null when it went direct.
+  const ProxyAddress* ProxyUsed() const;
+  // What a proxy's 407 offered in its Proxy-Authenticate lines ("NTLM, Negotiate").
+  const std::string& ProxyAuthOffered() const { return proxy_auth_offered_; }
   // How the transfer ended, read after Wait: a stopped or refused transfer reports no error.
   const TransferResult& Result() const { return result_; }
 
@@ -51,6 +60,8 @@ class HttpRequest {
   virtual void OnError(const TransferResult& /*result*/) {}
   virtual bool OnData(const char* data, int length) = 0;
   virtual std::string FormatRequest();
+  // One hop of the route failed and the next one is tried; result says why.
+  virtual void OnHopFailed(const ProxyHop& /*hop*/, const TransferResult& /*result*/) {}
 
   // Stores the failure and tells OnError, unless the transfer was asked to stop: a stopped
   // transfer ends without one.
@@ -70,8 +81,17 @@ class HttpRequest {
   class ReplyEvents;  // hands what the response reader finds on to the hooks
 
   static void TransferThread(void* request);
+  // Connects along the route (route_connection.cpp): to the server, or to a proxy and for
+  // https through its tunnel; false once a failure has been reported or a stop asked for.
+  bool OpenConnection();
+  bool OpenTunnel();
+  // Whether the request goes to an http proxy, which takes the absolute URL.
+  bool ThroughHttpProxy() const;
 
   TransferResult result_;
+  ProxyRoute route_;
+  int hop_used_ = -1;
+  std::string proxy_auth_offered_;
   std::optional<std::uint32_t> content_length_;
   // Set by Start before the thread exists, cleared by the thread as its last touch of the
   // object; the thread itself stays joinable until Wait joins it.

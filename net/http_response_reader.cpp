@@ -46,7 +46,10 @@ bool ParseLength(const char* text, const char* end, std::uint32_t* length) {
 // the length unusable.
 class HttpResponseReader::LengthCollector : public HeaderMap::LineObserver {
  public:
+  explicit LengthCollector(HeaderMap::LineObserver* also_told) : also_told_(also_told) {}
+
   void OnHeaderLine(const std::string& name, const char* value, const char* value_end) override {
+    if (also_told_ != nullptr) also_told_->OnHeaderLine(name, value, value_end);
     if (!HeaderMap::SameName(name, "Content-Length")) return;
     std::uint32_t parsed = 0;
     if (!ParseLength(value, value_end, &parsed) || (seen && parsed != length)) {
@@ -60,11 +63,16 @@ class HttpResponseReader::LengthCollector : public HeaderMap::LineObserver {
   bool seen = false;
   bool valid = true;
   std::uint32_t length = 0;
+
+ private:
+  HeaderMap::LineObserver* also_told_;
 };
 
-HttpResponseReader::HttpResponseReader(HeaderMap& headers, bool head_only)
+HttpResponseReader::HttpResponseReader(HeaderMap& headers, bool head_only,
+                                       HeaderMap::LineObserver* also_told)
     : headers_(headers),
       head_only_(head_only),
+      also_told_(also_told),
       buffer_(new char[std::max(kBufferSize, kBodyReceiveSize)]) {}
 
 int HttpResponseReader::Feed(const char* bytes, int count, Events& events) {
@@ -114,7 +122,7 @@ void HttpResponseReader::ReadHeaderBlock(Events& events) {
     return;
   }
   data[blank_offset] = '\0';
-  LengthCollector lengths;
+  LengthCollector lengths(also_told_);
   headers_.Parse(data, &lengths);
   const int status = headers_.StatusCode;
   // No status number, or one that no server sends; for a 200, a length that cannot be trusted.

@@ -55,7 +55,9 @@ class HttpResponseReader {
 
   // head_only: the reply answers a HEAD request; its Content-Length describes a body that
   // never comes, so a close before that length is no loss.
-  HttpResponseReader(HeaderMap& headers, bool head_only);
+  // also_told: is told of every header line as well (a caller's own collector), may be null.
+  HttpResponseReader(HeaderMap& headers, bool head_only,
+                     HeaderMap::LineObserver* also_told = nullptr);
   HttpResponseReader(const HttpResponseReader&) = delete;
   HttpResponseReader& operator=(const HttpResponseReader&) = delete;
 
@@ -89,6 +91,7 @@ class HttpResponseReader {
 
   HeaderMap& headers_;
   const bool head_only_;
+  HeaderMap::LineObserver* const also_told_;
   // One allocation per reply, for the largest receive.
   std::unique_ptr<char[]> buffer_;
   int held_ = 0;      // bytes of the reply's start, until the header block has been dealt with

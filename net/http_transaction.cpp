@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "net/byte_stream.h"
+#include "net/proxy_answer.h"
 
 // Turns what the reader makes of the reply into the request's hooks. A failure is held back
 // until the socket is closed, so that the peer is not kept waiting while it is reported.
@@ -22,6 +23,10 @@ class HttpRequest::ReplyEvents : public HttpResponseReader::Events {
     return true;
   }
   void OnStatus(int status) override {
+    if (status == 407 && request_.ThroughHttpProxy()) {
+      request_.ReportError({TransferError::ProxyAuthRequired, status, 0});
+      return;
+    }
     request_.ReportError({TransferError::HttpStatus, status, 0});
   }
   void OnComplete() override {}
@@ -58,6 +63,8 @@ std::string HttpRequest::FormatRequest() {
   // as HTTP requires: servers that guard against request smuggling refuse a bare LF.
   std::string request = HeadOnly ? "HEAD" : "GET";
   request += ' ';
+  // A proxy is told the whole URL.
+  if (ThroughHttpProxy()) request += "http://" + url.Host + ":" + std::to_string(url.Port);
   request += url.Directory;
   request += url.FileName;
   request += " HTTP/1.0\r\nHost: ";
@@ -67,22 +74,7 @@ std::string HttpRequest::FormatRequest() {
 }
 
 void HttpRequest::Run() {
-  SocketAddress address(url.Host.c_str(), url.Port);
-  if (StopRequested) {
-    socket.Close();  // a name lookup cannot be broken; a connect after it is not begun
-    return;
-  }
-  if (address.Address() == 0) {
-    const long error = LastSocketError();
-    socket.Close();
-    ReportError({TransferError::Resolve, 0, error});
-    return;
-  }
-  if (!socket.Connect(address)) {
-    socket.Close();
-    ReportError({TransferError::Connect, 0, socket.LastError()});
-    return;
-  }
+  if (!OpenConnection()) return;
   // A TLS handshake that fails or a certificate that is refused counts as a failed connect:
   // nothing from that connection is passed on.
   std::unique_ptr<ByteStream> tls;
@@ -107,7 +99,8 @@ void HttpRequest::Run() {
   }
 
   BytesReceived = 0;
-  HttpResponseReader reader(headers, HeadOnly);
+  ProxyAuthSchemes offered;
+  HttpResponseReader reader(headers, HeadOnly, ThroughHttpProxy() ? &offered : nullptr);
   ReplyEvents events(*this, reader);
   while (!StopRequested && !reader.Finished()) {
     const int received = stream.Receive(reader.Space(), reader.SpaceSize());
@@ -121,6 +114,7 @@ void HttpRequest::Run() {
     reader.Received(received, events);
   }
 
+  proxy_auth_offered_ = offered.Text();
   const long receive_error = socket.LastError();
   const long stream_error = stream.LastError() != 0 ? stream.LastError() : receive_error;
   socket.Close();

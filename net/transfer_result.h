@@ -15,11 +15,13 @@ enum class TransferError : std::uint8_t {
   Stalled,        // no byte arrived within the receive time limit
   ReceiveFailed,  // the connection broke (a reset) while the reply was read
   HttpStatus,     // the server answered with a status other than 200
+  // The proxy wants credentials (407), to the request or to the tunnel's CONNECT.
+  ProxyAuthRequired,
 };
 
 struct TransferResult {
   TransferError error = TransferError::None;
-  std::int32_t http_status = 0;  // with TransferError::HttpStatus
+  std::int32_t http_status = 0;  // with TransferError::HttpStatus and ProxyAuthRequired
   // The system's code: a socket error, an SSPI status or a certificate check's code, the
   // name lookup's error; 0 when the failure has none (a reply cut short by a close).
   long system_error = 0;

@@ -8,6 +8,7 @@ workers cannot reach there lies in the system's temporary folder, linked from th
 
 import json
 import os
+import pwd
 import select
 import shlex
 import shutil
@@ -58,6 +59,20 @@ def wait_for(predicate, timeout, interval=0.05, what="condition"):
         if time.monotonic() >= deadline:
             raise RigError("timed out after %.1f s waiting for %s" % (timeout, what))
         time.sleep(interval)
+
+
+def listening(proc, name, ports):
+    """Whether a server process (None: one that runs on its own) accepts connections on each of
+    its loopback ports yet."""
+    if proc is not None and proc.poll() is not None:
+        raise RigError("%s exited" % name)
+    try:
+        for port in ports:
+            with socket.create_connection(("127.0.0.1", port), timeout=0.5):
+                pass
+        return True
+    except OSError:
+        return False
 
 
 def _plain_buttons(box):
@@ -329,13 +344,7 @@ class WebServer:
     def _answers(self):
         if not self._running():
             raise RigError("%s exited" % self.kind)
-        try:
-            for port in [self.port] + list(self.tls_ports.values()):
-                with socket.create_connection(("127.0.0.1", port), timeout=0.5):
-                    pass
-            return True
-        except OSError:
-            return False
+        return listening(None, self.kind, [self.port] + list(self.tls_ports.values()))
 
     def stop(self):
         if self.proc is not None:
@@ -476,8 +485,11 @@ class Apache(WebServer):
             return
         subprocess.run(["apache2", "-f", self.conf, "-k", "stop"], stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=15)
+        # The daemon may end before its workers have closed their listening sockets.
+        ports = [self.port] + list(self.tls_ports.values())
         try:
-            wait_for(lambda: self._daemon() is None, 5, what="apache to stop")
+            wait_for(lambda: self._daemon() is None and not listening(None, self.kind, ports), 5,
+                     what="apache to stop")
         except RigError:
             try:
                 os.killpg(pid, signal.SIGKILL)  # the daemon leads its workers' group
@@ -532,6 +544,65 @@ def _check_public(folder):
         path = os.path.dirname(path)
 
 
+class Squid:
+    """Debian's squid as the user's proxy, on a free loopback port with a config of its own.
+
+    hosts: names that squid (and nothing else on the machine) resolves to 127.0.0.1, so that a
+    server reached by such a name was reached through the proxy. Its access log gives what it
+    forwarded. Started as root its workers run as the user proxy, which must be able to write
+    its folder."""
+
+    def __init__(self, rig, hosts=("skins.test",)):
+        self.folder = os.path.join(rig.dir, "squid")
+        os.makedirs(self.folder, exist_ok=True)
+        if os.getuid() == 0:
+            os.chmod(rig.dir, 0o711)  # the workers pass through to their folder, no more
+            account = pwd.getpwnam("proxy")
+            os.chown(self.folder, account.pw_uid, account.pw_gid)
+        hosts_file = os.path.join(self.folder, "hosts")
+        with open(hosts_file, "w") as f:
+            f.write("".join("127.0.0.1 %s\n" % name for name in hosts))
+        self.log = os.path.join(self.folder, "access.log")
+        conf = os.path.join(self.folder, "squid.conf")
+        for attempt in range(5):
+            self.port = free_port()
+            with open(conf, "w") as f:
+                f.write("http_port 127.0.0.1:%d\n" % self.port
+                        + "visible_hostname orvex-test-proxy\n"
+                        + "cache deny all\nhosts_file %s\n" % hosts_file
+                        + "acl localnet src 127.0.0.1/32\nhttp_access allow localnet\n"
+                        + "http_access deny all\nshutdown_lifetime 1 seconds\n"
+                        + "pid_filename %s/squid.pid\n" % self.folder
+                        + "access_log stdio:%s\ncache_log %s/cache.log\n" % (self.log, self.folder)
+                        + "cache_store_log none\nnetdb_filename none\ncoredump_dir %s\n"
+                        % self.folder
+                        + "pinger_enable off\nmax_filedescriptors 1024\n")
+            self.proc = rig.spawn(["squid", "-N", "-f", conf])
+            try:
+                wait_for(self._answers, 15, what="squid to listen")
+                return
+            except RigError:
+                rig.stop_process(self.proc, grace=5)
+        raise RigError("squid did not start: see %s/cache.log" % self.folder)
+
+    def _answers(self):
+        return listening(self.proc, "squid", [self.port])
+
+    def requests(self):
+        """[(method, URL, squid's result code and status)] of what it handled, in order."""
+        if not os.path.exists(self.log):
+            return []
+        with open(self.log, encoding="latin-1") as f:
+            fields = [line.split() for line in f if line.strip()]
+        # A connection without a request (the rig's own probe) is logged with no method.
+        return [(words[5], words[6], words[3]) for words in fields
+                if len(words) > 6 and words[5] != "-"]
+
+    @property
+    def address(self):
+        return "127.0.0.1:%d" % self.port
+
+
 class Rig:
     def __init__(self, name, build_dir, display=None, keep=False, wine=True):
         """wine=False: servers only, no prefix, display or driver."""
@@ -552,6 +623,7 @@ class Rig:
         self.web_servers = []
         self.web = None  # the last web server started
         self.nginx = None
+        self.squid = None
         self.wizard = None
 
     # Set-up ---------------------------------------------------------------------------
@@ -727,6 +799,10 @@ class Rig:
     def start_nginx(self, docroot, **kwargs):
         self.nginx = self.start_web("nginx", docroot, **kwargs)
         return self.nginx
+
+    def start_squid(self, **kwargs):
+        self.squid = Squid(self, **kwargs)
+        return self.squid
 
     def start_scripted(self, routes=None, lifetime=180, tls=None, close_notify=True):
         """The scripted server; with tls (certificate file, key file) behind TLS."""

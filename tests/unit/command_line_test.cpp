@@ -62,10 +62,11 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<CommandLineCase>& info) { return info.param.name; });
 
 TEST(ExitCodeForTest, EachFailureHasItsOwnCode) {
-  const RunResult kAll[] = {
-      RunResult::Succeeded,           RunResult::HostNotResolved,     RunResult::CannotConnect,
-      RunResult::SendFailed,          RunResult::ReplyCutShort,       RunResult::CannotStoreFile,
-      RunResult::DownloadListMissing, RunResult::IndexFileUnreadable, RunResult::SetupIncomplete};
+  const RunResult kAll[] = {RunResult::Succeeded,           RunResult::HostNotResolved,
+                            RunResult::CannotConnect,       RunResult::SendFailed,
+                            RunResult::ReplyCutShort,       RunResult::CannotStoreFile,
+                            RunResult::DownloadListMissing, RunResult::IndexFileUnreadable,
+                            RunResult::SetupIncomplete,     RunResult::ProxyAuthRequired};
   EXPECT_EQ(ExitCodeFor({RunResult::SetupDigestMismatch, 0}), kExitSetupDigest);
   std::vector<int> codes = {kExitNoPartnerId, kExitSetupDigest, kExitBadSwitch, kExitLogUnavailable,
                             kExitAlreadyRunning};

@@ -22,6 +22,7 @@ TEST(RunResult, CodesAreTheOnesThePagesActOnAndNamesAreDistinct) {
       {{RunResult::DownloadListMissing, 0}, -5},
       {{RunResult::SetupDigestMismatch, 0}, -5},
       {{RunResult::SetupIncomplete, 0}, -6},
+      {{RunResult::ProxyAuthRequired, 0}, -7},
       {{RunResult::HttpStatus, 404}, 404},
   };
   std::set<std::string> names;
@@ -48,6 +49,7 @@ TEST(RunResult, EveryTransferErrorHasItsOutcome) {
       {TransferError::Stalled, RunResult::ReplyCutShort},
       {TransferError::ReceiveFailed, RunResult::ReplyCutShort},
       {TransferError::HttpStatus, RunResult::HttpStatus},
+      {TransferError::ProxyAuthRequired, RunResult::ProxyAuthRequired},
   };
   std::set<std::string> names;
   for (const auto& c : cases) {

@@ -31,6 +31,9 @@ TEST(LoadResString, GivesTheTableTexts) {
        "the skin to apply."},
       {22, "Customized Contact List Download Wizard"},
       {23, "The downloaded setup program is damaged or has been changed. It was not started."},
+      {25,
+       "The proxy server %s asks for a user name and password. Ask your network administrator to "
+       "allow this program, then try again."},
   };
   for (const auto& c : cases) EXPECT_EQ(LoadResString(c.id), c.text) << c.id;
 }
