@@ -67,6 +67,12 @@ std::string HttpRequest::FormatRequest() {
 }
 
 void HttpRequest::Run() {
+  // A mistyped "https" (or one behind invisible bytes) must not fall back to plain HTTP.
+  if (!url.HasSupportedScheme()) {
+    socket.Close();
+    ReportError({TransferError::UnsupportedScheme, 0, 0});
+    return;
+  }
   SocketAddress address(url.Host.c_str(), url.Port);
   if (StopRequested) {
     socket.Close();  // a name lookup cannot be broken; a connect after it is not begun

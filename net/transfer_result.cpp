@@ -22,6 +22,8 @@ const char* TransferErrorName(TransferError error) {
       return "ReceiveFailed";
     case TransferError::HttpStatus:
       return "HttpStatus";
+    case TransferError::UnsupportedScheme:
+      return "UnsupportedScheme";
   }
   return "Unknown";
 }

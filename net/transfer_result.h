@@ -15,6 +15,8 @@ enum class TransferError : std::uint8_t {
   Stalled,        // no byte arrived within the receive time limit
   ReceiveFailed,  // the connection broke (a reset) while the reply was read
   HttpStatus,     // the server answered with a status other than 200
+  // The URL names a scheme other than http and https: nothing was sent.
+  UnsupportedScheme,
 };
 
 struct TransferResult {
