@@ -119,8 +119,10 @@ void HttpRequest::Run() {
     const int received = stream.Receive(reader.Space(), reader.SpaceSize());
     if (StopRequested) break;
     if (received <= 0) {
-      reader.End(received < 0 ? HttpResponseReader::Ending::ReceiveFailed
-                              : HttpResponseReader::Ending::PeerClosed,
+      using Ending = HttpResponseReader::Ending;
+      reader.End(received < 0                  ? Ending::ReceiveFailed
+                 : stream.EndedWithoutNotice() ? Ending::PeerClosedWithoutNotice
+                                               : Ending::PeerClosed,
                  events);
       break;
     }
