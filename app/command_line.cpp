@@ -37,6 +37,19 @@ std::string Lower(std::string text) {
   return text;
 }
 
+// The switch's name in lower case, without its '/' or '-'; empty for a word that is no switch.
+std::string SwitchName(const std::string& argument) {
+  const bool is_switch = argument.size() > 1 && (argument[0] == '/' || argument[0] == '-');
+  return is_switch ? Lower(argument.substr(1)) : std::string();
+}
+
+// Whether the argument is one of the program's switches.
+bool NamesSwitch(const std::string& argument) {
+  const std::string name = SwitchName(argument);
+  return name == "quiet" || name == "s" || name == "?" || name == "help" || name == "log" ||
+         name.compare(0, 4, "log=") == 0;
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(const char* text) {
@@ -44,13 +57,15 @@ CommandLine ParseCommandLine(const char* text) {
   const std::vector<std::string> arguments = SplitArguments(text);
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
-    const bool is_switch = argument.size() > 1 && (argument[0] == '/' || argument[0] == '-');
-    const std::string name = is_switch ? Lower(argument.substr(1)) : std::string();
+    const std::string name = SwitchName(argument);
+    // "/log /quiet" gives no path: the switch after it is still a switch, and no log is made.
+    const bool log_value_follows =
+        i + 1 < arguments.size() && !arguments[i + 1].empty() && !NamesSwitch(arguments[i + 1]);
     if (name == "quiet" || name == "s") {
       result.quiet = true;
     } else if (name == "?" || name == "help") {
       result.help = true;
-    } else if (name == "log" && i + 1 < arguments.size() && !arguments[i + 1].empty()) {
+    } else if (name == "log" && log_value_follows) {
       result.log_path = arguments[++i];
     } else if (name.compare(0, 4, "log=") == 0 && name.size() > 4) {
       result.log_path = argument.substr(5);

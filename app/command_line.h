@@ -1,6 +1,7 @@
 // The program's switches. Each starts with '/' or '-' and is read in any letter case:
 //   /quiet or /S     no window and no message box; the exit code tells how the run ended
-//   /log PATH        (or /log=PATH) appends a plain-text log of the run to PATH
+//   /log PATH        (or /log=PATH) appends a plain-text log of the run to PATH; a PATH that
+//                    names one of these switches ("/log /quiet") is a missing one
 //   /? or /help      lists the switches
 // Anything else, a stray word included, is a bad switch. Quotes group a path with spaces.
 #pragma once

@@ -157,6 +157,13 @@ bool TakeDownloadList(RunContext& context) {
 Outcome RunDownload(RunContext& context, RunView& view) {
   RunLog& log = view.Log();
   const CancelSignal& cancel = context.CancelRequested;
+  // Where a confirmed cancel ends the run: nothing more is fetched, started or installed. A
+  // cancel that comes once the installation is under way does not stop it.
+  context.ended_by_cancel = false;
+  const auto cancelled = [&context] {
+    context.ended_by_cancel = true;
+    return kSucceeded;
+  };
   std::string url_text = BuildIndexUrl(BaseUrl(), context.PartnerId);
   view.Status(IDS_PREPARING);
 
@@ -177,7 +184,7 @@ Outcome RunDownload(RunContext& context, RunView& view) {
   ProxyChooser proxies(log);
   {
     std::unique_ptr<FileDownload> index = Transfer(context, url_text, view, proxies);
-    if (cancel.IsSet()) return kSucceeded;
+    if (cancel.IsSet()) return cancelled();
     if (!index->GetOutcome().Succeeded()) return index->GetOutcome();
     std::string index_path = temp_folder + "\\" + index->GetUrl().FileName;
     std::optional<IndexFile> words = ReadIndexFile(index_path.c_str());
@@ -199,19 +206,19 @@ Outcome RunDownload(RunContext& context, RunView& view) {
   view.Status(IDS_DOWNLOAD_IN_PROGRESS);
 
   for (const std::string& name : context.FileList) {
-    if (cancel.IsSet()) return kSucceeded;
+    if (cancel.IsSet()) return cancelled();
     view.Status(IDS_CONNECTING);
     const Outcome outcome = Transfer(context, url_text + name, view, proxies)->GetOutcome();
     if (!outcome.Succeeded()) return outcome;
   }
-  if (cancel.IsSet()) return kSucceeded;
+  if (cancel.IsSet()) return cancelled();
 
   const std::uint32_t version = GetMessengerVersion();
   log.Write("messenger version %lu", static_cast<unsigned long>(version));
   if (MessengerNeedsSetup(version)) {
     view.Status(IDS_CONNECTING);
     std::unique_ptr<FileDownload> setup = Transfer(context, context.SetupUrl, view, proxies);
-    if (cancel.IsSet()) return kSucceeded;
+    if (cancel.IsSet()) return cancelled();
     if (!setup->GetOutcome().Succeeded()) return setup->GetOutcome();
     const std::string setup_path = temp_folder + "\\" + setup->GetUrl().FileName;
     setup.reset();  // its file is closed before it is hashed and started
@@ -237,7 +244,7 @@ Outcome RunDownload(RunContext& context, RunView& view) {
 void DownloadWorker(HWND dialog, RunContext& context) {
   DialogView view(dialog, context.log);
   const Outcome outcome = RunDownload(context, view);
-  LogRunEnd(context.log, outcome, context.CancelRequested.IsSet());
+  LogRunEnd(context.log, outcome, context.ended_by_cancel);
 
   PostMessageA(dialog, WM_COMMAND, outcome.Succeeded() ? IDOK : IDCANCEL,
                static_cast<LPARAM>(ResultCode(outcome)));

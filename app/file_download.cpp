@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "app/log_text.h"
 #include "app/message_texts.h"
 #include "app/program_folder.h"
 #include "app/proxy_choice.h"
@@ -13,7 +14,7 @@ FileDownload::FileDownload(const char* url_text, RunView& view, const std::strin
     : HttpRequest(url_text),
       view_(view),
       cancel_(cancel),
-      url_text_(url_text),
+      url_text_(RedactUrl(url_text)),
       DestinationPath(folder) {}
 
 FileDownload::~FileDownload() {
@@ -54,7 +55,7 @@ bool FileDownload::OnStart() {
   if (!OpenDestination()) {
     ReportUnwritableDestination();
     view_.Log().Write("GET %s: %s cannot be created, %s", url_text_.c_str(),
-                      DestinationPath.c_str(), ErrorText(store_error_).c_str());
+                      LoggedDestination().c_str(), ErrorText(store_error_).c_str());
     return false;
   }
   view_.CurrentFile(url.FileName);
@@ -118,6 +119,17 @@ void FileDownload::LogTransfer() {
     log.Write("failed: %s %d", RunResultName(outcome.result), outcome.http_status);
   } else if (store_failed_) {
     log.Write("failed: %s, %s", RunResultName(outcome.result), ErrorText(store_error_).c_str());
+  } else if (transfer.error == TransferError::UnsupportedScheme) {
+    log.Write("failed: %s (%s), unsupported scheme \"%s\"", RunResultName(outcome.result),
+              TransferErrorName(transfer.error), url.Scheme.c_str());
+  } else if (transfer.error == TransferError::Resolve) {
+    // Only the lookup's own codes tell why; whatever else the system left there does not.
+    const long error = transfer.system_error;
+    const bool lookup_code = error >= WSAHOST_NOT_FOUND && error <= WSANO_DATA;
+    log.Write("failed: %s (%s), the name %s cannot be resolved%s%s", RunResultName(outcome.result),
+              TransferErrorName(transfer.error), RedactUrl(url.Host).c_str(),
+              lookup_code ? ", " : "",
+              lookup_code ? ErrorText(static_cast<DWORD>(error)).c_str() : "");
   } else {
     // A reply cut short by the server's close is no error of the system's.
     const DWORD error = static_cast<DWORD>(transfer.system_error);
@@ -126,6 +138,13 @@ void FileDownload::LogTransfer() {
               error != 0 ? ErrorText(error).c_str() : "no system error");
   }
   if (!outcome.Succeeded()) LogProxyFailure(log, *this);
+}
+
+std::string FileDownload::LoggedDestination() const {
+  // The name is the URL's last part, query string and all; no folder name holds a '?'.
+  const std::size_t query = DestinationPath.find('?');
+  if (query == std::string::npos || query + 1 == DestinationPath.size()) return DestinationPath;
+  return DestinationPath.substr(0, query + 1) + "***";
 }
 
 Outcome FileDownload::GetOutcome() const {

@@ -43,11 +43,13 @@ class FileDownload : public HttpRequest {
   bool OpenDestination();
   void ReportUnwritableDestination();
   void LogTransfer();
+  // DestinationPath as the log shows it.
+  std::string LoggedDestination() const;
 
   OutputFile file;
   RunView& view_;
   CancelSignal& cancel_;
-  std::string url_text_;
+  std::string url_text_;  // as the log shows it (RedactUrl)
   bool FirstBlock = true;
   std::string DestinationPath;
   std::chrono::steady_clock::time_point started_;

@@ -1,17 +1,31 @@
-// One wizard per partner at a time: a named mutex in the session's namespace.
+// One wizard per partner at a time: a named mutex in the session's namespace, named after the
+// partner folder so that every spelling of one folder shares it.
 #pragma once
+
+#include <windows.h>
+
+#include <string>
 
 #include "base/owned_handle.h"
 
 class PartnerLock {
  public:
-  // Creates "Local\OrvexDownload.<partner_id>"; false when another process holds it already.
-  // A mutex that cannot be created at all does not stop the run.
+  // Takes "Local\OrvexDownload.<partner_id>", the identifier upper-cased as Windows compares
+  // folder names. False when the run must not go on: another process holds the lock, or the
+  // lock cannot be made at all (the name is taken by an object that is no mutex, or any other
+  // failure); error() then tells which (ERROR_ALREADY_EXISTS for the first).
   bool Acquire(const char* partner_id);
+  DWORD error() const { return error_; }
 
  private:
   OwnedHandle mutex_;
+  DWORD error_ = 0;
 };
+
+// The lock's name for a partner identifier in the ANSI code page: "Local\OrvexDownload." and
+// the identifier upper-cased letter by letter (not by any language's rules), so that "acme",
+// "ACME" and "Acme" name one lock, as they name one folder. Empty when it cannot be formed.
+std::wstring PartnerLockName(const char* partner_id);
 
 // Brings the wizard of another process to the front (its topmost page or box); false when no
 // such window is found.

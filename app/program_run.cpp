@@ -85,7 +85,12 @@ int RunForPartner(const CommandLine& options, RunLog& log) {
   log.Write("partner %s", context.PartnerId);
   PartnerLock lock;
   if (!lock.Acquire(context.PartnerId)) {
-    log.Write("a wizard for partner %s is already running", context.PartnerId);
+    if (lock.error() == ERROR_ALREADY_EXISTS) {
+      log.Write("a wizard for partner %s is already running", context.PartnerId);
+    } else {
+      log.Write("the lock for partner %s cannot be made, %s: ending as when another wizard runs",
+                context.PartnerId, ErrorText(lock.error()).c_str());
+    }
     if (options.quiet) return kExitAlreadyRunning;
     RaiseRunningWizard();
     return kExitSucceeded;

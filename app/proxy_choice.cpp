@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "app/log_text.h"
 #include "base/registry_key.h"
 #include "net/proxy_settings.h"
 
@@ -56,7 +57,7 @@ ProxyChooser::ProxyChooser(RunLog& log) : log_(log) {
     log_.Write(
         "proxy settings: ProxyEnable %d, ProxyServer \"%s\", ProxyOverride \"%s\", "
         "AutoConfigURL \"%s\", automatic detection %s",
-        enabled_ ? 1 : 0, server_.c_str(), override_.c_str(), script_url_.c_str(),
+        enabled_ ? 1 : 0, server_.c_str(), override_.c_str(), RedactUrl(script_url_).c_str(),
         detect_ ? "on" : "off");
   }
 }
@@ -66,9 +67,10 @@ ProxyChooser::~ProxyChooser() = default;
 ProxyRoute ProxyChooser::Logged(const std::string& url_text, ProxyRoute route,
                                 const std::string& why) {
   if (route.IsDirect()) {
-    log_.Write("route for %s: direct (%s)", url_text.c_str(), why.c_str());
+    log_.Write("route for %s: direct (%s)", RedactUrl(url_text).c_str(), why.c_str());
   } else {
-    log_.Write("route for %s: proxy %s (%s)", url_text.c_str(), route.Text().c_str(), why.c_str());
+    log_.Write("route for %s: proxy %s (%s)", RedactUrl(url_text).c_str(), route.Text().c_str(),
+               why.c_str());
   }
   return route;
 }
@@ -84,7 +86,7 @@ bool ProxyChooser::AskWinHttp(const std::string& url_text, const std::string* sc
   }
   route->hops = ParseProxyList(list);
   route->source = script_url != nullptr ? RouteSource::Script : RouteSource::Detection;
-  *why = script_url != nullptr ? "script " + *script_url : std::string("detection");
+  *why = script_url != nullptr ? "script " + RedactUrl(*script_url) : std::string("detection");
   if (route->hops.empty()) *why += " gave no proxy this program can use";
   return true;
 }
@@ -104,7 +106,7 @@ ProxyRoute ProxyChooser::RouteFor(const std::string& url_text, const Url& url) {
   if (!script_url_.empty()) {
     if (script_failure_.empty()) {
       if (AskWinHttp(url_text, &script_url_, &route, &why)) return Logged(url_text, route, why);
-      script_failure_ = "script " + script_url_ + " cannot be used: " + why;
+      script_failure_ = "script " + RedactUrl(script_url_) + " cannot be used: " + why;
     }
     // A script that cannot be fetched or run leaves no way but the direct one.
     return Logged(url_text, DirectRoute(RouteSource::Script), script_failure_);

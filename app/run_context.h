@@ -37,6 +37,8 @@ struct RunContext {
 
   // Set by a confirmed cancel; aborts the running transfer.
   CancelSignal CancelRequested;
+  // Whether the cancel ended the last run before it was done (written by the worker).
+  bool ended_by_cancel = false;
   DownloadWorkerThread DownloadThread;
   // The welcome page, told when a worker has ended; null while none is open.
   std::atomic<HWND> welcome_page{nullptr};

@@ -29,6 +29,8 @@ DownloadList ReadDownloadListFile(const char* path) {
 std::optional<IndexFile> ReadIndexFile(const char* path) {
   TextFileReader reader(path);
   if (!reader.IsOpen()) return std::nullopt;
+  // A mark before "https://" would otherwise become part of the scheme.
+  reader.SkipByteOrderMark();
   IndexFile index;
   // One buffer for both words: a missing second word leaves the first in it, so a one-word
   // file gives the same text to both.

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "app/log_text.h"
+
 bool RunLog::Open(const char* path) {
   LockGuard guard(lock_);
   return file_.Append(path);
@@ -27,9 +29,10 @@ void RunLog::Write(const char* format, ...) {
   if (length > 0) std::vsnprintf(text.data(), text.size(), format, arguments);
   va_end(arguments);
 
-  // One write per line, so lines of different threads never interleave.
+  // One write per line, so lines of different threads never interleave. Outside text in it
+  // (names, URLs, a server's words) can neither break the line nor forge another.
   std::string line = stamp;
-  line += text.data();
+  line += EscapeControlBytes(text.data());
   line += "\r\n";
   LockGuard guard(lock_);
   file_.Write(line.data(), line.size());

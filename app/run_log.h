@@ -21,7 +21,8 @@ class RunLog {
   bool Open(const char* path);
   bool IsOpen() const { return file_.IsOpen(); }
 
-  // One line, printf-style.
+  // One line, printf-style; control bytes in it are written escaped. URLs must be passed
+  // through RedactUrl (app/log_text.h) first.
   void Write(const char* format, ...)
 #ifdef __GNUC__
       __attribute__((format(printf, 2, 3)))
@@ -34,7 +35,7 @@ class RunLog {
 };
 
 // The line that ends a run: its result's name, and the status for an HTTP status; a run that
-// a confirmed cancel ended says so.
+// a confirmed cancel ended before it was done says so.
 void LogRunEnd(RunLog& log, const Outcome& outcome, bool cancelled = false);
 
 // "error 5: Access is denied." for a Win32 or Winsock error code.

@@ -36,6 +36,8 @@ Outcome OutcomeOf(const TransferResult& transfer) {
       return {RunResult::Succeeded, 0};
     case TransferError::Resolve:
       return {RunResult::HostNotResolved, 0};
+    // A scheme the program cannot speak is refused like a server that cannot be reached.
+    case TransferError::UnsupportedScheme:
     case TransferError::Connect:
     case TransferError::TlsRefused:
       return {RunResult::CannotConnect, 0};

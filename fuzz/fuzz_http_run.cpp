@@ -75,8 +75,9 @@ Input Decode(const std::uint8_t* data, std::size_t size) {
   Input input;
   input.head_only = (data[0] & 1) != 0;
   input.refuse_block = (data[0] >> 1) & 3;
-  input.ending = (data[0] & 8) != 0 ? HttpResponseReader::Ending::ReceiveFailed
-                                    : HttpResponseReader::Ending::PeerClosed;
+  input.ending = (data[0] & 8) != 0    ? HttpResponseReader::Ending::ReceiveFailed
+                 : (data[0] & 16) != 0 ? HttpResponseReader::Ending::PeerClosedWithoutNotice
+                                       : HttpResponseReader::Ending::PeerClosed;
   const std::size_t cut_count = std::min<std::size_t>(data[1] % (kMaxCuts + 1), size - 2);
   const std::uint8_t* cut_bytes = data + 2;
   input.reply =
@@ -110,6 +111,10 @@ void CheckHttpReply(const Input& input, HeaderMap& headers, const RecordingReply
   if (value.empty()) {
     if (!refused && !failed && events.body.size() != available)
       Fail("a reply without a length, read to its close, arrived incomplete", order);
+    // Only the stream's own end makes such a body whole.
+    const bool no_notice = input.ending == HttpResponseReader::Ending::PeerClosedWithoutNotice;
+    if (!refused && no_notice && !input.head_only && order.back() != 'T')
+      Fail("a body without a length, ended without notice, was not cut short", order);
     return;
   }
   std::uint64_t length = 0;

@@ -46,7 +46,8 @@ class WirePeer : public TlsRecordPeer {
     if (size < 5) std::abort();
     record[0] = static_cast<char>(record[0] ^ 0x5A);  // decrypting writes the whole record
     record[size - 1] = static_cast<char>(record[size - 1] ^ 0x5A);
-    if (size < 7) return size == 5 ? Decrypted::kClosed : Decrypted::kFailed;
+    if (size == 5) return Decrypted::kClosed;
+    if (size == 6) return record[5] & 1 ? Decrypted::kFailed : Decrypted::kRenegotiate;
     *offset = static_cast<std::uint8_t>(record[5]);
     *length = static_cast<std::size_t>(static_cast<std::uint8_t>(record[6])) * 64;
     return Decrypted::kData;

@@ -76,15 +76,16 @@ bool StagePackageFiles(const std::string& source_folder, const std::string& stag
 }
 
 // A run that was cut short may have left the previous partner folder set aside: it goes back
-// unless the new one had already taken its place. Then nothing of that run is kept.
+// unless the new one had already taken its place. Then nothing of that run is kept, read-only
+// files included, so that no left-over "old" is in the way of this run's.
 void ClearLeftOvers(const StagingFolders& folders, const std::string& destination) {
-  if (RestoreSetAsideFolder(destination, folders.set_aside)) RemoveTree(folders.work.c_str());
+  if (RestoreSetAsideFolder(destination, folders.set_aside)) RemoveOwnTree(folders.work.c_str());
 }
 
 // Removes the run's own folders as far as they are empty; a set-aside folder that could not
 // go back stays for the next run to restore.
 void RemoveStagingFolders(const StagingFolders& folders) {
-  RemoveTree(folders.staging.c_str());
+  RemoveOwnTree(folders.staging.c_str());
   RemoveDirectoryA(folders.work.c_str());
   RemoveDirectoryA(folders.root.c_str());  // stays while another partner's left-overs are there
 }
@@ -114,7 +115,7 @@ InstallOutcome InstallPackageFiles(const char* messenger_folder, const char* par
     RemoveStagingFolders(folders);
     return InstallOutcome::CouldNotStore;
   }
-  RemoveTree(folders.work.c_str());
+  RemoveOwnTree(folders.work.c_str());  // the previous skin, read-only files and all
   RemoveDirectoryA(folders.root.c_str());
   for (const std::string& name : names) Note(record, "installed " + destination + "\\" + name);
   RemoveTree(temp_folder);

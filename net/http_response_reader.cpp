@@ -174,7 +174,7 @@ void HttpResponseReader::PassBody(const char* data, int length, Events& events) 
 
 void HttpResponseReader::End(Ending ending, Events& events) {
   if (finished_) return;
-  const bool closed = ending == Ending::PeerClosed;
+  const bool closed = ending != Ending::ReceiveFailed;
   if (!header_done_) {
     const int held = held_;
     if (closed && held == 0) {
@@ -193,6 +193,8 @@ void HttpResponseReader::End(Ending ending, Events& events) {
     Fail(Failure::ReceiveFailed, events);  // whatever was still to come is lost
   } else if (length_known_ && body_bytes_ < content_length_ && !head_only_) {
     Fail(Failure::CutShort, events);  // closed before the announced length arrived
+  } else if (!length_known_ && !head_only_ && ending == Ending::PeerClosedWithoutNotice) {
+    Fail(Failure::CutShort, events);  // nothing says the body was whole
   } else {
     finished_ = true;
     events.OnComplete();

@@ -26,12 +26,15 @@ class HttpResponseReader {
                     // block, a Content-Length that is no plain number or contradicts another
     HeaderTooLong,  // the header block does not end within the buffer
     CutShort,       // the peer closed before the first byte, inside the header block or before
-                    // the announced length
+                    // the announced length, or ended a body without length without notice
     ReceiveFailed,  // a receive failed or timed out: what was still to come is lost
   };
 
   enum class Ending {
     PeerClosed,
+    // The connection closed, but the stream had its own end to send first (TLS's close_notify)
+    // and did not: a body that only the close could end is cut short.
+    PeerClosedWithoutNotice,
     ReceiveFailed,
   };
 

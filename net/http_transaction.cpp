@@ -74,6 +74,13 @@ std::string HttpRequest::FormatRequest() {
 }
 
 void HttpRequest::Run() {
+  // A mistyped "https" (or one behind invisible bytes) must not fall back to plain HTTP,
+  // nor go to a proxy.
+  if (!url.HasSupportedScheme()) {
+    socket.Close();
+    ReportError({TransferError::UnsupportedScheme, 0, 0});
+    return;
+  }
   if (!OpenConnection()) return;
   // A TLS handshake that fails or a certificate that is refused counts as a failed connect:
   // nothing from that connection is passed on.
@@ -106,8 +113,10 @@ void HttpRequest::Run() {
     const int received = stream.Receive(reader.Space(), reader.SpaceSize());
     if (StopRequested) break;
     if (received <= 0) {
-      reader.End(received < 0 ? HttpResponseReader::Ending::ReceiveFailed
-                              : HttpResponseReader::Ending::PeerClosed,
+      using Ending = HttpResponseReader::Ending;
+      reader.End(received < 0                  ? Ending::ReceiveFailed
+                 : stream.EndedWithoutNotice() ? Ending::PeerClosedWithoutNotice
+                                               : Ending::PeerClosed,
                  events);
       break;
     }

@@ -15,6 +15,9 @@ constexpr unsigned long kRequestFlags = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY
 
 constexpr DWORD kAcceptedProtocols = SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT;
 
+// The content type of a TLS record that carries an alert.
+constexpr unsigned char kAlertContentType = 21;
+
 // Where [inner, inner + inner_size) lies inside [outer, outer + outer_size): its offset, or
 // false when it does not lie there.
 bool OffsetInside(const void* outer, std::size_t outer_size, const void* inner,
@@ -197,6 +200,8 @@ int TlsChannel::ReceiveCiphertext(char* buffer, int capacity) {
 
 TlsRecordPeer::Decrypted TlsChannel::DecryptRecord(char* record, std::size_t size,
                                                    std::size_t* offset, std::size_t* length) {
+  // Read before the record is decrypted in place.
+  const bool alert = size > 0 && static_cast<unsigned char>(record[0]) == kAlertContentType;
   SecBuffer buffers[4] = {{static_cast<unsigned long>(size), SECBUFFER_DATA, record},
                           {0, SECBUFFER_EMPTY, nullptr},
                           {0, SECBUFFER_EMPTY, nullptr},
@@ -204,7 +209,12 @@ TlsRecordPeer::Decrypted TlsChannel::DecryptRecord(char* record, std::size_t siz
   SecBufferDesc desc{SECBUFFER_VERSION, 4, buffers};
   const SECURITY_STATUS status = Tls().sspi->DecryptMessage(context_.get(), &desc, 0, nullptr);
   if (status == SEC_I_CONTEXT_EXPIRED) return Decrypted::kClosed;
-  // A renegotiation (SEC_I_RENEGOTIATE), which this client takes no part in, ends the transfer.
+  // A renegotiation, which this client takes no part in, ends the stream at once: waiting for
+  // more would wait for the stall limit.
+  if (status == SEC_I_RENEGOTIATE) {
+    last_error_ = status;
+    return Decrypted::kRenegotiate;
+  }
   if (status != SEC_E_OK) {
     last_error_ = status;
     return Decrypted::kFailed;
@@ -222,5 +232,10 @@ TlsRecordPeer::Decrypted TlsChannel::DecryptRecord(char* record, std::size_t siz
     }
     if (plaintext) *length = buffer.cbBuffer;
   }
+  // Windows reports the close_notify as SEC_I_CONTEXT_EXPIRED; Wine's Schannel as an alert
+  // record that decrypts to nothing. Either way an alert that passed decryption came from the
+  // server itself (a fatal one fails), so the stream has ended with its word, at once, even
+  // while the connection stays open.
+  if (alert && *length == 0) return Decrypted::kClosed;
   return Decrypted::kData;
 }

@@ -28,9 +28,11 @@ class TlsChannel : public ByteStream, private TlsRecordPeer {
   bool Handshake(const char* host);
   // Encrypts and sends every byte, in pieces of at most one record; false when one fails.
   bool SendAll(const char* bytes, int length) override;
-  // Plaintext as TcpSocket::Receive gives bytes: how many, 0 once the server has closed (its
-  // close_notify, or a close between records), -1 on failure, time-out or abort.
+  // Plaintext as TcpSocket::Receive gives bytes: how many, 0 once the stream has ended (the
+  // server's close_notify; or a close between records or a renegotiation request, which
+  // EndedWithoutNotice tells), -1 on failure, time-out or abort.
   int Receive(char* buffer, int capacity) override;
+  bool EndedWithoutNotice() const override { return records_.EndedWithoutNotice(); }
 
   // Why the last handshake, send or receive failed: an SSPI status or a certificate check's
   // code (see CheckServerCertificate); 0 when the connection itself closed or broke.

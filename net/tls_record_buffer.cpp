@@ -99,7 +99,7 @@ int TlsRecordBuffer::Read(TlsRecordPeer& peer, char* out, int capacity) {
     if (PlaintextSize() > 0) {
       return static_cast<int>(ReadPlaintext(out, static_cast<std::size_t>(capacity)));
     }
-    if (state_ != State::kOpen) return state_ == State::kClosed ? 0 : -1;
+    if (state_ != State::kOpen) return state_ == State::kFailed ? -1 : 0;
     std::size_t size = 0;
     switch (FirstRecord(&size)) {
       case Framing::kMalformed:
@@ -108,8 +108,10 @@ int TlsRecordBuffer::Read(TlsRecordPeer& peer, char* out, int capacity) {
       case Framing::kIncomplete: {
         int received;
         if (!ReceiveMore(peer, &received)) {
-          // A close between records ends the stream; inside a record it cuts one short.
-          state_ = received == 0 && CiphertextSize() == 0 ? State::kClosed : State::kFailed;
+          // A close between records ends the stream, though without the peer's word that it
+          // is done; inside a record it cuts one short.
+          state_ =
+              received == 0 && CiphertextSize() == 0 ? State::kEndedWithoutNotice : State::kFailed;
         }
         break;
       }
@@ -120,6 +122,9 @@ int TlsRecordBuffer::Read(TlsRecordPeer& peer, char* out, int capacity) {
             peer.DecryptRecord(Ciphertext(), size, &offset, &length);
         if (result == TlsRecordPeer::Decrypted::kClosed) {
           state_ = State::kClosed;
+        } else if (result == TlsRecordPeer::Decrypted::kRenegotiate) {
+          // Nothing more comes unless the client renegotiates, which it does not.
+          state_ = State::kEndedWithoutNotice;
         } else if (result != TlsRecordPeer::Decrypted::kData ||
                    !TakeDecrypted(size, offset, length)) {
           state_ = State::kFailed;

@@ -15,7 +15,8 @@
 class TlsRecordPeer {
  public:
   enum class Step { kIncomplete, kContinue, kDone, kFailed };
-  enum class Decrypted { kData, kClosed, kFailed };
+  // kRenegotiate: the peer asks for a new handshake, which this client takes no part in.
+  enum class Decrypted { kData, kClosed, kRenegotiate, kFailed };
 
   // One receive from the connection: bytes received, 0 when the peer closed, -1 on failure.
   virtual int ReceiveCiphertext(char* buffer, int capacity) = 0;
@@ -48,14 +49,18 @@ class TlsRecordBuffer {
   // receive fails or the handshake needs more than kCapacity bytes at once. With read_first,
   // receives before the first step. Bytes that follow the handshake stay for Read.
   bool Negotiate(TlsRecordPeer& peer, bool read_first);
-  // Up to capacity bytes of plaintext: bytes copied, 0 once the peer has closed (a
-  // close_notify, or a close between records), -1 on failure (a failed receive or decryption,
-  // a malformed record, a close inside a record, or capacity below 1). Both ends are final.
+  // Up to capacity bytes of plaintext: bytes copied, 0 once the stream has ended (the peer's
+  // close_notify; or, without it, a close between records or a renegotiation request), -1 on
+  // failure (a failed receive or decryption, a malformed record, a close inside a record, or
+  // capacity below 1). Both ends are final.
   int Read(TlsRecordPeer& peer, char* out, int capacity);
+  // Whether the stream ended without the peer's close_notify: what came may not be all the
+  // peer sent, since anyone on the path can close a connection.
+  bool EndedWithoutNotice() const { return state_ == State::kEndedWithoutNotice; }
 
  private:
   enum class Framing { kIncomplete, kComplete, kMalformed };
-  enum class State { kOpen, kClosed, kFailed };
+  enum class State { kOpen, kClosed, kEndedWithoutNotice, kFailed };
 
   // The ciphertext received and not yet taken.
   char* Ciphertext() { return storage_.data() + cipher_begin_; }

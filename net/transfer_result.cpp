@@ -24,6 +24,8 @@ const char* TransferErrorName(TransferError error) {
       return "HttpStatus";
     case TransferError::ProxyAuthRequired:
       return "ProxyAuthRequired";
+    case TransferError::UnsupportedScheme:
+      return "UnsupportedScheme";
   }
   return "Unknown";
 }

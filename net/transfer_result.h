@@ -17,6 +17,8 @@ enum class TransferError : std::uint8_t {
   HttpStatus,     // the server answered with a status other than 200
   // The proxy wants credentials (407), to the request or to the tunnel's CONNECT.
   ProxyAuthRequired,
+  // The URL names a scheme other than http and https: nothing was sent.
+  UnsupportedScheme,
 };
 
 struct TransferResult {

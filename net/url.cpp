@@ -15,6 +15,12 @@ std::uint16_t ReadPort(const char* text) {
   if (negative) value = 0u - value;
   return static_cast<std::uint16_t>(value);
 }
+
+// Whether scheme is name, in any letter case.
+template <std::size_t N>
+bool SchemeIs(const std::string& scheme, const char (&name)[N]) {
+  return scheme.size() == N - 1 && EqualsIgnoringAsciiCase(scheme.data(), name, N - 1);
+}
 }  // namespace
 
 Url::Url(const char* text) {
@@ -22,9 +28,11 @@ Url::Url(const char* text) {
 }
 
 bool Url::IsHttps() const {
-  static const char kHttps[] = "https";
-  return Scheme.size() == sizeof kHttps - 1 &&
-         EqualsIgnoringAsciiCase(Scheme.data(), kHttps, Scheme.size());
+  return SchemeIs(Scheme, "https");
+}
+
+bool Url::HasSupportedScheme() const {
+  return SchemeIs(Scheme, "http") || IsHttps();
 }
 
 void Url::Reset() {

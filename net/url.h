@@ -14,6 +14,10 @@ class Url {
   void Reset();
   // Whether the scheme is "https", in any letter case.
   bool IsHttps() const;
+  // Whether the URL may be fetched: its scheme is "http" or "https" in any letter case, or it
+  // names none (no "://"), which means plain HTTP. Anything else, an empty scheme or one with
+  // invisible bytes before it included, is refused rather than fetched over plain HTTP.
+  bool HasSupportedScheme() const;
 
   std::string Scheme;     // "HTTP" unless the text names one before "://"
   std::string Host;       // host name or dotted address, may be empty

@@ -1,8 +1,9 @@
 // Stand-in for the running messenger: holds its named mutex until told to stop.
 //
-//   standin_messenger.exe [mutex name]
+//   standin_messenger.exe [--event] [mutex name]
 //
-// Creates the mutex (default "Kestrane Orvex Mutex"), prints "ready" on stdout, then holds it
+// Creates the mutex (default "Kestrane Orvex Mutex"; with --event an event of that name, an
+// object of another kind squatting on a mutex's name), prints "ready" on stdout, then holds it
 // until a line "quit" or the end of stdin arrives, or at most ten minutes, so that a forgotten
 // stand-in cannot outlive its test for long.
 #include <windows.h>
@@ -27,10 +28,13 @@ DWORD WINAPI ReadUntilQuit(void*) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const char* name = argc > 1 ? argv[1] : "Kestrane Orvex Mutex";
-  OwnedHandle mutex(CreateMutexA(nullptr, TRUE, name));
-  if (!mutex.valid()) {
-    std::printf("error creating mutex %lu\n", GetLastError());
+  const bool event = argc > 1 && std::strcmp(argv[1], "--event") == 0;
+  const int name_at = event ? 2 : 1;
+  const char* name = argc > name_at ? argv[name_at] : "Kestrane Orvex Mutex";
+  OwnedHandle held(event ? CreateEventA(nullptr, TRUE, FALSE, name)
+                         : CreateMutexA(nullptr, TRUE, name));
+  if (!held.valid()) {
+    std::printf("error creating %s %lu\n", event ? "event" : "mutex", GetLastError());
     std::fflush(stdout);
     return 1;
   }
@@ -43,7 +47,7 @@ int main(int argc, char** argv) {
   } else {
     Sleep(kLongestHoldMs);
   }
-  ReleaseMutex(mutex.get());
+  if (!event) ReleaseMutex(held.get());
   // The reader may still block on stdin; ending the process ends it.
   ExitProcess(0);
 }

@@ -18,6 +18,7 @@ import ssl
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -246,14 +247,26 @@ class Certificates:
 
 class TlsScriptedServer(scripted_server.ScriptedServer):
     """The scripted server behind TLS with one certificate: each reply is sent encrypted, and
-    its "close" end sends a close_notify first when close_notify is set."""
+    its "close" end sends a close_notify first when close_notify is set. With notify_then_stall
+    a "stall" end sends the close_notify and then holds the connection open."""
 
-    def __init__(self, routes, certificate, close_notify=True, **kwargs):
+    def __init__(self, routes, certificate, close_notify=True, notify_then_stall=False,
+                 **kwargs):
         super().__init__(routes, **kwargs)
         self._context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         self._context.minimum_version = ssl.TLSVersion.TLSv1_2
         self._context.load_cert_chain(*certificate)
         self._close_notify = close_notify
+        self._notify_then_stall = notify_then_stall
+
+    def _stall(self, sock, seconds):
+        if self._notify_then_stall:
+            sock.settimeout(1)
+            try:
+                sock = sock.unwrap()  # the client answered with a close_notify of its own
+            except (OSError, ValueError):
+                pass  # it did not answer (or closed): the connection stays as it is
+        super()._stall(sock, seconds)
 
     def _serve(self, sock, conn):
         try:
@@ -296,6 +309,50 @@ def kib_per_second(rate):
     scale = {"k": 1024, "m": 1024 * 1024}.get(rate[-1:].lower(), 1)
     number = rate[:-1] if scale > 1 else rate
     return max(1, int(number) * scale // 1024)
+
+
+class RenegotiatingServer:
+    """openssl's test server over TLS 1.2 for one connection: once the request has arrived it
+    sends `reply` and then asks the client to renegotiate. (Python's ssl cannot ask for a
+    renegotiation; s_server's "r" command does.) `output` is what it printed, the request
+    included."""
+
+    def __init__(self, rig, certificate, reply):
+        self.port = free_port()
+        self.output = b""
+        self._proc = rig.spawn(["openssl", "s_server", "-accept", "127.0.0.1:%d" % self.port,
+                                "-cert", certificate[0], "-key", certificate[1], "-tls1_2",
+                                "-naccept", "1"],
+                               stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                               stderr=subprocess.STDOUT)
+        self._read_until(b"ACCEPT", 15)
+        self._thread = threading.Thread(target=self._serve, args=(reply,), daemon=True)
+        self._thread.start()
+
+    def _read_until(self, marker, seconds):
+        deadline = time.monotonic() + seconds
+        while marker not in self.output and time.monotonic() < deadline:
+            ready, _, _ = select.select([self._proc.stdout], [], [], 0.1)
+            if ready:
+                chunk = os.read(self._proc.stdout.fileno(), 65536)
+                if not chunk:
+                    break
+                self.output += chunk
+        return marker in self.output
+
+    def _serve(self, reply):
+        try:
+            if not self._read_until(b"\r\n\r\n", 60):
+                return
+            # Each line of its input that is a command must come in a read of its own.
+            self._proc.stdin.write(reply)
+            self._proc.stdin.flush()
+            time.sleep(0.5)
+            self._proc.stdin.write(b"r\n")
+            self._proc.stdin.flush()
+            self._read_until(b"never printed", 30)
+        except (OSError, ValueError):
+            pass
 
 
 class WebServer:
@@ -761,9 +818,10 @@ class Rig:
             self.write_file(folder + "\\Orvex.exe", b"stand-in")
             self.driver.set_sz(APP_PATHS_KEY, "@", folder + "\\Orvex.exe")
 
-    def start_messenger(self, mutex="Kestrane Orvex Mutex"):
-        proc = self.start_wine([self.tool("standin_messenger.exe"), mutex],
-                               stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+    def start_messenger(self, mutex="Kestrane Orvex Mutex", event=False):
+        """The stand-in messenger holding a mutex of that name (with event, an event)."""
+        argv = [self.tool("standin_messenger.exe")] + (["--event"] if event else []) + [mutex]
+        proc = self.start_wine(argv, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
         ready, _, _ = select.select([proc.stdout], [], [], 60)
         line = proc.stdout.readline() if ready else b""
         if line.strip() != b"ready":
@@ -804,15 +862,22 @@ class Rig:
         self.squid = Squid(self, **kwargs)
         return self.squid
 
-    def start_scripted(self, routes=None, lifetime=180, tls=None, close_notify=True):
+    def start_scripted(self, routes=None, lifetime=180, tls=None, close_notify=True,
+                       notify_then_stall=False):
         """The scripted server; with tls (certificate file, key file) behind TLS."""
         if tls:
-            server = TlsScriptedServer(routes, tls, close_notify, lifetime=lifetime)
+            server = TlsScriptedServer(routes, tls, close_notify, notify_then_stall,
+                                       lifetime=lifetime)
         else:
             server = scripted_server.ScriptedServer(routes, lifetime=lifetime)
         server.start()
         self._servers.append(server)
         return server
+
+    def start_renegotiating(self, certificate, reply):
+        """openssl's server that answers one https request with reply and then asks for a
+        renegotiation (see RenegotiatingServer)."""
+        return RenegotiatingServer(self, certificate, reply)
 
     def certificates(self):
         """A fresh throwaway CA and its server certificates, in the run folder."""

@@ -12,6 +12,7 @@ namespace {
 using Ending = HttpResponseReader::Ending;
 constexpr Ending kClosed = Ending::PeerClosed;
 constexpr Ending kFailed = Ending::ReceiveFailed;
+constexpr Ending kNoNotice = Ending::PeerClosedWithoutNotice;
 
 std::string Bytes(const char* text, std::size_t length) {
   return std::string(text, length);
@@ -91,6 +92,16 @@ const ReplyCase kCases[] = {
     {"HeaderOneByteTooLong", {HeaderOfSize(16384)}, kClosed, "L|", "", {}},
     {"HeaderDoesNotFit", {Ok("X-Big: " + std::string(20000, 'a') + "\r\n")}, kClosed, "L|", "",
      {}},
+
+    // A close without the stream's own end (TLS without close_notify): only a length can say
+    // that the body is whole.
+    {"NoLengthClosedWithoutNotice", {Ok("Server: t\r\n"), "part1"}, kNoNotice, "HDD|T", "part1",
+     {0, 5}},
+    {"NotHttpClosedWithoutNotice", {"raw bytes"}, kNoNotice, "HD|T", "raw bytes", {9}},
+    {"ShortReplyClosedWithoutNotice", {"HTT"}, kNoNotice, "|HDT", "HTT", {3}},
+    {"LengthArrivedBeforeCloseWithoutNotice", {WithLength(" 3") + "abc"}, kNoNotice, "HDC|",
+     "abc", {3}},
+    {"HeadClosedWithoutNotice", {WithLength(" 1234")}, kNoNotice, "HD|C", "", {0}, true},
 
     // Status lines without a usable number.
     {"StatusWithoutNumber", {"HTTP/1.0 OK\r\nContent-Length: 4\r\n\r\nbody"}, kClosed, "M|", "",

@@ -219,4 +219,23 @@ TEST_F(HttpTransactionRequest, HttpsWithoutTlsIsAFailedConnect) {
   EXPECT_EQ(request.body, "");
   EXPECT_EQ(server.Request().find("GET"), std::string::npos);
 }
+
+// Only http and https are spoken: any other scheme before "://" is refused before a lookup or a
+// connection, so a mistyped https never leaves in the clear.
+TEST_F(HttpTransactionRequest, OtherSchemesAreRefusedUnsent) {
+  for (const char* scheme : {"htps", "ftp", "\xef\xbb\xbfhttps", " http", ""}) {
+    SCOPED_TRACE(scheme);
+    Script script;
+    script.accept_ms = 300;
+    ScriptedServer server(script);
+    const std::string url = scheme + server.UrlFor("/x").substr(4);
+    RecordingRequest request(url);
+    ASSERT_TRUE(request.Start(false));
+    request.Wait();
+    server.Finish();
+    EXPECT_EQ(request.events, "SEF");
+    EXPECT_EQ(request.errors, std::vector<TransferError>{TransferError::UnsupportedScheme});
+    EXPECT_FALSE(server.Accepted());
+  }
+}
 }  // namespace

@@ -108,7 +108,8 @@ INSTANTIATE_TEST_SUITE_P(
         IndexCase{"LongWordKeepsItsStart", kLongWord + " next", std::string(259, 'w'), "next"},
         IndexCase{"EndOfFileMarkEndsTheWord", "http://h/p/ http://h/s.exe\x1a", "http://h/p/",
                   "http://h/s.exe"},
-        IndexCase{"NothingAfterTheMarkIsRead", "a\x1a b", "a", "a"}),
+        IndexCase{"NothingAfterTheMarkIsRead", "a\x1a b", "a", "a"},
+        IndexCase{"ByteOrderMarkSkipped", "\xef\xbb\xbfhttps://h/p/ x", "https://h/p/", "x"}),
     [](const testing::TestParamInfo<IndexCase>& info) { return info.param.name; });
 
 TEST(ReadIndexFile, UnopenableFileGivesNothing) {

@@ -40,6 +40,7 @@ TEST(RunResult, EveryTransferErrorHasItsOutcome) {
     RunResult result;
   } cases[] = {
       {TransferError::None, RunResult::Succeeded},
+      {TransferError::UnsupportedScheme, RunResult::CannotConnect},
       {TransferError::Resolve, RunResult::HostNotResolved},
       {TransferError::Connect, RunResult::CannotConnect},
       {TransferError::TlsRefused, RunResult::CannotConnect},

@@ -20,7 +20,8 @@ std::string Data(const std::string& text) {
 // A peer whose wire is a fixed byte string received in chunks of a fixed size, then closed
 // (or failed), and whose "TLS library" handles records by their content type: application
 // data yields its payload without the tag; an alert is the close_notify; a handshake record
-// whose payload is "done" completes the handshake.
+// whose payload is "done" completes the handshake, and after it one whose payload is "hr"
+// is a renegotiation request.
 class FakePeer : public TlsRecordPeer {
  public:
   FakePeer(std::string wire, std::size_t chunk, bool fail_at_end)
@@ -60,6 +61,9 @@ class FakePeer : public TlsRecordPeer {
         *offset = 5;
         *length = size;
         return Decrypted::kData;
+      case 22:
+        return std::string(record + 5, size - 5) == "hr" ? Decrypted::kRenegotiate
+                                                         : Decrypted::kFailed;
       default:
         return Decrypted::kFailed;
     }
@@ -72,9 +76,12 @@ class FakePeer : public TlsRecordPeer {
   std::size_t sent_ = 0;
 };
 
-// Reads until the stream ends; returns the plaintext and sets *end to the final result,
-// after checking that the end is final.
-std::string ReadAll(TlsRecordBuffer& buffer, FakePeer& peer, int capacity, int* end) {
+// How a stream ended: the peer's close_notify, an end without it, a failure.
+enum End { kNotified, kNoNotice, kFailed };
+
+// Reads until the stream ends; returns the plaintext and sets *end to how it ended, after
+// checking that the end is final.
+std::string ReadAll(TlsRecordBuffer& buffer, FakePeer& peer, int capacity, End* end) {
   std::string text;
   std::string piece(static_cast<std::size_t>(capacity), '\0');
   int result;
@@ -83,7 +90,7 @@ std::string ReadAll(TlsRecordBuffer& buffer, FakePeer& peer, int capacity, int* 
     text.append(piece, 0, static_cast<std::size_t>(result));
   }
   EXPECT_EQ(buffer.Read(peer, &piece[0], capacity), result) << "the end is final";
-  *end = result;
+  *end = result < 0 ? kFailed : buffer.EndedWithoutNotice() ? kNoNotice : kNotified;
   return text;
 }
 
@@ -94,7 +101,7 @@ struct ReadCase {
   int capacity;       // bytes per Read
   bool fail_at_end;   // the connection fails rather than closes after the wire
   std::string text;   // plaintext expected
-  int end;            // 0 closed, -1 failed
+  End end;
 };
 
 void PrintTo(const ReadCase& c, std::ostream* os) {
@@ -103,27 +110,32 @@ void PrintTo(const ReadCase& c, std::ostream* os) {
 
 const std::string kLargest(TlsRecordBuffer::kMaxFragment - 2, 'x');
 
+// A close between records ends the stream, but without notice: anyone on the path can close a
+// connection. Only a close_notify ends it with one.
 const ReadCase kReadCases[] = {
-    {"one record", Data("hello"), 1000, 100, false, "hello", 0},
-    {"every byte its own receive", Data("hello") + Data("world"), 1, 3, false, "helloworld", 0},
+    {"one record", Data("hello"), 1000, 100, false, "hello", kNoNotice},
+    {"every byte its own receive", Data("hello") + Data("world"), 1, 3, false, "helloworld",
+     kNoNotice},
     {"records after a record in one receive", Data("ab") + Data("cd") + Data("e"), 64, 1, false,
-     "abcde", 0},
+     "abcde", kNoNotice},
     {"largest records back to back", Data(kLargest) + Data(kLargest), 5000, 16383, false,
-     kLargest + kLargest, 0},
-    {"a record without plaintext is skipped", Data("") + Data("x"), 4, 8, false, "x", 0},
+     kLargest + kLargest, kNoNotice},
+    {"a record without plaintext is skipped", Data("") + Data("x"), 4, 8, false, "x", kNoNotice},
     {"close inside a record", Data("hello") + Data("world").substr(0, 7), 9, 100, false, "hello",
-     -1},
+     kFailed},
     {"close inside a header", Data("hello") + Data("world").substr(0, 3), 100, 100, false, "hello",
-     -1},
-    {"failed receive", Data("hello"), 100, 100, true, "hello", -1},
+     kFailed},
+    {"failed receive", Data("hello"), 100, 100, true, "hello", kFailed},
     {"close_notify ends the stream; what follows is ignored",
-     Data("a") + Record(21, "cn") + Data("b"), 100, 100, true, "a", 0},
-    {"unknown content type", Data("a") + Record(24, "xx"), 100, 100, false, "a", -1},
-    {"not TLS at all", "HTTP/1.0 400 Bad Request\r\n\r\n", 100, 100, false, "", -1},
+     Data("a") + Record(21, "cn") + Data("b"), 100, 100, true, "a", kNotified},
+    {"renegotiation request ends the stream at once", Data("a") + Record(22, "hr") + Data("b"), 100,
+     100, true, "a", kNoNotice},
+    {"unknown content type", Data("a") + Record(24, "xx"), 100, 100, false, "a", kFailed},
+    {"not TLS at all", "HTTP/1.0 400 Bad Request\r\n\r\n", 100, 100, false, "", kFailed},
     {"fragment longer than TLS allows", std::string("\x17\x03\x03\x48\x01", 5), 100, 100, false, "",
-     -1},
-    {"failed decryption", Data("a") + Record(22, "hs") + Data("b"), 100, 100, false, "a", -1},
-    {"plaintext claimed outside its record", Record(20, "xyz"), 100, 100, false, "", -1},
+     kFailed},
+    {"failed decryption", Data("a") + Record(22, "hs") + Data("b"), 100, 100, false, "a", kFailed},
+    {"plaintext claimed outside its record", Record(20, "xyz"), 100, 100, false, "", kFailed},
 };
 
 class TlsRecordRead : public testing::TestWithParam<ReadCase> {};
@@ -132,7 +144,7 @@ TEST_P(TlsRecordRead, HandsOutThePlaintextAndEndsAsTheStreamDid) {
   const ReadCase& c = GetParam();
   TlsRecordBuffer buffer;
   FakePeer peer(c.wire, c.chunk, c.fail_at_end);
-  int end = 1;
+  End end = kFailed;
   EXPECT_EQ(ReadAll(buffer, peer, c.capacity, &end), c.text);
   EXPECT_EQ(end, c.end);
 }
@@ -181,9 +193,9 @@ TEST_P(TlsRecordHandshake, KeepsWhatFollowsTheHandshake) {
   FakePeer peer(c.wire, c.chunk, false);
   ASSERT_EQ(buffer.Negotiate(peer, c.read_first), c.negotiated);
   if (!c.negotiated) return;
-  int end = 1;
+  End end = kFailed;
   EXPECT_EQ(ReadAll(buffer, peer, 64, &end), c.text);
-  EXPECT_EQ(end, 0);
+  EXPECT_EQ(end, kNoNotice);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, TlsRecordHandshake, testing::ValuesIn(kHandshakeCases));

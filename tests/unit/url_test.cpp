@@ -71,6 +71,27 @@ TEST_P(UrlParse, SplitsTheText) {
 
 INSTANTIATE_TEST_SUITE_P(Table, UrlParse, ::testing::ValuesIn(kCases));
 
+// The scheme before "://" decides; without one the URL is plain HTTP.
+TEST(UrlScheme, OnlyHttpAndHttpsAreSupported) {
+  const struct {
+    const char* text;
+    bool supported;
+  } cases[] = {
+      {"http://h/x", true},
+      {"HtTpS://h/x", true},
+      {"h/x", true},
+      {"http:/h/x", true},
+      {"htps://h/x", false},
+      {"ftp://h/x", false},
+      {"httpss://h/x", false},
+      {"://h/x", false},
+      {" https://h/x", false},
+      {"\xef\xbb\xbfhttps://h/x", false},
+      {"h/a?u=http://b", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Url(c.text).HasSupportedScheme(), c.supported) << c.text;
+}
+
 TEST(UrlParseDefaults, NullTextLeavesDefaults) {
   Url url(nullptr);
   EXPECT_EQ(url.Scheme, "HTTP");

@@ -182,4 +182,25 @@ TEST_F(RemoveTreeLinks, TreeThatIsItselfALinkIsNotFollowed) {
   EXPECT_EQ(ReadFileText(tree_ + "\\own.txt"), "own");
 }
 
+// The program's own staging folders: read-only entries go too, but a link is never followed,
+// so nothing outside loses its attribute or its files.
+TEST_F(RemoveTreeLinks, OwnTreeClearsReadOnlyButNeverThroughALink) {
+  const std::string outside_file = target_ + "\\keep.txt";
+  SetFileAttributesA(outside_file.c_str(), FILE_ATTRIBUTE_READONLY);
+  MakeFolder(tree_ + "\\ro");
+  WriteFileText(tree_ + "\\ro\\locked.txt", "locked");
+  for (const char* entry : {"own.txt", "ro\\locked.txt", "ro"}) {
+    SetFileAttributesA((tree_ + "\\" + entry).c_str(), FILE_ATTRIBUTE_READONLY);
+  }
+  MakeFolderLink(link_, target_);
+
+  RemoveOwnTree(tree_.c_str());
+
+  ExpectTargetUntouched();
+  EXPECT_NE(GetFileAttributesA(outside_file.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+  EXPECT_FALSE(PathExists(tree_ + "\\own.txt"));
+  EXPECT_FALSE(PathExists(tree_ + "\\ro"));
+  SetFileAttributesA(outside_file.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 }  // namespace
