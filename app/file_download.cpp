@@ -5,6 +5,7 @@
 #include "app/message_texts.h"
 #include "app/program_folder.h"
 #include "app/resources/resource.h"
+#include "base/held_file.h"
 #include "base/plain_names.h"
 
 FileDownload::FileDownload(const char* url_text, RunView& view, const std::string& folder,
@@ -35,11 +36,17 @@ Outcome FileDownload::Fetch() {
 
 bool FileDownload::OpenDestination() {
   if (DestinationPath.empty()) DestinationPath = ProgramFolder();
+  const std::string folder = DestinationPath;
   DestinationPath += '\\';
   DestinationPath += url.FileName;
   // The name comes from the server: nothing may be written outside the folder.
   if (!IsPlainName(url.FileName.c_str())) return false;
-  return file.Create(DestinationPath.c_str());
+  if (!file.CreateNew(DestinationPath.c_str())) return false;
+  // What was created must be the new file in the folder itself, not something a link led to.
+  if (IsEntryOfFolderAt(file.Handle(), folder, url.FileName.c_str())) return true;
+  file.Close();
+  SetLastError(ERROR_CANT_ACCESS_FILE);
+  return false;
 }
 
 void FileDownload::ReportUnwritableDestination() {
@@ -86,10 +93,7 @@ bool FileDownload::OnData(const char* data, int length) {
 }
 
 void FileDownload::OnFinish() {
-  if (file.IsOpen()) {
-    // A file that does not close cleanly may not hold what was written.
-    if (!file.Close() && !store_failed_ && Result().Succeeded()) ReportUnwritableDestination();
-  }
+  // The file stays open, held for whoever takes it.
   view_.CurrentFile("");
   view_.ProgressClear();
   LogTransfer();
@@ -124,6 +128,10 @@ void FileDownload::LogTransfer() {
               TransferErrorName(transfer.error),
               error != 0 ? ErrorText(error).c_str() : "no system error");
   }
+}
+
+HeldFile FileDownload::TakeFile() {
+  return HeldFile{url.FileName, file.Release()};
 }
 
 Outcome FileDownload::GetOutcome() const {
