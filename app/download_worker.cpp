@@ -158,10 +158,18 @@ Outcome RunDownload(RunContext& context, RunView& view) {
   view.Status(IDS_PREPARING);
 
   // Without a usable temporary folder the files would land beside the program.
+  OwnedHandle temp_holder;
   const TempFolderStatus temp_status =
-      PrepareTempFolder(context.PartnerId, context.TempFolderBuffer);
-  if (temp_status == TempFolderStatus::Unusable) {
-    log.Write("no usable temporary folder for %s", context.PartnerId);
+      PrepareTempFolder(context.PartnerId, context.TempFolderBuffer, &temp_holder);
+  if (temp_status == TempFolderStatus::Unusable || temp_status == TempFolderStatus::Taken) {
+    if (temp_status == TempFolderStatus::Unusable) {
+      log.Write("no usable temporary folder for %s", context.PartnerId);
+    } else {
+      log.Write(
+          "the temporary folder %s cannot be made anew (it is held open, cannot be removed "
+          "or is a link): not used",
+          context.TempFolderBuffer);
+    }
     view.Message(IDS_CANNOT_CREATE_FILE, kErrorCaption, MB_ICONSTOP);
     return {RunResult::CannotStoreFile, 0};
   }
@@ -216,6 +224,7 @@ Outcome RunDownload(RunContext& context, RunView& view) {
       return {RunResult::SetupDigestMismatch, 0};
     }
     RunSetupProgram(setup_path, view);
+    temp_holder.Reset();  // the installation removes the folder
     const std::uint32_t after = GetMessengerVersion();
     log.Write("messenger version after the setup %lu", static_cast<unsigned long>(after));
     if (MessengerNeedsSetup(after)) return {RunResult::SetupIncomplete, 0};
@@ -223,6 +232,7 @@ Outcome RunDownload(RunContext& context, RunView& view) {
   }
 
   bool running = MessengerIsRunning();
+  temp_holder.Reset();  // the installation removes the folder
   const Outcome installed = InstallAndLog(context, false, view);
   if (!installed.Succeeded()) return installed;
   if (running)
