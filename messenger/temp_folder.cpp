@@ -54,11 +54,31 @@ std::string UserSidText() {
   return static_cast<const char*>(text.get());
 }
 
-std::string FinalFolderPath(const char* path) {
+// The final path of the temporary path's folder, when that is the folder the path names: an
+// unelevated program can put a link in place of the user's own temporary folder (or a folder
+// above it), and the old folder's removal would then reach wherever that leads. Empty when the
+// folder cannot be opened or a link lies on the way.
+std::string ResolvedTempPath(const char* temp_path) {
   const OwnedHandle folder(CreateFileA(
-      path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  return folder.valid() ? FinalPathOf(folder.get()) : std::string();
+      temp_path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  const std::string final = folder.valid() ? FinalPathOf(folder.get()) : std::string();
+  // The long form of the path as it is written (short names expanded, no link followed), to
+  // compare with the final path less its "\\?\" (or "\\?\UNC\") prefix.
+  char long_path[kPathBufferSize];
+  const DWORD length = GetLongPathNameA(temp_path, long_path, sizeof long_path);
+  if (final.empty() || length == 0 || length >= sizeof long_path) return std::string();
+  std::string written(long_path, length);
+  if (written.size() > 3 && written.back() == '\\') written.pop_back();
+  std::string resolved = final;
+  if (resolved.compare(0, 8, "\\\\?\\UNC\\") == 0) {
+    resolved = "\\" + resolved.substr(7);
+  } else if (resolved.compare(0, 4, "\\\\?\\") == 0) {
+    resolved = resolved.substr(4);
+  }
+  const bool same = CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, written.c_str(), -1,
+                                   resolved.c_str(), -1) == CSTR_EQUAL;
+  return same ? final : std::string();
 }
 
 // Opens the entry at path itself, a link included, for looking at it or for holding it: without
@@ -118,7 +138,7 @@ TempFolderStatus PrepareTempFolder(const char* partner_id, char (&folder)[kPathB
   if (!ComposeTempFolderPath(temp_path, partner_id, folder, sizeof folder)) {
     return TempFolderStatus::Unusable;
   }
-  const std::string parent_final = FinalFolderPath(temp_path);
+  const std::string parent_final = ResolvedTempPath(temp_path);
   const TempFolderSecurity security;
   if (parent_final.empty() || security.Descriptor() == nullptr) {
     folder[0] = '\0';

@@ -10,7 +10,9 @@
 enum class TempFolderStatus {
   Ready,        // folder set up and its path recorded in the registry
   NotRecorded,  // folder set up, but the registry value could not be written
-  Unusable,     // no usable temporary path: nothing touched, folder empty
+  // No usable temporary path (none, too long, or one that a link leads elsewhere): nothing
+  // touched, folder empty.
+  Unusable,
   // Something of that name stays: it could not be removed (another program holds it), it is
   // a link, or another folder took the new one's place. It is not used; folder names it.
   Taken,
@@ -39,7 +41,7 @@ class TempFolderSecurity {
 // TempFolderSecurity, puts its path (without a trailing backslash) into folder and records it
 // under HKEY_CURRENT_USER "Software\Kestrane\TempPartnerPath". Ready or NotRecorded: holder
 // holds the folder open, so that it can be neither renamed nor removed, and so not replaced by a
-// link, until the holder is reset. Unusable when the temporary path cannot be had or the result
-// would exceed 259 characters.
+// link, until the holder is reset. Unusable when the temporary path cannot be had, leads
+// elsewhere through a link, or the result would exceed 259 characters.
 TempFolderStatus PrepareTempFolder(const char* partner_id, char (&folder)[kPathBufferSize],
                                    OwnedHandle* holder);
