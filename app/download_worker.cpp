@@ -3,6 +3,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/file_download.h"
 #include "app/index_url.h"
@@ -13,11 +15,12 @@
 #include "app/run_inputs.h"
 #include "app/setup_digest.h"
 #include "base/file_sha256.h"
+#include "base/held_file.h"
 #include "base/owned_handle.h"
 #include "base/registry_key.h"
+#include "base/text_reader.h"
 #include "messenger/messenger_detection.h"
 #include "messenger/package_installation.h"
-#include "messenger/path_rules.h"
 #include "messenger/registry_layout.h"
 #include "messenger/skin_registration.h"
 #include "messenger/temp_folder.h"
@@ -58,28 +61,48 @@ bool MessengerIsRunning() {
   return false;
 }
 
-// Whether the downloaded setup program has the digest the index file gives; when not, it is
-// deleted, so that nothing can start it later, and the user is told.
-bool SetupDigestMatches(const std::string& digest_word, const std::string& path, RunView& view) {
+// Lets go of the setup program and deletes it, so that nothing can start it later.
+void DiscardSetup(HeldFile* setup, const std::string& path) {
+  setup->handle.Reset();
+  DeleteFileA(path.c_str());
+}
+
+// Makes the downloaded setup program ready to start while it is held, and checks it through
+// the held handle: it must still be what the transfer wrote, and have the digest the index
+// file gives, when it gives one. When not, it is deleted and the user is told.
+bool SetupReadyToStart(const std::string& digest_word, HeldFile* setup, const std::string& path,
+                       RunView& view) {
   RunLog& log = view.Log();
-  Sha256Digest expected{};
+  Sha256Digest written{};
   Sha256Digest actual{};
+  const bool hashed = FileSha256(setup->handle.get(), &written);
+  const bool held = hashed && HoldForStart(setup) && FileSha256(setup->handle.get(), &actual);
+  if (!held || actual != written) {
+    log.Write(
+        "the setup program %s was changed, or could not be held, before it could be started; "
+        "deleted",
+        path.c_str());
+    DiscardSetup(setup, path);
+    view.Message(IDS_SETUP_DAMAGED, kErrorCaption, MB_ICONSTOP);
+    return false;
+  }
+  if (digest_word.empty()) return true;
+  Sha256Digest expected{};
   const bool well_formed = ParseDigestWord(digest_word, &expected);
-  const bool hashed = FileSha256(path.c_str(), &actual);
-  if (well_formed && hashed && actual == expected) {
+  if (well_formed && actual == expected) {
     log.Write("setup digest matches, sha256:%s", DigestText(actual).c_str());
     return true;
   }
   log.Write("setup digest does not match: expected %s, got %s; %s deleted",
             well_formed ? ("sha256:" + DigestText(expected)).c_str() : "a malformed digest",
-            hashed ? ("sha256:" + DigestText(actual)).c_str() : "no digest (unreadable file)",
-            path.c_str());
-  DeleteFileA(path.c_str());
+            ("sha256:" + DigestText(actual)).c_str(), path.c_str());
+  DiscardSetup(setup, path);
   view.Message(IDS_SETUP_DAMAGED, kErrorCaption, MB_ICONSTOP);
   return false;
 }
 
 // Runs the downloaded setup program and waits for it, with the page taking no input meanwhile.
+// The caller holds the file, so what starts is what was checked.
 void RunSetupProgram(const std::string& path, RunView& view) {
   RunLog& log = view.Log();
   STARTUPINFOA startup = {};
@@ -114,10 +137,18 @@ void LogInstalled(RunLog& log, const InstallRecord& record) {
 // stay as they were.
 constexpr Outcome kSucceeded{RunResult::Succeeded, 0};
 
-Outcome Install(RunContext& context, bool after_setup, RunView& view, InstallRecord* record) {
+// The run's downloads, held from their transfer to their last use.
+struct HeldDownloads {
+  OwnedHandle temp_folder;
+  std::vector<HeldFile> package_files;
+};
+
+Outcome Install(RunContext& context, HeldDownloads downloads, bool after_setup, RunView& view,
+                InstallRecord* record) {
   FindMessengerFolder(context.MessengerFolder);
   switch (InstallPackageFiles(context.MessengerFolder, context.PartnerId, context.TempFolderBuffer,
-                              SetupFileName(context.SetupUrl), record)) {
+                              std::move(downloads.package_files), std::move(downloads.temp_folder),
+                              record)) {
     case InstallOutcome::NoMessengerFolder:
       return {RunResult::SetupIncomplete, 0};
     case InstallOutcome::CouldNotStore:
@@ -131,10 +162,11 @@ Outcome Install(RunContext& context, bool after_setup, RunView& view, InstallRec
   return kSucceeded;
 }
 
-Outcome InstallAndLog(RunContext& context, bool after_setup, RunView& view) {
+Outcome InstallAndLog(RunContext& context, HeldDownloads downloads, bool after_setup,
+                      RunView& view) {
   RunLog& log = view.Log();
   InstallRecord record;
-  const Outcome installed = Install(context, after_setup, view, &record);
+  const Outcome installed = Install(context, std::move(downloads), after_setup, view, &record);
   LogInstalled(log, record);
   if (installed.result == RunResult::SetupIncomplete) {
     log.Write("no usable messenger folder: nothing installed");
@@ -168,10 +200,18 @@ Outcome RunDownload(RunContext& context, RunView& view) {
   view.Status(IDS_PREPARING);
 
   // Without a usable temporary folder the files would land beside the program.
+  HeldDownloads held;
   const TempFolderStatus temp_status =
-      PrepareTempFolder(context.PartnerId, context.TempFolderBuffer);
-  if (temp_status == TempFolderStatus::Unusable) {
-    log.Write("no usable temporary folder for %s", context.PartnerId);
+      PrepareTempFolder(context.PartnerId, context.TempFolderBuffer, &held.temp_folder);
+  if (temp_status == TempFolderStatus::Unusable || temp_status == TempFolderStatus::Taken) {
+    if (temp_status == TempFolderStatus::Unusable) {
+      log.Write("no usable temporary folder for %s", context.PartnerId);
+    } else {
+      log.Write(
+          "the temporary folder %s cannot be made anew (it is held open, cannot be removed "
+          "or is a link): not used",
+          context.TempFolderBuffer);
+    }
     view.Message(IDS_CANNOT_CREATE_FILE, kErrorCaption, MB_ICONSTOP);
     return {RunResult::CannotStoreFile, 0};
   }
@@ -186,8 +226,11 @@ Outcome RunDownload(RunContext& context, RunView& view) {
     std::unique_ptr<FileDownload> index = Transfer(context, url_text, view, proxies);
     if (cancel.IsSet()) return cancelled();
     if (!index->GetOutcome().Succeeded()) return index->GetOutcome();
-    std::string index_path = temp_folder + "\\" + index->GetUrl().FileName;
-    std::optional<IndexFile> words = ReadIndexFile(index_path.c_str());
+    // Read through the handle it was written with.
+    const HeldFile index_file = index->TakeFile();
+    const std::string index_path = temp_folder + "\\" + index_file.name;
+    TextFileReader reader(ReadStreamOf(index_file.handle.get()));
+    std::optional<IndexFile> words = ReadIndexFrom(reader);
     if (!words) {
       log.Write("index file %s cannot be read, %s", index_path.c_str(),
                 ErrorText(GetLastError()).c_str());
@@ -208,8 +251,9 @@ Outcome RunDownload(RunContext& context, RunView& view) {
   for (const std::string& name : context.FileList) {
     if (cancel.IsSet()) return cancelled();
     view.Status(IDS_CONNECTING);
-    const Outcome outcome = Transfer(context, url_text + name, view, proxies)->GetOutcome();
-    if (!outcome.Succeeded()) return outcome;
+    std::unique_ptr<FileDownload> package_file = Transfer(context, url_text + name, view, proxies);
+    if (!package_file->GetOutcome().Succeeded()) return package_file->GetOutcome();
+    held.package_files.push_back(package_file->TakeFile());
   }
   if (cancel.IsSet()) return cancelled();
 
@@ -220,21 +264,22 @@ Outcome RunDownload(RunContext& context, RunView& view) {
     std::unique_ptr<FileDownload> setup = Transfer(context, context.SetupUrl, view, proxies);
     if (cancel.IsSet()) return cancelled();
     if (!setup->GetOutcome().Succeeded()) return setup->GetOutcome();
-    const std::string setup_path = temp_folder + "\\" + setup->GetUrl().FileName;
-    setup.reset();  // its file is closed before it is hashed and started
-    if (!context.SetupDigestWord.empty() &&
-        !SetupDigestMatches(context.SetupDigestWord, setup_path, view)) {
+    HeldFile setup_file = setup->TakeFile();
+    const std::string setup_path = temp_folder + "\\" + setup_file.name;
+    setup.reset();
+    if (!SetupReadyToStart(context.SetupDigestWord, &setup_file, setup_path, view)) {
       return {RunResult::SetupDigestMismatch, 0};
     }
     RunSetupProgram(setup_path, view);
+    setup_file.handle.Reset();  // held until the setup has ended
     const std::uint32_t after = GetMessengerVersion();
     log.Write("messenger version after the setup %lu", static_cast<unsigned long>(after));
     if (MessengerNeedsSetup(after)) return {RunResult::SetupIncomplete, 0};
-    return InstallAndLog(context, true, view);
+    return InstallAndLog(context, std::move(held), true, view);
   }
 
   bool running = MessengerIsRunning();
-  const Outcome installed = InstallAndLog(context, false, view);
+  const Outcome installed = InstallAndLog(context, std::move(held), false, view);
   if (!installed.Succeeded()) return installed;
   if (running)
     view.Message(IDS_ACTIVATE_HINT, LoadResString(IDS_WIZARD_CAPTION).c_str(), MB_ICONINFORMATION);

@@ -7,6 +7,7 @@
 #include "app/program_folder.h"
 #include "app/proxy_choice.h"
 #include "app/resources/resource.h"
+#include "base/held_file.h"
 #include "base/plain_names.h"
 
 FileDownload::FileDownload(const char* url_text, RunView& view, const std::string& folder,
@@ -37,11 +38,17 @@ Outcome FileDownload::Fetch() {
 
 bool FileDownload::OpenDestination() {
   if (DestinationPath.empty()) DestinationPath = ProgramFolder();
+  const std::string folder = DestinationPath;
   DestinationPath += '\\';
   DestinationPath += url.FileName;
   // The name comes from the server: nothing may be written outside the folder.
   if (!IsPlainName(url.FileName.c_str())) return false;
-  return file.Create(DestinationPath.c_str());
+  if (!file.CreateNew(DestinationPath.c_str())) return false;
+  // What was created must be the new file in the folder itself, not something a link led to.
+  if (IsEntryOfFolderAt(file.Handle(), folder, url.FileName.c_str())) return true;
+  file.Close();
+  SetLastError(ERROR_CANT_ACCESS_FILE);
+  return false;
 }
 
 void FileDownload::ReportUnwritableDestination() {
@@ -88,10 +95,7 @@ bool FileDownload::OnData(const char* data, int length) {
 }
 
 void FileDownload::OnFinish() {
-  if (file.IsOpen()) {
-    // A file that does not close cleanly may not hold what was written.
-    if (!file.Close() && !store_failed_ && Result().Succeeded()) ReportUnwritableDestination();
-  }
+  // The file stays open, held for whoever takes it.
   view_.CurrentFile("");
   view_.ProgressClear();
   LogTransfer();
@@ -145,6 +149,10 @@ std::string FileDownload::LoggedDestination() const {
   const std::size_t query = DestinationPath.find('?');
   if (query == std::string::npos || query + 1 == DestinationPath.size()) return DestinationPath;
   return DestinationPath.substr(0, query + 1) + "***";
+}
+
+HeldFile FileDownload::TakeFile() {
+  return HeldFile{url.FileName, file.Release()};
 }
 
 Outcome FileDownload::GetOutcome() const {

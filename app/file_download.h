@@ -1,6 +1,6 @@
-// The run's side of one transfer: stores the body in a file of the temporary folder, shows the
-// transfer in the run's view (current-file line, status line, progress bar) with a message for
-// each failure, and logs it.
+// The run's side of one transfer: stores the body in a new file of the temporary folder, held
+// open for the run, shows the transfer in the run's view (current-file line, status line,
+// progress bar) with a message for each failure, and logs it.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +12,7 @@
 #include "app/cancel_signal.h"
 #include "app/run_result.h"
 #include "app/run_view.h"
+#include "base/held_file.h"
 #include "base/output_file.h"
 #include "net/http_request.h"
 
@@ -29,6 +30,10 @@ class FileDownload : public HttpRequest {
   Outcome Fetch();
 
   const std::string& GetDestinationPath() const { return DestinationPath; }
+  // The downloaded file, still open as the transfer wrote it, so that what the run checks and
+  // uses later is what arrived; read after a transfer that succeeded. Without a taker the file
+  // is closed with this object.
+  HeldFile TakeFile();
   // How the transfer ended, read after it has: a cancelled one counts as succeeded.
   Outcome GetOutcome() const;
 

@@ -2,10 +2,13 @@
 
 #include "base/path_limits.h"
 #include "base/plain_names.h"
-#include "base/text_reader.h"
 
 std::string ReadPartnerIdFile(const char* path) {
   TextFileReader reader(path);
+  return ReadPartnerIdFrom(reader);
+}
+
+std::string ReadPartnerIdFrom(TextFileReader& reader) {
   if (!reader.IsOpen()) return std::string();
   reader.SkipByteOrderMark();
   char line[kPathBufferSize] = {};

@@ -3,7 +3,10 @@
 
 #include <string>
 
-// The identifier in the file at path: its first line, at most 259 characters. Empty when the
-// file cannot be opened, its first line is empty, or the identifier cannot serve as one folder
-// name (see IsPlainName).
+#include "base/text_reader.h"
+
+// The identifier in the file at path, or in reader: its first line, at most 259 characters. Empty
+// when the file cannot be opened, its first line is empty, or the identifier cannot serve as one
+// folder name (see IsPlainName).
 std::string ReadPartnerIdFile(const char* path);
+std::string ReadPartnerIdFrom(TextFileReader& reader);

@@ -3,7 +3,24 @@
 #include <windows.h>
 
 #include "app/partner_id.h"
+#include "base/held_file.h"
 #include "base/path_limits.h"
+#include "base/text_reader.h"
+
+namespace {
+
+// A data file beside the program (or, when the module path is unknown, in the current folder),
+// read only when it is a plain file there, never through a link, which could have the
+// elevated program read a file its user may not and pass its lines on. It is held, sharing
+// reading only, so it stays as it is while it is read. Null when it cannot be had.
+std::FILE* OpenBesideProgram(const char* name) {
+  std::string folder = ProgramFolder();
+  if (folder.empty()) folder = ".";
+  const OwnedHandle file = OpenPlainFileForReading(folder, name);
+  return file.valid() ? ReadStreamOf(file.get()) : nullptr;
+}
+
+}  // namespace
 
 std::string ProgramModulePath() {
   char path[kPathBufferSize] = {};
@@ -21,14 +38,11 @@ std::string ProgramFolder() {
 }
 
 std::string ReadPartnerId() {
-  std::string path = ProgramFolder() + "\\partner.dat";
-  return ReadPartnerIdFile(path.c_str());
+  TextFileReader reader(OpenBesideProgram("partner.dat"));
+  return ReadPartnerIdFrom(reader);
 }
 
 DownloadList ReadDownloadList() {
-  std::string path = ProgramModulePath();
-  std::string::size_type slash = path.rfind('\\');
-  path.erase(slash == std::string::npos ? 0 : slash + 1);
-  path += "OrvexDownload.dat";
-  return ReadDownloadListFile(path.c_str());
+  TextFileReader reader(OpenBesideProgram("OrvexDownload.dat"));
+  return ReadDownloadListFrom(reader);
 }

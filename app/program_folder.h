@@ -11,9 +11,10 @@ std::string ProgramModulePath();
 // The program's folder: the module path without its last backslash and file name.
 std::string ProgramFolder();
 
-// The partner identifier from partner.dat in the program's folder; empty when unusable.
+// The partner identifier from partner.dat in the program's folder; empty when unusable. A link
+// counts as a missing file.
 std::string ReadPartnerId();
 
 // OrvexDownload.dat in the program's folder (or, when the module path is unknown, in the
-// current folder).
+// current folder). A link counts as a missing file.
 DownloadList ReadDownloadList();

@@ -3,11 +3,14 @@
 #include <cstring>
 
 #include "base/path_limits.h"
-#include "base/text_reader.h"
 
 DownloadList ReadDownloadListFile(const char* path) {
-  DownloadList list;
   TextFileReader reader(path);
+  return ReadDownloadListFrom(reader);
+}
+
+DownloadList ReadDownloadListFrom(TextFileReader& reader) {
+  DownloadList list;
   if (!reader.IsOpen()) return list;
   reader.SkipByteOrderMark();
 
@@ -28,6 +31,10 @@ DownloadList ReadDownloadListFile(const char* path) {
 
 std::optional<IndexFile> ReadIndexFile(const char* path) {
   TextFileReader reader(path);
+  return ReadIndexFrom(reader);
+}
+
+std::optional<IndexFile> ReadIndexFrom(TextFileReader& reader) {
   if (!reader.IsOpen()) return std::nullopt;
   // A mark before "https://" would otherwise become part of the scheme.
   reader.SkipByteOrderMark();

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/text_reader.h"
+
 // What OrvexDownload.dat gives: its first line, when it has one, and every further line as a
 // package file name, empty ones included (a line longer than 259 characters gives several).
 struct DownloadList {
@@ -12,8 +14,9 @@ struct DownloadList {
   std::vector<std::string> FileList;
 };
 
-// The download list file at path; nothing when it cannot be opened.
+// The download list file at path, or in reader; nothing when it cannot be opened.
 DownloadList ReadDownloadListFile(const char* path);
+DownloadList ReadDownloadListFrom(TextFileReader& reader);
 
 // The words of the index file: the package base URL, the setup program's URL and, optionally,
 // its digest, each at most 259 characters. A single word serves as both URLs.
@@ -23,5 +26,6 @@ struct IndexFile {
   std::string SetupDigestWord;  // empty when the file has no third word
 };
 
-// The index file at path; nothing when it cannot be opened.
+// The index file at path, or in reader; nothing when it cannot be opened.
 std::optional<IndexFile> ReadIndexFile(const char* path);
+std::optional<IndexFile> ReadIndexFrom(TextFileReader& reader);

@@ -50,14 +50,19 @@ class CryptHash {
 bool FileSha256(const char* path, std::array<unsigned char, 32>* digest) {
   const OwnedHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return false;
+  return file.valid() && FileSha256(file.get(), digest);
+}
+
+bool FileSha256(HANDLE file, std::array<unsigned char, 32>* digest) {
+  const LARGE_INTEGER start = {};
+  if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return false;
   const CryptProvider provider;
   const CryptHash hash(provider.get());
   if (hash.get() == 0) return false;
-  BYTE buffer[16 * 1024];
+  BYTE buffer[64 * 1024];
   for (;;) {
     DWORD read = 0;
-    if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) return false;
+    if (!ReadFile(file, buffer, sizeof buffer, &read, nullptr)) return false;
     if (read == 0) break;
     if (!CryptHashData(hash.get(), buffer, read, 0)) return false;
   }

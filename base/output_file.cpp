@@ -2,10 +2,11 @@
 
 #include <windows.h>
 
-bool OutputFile::Create(const char* path) {
-  // The sharing of a C runtime stream, so that nothing else about the file changes.
-  handle_.Reset(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+bool OutputFile::CreateNew(const char* path) {
+  // CREATE_NEW: a name someone placed first (a file, a link) is an error, never written
+  // through. Sharing reading only keeps the file as written for as long as it is held.
+  handle_.Reset(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   return IsOpen();
 }
 

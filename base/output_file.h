@@ -1,8 +1,9 @@
-// Owner of one file open for writing: created (or emptied) by Create, closed by the destructor,
-// so every path closes what it opened.
+// Owner of one file open for writing: created new (or opened for appending), closed by the
+// destructor, so every path closes what it opened.
 #pragma once
 
 #include <cstddef>
+#include <utility>
 
 #include "base/owned_handle.h"
 
@@ -13,8 +14,10 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  // Creates the file, or empties an existing one; false when it cannot be opened for writing.
-  bool Create(const char* path);
+  // Creates the file; false when a file (or a link) of that name already exists or it cannot
+  // be created. It is open for writing and for reading back; while it is open others may read
+  // it, but neither write, rename nor delete it.
+  bool CreateNew(const char* path);
   // Opens the file for appending, creating it when missing; every write lands at its end,
   // also when another process appends to it meanwhile.
   bool Append(const char* path);
@@ -22,8 +25,11 @@ class OutputFile {
   bool Write(const void* data, std::size_t length);
   // Closes the file; false when the close failed. Closing no file succeeds.
   bool Close();
+  // Gives the open handle up, still open, to whoever uses the file next.
+  OwnedHandle Release() { return std::move(handle_); }
 
   bool IsOpen() const { return handle_.valid(); }
+  HANDLE Handle() const { return handle_.get(); }
 
  private:
   OwnedHandle handle_;

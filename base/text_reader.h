@@ -9,6 +9,8 @@
 class TextFileReader {
  public:
   explicit TextFileReader(const char* path);
+  // Reads an open stream (null: nothing to read) and closes it when done.
+  explicit TextFileReader(std::FILE* stream) : file_(stream) {}
   ~TextFileReader();
   TextFileReader(const TextFileReader&) = delete;
   TextFileReader& operator=(const TextFileReader&) = delete;

@@ -2,20 +2,20 @@
 
 #include <windows.h>
 
-#include <cstdint>
-#include <cstring>
+#include <cstddef>
 #include <string>
 #include <vector>
 
 #include "base/find_handle.h"
 #include "base/owned_handle.h"
+#include "base/plain_names.h"
 #include "messenger/folder_swap.h"
 #include "messenger/path_rules.h"
 #include "messenger/remove_tree.h"
 
 namespace {
 
-constexpr char kIndexFileName[] = "urls.cb";
+constexpr std::size_t kCopyBufferSize = 1024 * 1024;
 
 // Where a partner's package is put together: beside "Partner", on the same volume so that it
 // can be renamed into place, and outside it so that no partner identifier can name it.
@@ -38,41 +38,48 @@ void EnsureFolder(const std::string& path) {
   if (!lookup.First(path.c_str(), &entry)) CreateDirectoryA(path.c_str(), nullptr);
 }
 
-bool IsPackageFile(const WIN32_FIND_DATAA& entry, const std::string& setup_name) {
-  const char* name = entry.cFileName;
-  return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-         std::strcmp(name, kIndexFileName) != 0 && setup_name != name;
-}
-
-// Copies one file and checks that the copy has the source's size and is on the disk, so that
-// a later power loss cannot leave an empty or short file in the installed folder.
-bool CopyWhole(const std::string& from, const std::string& to, const WIN32_FIND_DATAA& source) {
-  if (!CopyFileA(from.c_str(), to.c_str(), FALSE)) return false;
-  OwnedHandle copy(CreateFileA(to.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+// Copies an open file from its start into a new file and checks that the copy has the source's
+// size and is on the disk, so that a later power loss cannot leave an empty or short file in the
+// installed folder. Reading through the handle copies the file that was downloaded, whatever
+// its name in the temporary folder leads to by now.
+bool CopyWhole(HANDLE from, const std::string& to) {
+  LARGE_INTEGER source_size;
+  const LARGE_INTEGER start = {};
+  if (!GetFileSizeEx(from, &source_size) || !SetFilePointerEx(from, start, nullptr, FILE_BEGIN)) {
+    return false;
+  }
+  OwnedHandle copy(CreateFileA(to.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!copy.valid()) return false;
+  std::vector<char> buffer(kCopyBufferSize);
+  for (;;) {
+    DWORD read = 0;
+    if (!ReadFile(from, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) {
+      return false;
+    }
+    if (read == 0) break;
+    DWORD written = 0;
+    if (!WriteFile(copy.get(), buffer.data(), read, &written, nullptr) || written != read) {
+      return false;
+    }
+  }
   LARGE_INTEGER size;
-  if (!copy.valid() || !GetFileSizeEx(copy.get(), &size)) return false;
-  const std::uint64_t expected =
-      (static_cast<std::uint64_t>(source.nFileSizeHigh) << 32) | source.nFileSizeLow;
-  return static_cast<std::uint64_t>(size.QuadPart) == expected &&
+  return GetFileSizeEx(copy.get(), &size) && size.QuadPart == source_size.QuadPart &&
          FlushFileBuffers(copy.get()) != FALSE;
 }
 
-// Copies every package file of source_folder into staging, a new folder, and lists their names.
-// False as soon as one cannot be stored whole, or when the source cannot be read to its end.
-bool StagePackageFiles(const std::string& source_folder, const std::string& staging,
-                       const std::string& setup_name, std::vector<std::string>& names) {
+// Copies every downloaded package file into staging, a new folder, under its own name, and
+// lists the names. False as soon as one cannot be stored whole.
+bool StagePackageFiles(const std::vector<HeldFile>& files, const std::string& staging,
+                       std::vector<std::string>& names) {
   if (!CreateDirectoryA(staging.c_str(), nullptr)) return false;
-  FindHandle search;
-  WIN32_FIND_DATAA entry;
-  if (!search.First((source_folder + "\\*.*").c_str(), &entry)) return false;
-  do {
-    if (!IsPackageFile(entry, setup_name)) continue;
-    const std::string name = entry.cFileName;
-    if (!CopyWhole(source_folder + "\\" + name, staging + "\\" + name, entry)) return false;
-    names.push_back(name);
-  } while (search.Next(&entry));
-  return GetLastError() == ERROR_NO_MORE_FILES;
+  for (const HeldFile& file : files) {
+    // A name that is no plain one would place the copy outside the staging folder.
+    if (!IsPlainName(file.name.c_str())) return false;
+    if (!CopyWhole(file.handle.get(), staging + "\\" + file.name)) return false;
+    names.push_back(file.name);
+  }
+  return true;
 }
 
 // A run that was cut short may have left the previous partner folder set aside: it goes back
@@ -93,8 +100,8 @@ void RemoveStagingFolders(const StagingFolders& folders) {
 }  // namespace
 
 InstallOutcome InstallPackageFiles(const char* messenger_folder, const char* partner_id,
-                                   const char* temp_folder, const std::string& setup_name,
-                                   InstallRecord* record) {
+                                   const char* temp_folder, std::vector<HeldFile> package_files,
+                                   OwnedHandle temp_holder, InstallRecord* record) {
   // Without a fully qualified messenger folder the partner folder, which is replaced, would lie
   // at the root of the drive or wherever the current folder happens to be.
   if (!IsFullyQualifiedFolder(messenger_folder)) return InstallOutcome::NoMessengerFolder;
@@ -110,7 +117,7 @@ InstallOutcome InstallPackageFiles(const char* messenger_folder, const char* par
   EnsureFolder(folders.root);
   CreateDirectoryA(folders.work.c_str(), nullptr);
   std::vector<std::string> names;
-  if (!StagePackageFiles(temp_folder, folders.staging, setup_name, names) ||
+  if (!StagePackageFiles(package_files, folders.staging, names) ||
       !SwapFolderIntoPlace(folders.staging, destination, folders.set_aside)) {
     RemoveStagingFolders(folders);
     return InstallOutcome::CouldNotStore;
@@ -118,6 +125,9 @@ InstallOutcome InstallPackageFiles(const char* messenger_folder, const char* par
   RemoveOwnTree(folders.work.c_str());  // the previous skin, read-only files and all
   RemoveDirectoryA(folders.root.c_str());
   for (const std::string& name : names) Note(record, "installed " + destination + "\\" + name);
+  // Held files and a held folder cannot be removed.
+  package_files.clear();
+  temp_holder.Reset();
   RemoveTree(temp_folder);
   return InstallOutcome::Installed;
 }

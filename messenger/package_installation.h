@@ -3,7 +3,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "base/held_file.h"
+#include "base/owned_handle.h"
 #include "messenger/install_record.h"
 
 enum class InstallOutcome {
@@ -11,16 +14,18 @@ enum class InstallOutcome {
   // The messenger folder is not fully qualified: nothing was touched.
   NoMessengerFolder,
   // A package file could not be stored whole, or the new folder could not be put in place:
-  // the previous partner folder (or its absence) and the temporary folder are as they were.
+  // the previous partner folder (or its absence) and the downloaded files are as they were.
   CouldNotStore,
 };
 
-// Copies the package files from temp_folder (leaving out the index file, the file named
-// setup_name and subfolders) into a staging folder, messenger_folder's
-// "PartnerStaging~\<partner_id>\new", checking every copy; then puts it in the place of
-// "Partner\<partner_id>", which it replaces whole, and removes the temporary folder. Left-overs
-// of an earlier run of the same partner that was cut short are cleared first. partner_id is a
-// plain folder name. Each file installed is noted in record, when given.
+// Copies package_files, the run's downloaded package files, into a staging folder,
+// messenger_folder's "PartnerStaging~\<partner_id>\new", each under its name and read through
+// its held handle, checking every copy; then puts it in the place of "Partner\<partner_id>",
+// which it replaces whole. Nothing else in temp_folder is installed. Once installed, the files
+// and temp_holder (the temporary folder's holder) are let go and temp_folder is removed with
+// all it holds. Left-overs of an earlier run of the same partner that was cut short are
+// cleared first. partner_id is a plain folder name. Each file installed is noted in record,
+// when given.
 InstallOutcome InstallPackageFiles(const char* messenger_folder, const char* partner_id,
-                                   const char* temp_folder, const std::string& setup_name,
-                                   InstallRecord* record = nullptr);
+                                   const char* temp_folder, std::vector<HeldFile> package_files,
+                                   OwnedHandle temp_holder, InstallRecord* record = nullptr);

@@ -24,10 +24,3 @@ bool ComposeTempFolderPath(const char* temp_path, const char* partner_id, char* 
   std::memcpy(out + at, partner_id, std::strlen(partner_id) + 1);
   return true;
 }
-
-std::string SetupFileName(const std::string& setup_url) {
-  const std::size_t last = setup_url.find_last_of("/\\");
-  std::string name = last == std::string::npos ? setup_url : setup_url.substr(last + 1);
-  if (name.size() > 259) name.resize(259);
-  return name;
-}

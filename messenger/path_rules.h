@@ -1,9 +1,8 @@
 // Rules for the paths that the installation builds from outside input (the partner
-// identifier, the setup URL), so that no folder removal can reach outside its own folder.
+// identifier), so that no folder removal can reach outside its own folder.
 #pragma once
 
 #include <cstddef>
-#include <string>
 
 // True when folder, followed by "\" and a name, gives a path that does not depend on the
 // current folder or drive: "X:" alone or followed by "\", or a "\\server" share.
@@ -14,7 +13,3 @@ bool IsFullyQualifiedFolder(const char* folder);
 // out_size bytes with its terminating zero.
 bool ComposeTempFolderPath(const char* temp_path, const char* partner_id, char* out,
                            std::size_t out_size);
-
-// The last path component of a URL: its text after the last "/" or "\" (all of it when it
-// has neither), at most 259 characters.
-std::string SetupFileName(const std::string& setup_url);

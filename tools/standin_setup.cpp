@@ -9,12 +9,15 @@
 //     "Hold"      REG_DWORD when 1: signal event "OrvexStandinSetupRunning" and wait (at most
 //                           30 s) for event "OrvexStandinSetupRelease" before doing anything
 //
-// It records each run under the same key: "RunCount" (REG_DWORD, incremented) and "RanFrom"
-// (REG_SZ, its own module path), so a scenario can tell whether and from where it ran.
+// It records each run under the same key: "RunCount" (REG_DWORD, incremented), "RanFrom"
+// (REG_SZ, its own module path) and "RanSha256" (REG_SZ, the SHA-256 of the file it runs from,
+// in lower-case hexadecimal), so a scenario can tell whether, from where and as what it ran.
 #include <windows.h>
 
+#include <array>
 #include <string>
 
+#include "base/file_sha256.h"
 #include "base/owned_handle.h"
 #include "base/registry_key.h"
 
@@ -57,6 +60,18 @@ void SetDword(HKEY key, const char* name, DWORD value) {
   RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
 }
 
+std::string OwnDigest(const char* self) {
+  std::array<unsigned char, 32> digest{};
+  if (!FileSha256(self, &digest)) return "unreadable";
+  static const char kDigits[] = "0123456789abcdef";
+  std::string text;
+  for (unsigned char byte : digest) {
+    text += kDigits[byte >> 4];
+    text += kDigits[byte & 15];
+  }
+  return text;
+}
+
 void WaitForRelease() {
   OwnedHandle running(CreateEventA(nullptr, TRUE, FALSE, "OrvexStandinSetupRunning"));
   OwnedHandle release(CreateEventA(nullptr, TRUE, FALSE, "OrvexStandinSetupRelease"));
@@ -87,6 +102,7 @@ int main() {
   char self[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, self, MAX_PATH - 1);
   SetString(control.Handle(), "RanFrom", self);
+  SetString(control.Handle(), "RanSha256", OwnDigest(self));
   SetDword(control.Handle(), "RunCount", ReadDword(control.Handle(), "RunCount", 0) + 1);
 
   if (ReadDword(control.Handle(), "Hold", 0) == 1) WaitForRelease();

@@ -8,8 +8,12 @@ the temporary folder.
 
 import functools
 import hashlib
+import json
 import os
 import re
+import select
+import shutil
+import subprocess
 import threading
 import time
 
@@ -1481,3 +1485,183 @@ def log_keeps_no_secrets(rig):
             if "secret" in line or re.search("[\x00-\x1f\x7f]", line) or "error 0" in line:
                 raise AssertionError("log line (%s): %r" % (case, line))
     eq(rig.driver.reg(SKIN_KEY, "@"), title, "the title as registered")
+
+
+# ---- An unelevated program beside the wizard ------------------------------------------------
+
+MEDDLER_KEY = "HKLM\\SOFTWARE\\OrvexTest\\Meddler"
+SHARING_VIOLATIONS = {"overwrite": 32, "rename": 32, "delete": 32}
+
+
+def start_meddler(rig, *args):
+    """The meddler with args, once it has given its first answer line; (process, answer)."""
+    proc = rig.start_wine([rig.tool("meddler.exe")] + list(args), stdout=subprocess.PIPE)
+    ready, _, _ = select.select([proc.stdout], [], [], 60)
+    line = proc.stdout.readline() if ready else b""
+    if not line.strip():
+        raise RigError("the meddler gave no answer to %s" % " ".join(args))
+    return proc, json.loads(line.decode("latin-1"))
+
+
+def meddler_end(proc, seconds=90):
+    """The last answer line of a meddler that is ending (None when it gives no more)."""
+    try:
+        out, _ = proc.communicate(timeout=seconds)
+    except subprocess.TimeoutExpired:
+        raise RigError("the meddler did not end within %d s" % seconds)
+    lines = out.decode("latin-1").strip().splitlines()
+    return json.loads(lines[-1]) if lines else None
+
+
+def meddle(rig, *args):
+    return start_meddler(rig, *args)[1]
+
+
+def setup_ran_or_was_refused(rig, seconds=30):
+    """After the setup has arrived: "ran" once the stand-in runs, "refused" once the wizard says
+    the setup was changed."""
+    d = rig.driver
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if d.call("eventwait", "OrvexStandinSetupRunning", 100).get("ok"):
+            return "ran"
+        if any(box["text"] == MSG_DAMAGED for box in d.boxes()):
+            return "refused"
+    raise RigError("the setup neither ran nor was refused within %d s" % seconds)
+
+
+@scenario
+def unelevated_program_changes_nothing(rig):
+    """A program of the user's beside the wizard tries to change the package files between their
+    download and the staging copy, and the setup program while it arrives, from its arrival to
+    its start and while it runs, and adds a file to the temporary folder: every try fails with a
+    sharing violation or has no effect. The setup that runs is the one whose digest was
+    checked, and exactly the downloaded files are installed."""
+    prepare(rig, version=None, app_paths=False)
+    rig.driver.set_dword(SETUP_CONTROL_KEY, "Hold", 1)
+    server, base = scripted_site(rig)
+    with open(rig.tool("standin_setup.exe"), "rb") as f:
+        setup = f.read()
+    digest = hashlib.sha256(setup).hexdigest()
+    gate = threading.Event()
+    server.routes.update({
+        INDEX_PATH: ok_reply(("%s%s\r\n%s%s sha256:%s\r\n"
+                              % (base, PACKAGE_DIR, base, SETUP_PATH, digest)).encode()),
+        PACKAGE_DIR + "Skin.dat": ok_reply(PACKAGE["Skin.dat"]),
+        PACKAGE_DIR + "skin.bmp": ok_reply(PACKAGE["skin.bmp"]),
+        SETUP_PATH: ok_reply(setup, gate=gate),
+    })
+    point_at(rig, base + "/cb/partner/")
+    temp = rig.temp_folder(PARTNER)
+    setup_path = temp + "\\" + SETUP_NAME
+    d = rig.driver
+    rig.start_wizard()
+    next_page(rig)
+    # The package files are in and the setup's reply is held back: the run is between the two.
+    wait_for(lambda: len(server.requests()) == 4, 30, what="the request for the setup")
+    for name in PACKAGE:
+        eq(meddle(rig, "tamper", temp + "\\" + name), SHARING_VIOLATIONS, "tries on " + name)
+    eq(meddle(rig, "tamper", setup_path), SHARING_VIOLATIONS, "tries on the arriving setup")
+
+    # From its arrival to its start. Before it starts, the setup's writing handle gives way to
+    # one that only reads; no handle denies writing in the instant between the two, where Wine
+    # (enforcing no descriptor) lets an overwrite through. The wizard then finds the setup
+    # changed and does not start it; a second run is left alone.
+    race, _ = start_meddler(rig, "race", setup_path, "OrvexStandinSetupRunning", "60")
+    gate.set()
+    outcome = setup_ran_or_was_refused(rig)
+    if outcome == "refused":
+        d.must("eventset", "OrvexStandinSetupRunning")  # ends the race
+    tries = meddler_end(race)
+    overwrites = tries["overwrite"].get("0", 0)
+    print("e2e: %d rounds of tries on the setup, %d overwrites through, setup %s"
+          % (tries["rounds"], overwrites, outcome))
+    if tries["rounds"] == 0:
+        raise AssertionError("the meddler made no try on the setup")
+    if outcome == "ran":
+        eq({kind: tries[kind] for kind in SHARING_VIOLATIONS},
+           {kind: {"32": tries["rounds"]} for kind in SHARING_VIOLATIONS}, "tries on the setup")
+    else:
+        # Only an overwrite in that instant explains the refusal; once refused the setup is let
+        # go, and what the meddler does to it after has no effect.
+        eq(overwrites > 0, True, "an overwrite got through: %r" % tries)
+    if outcome == "refused":
+        check_box(d.answer_box(ID_OK, 10), "Error", MSG_DAMAGED, ["OK"])
+        answer_question(rig, IDYES)
+        d.gone("progress", 5)
+        eq(setup_runs(rig), 0, "setup runs of the refused setup")
+        eq(rig.find_files(SETUP_NAME), [], "the refused setup is deleted")
+        server.routes[SETUP_PATH] = ok_reply(setup)
+        next_page(rig)
+        d.must("eventwait", "OrvexStandinSetupRunning", 30000, timeout_ms=30000)
+
+    # The setup runs; the package files wait for their staging copy.
+    eq(meddle(rig, "tamper", setup_path), SHARING_VIOLATIONS, "tries on the running setup")
+    for name in PACKAGE:
+        eq(meddle(rig, "tamper", temp + "\\" + name), SHARING_VIOLATIONS, "tries on " + name)
+    # Wine enforces no descriptor: the file is made; it is not installed.
+    eq(meddle(rig, "plant", temp + "\\planted.dll"), {"plant": 0}, "adding a file")
+    d.must("eventset", "OrvexStandinSetupRelease")
+    run_to_done(rig)
+    eq(d.boxes(), [], "message boxes after success")
+    eq(d.reg(SETUP_CONTROL_KEY, "RanSha256"), digest, "digest of the setup that ran")
+    eq(d.reg(SETUP_CONTROL_KEY, "RanFrom"), setup_path, "setup started from")
+    eq(setup_runs(rig), 1, "setup runs")
+    eq(d.reg(MEDDLER_KEY, "ReplacementRan"), None, "a replacement's run")
+    runs = 1 if outcome == "ran" else 2
+    check_raw(server, ([INDEX_PATH] + [PACKAGE_DIR + n for n in PACKAGE] + [SETUP_PATH]) * runs)
+    check_installed(rig, PACKAGE, setup_ran=True)  # planted.dll is not among them
+    leave(rig)
+
+
+@scenario
+def old_temp_folder_taken(rig):
+    """The old temporary folder held open by another program, then a link to another folder, then
+    the user's temporary folder a link: message 2 each time before any request, nothing removed
+    or written where a link leads. A partner.dat that is a link counts as a missing one."""
+    prepare(rig)
+    server = rig.start_scripted()  # must stay silent
+    point_at(rig, "http://127.0.0.1:%d/cb/partner/" % server.port)
+    temp = rig.temp_folder(PARTNER)
+    rig.write_file(temp + "\\old.txt", b"old")
+    holder, answer = start_meddler(rig, "hold", temp, "OrvexMeddlerRelease", "120")
+    eq(answer, {"hold": 0}, "holding the old folder")
+    rig.start_wizard()
+    next_page(rig)
+    no_request = lambda: eq(server.requests(), [], "requests")  # noqa: E731
+    check_create_failure(rig, no_request)
+    # Its file went, as far as the removal goes; nothing of the run's was written into it.
+    eq(rig.listing(temp), {}, "the held old folder")
+    eq(rig.driver.reg(TEMP_PATH_KEY, "@"), None, "TempPartnerPath")
+    rig.driver.must("eventset", "OrvexMeddlerRelease")
+    meddler_end(holder, 30)
+
+    elsewhere = "C:\\elsewhere"
+    rig.write_file(elsewhere + "\\canary.txt", b"canary")
+    shutil.rmtree(rig.host_path(temp))
+    os.symlink(rig.host_path(elsewhere), rig.host_path(temp))
+    next_page(rig)
+    check_create_failure(rig, no_request)
+    eq(rig.listing(elsewhere), {"canary.txt": b"canary"}, "the folder the link names")
+    eq(os.path.islink(rig.host_path(temp)), True, "the link is left alone")
+
+    # The user's temporary folder itself a link, to where a folder of the partner's name lies.
+    user_temp = rig.host_path(temp[:temp.rindex("\\")])
+    shutil.rmtree(user_temp)
+    rig.write_file(elsewhere + "\\" + PARTNER + "\\canary.txt", b"canary")
+    os.symlink(rig.host_path(elsewhere), user_temp)
+    next_page(rig)
+    check_create_failure(rig, no_request)
+    eq(rig.listing(elsewhere + "\\" + PARTNER), {"canary.txt": b"canary"},
+       "the partner's folder where the temporary path's link leads")
+    os.remove(user_temp)
+    os.makedirs(user_temp)
+    leave(rig)
+
+    target = os.path.join(rig.dir, "partner-target.dat")
+    with open(target, "wb") as f:
+        f.write(b"acme\r\n")
+    os.remove(rig.host_path("C:\\wizard\\partner.dat"))
+    os.symlink(target, rig.host_path("C:\\wizard\\partner.dat"))
+    eq(run_quiet(rig, "/quiet"), 255, "exit code with partner.dat a link")
+    no_request()

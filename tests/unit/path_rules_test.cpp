@@ -40,18 +40,4 @@ TEST(PathRules, TempFolderMustFitItsBuffer) {
   EXPECT_STREQ(out, "");
 }
 
-TEST(PathRules, SetupFileNameIsTheLastComponent) {
-  const struct {
-    std::string url, name;
-  } cases[] = {
-      {"http://dl.example.com/dl/setup.exe", "setup.exe"},
-      {"setup.exe", "setup.exe"},
-      {"http://host/dir\\Setup.EXE", "Setup.EXE"},
-      {"http://host/dir/", ""},
-      {"", ""},
-      {"http://host/a/" + std::string(300, 's'), std::string(259, 's')},
-  };
-  for (const auto& c : cases) EXPECT_EQ(SetupFileName(c.url), c.name) << c.url;
-}
-
 }  // namespace

@@ -166,16 +166,15 @@ TEST_F(FileDownloadTest, WithoutADialogNoControlIsTouched) {
   EXPECT_TRUE(dialog_.Positions().empty());
 }
 
-TEST_F(FileDownloadTest, ExistingFileIsReplaced) {
-  {
-    std::FILE* old = std::fopen((folder_.Path() + "\\x.txt").c_str(), "wb");
-    std::fputs("old and longer content", old);
-    std::fclose(old);
-  }
-  ScriptedServer server({{{Ok("Content-Length: 3\r\n") + "new", 0}}});
-  EXPECT_EQ(Download(server.UrlFor("/x.txt"), dialog_.window()), kSucceeded);
-  server.Finish();
-  EXPECT_EQ(ReadFileText(folder_ / "x.txt"), "new");
+TEST_F(FileDownloadTest, ExistingFileIsNeitherReplacedNorWrittenThrough) {
+  WriteFileText(folder_ / "x.txt", "placed there first");
+  // Nothing listens on this port: a connection attempt would end with ErrorConnect.
+  std::string base = "http://127.0.0.1:" + std::to_string(ScriptedServer::UnusedPort());
+  MessageBoxWatcher boxes;
+  EXPECT_EQ(Download(base + "/x.txt", dialog_.window()), (Outcome{RunResult::CannotStoreFile, 0}));
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(boxes.Boxes()[0].text, kCannotCreate);
+  EXPECT_EQ(ReadFileText(folder_ / "x.txt"), "placed there first");
 }
 
 TEST_F(FileDownloadTest, EmptyTempFolderMeansTheProgramFolder) {

@@ -9,11 +9,14 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "base/held_file.h"
+#include "base/owned_handle.h"
 #include "base/path_limits.h"
 #include "messenger/messenger_detection.h"
 #include "messenger/package_installation.h"
-#include "messenger/path_rules.h"
 #include "messenger/skin_registration.h"
 #include "tests/win/registry_fixture.h"
 #include "tests/win/test_folders.h"
@@ -47,18 +50,36 @@ class InstallationTest : public MessengerRegistryTest {
     MessengerRegistryTest::TearDown();
   }
 
-  // The installation as the download worker runs it, on the run's values.
+  // The installation as the download worker runs it, on the run's values and the files staged
+  // as downloaded, each held open as its transfer left it.
   InstallOutcome InstallPackage() {
+    std::vector<HeldFile> files;
+    for (const std::string& name : downloaded_) files.push_back({name, OpenDownloaded(name)});
+    return InstallHeld(std::move(files));
+  }
+  InstallOutcome InstallHeld(std::vector<HeldFile> files) {
     FindMessengerFolder(run_.MessengerFolder);
+    downloaded_.clear();
     return InstallPackageFiles(run_.MessengerFolder, run_.PartnerId, run_.TempFolderBuffer,
-                               SetupFileName(run_.SetupUrl));
+                               std::move(files), OwnedHandle());
+  }
+  // Shares deletion too, so that a test can rename the file while it is held.
+  OwnedHandle OpenDownloaded(const std::string& name) const {
+    return OwnedHandle(CreateFileA((temp_folder_ + "\\" + name).c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
   }
   void RegisterPackageSkin() {
     RegisterSkin(run_.MessengerFolder, run_.PartnerId, run_.PackageTitle);
   }
 
-  // Puts downloaded files (name to contents) into the temporary folder.
+  // Puts downloaded package files (name to contents) into the temporary folder.
   void Stage(const std::map<std::string, std::string>& files) {
+    Plant(files);
+    for (const auto& file : files) downloaded_.push_back(file.first);
+  }
+  // Puts other files there: the index, the setup program, whatever someone else put there.
+  void Plant(const std::map<std::string, std::string>& files) {
     for (const auto& file : files) WriteFileText(temp_folder_ + "\\" + file.first, file.second);
   }
 
@@ -79,11 +100,11 @@ class InstallationTest : public MessengerRegistryTest {
   }
 
   std::string temp_folder_;
+  std::vector<std::string> downloaded_;
   // The values a run hands to the installation.
   struct {
     char PartnerId[kPathBufferSize] = {};
     char PackageTitle[kPathBufferSize] = {};
-    std::string SetupUrl;
     char TempFolderBuffer[kPathBufferSize] = {};
     char MessengerFolder[kPathBufferSize] = {};
   } run_;

@@ -16,12 +16,6 @@ using Names = std::vector<std::string>;
 constexpr InstallOutcome kInstalled = InstallOutcome::Installed;
 constexpr InstallOutcome kCouldNotStore = InstallOutcome::CouldNotStore;
 
-// A downloaded file that another program holds open cannot be copied.
-OwnedHandle HoldOpen(const std::string& path) {
-  return OwnedHandle(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
 const std::string kSkinKey = std::string(kTestCustomize) + "\\acme";
 
 TEST_F(InstallationTest, CompleteInstallation) {
@@ -29,10 +23,9 @@ TEST_F(InstallationTest, CompleteInstallation) {
   WriteDword(HKEY_LOCAL_MACHINE, kTestOwners, "LastOwner", 777);
   CreateKey(HKEY_LOCAL_MACHINE, std::string(kTestOwners) + "\\777");
   std::strcpy(run_.PackageTitle, "Acme Skin");
-  run_.SetupUrl = "http://dl.example.com/dl/setup.exe";
-  Stage({{"urls.cb", "http://pkg.example.com/acme/ http://dl.example.com/dl/setup.exe"},
-         {"setup.exe", "MZ"},
-         {"Skin.dat",
+  Plant({{"urls.cb", "http://pkg.example.com/acme/ http://dl.example.com/dl/setup.exe"},
+         {"setup.exe", "MZ"}});
+  Stage({{"Skin.dat",
           "Acme\nAnchore=2\nStretch=1\nBackgroundTransparency=30\nSelectionTransparency=70\n"},
          {"skin.bmp", "BM"}});
 
@@ -57,32 +50,34 @@ TEST_F(InstallationTest, CompleteInstallation) {
   ExpectText(std::string(kTestOwners) + "\\777", "Customize", "acme");
 }
 
-TEST_F(InstallationTest, IndexAndSetupProgramAreLeftOutByExactName) {
-  // The file system ignores letter case, so each case stages one spelling of each name.
-  const struct {
-    const char* setup_url;
-    Names staged, copied;
-  } cases[] = {
-      {"http://dl.example.com/dl/setup.exe",
-       {"a.txt", "b.txt", "c", "setup.exe", "urls.cb"},
-       {"a.txt", "b.txt", "c"}},
-      {"http://dl.example.com/dl/setup.exe",
-       {"Setup.exe", "URLS.CB", "a.txt"},
-       {"Setup.exe", "URLS.CB", "a.txt"}},
-      {"", {"a.txt", "setup.exe", "urls.cb"}, {"a.txt", "setup.exe"}},
-      {"http://dl.example.com/dl/", {"a.txt", "setup.exe", "urls.cb"}, {"a.txt", "setup.exe"}},
-      {"setup.exe", {"a.txt", "setup.exe", "urls.cb"}, {"a.txt"}},
-  };
-  for (const auto& c : cases) {
-    MakeFolder(temp_folder_);
-    for (const std::string& name : c.staged) Stage({{name, name}});
-    run_.SetupUrl = c.setup_url;
+TEST_F(InstallationTest, OnlyTheDownloadedFilesAreInstalledAsTheyWereDownloaded) {
+  // Whatever else lies in the temporary folder is not installed, and a downloaded file is copied
+  // from its handle: a file put in its place meanwhile is not.
+  Plant({{"urls.cb", "index"}, {"OrvexSetup.exe", "MZ"}, {"planted.dll", "evil"}});
+  Stage({{"Skin.dat", "S A=1"}, {"a.txt", "downloaded"}});
+  std::vector<HeldFile> files;
+  files.push_back({"Skin.dat", OpenDownloaded("Skin.dat")});
+  files.push_back({"a.txt", OpenDownloaded("a.txt")});
+  ASSERT_TRUE(MoveFileA((temp_folder_ + "\\a.txt").c_str(), (temp_folder_ + "\\b.txt").c_str()));
+  Plant({{"a.txt", "swapped in"}});
 
-    ASSERT_EQ(InstallPackage(), kInstalled);
+  ASSERT_EQ(InstallHeld(std::move(files)), kInstalled);
 
-    EXPECT_EQ(ListFolder(kAcmeFolder), c.copied) << c.setup_url;
-    EXPECT_FALSE(PathExists(temp_folder_));
-  }
+  EXPECT_EQ(ListFolder(kAcmeFolder), (Names{"Skin.dat", "a.txt"}));
+  EXPECT_EQ(ReadFileText(std::string(kAcmeFolder) + "\\a.txt"), "downloaded");
+  EXPECT_FALSE(PathExists(temp_folder_));
+}
+
+TEST_F(InstallationTest, NameThatIsNoPlainNameStoresNothing) {
+  Stage({{"a.txt", "a"}});
+  std::vector<HeldFile> files;
+  files.push_back({"..\\a.txt", OpenDownloaded("a.txt")});
+
+  EXPECT_EQ(InstallHeld(std::move(files)), kCouldNotStore);
+
+  EXPECT_FALSE(PathExists(kAcmeFolder));
+  EXPECT_FALSE(PathExists(std::string(kMessenger) + "\\PartnerStaging~\\a.txt"));
+  EXPECT_FALSE(PathExists(kStagingRoot));
 }
 
 TEST_F(InstallationTest, ReinstallReplacesOnlyThisPartnersFolder) {
@@ -102,9 +97,10 @@ TEST_F(InstallationTest, ReinstallReplacesOnlyThisPartnersFolder) {
   EXPECT_EQ(ReadFileText(other + "\\theirs.txt"), "theirs");
 }
 
-TEST_F(InstallationTest, SubfolderOfTheDownloadIsPassedOverAndRemoved) {
+TEST_F(InstallationTest, SubfolderOfTheTemporaryFolderIsPassedOverAndRemoved) {
   MakeFolder(temp_folder_ + "\\sub");
-  Stage({{"sub\\inner.txt", "inner"}, {"a.txt", "a"}});
+  Plant({{"sub\\inner.txt", "inner"}});
+  Stage({{"a.txt", "a"}});
 
   ASSERT_EQ(InstallPackage(), kInstalled);
 
@@ -184,8 +180,6 @@ TEST_F(InstallationTest, LeftOversOfAnInterruptedRunAreClearedFirst) {
       {"before the old folder was removed", true, false, true, "current"},
   };
   Stage({{"Skin.dat", "S A=1"}, {"a.txt", "a"}});
-  // The installation fails after the clearing, which shows what the clearing did.
-  OwnedHandle held = HoldOpen(temp_folder_ + "\\a.txt");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.when);
     ForceRemove(kPartnerRoot);
@@ -195,8 +189,16 @@ TEST_F(InstallationTest, LeftOversOfAnInterruptedRunAreClearedFirst) {
     if (c.partner_folder) put(kAcmeFolder, "current");
     if (c.staged) put(work + "\\new", "partial");
     if (c.set_aside) put(work + "\\old", "previous");
+    // The installation fails after the clearing, which shows what the clearing did: a.txt's
+    // handle cannot read.
+    std::vector<HeldFile> files;
+    files.push_back({"Skin.dat", OpenDownloaded("Skin.dat")});
+    files.push_back(
+        {"a.txt",
+         OwnedHandle(CreateFileA((temp_folder_ + "\\a.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))});
 
-    EXPECT_EQ(InstallPackage(), kCouldNotStore);
+    EXPECT_EQ(InstallHeld(std::move(files)), kCouldNotStore);
 
     EXPECT_EQ(ListFolder(kAcmeFolder), Names{c.restored});
     EXPECT_FALSE(PathExists(kStagingRoot));

@@ -1,0 +1,95 @@
+#include "base/held_file.h"
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstring>
+
+#include "base/ascii.h"
+
+namespace {
+
+// Longer than any path the program makes, with room for the "\\?\" prefix.
+constexpr DWORD kFinalPathSize = 1024;
+
+OwnedHandle OpenFolder(const std::string& path) {
+  return OwnedHandle(CreateFileA(path.c_str(), FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
+}  // namespace
+
+std::string FinalPathOf(HANDLE handle) {
+  char path[kFinalPathSize];
+  const DWORD length =
+      GetFinalPathNameByHandleA(handle, path, sizeof path, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (length == 0 || length >= sizeof path) return std::string();
+  return std::string(path, length);
+}
+
+bool IsEntryOf(HANDLE entry, const std::string& folder_final, const char* name) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (folder_final.empty() || !GetFileInformationByHandle(entry, &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    return false;
+  }
+  // A link that the file system follows without showing it as one (Wine's view of a Unix
+  // symbolic link) still shows in where the handle leads.
+  const std::string final = FinalPathOf(entry);
+  const std::size_t name_length = std::strlen(name);
+  return final.size() == folder_final.size() + 1 + name_length &&
+         final.compare(0, folder_final.size(), folder_final) == 0 &&
+         final[folder_final.size()] == '\\' &&
+         EqualsIgnoringAsciiCase(final.c_str() + folder_final.size() + 1, name, name_length);
+}
+
+bool IsEntryOfFolderAt(HANDLE entry, const std::string& folder_path, const char* name) {
+  const OwnedHandle folder = OpenFolder(folder_path);
+  return folder.valid() && IsEntryOf(entry, FinalPathOf(folder.get()), name);
+}
+
+OwnedHandle OpenPlainFileForReading(const std::string& folder_path, const char* name) {
+  // A link is opened itself, not what it names, so that it shows as one. Without backup
+  // semantics a folder does not open.
+  OwnedHandle file(CreateFileA((folder_path + "\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file.valid() || !IsEntryOfFolderAt(file.get(), folder_path, name)) return OwnedHandle();
+  return file;
+}
+
+bool HoldForStart(HeldFile* file) {
+  // The bridge must share writing, as the handle it replaces writes.
+  OwnedHandle bridge(
+      ReOpenFile(file->handle.get(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0));
+  file->handle.Reset();
+  if (!bridge.valid()) return false;
+  // Reading is all the start needs: the system opens the image with a handle of its own.
+  file->handle.Reset(ReOpenFile(bridge.get(), GENERIC_READ, FILE_SHARE_READ, 0));
+  return file->handle.valid();
+}
+
+std::FILE* ReadStreamOf(HANDLE file) {
+  HANDLE duplicate = nullptr;
+  const HANDLE process = GetCurrentProcess();
+  if (!DuplicateHandle(process, file, process, &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    return nullptr;
+  }
+  // From here the C runtime owns the duplicate: fclose (or _close) closes it.
+  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(duplicate), _O_RDONLY);
+  if (descriptor == -1) {
+    CloseHandle(duplicate);
+    return nullptr;
+  }
+  std::FILE* stream = _fdopen(descriptor, "rb");
+  if (stream == nullptr) {
+    _close(descriptor);
+    return nullptr;
+  }
+  // The duplicate shares the original's position, wherever its writes left it.
+  if (std::fseek(stream, 0, SEEK_SET) != 0) {
+    std::fclose(stream);
+    return nullptr;
+  }
+  return stream;
+}

@@ -1,0 +1,98 @@
+// Files held from their download to their last use: what other programs can do to them, and
+// starting a held program file.
+#include "base/held_file.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/output_file.h"
+#include "tests/win/test_folders.h"
+
+namespace {
+
+// What another program gets when it tries to write, rename and delete the file at path.
+std::vector<DWORD> TriesToChange(const std::string& path) {
+  std::vector<DWORD> errors;
+  const OwnedHandle writer(CreateFileA(path.c_str(), GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr));
+  errors.push_back(writer.valid() ? ERROR_SUCCESS : GetLastError());
+  errors.push_back(MoveFileExA(path.c_str(), (path + ".moved").c_str(), 0) ? ERROR_SUCCESS
+                                                                           : GetLastError());
+  errors.push_back(DeleteFileA(path.c_str()) ? ERROR_SUCCESS : GetLastError());
+  return errors;
+}
+
+// Starts the program at path, as the run starts the setup, with a command line that has this
+// test program run no test; its exit code, or the error that kept it from starting.
+DWORD Start(const std::string& path, bool* started) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  std::string command = "\"" + path + "\" --gtest_filter=NoTest";
+  *started = CreateProcessA(path.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &process) != FALSE;
+  if (!*started) return GetLastError();
+  const OwnedHandle process_handle(process.hProcess);
+  const OwnedHandle thread(process.hThread);
+  WaitForSingleObject(process_handle.get(), 60000);
+  DWORD code = 0;
+  GetExitCodeProcess(process_handle.get(), &code);
+  return code;
+}
+
+const std::vector<DWORD> kSharingViolations(3, ERROR_SHARING_VIOLATION);
+
+TEST(HeldFile, OthersMayReadItButNeitherWriteRenameNorDeleteItAndItStartsWhileHeld) {
+  const TempTestFolder folder("orvex-held-file");
+  const std::string path = folder / "setup.exe";
+  char self[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, self, sizeof self);
+  const std::string program = ReadFileText(self);
+
+  OutputFile output;
+  ASSERT_TRUE(output.CreateNew(path.c_str()));
+  ASSERT_TRUE(output.Write(program.data(), program.size()));
+  OutputFile again;
+  EXPECT_FALSE(again.CreateNew(path.c_str())) << "a name that exists is not written through";
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
+  HeldFile held{"setup.exe", output.Release()};
+  EXPECT_TRUE(IsEntryOfFolderAt(held.handle.get(), folder.Path(), "setup.exe"));
+  EXPECT_FALSE(IsEntryOfFolderAt(held.handle.get(), folder.Path(), "other.exe"));
+
+  EXPECT_EQ(TriesToChange(path), kSharingViolations);
+  EXPECT_EQ(ReadFileText(path), program) << "reading is shared";
+  // The system does not start a program that a handle may still write.
+  bool started = true;
+  EXPECT_EQ(Start(path, &started), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  EXPECT_FALSE(started);
+
+  ASSERT_TRUE(HoldForStart(&held));
+  EXPECT_EQ(TriesToChange(path), kSharingViolations);
+  EXPECT_EQ(Start(path, &started), 0u);
+  EXPECT_TRUE(started);
+  EXPECT_EQ(TriesToChange(path), kSharingViolations);
+
+  held.handle.Reset();
+  EXPECT_TRUE(DeleteFileA(path.c_str()));
+}
+
+TEST(HeldFile, ReadStreamReadsFromTheStart) {
+  const TempTestFolder folder("orvex-held-stream");
+  OutputFile output;
+  ASSERT_TRUE(output.CreateNew((folder / "urls.cb").c_str()));
+  ASSERT_TRUE(output.Write("one two", 7));
+  std::FILE* stream = ReadStreamOf(output.Handle());
+  ASSERT_NE(stream, nullptr);
+  char text[16] = {};
+  EXPECT_EQ(std::fread(text, 1, sizeof text, stream), 7u);
+  EXPECT_STREQ(text, "one two");
+  std::fclose(stream);
+  EXPECT_TRUE(output.Write("!", 1)) << "the original handle stays open";
+}
+
+}  // namespace
