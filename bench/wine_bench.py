@@ -165,7 +165,7 @@ class WineBench:
 
     # Programs of the benchmark -------------------------------------------------------------
     def _run_tool(self, exe, args, timeout=900):
-        argv = [harness.WINE, os.path.join(self.rig.build, "bench", exe)] + args
+        argv = [self.rig.wine, os.path.join(self.rig.build, "bench", exe)] + args
         result = subprocess.run(argv, env=self.rig.env, capture_output=True, text=True,
                                 timeout=timeout)
         if result.returncode != 0:
