@@ -71,6 +71,17 @@ bool TextFileReader::ReadWord(char* buffer, std::size_t capacity) {
   return true;
 }
 
+std::size_t TextFileReader::Read(char* buffer, std::size_t capacity) {
+  if (file_ == nullptr) return 0;
+  std::size_t length = 0;
+  while (length < capacity) {
+    int c = Get();
+    if (c == EOF) break;
+    buffer[length++] = static_cast<char>(c);
+  }
+  return length;
+}
+
 void CutAtLineFeed(char* text) {
   char* line_feed = std::strchr(text, '\n');
   if (line_feed != nullptr) *line_feed = '\0';

@@ -31,6 +31,10 @@ class TextFileReader {
   // buffer unchanged, when no further word exists.
   bool ReadWord(char* buffer, std::size_t capacity);
 
+  // Reads up to capacity characters into buffer, NUL bytes included and not zero-terminated.
+  // Returns how many; 0 at the end of the file.
+  std::size_t Read(char* buffer, std::size_t capacity);
+
  private:
   int Get();
 

@@ -9,8 +9,8 @@ throughput, CPU time (user+sys) and peak RSS for each, and our/curl ratios.
 
 Wine part (wine_bench.py): the engine with the program's disk path, WinINet and WinHTTP
 downloaders of our own and the whole wizard, against one nginx, interleaved; the latency of
-the stop question. Under Wine everything is the 64-bit build: this machine's kernel runs no
-32-bit code, so the 32-bit program cannot be run here.
+the stop question. Under Wine everything is the build of --wine-build (build/win64 by default,
+which every machine of this kind can run).
 
 Data and downloads live under build/ and are removed at the end. A measurement, not a test:
 nothing here fails on a slow machine.

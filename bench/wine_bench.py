@@ -2,9 +2,9 @@
 
 Runs in one rig of the end-to-end tests (tests/e2e/harness.py): one copy of the template Wine
 prefix, one Xvfb, one nginx on 127.0.0.1 and the UI driver. Everything that runs under Wine
-is the 64-bit build (build/win64, loader /usr/lib/wine/wine64): the kernels of this project's
-machines run no 32-bit code, so Wine's 32-bit loader, and with it the shipped 32-bit program,
-cannot start there.
+is the build named by --wine-build: by default the 64-bit one (build/win64, loader
+/usr/lib/wine/wine64), which runs on every machine of this kind, also where the kernel runs
+no 32-bit code, so that figures compare across machines.
 
 Contenders, interleaved round by round:
   engine   bench_download.exe: the program's FileDownload (WriteFile through OutputFile, 256 KiB
@@ -165,7 +165,7 @@ class WineBench:
 
     # Programs of the benchmark -------------------------------------------------------------
     def _run_tool(self, exe, args, timeout=900):
-        argv = [harness.WINE, os.path.join(self.rig.build, "bench", exe)] + args
+        argv = [self.rig.loader, os.path.join(self.rig.build, "bench", exe)] + args
         result = subprocess.run(argv, env=self.rig.env, capture_output=True, text=True,
                                 timeout=timeout)
         if result.returncode != 0:
@@ -347,9 +347,9 @@ def spread(values):
     return "%.2f-%.2f" % (min(values), max(values))
 
 
-def wine_table(results, sizes, latencies):
-    lines = ["Under Wine: the 64-bit build (wine64); this machine's kernel runs no 32-bit code, "
-             "so the 32-bit program cannot be run here.",
+def wine_table(results, sizes, latencies, arch):
+    lines = ["Under Wine: the %s build (%s)." % ("32-bit" if arch == "win32" else "64-bit",
+                                                 os.path.basename(harness.WINE_FOR_ARCH[arch][0])),
              "Medians of %d interleaved runs; MiB/s from the time of the transfer alone "
              "(process start-up excluded); peak: the largest peak working set;"
              % len(results[("demo", "wizard")]),
@@ -433,7 +433,7 @@ def run(build, data, sizes, rounds, latency_tries, rate, parts, log):
                 results = measure(bench, sizes, rounds, log)
                 latencies = {"busy": bench.cancel_latency(latency_tries),
                              "stalled": bench.cancel_latency(latency_tries, stalled=True)}
-                lines += wine_table(results, sizes, latencies) + [""]
+                lines += wine_table(results, sizes, latencies, rig.arch) + [""]
             if "experiments" in parts:
                 name = sizes[0][0]
                 lines += experiments_table(measure_experiments(bench, name, rounds, log),

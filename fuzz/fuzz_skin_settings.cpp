@@ -1,9 +1,8 @@
-// Reads arbitrary bytes as a Skin.dat and checks the streaming reader against a plain
+// Reads arbitrary bytes as a Skin.dat and checks the piecewise parser against a plain
 // token-splitting model of the same rules.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -58,8 +57,12 @@ SkinSettings Model(const std::string& text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
-  std::istringstream in(text);
-  const SkinSettings read = ReadSkinSettings(in);
+  // Fed in two pieces split at a point the input chooses, as the file is read in pieces.
+  const std::size_t split = size == 0 ? 0 : data[0] % (size + 1);
+  SkinSettingsParser parser;
+  parser.Feed(text.data(), split);
+  parser.Feed(text.data() + split, size - split);
+  const SkinSettings read = parser.Finish();
   const SkinSettings model = Model(text);
   if (read.Anchore != model.Anchore || read.Stretch != model.Stretch ||
       read.BackgroundTransparency != model.BackgroundTransparency ||

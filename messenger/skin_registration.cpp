@@ -3,10 +3,10 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <fstream>
 #include <string>
 
 #include "base/registry_key.h"
+#include "base/text_reader.h"
 #include "messenger/path_rules.h"
 #include "messenger/registry_layout.h"
 #include "messenger/skin_settings.h"
@@ -58,9 +58,12 @@ bool IsFolder(const std::string& path) {
 // read, or a partner folder that does not exist.
 bool LoadSkinSettings(const std::string& partner_path, SkinSettings* settings) {
   const std::string file_path = partner_path + "Skin.dat";
-  std::ifstream file(file_path);
-  if (file.is_open()) {
-    *settings = ReadSkinSettings(file);
+  TextFileReader file(file_path.c_str());
+  if (file.IsOpen()) {
+    SkinSettingsParser parser;
+    char piece[512];
+    for (std::size_t size; (size = file.Read(piece, sizeof piece)) > 0;) parser.Feed(piece, size);
+    *settings = parser.Finish();
     return true;
   }
   if (GetFileAttributesA(file_path.c_str()) == INVALID_FILE_ATTRIBUTES && IsFolder(partner_path)) {

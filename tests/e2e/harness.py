@@ -33,8 +33,10 @@ APP_PATHS_KEY = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\
 RUN_KEY = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
 SETUP_CONTROL_KEY = "HKLM\\SOFTWARE\\OrvexTest\\StandinSetup"
 MESSENGER_FOLDER = "C:\\Program Files\\Orvex"
-# The 64-bit loader: the test layers run the 64-bit build (see tools/wine-env).
-WINE = "/usr/lib/wine/wine64"
+# Wine's loader and template prefix for each kind of build (as in tools/wine-env): the
+# shipped 32-bit program (build/win32) under the 32-bit loader, build/win64 under wine64.
+WINE_FOR_ARCH = {"win32": ("/usr/lib/wine/wine", "wine-template-win32"),
+                 "win64": ("/usr/lib/wine/wine64", "wine-template")}
 
 # Control ids of the two pages.
 ID_OK, ID_CANCEL, ID_NEXT = 1, 2, 1001
@@ -660,10 +662,21 @@ class Squid:
         return "127.0.0.1:%d" % self.port
 
 
+def build_arch(build):
+    """win32 or win64: what the Windows build folder builds, from its CMake cache."""
+    with open(os.path.join(build, "CMakeCache.txt")) as f:
+        for line in f:
+            if line.startswith("ORVEX_WINDOWS_ARCH:"):
+                return "win32" if line.strip().endswith("=i686") else "win64"
+    raise RigError("%s is not a Windows build folder" % build)
+
+
 class Rig:
     def __init__(self, name, build_dir, display=None, keep=False, wine=True):
         """wine=False: servers only, no prefix, display or driver."""
         self.build = os.path.abspath(build_dir)
+        self.arch = build_arch(self.build)
+        self.loader, self._template = WINE_FOR_ARCH[self.arch]
         self.runs = os.path.join(self.build, "e2e-runs")
         os.makedirs(self.runs, exist_ok=True)
         self.dir = tempfile.mkdtemp(prefix=name + ".", dir=self.runs)
@@ -698,13 +711,14 @@ class Rig:
     def _start(self):
         if not self.wine:
             return
-        template = os.path.join(os.path.dirname(self.build), "wine-template")
+        template = os.path.join(os.path.dirname(self.build), self._template)
         if not os.path.exists(os.path.join(template, ".ready")):
-            raise RigError("no template prefix at %s; run tools/bootstrap" % template)
+            raise RigError("no %s template prefix at %s; run tools/bootstrap"
+                           % (self.arch, template))
         subprocess.run([os.path.join(SOURCE, "tools", "copy-prefix"), template, self.prefix],
                        check=True, timeout=60)
         self.display = self._display or self._start_xvfb()
-        self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEARCH="win64", WINEDEBUG="-all",
+        self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEARCH=self.arch, WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=", DISPLAY=self.display)
         self.user = [u for u in os.listdir(os.path.join(self.prefix, "drive_c", "users"))
                      if u != "Public"][0]
@@ -739,7 +753,7 @@ class Rig:
 
     def start_wine(self, argv, **kwargs):
         kwargs.setdefault("env", self.env)
-        return self.spawn([WINE] + argv, **kwargs)
+        return self.spawn([self.loader] + argv, **kwargs)
 
     def tool(self, name):
         return os.path.join(self.build, "tools", name)

@@ -86,16 +86,16 @@ void ScriptedServer::Serve() {
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(kRequestTimeoutMs);
   char chunk[4096];
-  // Only the bytes that arrived last are searched (with the three before them): searching the
-  // whole of a request of megabytes after every chunk took seconds under a loaded Wine.
-  std::size_t searched = 0;
-  const auto ended = [&] {
-    const std::size_t from = searched > 3 ? searched - 3 : 0;
-    searched = request_.size();
-    return request_.find("\n\n", from) != std::string::npos ||
-           request_.find("\r\n\r\n", from) != std::string::npos;
+  // Only the bytes that came since the last look (and the 3 before them) are searched: a
+  // request of megabytes would otherwise be scanned again after every chunk.
+  std::size_t unsearched = 0;
+  const auto request_ended = [&] {
+    const bool ended = request_.find("\r\n\r\n", unsearched) != std::string::npos ||
+                       request_.find("\n\n", unsearched) != std::string::npos;
+    unsearched = request_.size() < 3 ? 0 : request_.size() - 3;
+    return ended;
   };
-  while (!ended() && request_.size() < kRequestLimit &&
+  while (!request_ended() && request_.size() < kRequestLimit &&
          std::chrono::steady_clock::now() < deadline) {
     if (!WaitReadable(client, 100)) continue;
     int n = ReceiveOnce(client, chunk, sizeof chunk);

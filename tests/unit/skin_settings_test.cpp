@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
-#include <sstream>
 #include <string>
 
 namespace {
@@ -25,12 +25,24 @@ class SkinSettingsRead : public testing::TestWithParam<SkinCase> {};
 
 TEST_P(SkinSettingsRead, TakesTokensByPosition) {
   const SkinCase& c = GetParam();
-  std::istringstream in(c.text);
-  const SkinSettings settings = ReadSkinSettings(in);
-  EXPECT_EQ(settings.Anchore, c.anchore);
-  EXPECT_EQ(settings.Stretch, c.stretch);
-  EXPECT_EQ(settings.BackgroundTransparency, c.background);
-  EXPECT_EQ(settings.SelectionTransparency, c.selection);
+  // Whole, and fed in pieces of every size up to 7: a token may straddle two pieces.
+  for (std::size_t piece = 0; piece <= 7; ++piece) {
+    SCOPED_TRACE(piece);
+    SkinSettings settings;
+    if (piece == 0) {
+      settings = ReadSkinSettings(c.text.data(), c.text.size());
+    } else {
+      SkinSettingsParser parser;
+      for (std::size_t at = 0; at < c.text.size(); at += piece) {
+        parser.Feed(c.text.data() + at, std::min(piece, c.text.size() - at));
+      }
+      settings = parser.Finish();
+    }
+    EXPECT_EQ(settings.Anchore, c.anchore);
+    EXPECT_EQ(settings.Stretch, c.stretch);
+    EXPECT_EQ(settings.BackgroundTransparency, c.background);
+    EXPECT_EQ(settings.SelectionTransparency, c.selection);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

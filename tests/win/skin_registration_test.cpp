@@ -9,6 +9,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 const std::string kSkinKey = std::string(kTestCustomize) + "\\acme";
 const std::string kOwner777 = std::string(kTestOwners) + "\\777";
 
@@ -43,7 +45,7 @@ class SkinRegistration : public InstallationTest {
 
 TEST_F(SkinRegistration, SettingsComeFromSkinDatByPosition) {
   const struct {
-    const char* text;
+    std::string text;
     std::uint32_t anchore, stretch, background, selection;
   } cases[] = {
       {"Acme\n", 0, 15, 0, 50},
@@ -52,6 +54,8 @@ TEST_F(SkinRegistration, SettingsComeFromSkinDatByPosition) {
       {"Acme A=12abc B=xyz C=-1 D=70", 12, 0, 0xFFFFFFFFu, 70},
       {"Acme\r\nAnchore=2\r\nStretch=1\r\nBackgroundTransparency=30\r\nSelectionTransparency=70", 2,
        1, 30, 70},
+      // Read as a text file: a NUL is part of a token, a Ctrl-Z ends the file.
+      {"Acme A=3\0 B=4 C=5\x1a D=6"s, 3, 4, 5, 50},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
