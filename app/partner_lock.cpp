@@ -25,31 +25,30 @@ BOOL CALLBACK FindOtherWizard(HWND window, LPARAM found) {
 
 }  // namespace
 
-std::wstring PartnerLockName(const char* partner_id) {
-  const int length = MultiByteToWideChar(CP_ACP, 0, partner_id, -1, nullptr, 0);
-  if (length <= 1) return std::wstring();
-  std::wstring id(static_cast<std::size_t>(length), L'\0');
-  if (MultiByteToWideChar(CP_ACP, 0, partner_id, -1, &id[0], length) != length) {
-    return std::wstring();
-  }
-  id.resize(static_cast<std::size_t>(length - 1));
+WideText PartnerLockName(const char* partner_id) {
+  const WideText id = Widen(partner_id);
+  const int length = static_cast<int>(id.size()) - 1;
+  if (length <= 0) return WideText();
+  static const wchar_t kPrefix[] = L"Local\\OrvexDownload.";
+  constexpr int kPrefixLength = static_cast<int>(sizeof kPrefix / sizeof kPrefix[0]) - 1;
+  WideText name(kPrefix, kPrefix + kPrefixLength);
+  name.resize(static_cast<std::size_t>(kPrefixLength + length) + 1, L'\0');
   // The invariant locale's simple upper case: the same letters for every user, and none of one
   // language's rules (Turkish makes "i" a dotted capital) that the file system does not apply.
-  std::wstring folded(id.size(), L'\0');
-  if (LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, id.c_str(), static_cast<int>(id.size()),
-                   &folded[0], static_cast<int>(folded.size())) != static_cast<int>(id.size())) {
-    return std::wstring();
+  if (LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, id.data(), length,
+                   name.data() + kPrefixLength, length) != length) {
+    return WideText();
   }
-  return L"Local\\OrvexDownload." + folded;
+  return name;
 }
 
 bool PartnerLock::Acquire(const char* partner_id) {
-  const std::wstring name = PartnerLockName(partner_id);
+  const WideText name = PartnerLockName(partner_id);
   if (name.empty()) {
     error_ = ERROR_INVALID_NAME;
     return false;
   }
-  mutex_.Reset(CreateMutexW(nullptr, FALSE, name.c_str()));
+  mutex_.Reset(CreateMutexW(nullptr, FALSE, name.data()));
   error_ = GetLastError();
   // No lock, for whatever reason, is no licence to run unlocked: another wizard's clean-up
   // could remove this one's downloads.

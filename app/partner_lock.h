@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/owned_handle.h"
+#include "base/wide_text.h"
 
 class PartnerLock {
  public:
@@ -25,7 +26,7 @@ class PartnerLock {
 // The lock's name for a partner identifier in the ANSI code page: "Local\OrvexDownload." and
 // the identifier upper-cased letter by letter (not by any language's rules), so that "acme",
 // "ACME" and "Acme" name one lock, as they name one folder. Empty when it cannot be formed.
-std::wstring PartnerLockName(const char* partner_id);
+WideText PartnerLockName(const char* partner_id);
 
 // Brings the wizard of another process to the front (its topmost page or box); false when no
 // such window is found.

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/wide_text.h"
 #include "net/socket_address.h"
 
 namespace {
@@ -62,12 +63,6 @@ long ChainError(DWORD status) {
   return status == CERT_TRUST_NO_ERROR ? 0 : static_cast<long>(TRUST_E_FAIL);
 }
 
-std::vector<wchar_t> Widen(const char* text) {
-  const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-  std::vector<wchar_t> wide(length > 0 ? static_cast<std::size_t>(length) : 1, L'\0');
-  if (length > 0) MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), length);
-  return wide;
-}
 }  // namespace
 
 long CheckServerCertificate(PCCERT_CONTEXT certificate, const char* host) {
@@ -89,7 +84,7 @@ long CheckServerCertificate(PCCERT_CONTEXT certificate, const char* host) {
   // An address host is checked against the certificate's IP addresses below, not as a name.
   std::uint32_t address = 0;
   const bool address_host = IsAddressHost(host, &address);
-  std::vector<wchar_t> server_name = Widen(host);
+  WideText server_name = Widen(host);
   HTTPSPolicyCallbackData ssl_para{};
   ssl_para.cbStruct = sizeof ssl_para;
   ssl_para.dwAuthType = AUTHTYPE_SERVER;

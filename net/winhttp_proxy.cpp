@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "base/wide_text.h"
 #include "net/system_library.h"
 
 namespace {
@@ -24,22 +25,6 @@ const WinHttpFunctions& WinHttp() {
     return loaded;
   }();
   return functions;
-}
-
-std::wstring Wide(const std::string& text) {
-  const int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-  if (length <= 0) return std::wstring();
-  std::vector<wchar_t> wide(static_cast<std::size_t>(length));
-  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), length);
-  return std::wstring(wide.data());
-}
-
-std::string Narrow(const wchar_t* text) {
-  const int length = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (length <= 0) return std::string();
-  std::vector<char> narrow(static_cast<std::size_t>(length));
-  WideCharToMultiByte(CP_ACP, 0, text, -1, narrow.data(), length, nullptr, nullptr);
-  return std::string(narrow.data());
 }
 
 // The strings WinHTTP hands out belong to the caller.
@@ -77,19 +62,19 @@ bool WinHttpProxyFinder::Find(const std::string& url, const std::string* script_
                               std::string* proxy_list, DWORD* error) {
   *error = 0;
   if (!Open(error)) return false;
-  const std::wstring wide_url = Wide(url);
-  const std::wstring wide_script = script_url != nullptr ? Wide(*script_url) : std::wstring();
+  const WideText wide_url = Widen(url.c_str());
+  const WideText wide_script = Widen(script_url != nullptr ? script_url->c_str() : "");
   WINHTTP_AUTOPROXY_OPTIONS options{};
   if (script_url != nullptr) {
     options.dwFlags = WINHTTP_AUTOPROXY_CONFIG_URL;
-    options.lpszAutoConfigUrl = wide_script.c_str();
+    options.lpszAutoConfigUrl = wide_script.data();
   } else {
     options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT;
     options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
   }
   options.fAutoLogonIfChallenged = TRUE;
   WINHTTP_PROXY_INFO info{};
-  if (!WinHttp().GetProxyForUrl(session_, wide_url.c_str(), &options, &info)) {
+  if (!WinHttp().GetProxyForUrl(session_, wide_url.data(), &options, &info)) {
     *error = GetLastError();
     return false;
   }

@@ -675,8 +675,9 @@ class Rig:
     def __init__(self, name, build_dir, display=None, keep=False, wine=True):
         """wine=False: servers only, no prefix, display or driver."""
         self.build = os.path.abspath(build_dir)
-        self.arch = build_arch(self.build)
-        self.loader, self._template = WINE_FOR_ARCH[self.arch]
+        # A rig of servers alone needs no Windows build.
+        self.arch = build_arch(self.build) if wine else None
+        self.loader, self._template = WINE_FOR_ARCH[self.arch] if wine else (None, None)
         self.runs = os.path.join(self.build, "e2e-runs")
         os.makedirs(self.runs, exist_ok=True)
         self.dir = tempfile.mkdtemp(prefix=name + ".", dir=self.runs)

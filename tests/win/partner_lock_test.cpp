@@ -24,7 +24,7 @@ TEST(PartnerLockName, FoldsTheIdentifierAsFolderNamesCompare) {
        L"Local\\OrvexDownload.STRA\u00dfE"},  // no letter becomes two
       {"i", L"Local\\OrvexDownload.I"},       // never a dotted capital I
   };
-  for (const auto& c : cases) EXPECT_EQ(PartnerLockName(c.id), c.name) << c.id;
+  for (const auto& c : cases) EXPECT_EQ(std::wstring(PartnerLockName(c.id).data()), c.name) << c.id;
 }
 
 }  // namespace
