@@ -15,6 +15,17 @@ import scenarios  # noqa: E402
 import proxy_scenarios  # noqa: E402,F401  (registers the proxy scenarios)
 
 
+def describe_screen(rig):
+    """What was on the screen when a scenario failed: every dialog and message box."""
+    try:
+        for window in rig.driver.dialogs():
+            print("on screen: %r" % window, file=sys.stderr)
+        for box in rig.driver.boxes():
+            print("message box: %r: %r" % (box.get("caption"), box.get("text")), file=sys.stderr)
+    except Exception as error:  # the driver itself may be what failed
+        print("screen not readable: %s" % error, file=sys.stderr)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--build", required=True, help="the Windows build folder (build/win64)")
@@ -31,7 +42,11 @@ def main():
     started = time.monotonic()
     try:
         with harness.Rig(args.name, args.build, display=args.display, keep=args.keep) as rig:
-            scenarios.SCENARIOS[args.name](rig)
+            try:
+                scenarios.SCENARIOS[args.name](rig)
+            except Exception:
+                describe_screen(rig)
+                raise
     except Exception:
         traceback.print_exc()
         print("FAIL %s (%.1f s)" % (args.name, time.monotonic() - started))
