@@ -5,10 +5,47 @@
 #include <vector>
 
 #include "app/log_text.h"
+#include "base/code_page.h"
+#include "base/utf8.h"
+#include "base/wide_text.h"
+
+namespace {
+
+// The line in UTF-8 whatever the program's code page, with any byte that is no character
+// written as an escape, so that the whole file is UTF-8 as its mark says.
+std::string AsUtf8(const std::string& line) {
+  const std::string utf8 = ProgramTextIsUtf8() ? line : Narrow(Widen(line.c_str()).data(), CP_UTF8);
+  static const char kHex[] = "0123456789abcdef";
+  std::string checked;
+  checked.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size();) {
+    const std::size_t size = Utf8CharacterAt(utf8.data() + i, utf8.size() - i);
+    if (size > 0) {
+      checked.append(utf8, i, size);
+      i += size;
+    } else {
+      const auto byte = static_cast<unsigned char>(utf8[i++]);
+      checked += "\\x";
+      checked += kHex[byte >> 4];
+      checked += kHex[byte & 0xF];
+    }
+  }
+  return checked;
+}
+
+}  // namespace
 
 bool RunLog::Open(const char* path) {
   LockGuard guard(lock_);
-  return file_.Append(path);
+  if (!file_.Append(path)) return false;
+  // A new log begins with the byte-order mark, so that editors read it as UTF-8; one that
+  // already holds lines is appended to as it is.
+  LARGE_INTEGER size;
+  if (GetFileSizeEx(file_.Handle(), &size) && size.QuadPart == 0) {
+    static const char kMark[] = "\xef\xbb\xbf";
+    file_.Write(kMark, 3);
+  }
+  return true;
 }
 
 void RunLog::Write(const char* format, ...) {
@@ -32,7 +69,7 @@ void RunLog::Write(const char* format, ...) {
   // One write per line, so lines of different threads never interleave. Outside text in it
   // (names, URLs, a server's words) can neither break the line nor forge another.
   std::string line = stamp;
-  line += EscapeControlBytes(text.data());
+  line += AsUtf8(EscapeControlBytes(text.data()));
   line += "\r\n";
   LockGuard guard(lock_);
   file_.Write(line.data(), line.size());

@@ -20,7 +20,8 @@ class ReadPartnerIdFileTest : public testing::TestWithParam<PartnerIdCase> {};
 TEST_P(ReadPartnerIdFileTest, ReadsTheFirstLine) {
   const PartnerIdCase& c = GetParam();
   ScratchFile file(c.file_bytes);
-  EXPECT_EQ(ReadPartnerIdFile(file.path()), c.accepted ? c.partner_id : "");
+  EXPECT_EQ(ReadPartnerIdFile(file.path(), TextDecoding::AsStored()),
+            c.accepted ? c.partner_id : "");
 }
 
 const std::string k300(300, 'p');
@@ -72,6 +73,30 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ReadPartnerIdFileTest, MissingFileIsRefused) {
   ScratchFile file;  // never written
   EXPECT_EQ(ReadPartnerIdFile(file.path()), "");
+}
+
+// Where the program's text is UTF-8, an identifier in an older code page is converted before the
+// name rule sees it, and the rule then reads UTF-8.
+TEST(ReadPartnerIdFile, InUtf8) {
+  const TextDecoding utf8 = TextDecoding::Utf8From(1252);
+  const struct {
+    std::string file_bytes;
+    std::string partner_id;  // empty: refused
+  } cases[] = {
+      {"caf\xe9\r\n", "caf\xc3\xa9"},
+      {kBom + "\xd0\x94\xd0\xbc\n", "\xd0\x94\xd0\xbc"},
+      {"a\x85"
+       "b\n",
+       "a\xe2\x80\xa6"
+       "b"},  // Windows-1252's 0x85 is an ellipsis, no control
+      {"a\xc2\x85"
+       "b\n",
+       ""},  // U+0085 in UTF-8 is one
+  };
+  for (const auto& c : cases) {
+    ScratchFile file(c.file_bytes);
+    EXPECT_EQ(ReadPartnerIdFile(file.path(), utf8), c.partner_id) << c.file_bytes;
+  }
 }
 
 }  // namespace
