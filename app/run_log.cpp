@@ -14,23 +14,8 @@ namespace {
 // The line in UTF-8 whatever the program's code page, with any byte that is no character
 // written as an escape, so that the whole file is UTF-8 as its mark says.
 std::string AsUtf8(const std::string& line) {
-  const std::string utf8 = ProgramTextIsUtf8() ? line : Narrow(Widen(line.c_str()).data(), CP_UTF8);
-  static const char kHex[] = "0123456789abcdef";
-  std::string checked;
-  checked.reserve(utf8.size());
-  for (std::size_t i = 0; i < utf8.size();) {
-    const std::size_t size = Utf8CharacterAt(utf8.data() + i, utf8.size() - i);
-    if (size > 0) {
-      checked.append(utf8, i, size);
-      i += size;
-    } else {
-      const auto byte = static_cast<unsigned char>(utf8[i++]);
-      checked += "\\x";
-      checked += kHex[byte >> 4];
-      checked += kHex[byte & 0xF];
-    }
-  }
-  return checked;
+  if (ProgramTextIsUtf8()) return EscapeInvalidUtf8(line);
+  return Narrow(Widen(line.c_str()).data(), CP_UTF8);
 }
 
 }  // namespace

@@ -61,3 +61,22 @@ std::size_t Utf8LengthFromLead(unsigned char lead) {
   if (lead >= 0xF0 && lead <= 0xF4) return 4;
   return 1;
 }
+
+std::string EscapeInvalidUtf8(const std::string& text) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string checked;
+  checked.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t size = Utf8CharacterAt(text.data() + i, text.size() - i);
+    if (size > 0) {
+      checked.append(text, i, size);
+      i += size;
+    } else {
+      const auto byte = static_cast<unsigned char>(text[i++]);
+      checked += "\\x";
+      checked += kHex[byte >> 4];
+      checked += kHex[byte & 0xF];
+    }
+  }
+  return checked;
+}

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 class Utf8Decoder {
  public:
@@ -35,3 +36,7 @@ bool IsUtf8(const char* text, std::size_t length);
 // How many bytes a character that begins with lead takes in UTF-8 (1 for ASCII; 1 too for a
 // byte that begins none, so that such a byte stands alone).
 std::size_t Utf8LengthFromLead(unsigned char lead);
+
+// text with every byte that is no part of a well-formed character written as \x and two
+// lower-case hexadecimal digits: UTF-8 whatever came in, and no byte lost from sight.
+std::string EscapeInvalidUtf8(const std::string& text);

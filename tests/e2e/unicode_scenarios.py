@@ -18,6 +18,7 @@ import sample_package
 
 PROFILE_TEMP = "C:\\users\\\u0414\u043c\u0438\u0442\u0440\u0438\u0439\\Temp"  # Dmitriy
 MESSENGER = "C:\\Program Files\\\u041e\u0440\u0432\u0435\u043a\u0441"  # Orvex in Cyrillic
+WIZARD_FOLDER = "C:\\\u041c\u0430\u0441\u0442\u0435\u0440"  # the program's own folder too
 PARTNER_ID = "\u0160koda"
 TITLE = "\u0160koda \u0414\u0438\u0437\u0430\u0439\u043d"
 TITLE_1252 = "Caf\xe9 \u20ac Skin"  # both letters in code page 1252, as an older tool saved it
@@ -93,8 +94,8 @@ def unicode_site(rig, files):
 
 @scenario
 def names_outside_the_code_page(rig):
-    """A profile, a messenger folder, a partner, a title and file names outside code page 1252
-    (one name with a space): the run installs them all under their own names, the requests
+    """A profile, a messenger folder, the program's folder, a partner, a title and file names
+    outside code page 1252 (one name with a space): the run installs them all under their own names, the requests
     carry them percent-encoded, the lock is named after the partner and the log is UTF-8."""
     d = rig.driver
     rig.write_file(MESSENGER + "\\Orvex.exe", b"stand-in")
@@ -106,7 +107,8 @@ def names_outside_the_code_page(rig):
     d.set_sz(OWNERS_KEY + "\\777", "Nick", "owner")
     files = dict(PACKAGE, **{"my skin.bmp": b"with a space", "\u0444\u043e\u043d.bmp": b"backdrop"})
     rig.place_wizard(partner=(PARTNER_ID + "\r\n").encode("utf-8"),
-                     download_list=download_list(files, title=TITLE).encode("utf-8"))
+                     download_list=download_list(files, title=TITLE).encode("utf-8"),
+                     folder=WIZARD_FOLDER)
     base = unicode_site(rig, files)
 
     # The lock's name holds the partner upper-cased: while it is taken the run does not start.

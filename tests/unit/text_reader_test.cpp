@@ -131,4 +131,9 @@ TEST(Utf8, WellFormedOnly) {
   for (const auto& c : cases) EXPECT_EQ(IsUtf8(c.text.data(), c.text.size()), c.valid) << c.text;
 }
 
+TEST(Utf8, EscapesWhatIsNoCharacter) {
+  EXPECT_EQ(EscapeInvalidUtf8("Caf\xc3\xa9 caf\xe9 \xe2\x82 \xf0\x9f\x98\x80\xc3"),
+            "Caf\xc3\xa9 caf\\xe9 \\xe2\\x82 \xf0\x9f\x98\x80\\xc3");
+}
+
 }  // namespace
