@@ -86,29 +86,18 @@ TEST(PlainNames, TextOutsideAscii) {
   } cases[] = {
       {"\xd0\x94\xd0\xbc\xd0\xb8\xd1\x82\xd1\x80\xd0\xb8\xd0\xb9", true, true},  // Cyrillic
       {"\xc5\xa0koda skin.bmp", true, true},
-      {"\xe6\x97\xa5\xe6\x9c\xac", true, true},
-      {"\xf0\x9f\x98\x80", true, true},  // beyond the 16-bit plane
-      {"caf\xe9", false, true},          // Windows-1252, not UTF-8
-      {"a\xc0\xaf"
-       "b",
-       false, true},  // overlong '/'
-      {"a\xe0\x80\xaf"
-       "b",
-       false, true},                       // overlong '/', three bytes
+      {"\xf0\x9f\x98\x80", true, true},    // beyond the 16-bit plane
+      {"caf\xe9", false, true},            // Windows-1252, not UTF-8
+      {"a\xc0\xaf!", false, true},         // overlong '/'
       {"a\xed\xa0\x80", false, true},      // a surrogate
       {"a\xf4\x90\x80\x80", false, true},  // past U+10FFFF
       {"a\xc3", false, true},              // cut short
-      {"a\x80"
-       "b",
-       false, true},                  // a lone continuation byte
-      {"a\xc2\x9b[2J", false, true},  // C1 control (CSI)
-      {"a\xc2\x85", false, true},     // C1 control (next line)
-      {"a\xc2\xa0"
-       "b",
-       true, true},  // no-break space
+      {"a\x80!", false, true},             // a lone continuation byte
+      {"a\xc2\x9b[2J", false, true},       // C1 control (CSI)
+      {"a\xc2\x85", false, true},          // C1 control (next line)
+      {"a\xc2\xa0!", true, true},          // no-break space
       {"COM\xc2\xb9", false, true},
       {"lpt\xc2\xb3.txt", false, true},
-      {"COM\xc2\xb2 .dat", false, true},
       {"COM\xc2\xb4", true, true},
       {"COM\xb9", false, false},  // superscript one in Windows-1252
   };
