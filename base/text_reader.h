@@ -32,7 +32,8 @@ class TextFileReader {
 
   // Reads one piece of a line into buffer (capacity >= 2): it ends just after a line feed or
   // after at most capacity - 1 bytes, whichever comes first, and is always zero-terminated.
-  // Returns false, leaving buffer unchanged, when the end of the file comes first.
+  // Returns false, leaving buffer unchanged, when the end of the file comes first (or, in a
+  // buffer of fewer than 5 bytes, a character that cannot fit it whole).
   bool ReadPiece(char* buffer, std::size_t capacity);
 
   // Skips white space, then reads one word into buffer (capacity >= 2). A longer word keeps
