@@ -14,8 +14,13 @@ void AppendUtf8(std::uint32_t code_point, std::string* text) {
   } else if (code_point < 0x800) {
     *text += static_cast<char>(0xC0 | (code_point >> 6));
     *text += static_cast<char>(0x80 | (code_point & 0x3F));
-  } else {
+  } else if (code_point < 0x10000) {
     *text += static_cast<char>(0xE0 | (code_point >> 12));
+    *text += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
+    *text += static_cast<char>(0x80 | (code_point & 0x3F));
+  } else {
+    *text += static_cast<char>(0xF0 | (code_point >> 18));
+    *text += static_cast<char>(0x80 | ((code_point >> 12) & 0x3F));
     *text += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
     *text += static_cast<char>(0x80 | (code_point & 0x3F));
   }
@@ -35,8 +40,9 @@ TextDecoding TextDecoding::ForProgram() {
   char digits[8] = {};
   unsigned code_page = 0;
   if (GetLocaleInfoA(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE, digits, sizeof digits)) {
-    for (const char* c = digits; *c >= '0' && *c <= '9'; ++c)
-      code_page = code_page * 10 + (*c - '0');
+    for (const char* c = digits; *c >= '0' && *c <= '9'; ++c) {
+      code_page = code_page * 10 + static_cast<unsigned>(*c - '0');
+    }
   }
   // 0 stands for a locale with no ANSI code page (Unicode only).
   return Utf8From(code_page != 0 ? code_page : 1252);
@@ -54,7 +60,16 @@ void TextDecoding::AppendAsUtf8(const char* bytes, std::size_t length, std::stri
     AppendUtf8(0xFFFD, text);
     return;
   }
-  for (int i = 0; i < count; ++i) AppendUtf8(wide[i], text);
+  const bool pair =
+      count == 2 && wide[0] >= 0xD800 && wide[0] < 0xDC00 && wide[1] >= 0xDC00 && wide[1] < 0xE000;
+  if (pair) {
+    AppendUtf8(0x10000 + ((wide[0] - 0xD800u) << 10) + (wide[1] - 0xDC00u), text);
+    return;
+  }
+  // A lone surrogate would be no UTF-8.
+  for (int i = 0; i < count; ++i) {
+    AppendUtf8(wide[i] >= 0xD800 && wide[i] < 0xE000 ? 0xFFFD : wide[i], text);
+  }
 }
 
 #else
