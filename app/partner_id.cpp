@@ -3,8 +3,8 @@
 #include "base/path_limits.h"
 #include "base/plain_names.h"
 
-std::string ReadPartnerIdFile(const char* path) {
-  TextFileReader reader(path);
+std::string ReadPartnerIdFile(const char* path, const TextDecoding& decoding) {
+  TextFileReader reader(path, decoding);
   return ReadPartnerIdFrom(reader);
 }
 
@@ -17,6 +17,6 @@ std::string ReadPartnerIdFrom(TextFileReader& reader) {
   // The identifier names a folder that is later emptied and removed, so anything that could
   // place that folder elsewhere is refused like a missing file. A trailing dot or space would be
   // dropped by Windows, so "acme." would name the folder of the partner "acme".
-  if (!IsPlainName(line)) return std::string();
+  if (!IsPlainName(line, reader.GivesUtf8())) return std::string();
   return line;
 }

@@ -23,9 +23,10 @@ class PartnerLock {
   DWORD error_ = 0;
 };
 
-// The lock's name for a partner identifier in the ANSI code page: "Local\OrvexDownload." and
-// the identifier upper-cased letter by letter (not by any language's rules), so that "acme",
-// "ACME" and "Acme" name one lock, as they name one folder. Empty when it cannot be formed.
+// The lock's name for a partner identifier in the program's code page (UTF-8 where it can be):
+// "Local\OrvexDownload." and the identifier upper-cased letter by letter (not by any language's
+// rules), so that "acme", "ACME" and "Acme" name one lock, as they name one folder. Empty when it
+// cannot be formed.
 WideText PartnerLockName(const char* partner_id);
 
 // Brings the wizard of another process to the front (its topmost page or box); false when no

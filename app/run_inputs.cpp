@@ -4,8 +4,8 @@
 
 #include "base/path_limits.h"
 
-DownloadList ReadDownloadListFile(const char* path) {
-  TextFileReader reader(path);
+DownloadList ReadDownloadListFile(const char* path, const TextDecoding& decoding) {
+  TextFileReader reader(path, decoding);
   return ReadDownloadListFrom(reader);
 }
 
@@ -29,8 +29,8 @@ DownloadList ReadDownloadListFrom(TextFileReader& reader) {
   return list;
 }
 
-std::optional<IndexFile> ReadIndexFile(const char* path) {
-  TextFileReader reader(path);
+std::optional<IndexFile> ReadIndexFile(const char* path, const TextDecoding& decoding) {
+  TextFileReader reader(path, decoding);
   return ReadIndexFrom(reader);
 }
 

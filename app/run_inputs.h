@@ -15,7 +15,8 @@ struct DownloadList {
 };
 
 // The download list file at path, or in reader; nothing when it cannot be opened.
-DownloadList ReadDownloadListFile(const char* path);
+DownloadList ReadDownloadListFile(const char* path,
+                                  const TextDecoding& decoding = TextDecoding::ForProgram());
 DownloadList ReadDownloadListFrom(TextFileReader& reader);
 
 // The words of the index file: the package base URL, the setup program's URL and, optionally,
@@ -27,5 +28,6 @@ struct IndexFile {
 };
 
 // The index file at path, or in reader; nothing when it cannot be opened.
-std::optional<IndexFile> ReadIndexFile(const char* path);
+std::optional<IndexFile> ReadIndexFile(const char* path,
+                                       const TextDecoding& decoding = TextDecoding::ForProgram());
 std::optional<IndexFile> ReadIndexFrom(TextFileReader& reader);

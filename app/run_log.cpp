@@ -5,10 +5,32 @@
 #include <vector>
 
 #include "app/log_text.h"
+#include "base/code_page.h"
+#include "base/utf8.h"
+#include "base/wide_text.h"
+
+namespace {
+
+// The line in UTF-8 whatever the program's code page, with any byte that is no character
+// written as an escape, so that the whole file is UTF-8 as its mark says.
+std::string AsUtf8(const std::string& line) {
+  if (ProgramTextIsUtf8()) return EscapeInvalidUtf8(line);
+  return Narrow(Widen(line.c_str()).data(), CP_UTF8);
+}
+
+}  // namespace
 
 bool RunLog::Open(const char* path) {
   LockGuard guard(lock_);
-  return file_.Append(path);
+  if (!file_.Append(path)) return false;
+  // A new log begins with the byte-order mark, so that editors read it as UTF-8; one that
+  // already holds lines is appended to as it is.
+  LARGE_INTEGER size;
+  if (GetFileSizeEx(file_.Handle(), &size) && size.QuadPart == 0) {
+    static const char kMark[] = "\xef\xbb\xbf";
+    file_.Write(kMark, 3);
+  }
+  return true;
 }
 
 void RunLog::Write(const char* format, ...) {
@@ -32,7 +54,7 @@ void RunLog::Write(const char* format, ...) {
   // One write per line, so lines of different threads never interleave. Outside text in it
   // (names, URLs, a server's words) can neither break the line nor forge another.
   std::string line = stamp;
-  line += EscapeControlBytes(text.data());
+  line += AsUtf8(EscapeControlBytes(text.data()));
   line += "\r\n";
   LockGuard guard(lock_);
   file_.Write(line.data(), line.size());

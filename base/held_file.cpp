@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/ascii.h"
+#include "base/wide_text.h"
 
 namespace {
 
@@ -37,11 +38,22 @@ bool IsEntryOf(HANDLE entry, const std::string& folder_final, const char* name) 
   // A link that the file system follows without showing it as one (Wine's view of a Unix
   // symbolic link) still shows in where the handle leads.
   const std::string final = FinalPathOf(entry);
+  if (final.size() <= folder_final.size() + 1 ||
+      final.compare(0, folder_final.size(), folder_final) != 0 ||
+      final[folder_final.size()] != '\\') {
+    return false;
+  }
+  const std::string entry_name = final.substr(folder_final.size() + 1);
   const std::size_t name_length = std::strlen(name);
-  return final.size() == folder_final.size() + 1 + name_length &&
-         final.compare(0, folder_final.size(), folder_final) == 0 &&
-         final[folder_final.size()] == '\\' &&
-         EqualsIgnoringAsciiCase(final.c_str() + folder_final.size() + 1, name, name_length);
+  if (entry_name.size() == name_length &&
+      EqualsIgnoringAsciiCase(entry_name.c_str(), name, name_length)) {
+    return true;
+  }
+  // The file system ignores letter case in every alphabet ("škoda" opens "Škoda"); the
+  // ordinal comparison does as it does, by no language's rules.
+  return entry_name.find('\\') == std::string::npos &&
+         CompareStringOrdinal(Widen(entry_name.c_str()).data(), -1, Widen(name).data(), -1, TRUE) ==
+             CSTR_EQUAL;
 }
 
 bool IsEntryOfFolderAt(HANDLE entry, const std::string& folder_path, const char* name) {

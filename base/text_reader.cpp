@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/ascii.h"
+#include "base/utf8.h"
 
 namespace {
 
@@ -11,10 +12,31 @@ constexpr int kEndOfFileMark = 0x1A;
 
 }  // namespace
 
-TextFileReader::TextFileReader(const char* path) : file_(std::fopen(path, "rb")) {}
+TextFileReader::TextFileReader(const char* path, const TextDecoding& decoding)
+    : TextFileReader(std::fopen(path, "rb"), decoding) {}
+
+TextFileReader::TextFileReader(std::FILE* stream, const TextDecoding& decoding)
+    : file_(stream), decoding_(decoding) {
+  // The whole file decides: a title in UTF-8 and one in an older code page may both begin
+  // with plain ASCII.
+  convert_ = file_ != nullptr && decoding_.GivesUtf8() && !RestIsUtf8();
+}
 
 TextFileReader::~TextFileReader() {
   if (file_ != nullptr) std::fclose(file_);
+}
+
+bool TextFileReader::RestIsUtf8() {
+  const long start = std::ftell(file_);
+  Utf8Decoder decoder;
+  bool valid = true;
+  for (int c; valid && (c = std::getc(file_)) != EOF && c != kEndOfFileMark;) {
+    valid = decoder.Feed(static_cast<unsigned char>(c)) != Utf8Decoder::Step::Invalid;
+  }
+  valid = valid && !decoder.InsideCharacter();
+  // A stream that cannot go back is read as it is.
+  if (start < 0 || std::fseek(file_, start, SEEK_SET) != 0) return true;
+  return valid;
 }
 
 void TextFileReader::SkipByteOrderMark() {
@@ -28,7 +50,7 @@ void TextFileReader::SkipByteOrderMark() {
   }
 }
 
-int TextFileReader::Get() {
+int TextFileReader::GetStored() {
   if (at_end_) return EOF;
   int c = std::getc(file_);
   if (c == EOF || c == kEndOfFileMark) {
@@ -43,14 +65,66 @@ int TextFileReader::Get() {
   return c;
 }
 
+int TextFileReader::Get() {
+  if (converted_next_ < converted_.size()) {
+    return static_cast<unsigned char>(converted_[converted_next_++]);
+  }
+  const int c = GetStored();
+  if (!convert_ || c == EOF || c < 0x80) return c;
+  char bytes[2] = {static_cast<char>(c), 0};
+  std::size_t length = 1;
+  if (decoding_.IsLeadByte(static_cast<unsigned char>(c))) {
+    // A second byte is never a line end, a space or the end mark (all below 0x40).
+    const int trail = std::getc(file_);
+    if (trail >= 0x40) {
+      bytes[length++] = static_cast<char>(trail);
+    } else if (trail != EOF) {
+      std::ungetc(trail, file_);
+    }
+  }
+  converted_.clear();
+  converted_next_ = 1;
+  decoding_.AppendAsUtf8(bytes, length, &converted_);
+  return static_cast<unsigned char>(converted_[0]);
+}
+
+std::size_t TextFileReader::GetCharacter(char* character) {
+  if (held_length_ > 0) {
+    const std::size_t length = held_length_;
+    std::memcpy(character, held_, length);
+    held_length_ = 0;
+    return length;
+  }
+  const int lead = Get();
+  if (lead == EOF) return 0;
+  character[0] = static_cast<char>(lead);
+  // What was checked or converted is whole characters; stored bytes are taken one by one.
+  const std::size_t length =
+      decoding_.GivesUtf8() ? Utf8LengthFromLead(static_cast<unsigned char>(lead)) : 1;
+  for (std::size_t i = 1; i < length; ++i) {
+    const int next = Get();
+    if (next == EOF) return i;
+    character[i] = static_cast<char>(next);
+  }
+  return length;
+}
+
 bool TextFileReader::ReadPiece(char* buffer, std::size_t capacity) {
   if (file_ == nullptr || capacity < 2) return false;
   std::size_t length = 0;
+  char character[4];
   while (length + 1 < capacity) {
-    int c = Get();
-    if (c == EOF) break;
-    buffer[length++] = static_cast<char>(c);
-    if (c == '\n') break;
+    const std::size_t size = GetCharacter(character);
+    if (size == 0) break;
+    if (length + size + 1 > capacity) {
+      // The next piece begins with it.
+      std::memcpy(held_, character, size);
+      held_length_ = size;
+      break;
+    }
+    std::memcpy(buffer + length, character, size);
+    length += size;
+    if (character[0] == '\n') break;
   }
   if (length == 0) return false;
   buffer[length] = '\0';
@@ -59,13 +133,20 @@ bool TextFileReader::ReadPiece(char* buffer, std::size_t capacity) {
 
 bool TextFileReader::ReadWord(char* buffer, std::size_t capacity) {
   if (file_ == nullptr || capacity < 2) return false;
-  int c = Get();
-  while (c != EOF && IsAsciiSpace(c)) c = Get();
-  if (c == EOF) return false;
+  char character[4];
+  std::size_t size = GetCharacter(character);
+  while (size == 1 && IsAsciiSpace(character[0])) size = GetCharacter(character);
+  if (size == 0) return false;
   std::size_t length = 0;
-  while (c != EOF && !IsAsciiSpace(c)) {
-    if (length + 1 < capacity) buffer[length++] = static_cast<char>(c);
-    c = Get();
+  bool full = false;
+  while (size > 0 && !(size == 1 && IsAsciiSpace(character[0]))) {
+    // Once a character does not fit, nothing after it joins the word either.
+    full = full || length + size + 1 > capacity;
+    if (!full) {
+      std::memcpy(buffer + length, character, size);
+      length += size;
+    }
+    size = GetCharacter(character);
   }
   buffer[length] = '\0';
   return true;
@@ -74,6 +155,10 @@ bool TextFileReader::ReadWord(char* buffer, std::size_t capacity) {
 std::size_t TextFileReader::Read(char* buffer, std::size_t capacity) {
   if (file_ == nullptr) return 0;
   std::size_t length = 0;
+  for (; held_length_ > 0 && length < capacity; --held_length_) {
+    buffer[length++] = held_[0];
+    std::memmove(held_, held_ + 1, held_length_ - 1);
+  }
   while (length < capacity) {
     int c = Get();
     if (c == EOF) break;

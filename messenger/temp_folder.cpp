@@ -10,6 +10,7 @@
 
 #include "base/held_file.h"
 #include "base/registry_key.h"
+#include "base/wide_text.h"
 #include "messenger/path_rules.h"
 #include "messenger/registry_layout.h"
 #include "messenger/remove_tree.h"
@@ -76,8 +77,9 @@ std::string ResolvedTempPath(const char* temp_path) {
   } else if (resolved.compare(0, 4, "\\\\?\\") == 0) {
     resolved = resolved.substr(4);
   }
-  const bool same = CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, written.c_str(), -1,
-                                   resolved.c_str(), -1) == CSTR_EQUAL;
+  // The wide form: the A form reads its text in the locale's code page, never in UTF-8.
+  const bool same = CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, Widen(written.c_str()).data(),
+                                   -1, Widen(resolved.c_str()).data(), -1) == CSTR_EQUAL;
   return same ? final : std::string();
 }
 

@@ -65,8 +65,7 @@ std::string HttpRequest::FormatRequest() {
   request += ' ';
   // A proxy is told the whole URL.
   if (ThroughHttpProxy()) request += "http://" + url.Host + ":" + std::to_string(url.Port);
-  request += url.Directory;
-  request += url.FileName;
+  request += url.RequestTarget();
   request += " HTTP/1.0\r\nHost: ";
   request += url.Host;
   request += "\r\n\r\n";

@@ -16,6 +16,10 @@ std::uint16_t ReadPort(const char* text) {
   return static_cast<std::uint16_t>(value);
 }
 
+bool IsHexDigit(char c) {
+  return IsAsciiDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
 // Whether scheme is name, in any letter case.
 template <std::size_t N>
 bool SchemeIs(const std::string& scheme, const char (&name)[N]) {
@@ -33,6 +37,29 @@ bool Url::IsHttps() const {
 
 bool Url::HasSupportedScheme() const {
   return SchemeIs(Scheme, "http") || IsHttps();
+}
+
+std::string Url::RequestTarget() const {
+  return PercentEncodePath(Directory + FileName);
+}
+
+std::string PercentEncodePath(const std::string& text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string encoded;
+  encoded.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const bool escaped =
+        byte == '%' && i + 2 < text.size() && IsHexDigit(text[i + 1]) && IsHexDigit(text[i + 2]);
+    if (byte > 0x20 && byte < 0x7F && (byte != '%' || escaped)) {
+      encoded += text[i];
+    } else {
+      encoded += '%';
+      encoded += kHex[byte >> 4];
+      encoded += kHex[byte & 0xF];
+    }
+  }
+  return encoded;
 }
 
 void Url::Reset() {

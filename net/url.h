@@ -1,5 +1,6 @@
 // A URL split into the pieces a transfer needs. The parse is lenient and total: it never
-// fails, changes no letter case and decodes nothing.
+// fails, changes no letter case and decodes nothing; the pieces hold the text as written (a
+// file name stays the name of the local copy), and only the request line is encoded.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +19,10 @@ class Url {
   // names none (no "://"), which means plain HTTP. Anything else, an empty scheme or one with
   // invisible bytes before it included, is refused rather than fetched over plain HTTP.
   bool HasSupportedScheme() const;
+  // Directory and FileName as the request line carries them: ASCII, every space, control
+  // byte, byte outside ASCII and lone '%' percent-encoded, as a browser sends a path; a '%'
+  // with two hexadecimal digits stays, being encoded already.
+  std::string RequestTarget() const;
 
   std::string Scheme;     // "HTTP" unless the text names one before "://"
   std::string Host;       // host name or dotted address, may be empty
@@ -25,3 +30,7 @@ class Url {
   std::string FileName;   // request path after its last '/'
   std::uint16_t Port;     // the text's port, else 443 for "https" (any letter case), else 80
 };
+
+// text with every byte that may not stand in a request line's path (a space, a control byte, a
+// byte outside ASCII, a '%' that begins no %XX) written as %XX in capitals.
+std::string PercentEncodePath(const std::string& text);

@@ -1008,10 +1008,13 @@ def run_quiet(rig, *args, seconds=60):
     return rig.wizard_exit(1)
 
 
-def log_lines(rig, path=LOG_PATH):
-    """The log's lines without their time stamps; each must begin with one."""
-    with open(rig.host_path(path), encoding="latin-1", newline="") as f:
-        lines = f.read().split("\r\n")
+def log_lines(rig, path=LOG_PATH, marked=True):
+    """The log's lines without their time stamps; each must begin with one. The log is UTF-8,
+    and one the program began (marked) starts with a byte-order mark."""
+    with open(rig.host_path(path), "rb") as f:
+        data = f.read()
+    eq(data.startswith(b"\xef\xbb\xbf"), marked, "the log begins with a byte-order mark")
+    lines = data[3 if marked else 0:].decode("utf-8").split("\r\n")
     eq(lines[-1], "", "end of the log")
     for line in lines[:-1]:
         if not re.match(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3} ", line):
@@ -1123,7 +1126,7 @@ def log_with_dialogs(rig):
     run_to_done(rig)
     check_installed(rig, PACKAGE)
     leave(rig)
-    lines = log_lines(rig)
+    lines = log_lines(rig, marked=False)  # begun by another program
     eq(lines[0], "an earlier run", "first line: the log is appended to")
     check_log_has(lines, ["partner acme", "GET %s%sskin.bmp: status 200" % (base, PACKAGE_DIR),
                           "run ended: Succeeded", "exit code 0"] + installation_lines())
@@ -1477,6 +1480,8 @@ def log_keeps_no_secrets(rig):
         rig.driver.set_dword(PREFS_KEY, "Orvex Version", version)
         scripted_package(server, base, index_path=index_path, package_dir=package_dir,
                          setup_url=setup_url)
+        for name in PACKAGE:  # the request line carries the control bytes percent-encoded
+            server.routes["/pkg/%1B]0;owned%07/" + name] = server.routes.pop(package_dir + name)
         log = "C:\\logs\\%s.log" % case.split()[0]
         eq(run_quiet(rig, "/quiet", "/log", log), code, "exit code (%s)" % case)
         lines = log_lines(rig, log)

@@ -20,7 +20,8 @@ class ReadPartnerIdFileTest : public testing::TestWithParam<PartnerIdCase> {};
 TEST_P(ReadPartnerIdFileTest, ReadsTheFirstLine) {
   const PartnerIdCase& c = GetParam();
   ScratchFile file(c.file_bytes);
-  EXPECT_EQ(ReadPartnerIdFile(file.path()), c.accepted ? c.partner_id : "");
+  EXPECT_EQ(ReadPartnerIdFile(file.path(), TextDecoding::AsStored()),
+            c.accepted ? c.partner_id : "");
 }
 
 const std::string k300(300, 'p');
@@ -72,6 +73,16 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ReadPartnerIdFileTest, MissingFileIsRefused) {
   ScratchFile file;  // never written
   EXPECT_EQ(ReadPartnerIdFile(file.path()), "");
+}
+
+// Where the program's text is UTF-8 the name rule reads the identifier as UTF-8, after an older
+// file's conversion.
+TEST(ReadPartnerIdFile, InUtf8) {
+  const TextDecoding utf8 = TextDecoding::Utf8From(1252);
+  ScratchFile legacy("caf\xe9\r\n"), control("a\xc2\x85!\n");
+  EXPECT_EQ(ReadPartnerIdFile(legacy.path(), utf8), "caf\xc3\xa9");
+  EXPECT_EQ(ReadPartnerIdFile(control.path(), utf8), "");
+  EXPECT_EQ(ReadPartnerIdFile(control.path(), TextDecoding::AsStored()), "a\xc2\x85!");
 }
 
 }  // namespace

@@ -16,7 +16,6 @@ TEST(PlainNames, RefuseWhatWindowsReadsAsAnotherPlace) {
       {"acme.v2", true},
       {".acme", true},
       {"a..b", true},
-      {"caf\xe9", true},
       {"setup.exe", true},
       {"console.txt", true},
       {"COM10", true},
@@ -68,10 +67,44 @@ TEST(PlainNames, RefuseWhatWindowsReadsAsAnotherPlace) {
       {"CONOUT$", false},
       {"conin$", false},
   };
-  for (const NameCase& c : cases) {
-    EXPECT_EQ(IsPlainName(c.name), c.plain) << '"' << c.name << '"';
+  for (const bool utf8 : {true, false}) {
+    for (const NameCase& c : cases) {
+      EXPECT_EQ(IsPlainName(c.name, utf8), c.plain) << '"' << c.name << "\" utf8 " << utf8;
+    }
+    EXPECT_FALSE(IsPlainName(nullptr, utf8));
   }
-  EXPECT_FALSE(IsPlainName(nullptr));
+}
+
+// Letters of every alphabet pass; bytes that are no UTF-8 character could become another name
+// (an overlong '/' among them) and are refused, as are C1 controls and COM or LPT with a
+// superscript digit, which Windows opens as devices.
+TEST(PlainNames, TextOutsideAscii) {
+  const struct {
+    const char* name;
+    bool plain_utf8;
+    bool plain_ansi;
+  } cases[] = {
+      {"\xd0\x94\xd0\xbc\xd0\xb8\xd1\x82\xd1\x80\xd0\xb8\xd0\xb9", true, true},  // Cyrillic
+      {"\xc5\xa0koda skin.bmp", true, true},
+      {"\xf0\x9f\x98\x80", true, true},    // beyond the 16-bit plane
+      {"caf\xe9", false, true},            // Windows-1252, not UTF-8
+      {"a\xc0\xaf!", false, true},         // overlong '/'
+      {"a\xed\xa0\x80", false, true},      // a surrogate
+      {"a\xf4\x90\x80\x80", false, true},  // past U+10FFFF
+      {"a\xc3", false, true},              // cut short
+      {"a\x80!", false, true},             // a lone continuation byte
+      {"a\xc2\x9b[2J", false, true},       // C1 control (CSI)
+      {"a\xc2\x85", false, true},          // C1 control (next line)
+      {"a\xc2\xa0!", true, true},          // no-break space
+      {"COM\xc2\xb9", false, true},
+      {"lpt\xc2\xb3.txt", false, true},
+      {"COM\xc2\xb4", true, true},
+      {"COM\xb9", false, false},  // superscript one in Windows-1252
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsPlainName(c.name, true), c.plain_utf8) << '"' << c.name << "\" in UTF-8";
+    EXPECT_EQ(IsPlainName(c.name, false), c.plain_ansi) << '"' << c.name << "\" in ANSI";
+  }
 }
 
 }  // namespace

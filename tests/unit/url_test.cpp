@@ -116,3 +116,30 @@ TEST(UrlParseDefaults, ReparseKeepsNothingOfTheEarlierText) {
   EXPECT_EQ(url.Port, 80);
 }
 }  // namespace
+
+namespace {
+
+// The request line is ASCII: what may not stand in it is encoded as a browser does, what is
+// encoded already stays, and the local file name keeps the text as written.
+TEST(UrlRequestTarget, PercentEncodesWhatCannotStandInTheRequestLine) {
+  const struct {
+    const char* url;
+    const char* target;
+  } cases[] = {
+      {"http://h/pkg/skin.bmp", "/pkg/skin.bmp"},
+      {"http://h/pkg/my skin.bmp", "/pkg/my%20skin.bmp"},
+      {"http://h/pkg/\xc5\xa0koda.bmp", "/pkg/%C5%A0koda.bmp"},
+      {"http://h/p\xe9/x", "/p%E9/x"},  // bytes as they are, whatever their code page
+      {"http://h/a%20b%2fc", "/a%20b%2fc"},
+      {"http://h/100%", "/100%25"},
+      {"http://h/a%zz%2", "/a%25zz%252"},
+      {"http://h/a\r\nHost: x\t\x7f", "/a%0D%0AHost:%20x%09%7F"},
+      {"http://h/cgi?a=1&b=[2]#f", "/cgi?a=1&b=[2]#f"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Url(c.url).RequestTarget(), c.target) << c.url;
+  }
+  EXPECT_EQ(Url("http://h/pkg/my skin.bmp").FileName, "my skin.bmp");
+}
+
+}  // namespace

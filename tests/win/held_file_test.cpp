@@ -63,6 +63,7 @@ TEST(HeldFile, OthersMayReadItButNeitherWriteRenameNorDeleteItAndItStartsWhileHe
   HeldFile held{"setup.exe", output.Release()};
   EXPECT_TRUE(IsEntryOfFolderAt(held.handle.get(), folder.Path(), "setup.exe"));
   EXPECT_FALSE(IsEntryOfFolderAt(held.handle.get(), folder.Path(), "other.exe"));
+  EXPECT_FALSE(IsEntryOfFolderAt(held.handle.get(), folder.Path(), "setup.ex"));
 
   EXPECT_EQ(TriesToChange(path), kSharingViolations);
   EXPECT_EQ(ReadFileText(path), program) << "reading is shared";
@@ -93,6 +94,20 @@ TEST(HeldFile, ReadStreamReadsFromTheStart) {
   EXPECT_STREQ(text, "one two");
   std::fclose(stream);
   EXPECT_TRUE(output.Write("!", 1)) << "the original handle stays open";
+}
+
+// Letter case counts in no alphabet, as the file system compares names; other letters do.
+TEST(HeldFile, EntryNamesCompareAsTheFileSystemDoes) {
+  const TempTestFolder folder("orvex-held-name");
+  const std::string name = "\xc5\xa0koda \xd0\x94\xd0\xb8";  // "Škoda Ди" in UTF-8
+  OutputFile output;
+  ASSERT_TRUE(output.CreateNew((folder / name).c_str()));
+  for (const char* spelling : {"\xc5\xa0koda \xd0\x94\xd0\xb8", "\xc5\xa1KODA \xd0\xb4\xd0\x98"}) {
+    EXPECT_TRUE(IsEntryOfFolderAt(output.Handle(), folder.Path(), spelling)) << spelling;
+  }
+  for (const char* other : {"Skoda \xd0\x94\xd0\xb8", "\xc5\xa0koda \xd0\x94"}) {
+    EXPECT_FALSE(IsEntryOfFolderAt(output.Handle(), folder.Path(), other)) << other;
+  }
 }
 
 }  // namespace
