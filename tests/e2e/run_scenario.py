@@ -13,6 +13,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import harness  # noqa: E402
 import scenarios  # noqa: E402
 import proxy_scenarios  # noqa: E402,F401  (registers the proxy scenarios)
+import retry_scenarios  # noqa: E402,F401  (registers the retry scenarios)
 
 
 def describe_screen(rig):
