@@ -178,8 +178,15 @@ bool FileDownload::OnData(const char* data, int length) {
 
 void FileDownload::OnFinish() {
   LogTransfer();
-  // Through the pause before the next try the page still shows the file and how far it got.
-  if (retry_pause_ms_) return;
+  // Through the pause before the next try the page still shows the file and how far it got,
+  // with no speed: nothing arrives meanwhile.
+  if (retry_pause_ms_) {
+    if (bytes_stored_ > 0) {
+      const std::uint64_t shown = bytes_stored_ < UINT32_MAX ? bytes_stored_ : UINT32_MAX;
+      view_.ProgressRange(file_total_, static_cast<std::uint32_t>(shown));
+    }
+    return;
+  }
   // The file stays open, held for whoever takes it.
   view_.CurrentFile("");
   view_.ProgressClear();

@@ -121,9 +121,9 @@ void DialogView::ShowLine(DWORD now) {
 // Like the bar's positions the line is queued, not sent; only the latest one waits, so a page
 // that is slow to take it sees no backlog.
 void DialogView::PostLine(std::string text) {
-  if (line_ != nullptr && line_->Put(std::move(text))) {
-    PostMessageA(dialog_, kProgressLineMessage, 0, 0);
-  }
+  if (line_ == nullptr || text == posted_line_) return;
+  posted_line_ = text;
+  if (line_->Put(std::move(text))) PostMessageA(dialog_, kProgressLineMessage, 0, 0);
 }
 
 void DialogView::ShowPosition(DWORD now) {

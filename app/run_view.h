@@ -92,6 +92,7 @@ class DialogView : public RunView {
   std::uint64_t done_ = 0;
   SpeedMeter speed_;
   DWORD line_at_ = 0;
+  std::string posted_line_;
 };
 
 // An unattended run: no window, no box.
