@@ -7,9 +7,9 @@ import os
 import re
 import time
 
-from harness import ID_CANCEL, ID_STATUS, wait_for
-from scenarios import (INDEX_PATH, LOG_PATH, MSG_CONNECT, PACKAGE, PACKAGE_DIR, SETUP_PATH,
-                       IDYES, ID_OK, answer_question, check_box, check_installed, check_log_has,
+from harness import ID_CANCEL, ID_NEXT, ID_STATUS, WIZARD_CAPTION, wait_for
+from scenarios import (INDEX_PATH, LOG_PATH, MSG_CONNECT, MSG_STOP, PACKAGE, PACKAGE_DIR,
+                       SETUP_PATH, IDYES, ID_OK, check_box, check_installed, check_log_has,
                        check_nothing_installed, eq, leave, log_lines, next_page, no_box_for,
                        point_at, prepare, run_quiet, run_to_done, scenario, scripted_site,
                        web_site)
@@ -20,7 +20,7 @@ BMP_PATH = PACKAGE_DIR + "skin.bmp"
 CUT = len(BMP) // 3
 OTHER_BMP = BMP[:54] + bytes(255 - b for b in BMP[54:])  # the same header, other pixels
 ID_PROGRESS_LINE = 1007
-MSG_LOST = "Connection lost, trying again (2 of 3)..."
+MSG_LOST = "Connection lost, trying again (3 of 3)..."
 MSG_BUSY = "The server is busy, trying again (2 of 3)..."
 
 
@@ -66,6 +66,11 @@ def watch_rest(rig, server):
         raise AssertionError("line under the bar: %r" % line)
 
 
+def watch_lost(rig, server):
+    wait_for(lambda: rig.driver.text("progress", ID_STATUS) == MSG_LOST, 15,
+             what="the status line during the second pause")
+
+
 def watch_busy(rig, server):
     wait_for(lambda: rig.driver.text("progress", ID_STATUS) == MSG_BUSY, 10,
              what="the status line during the pause")
@@ -86,7 +91,7 @@ CASES = [
     # A rest of another version is refused; the next try fetches that version whole.
     ("cut_then_other_version",
      [cut(), partial_reply(OTHER_BMP, CUT, '"v2"'), ok_reply(OTHER_BMP, headers={"ETag": '"v2"'})],
-     [plain(), rest(CUT, '"v1"'), plain()], OTHER_BMP, None,
+     [plain(), rest(CUT, '"v1"'), plain()], OTHER_BMP, watch_lost,
      ["failed: ReplyCutShort (RangeRefused)",
       "try 2 of 3 failed, trying again in 3000 ms, from the start"]),
     # Without a validator nothing can be asked for by name: the file starts over.
@@ -170,19 +175,23 @@ def retry_refused_every_try(rig):
 
 @scenario
 def retry_cancel_during_pause(rig):
-    """Cancel + Yes while the wizard waits to try again: the pause ends at once, nothing more
-    is asked for, no message 3, nothing installed."""
+    """Cancel + Yes while the wizard waits the 20 s a busy server asked for: the pause ends at
+    once (the worker has ended when Next >> is enabled again), nothing more is asked for, no
+    message 3, nothing installed."""
     prepare(rig)
-    server = package_site(rig, Reply([]))
+    server = package_site(
+        rig, status_reply(503, "Service Unavailable", headers={"Retry-After": "20"}))
     rig.start_wizard()
     next_page(rig)
     d = rig.driver
     d.wait("progress", 30)
-    wait_for(lambda: d.text("progress", ID_STATUS) == MSG_LOST, 15, what="the pause")
+    watch_busy(rig, server)
     d.press("progress", ID_CANCEL)
-    answer_question(rig, IDYES)
-    d.gone("progress", 2)
-    no_box_for(d, 4.0)  # longer than the pause before a second try
+    check_box(d.box(10), WIZARD_CAPTION, MSG_STOP, ["Yes", "No"])
+    ms = d.must("timedpress", "box", IDYES, "welcome:%d" % ID_NEXT, 10000, timeout_ms=10000)["ms"]
+    if ms > 3000:
+        raise AssertionError("Next >> enabled only %.0f ms after Yes" % ms)
+    no_box_for(d, 1.0)
     eq(bitmap_requests(server), [plain()], "requests for the bitmap")
     check_nothing_installed(rig)
     leave(rig)
