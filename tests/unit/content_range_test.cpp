@@ -5,9 +5,6 @@
 #include <optional>
 #include <string>
 
-#include "tests/unit/recording_request.h"
-#include "tests/unit/scripted_server.h"
-
 namespace {
 
 TEST(ContentRange, ParsesOnlyAWholeSingleRange) {
@@ -62,7 +59,6 @@ TEST(ContentRange, ContinuesOnlyTheSameFileAtItsCut) {
       {"no ETag", point, "bytes 1000-4999/5000", 4000, "", false},
       {"a wrong length", point, "bytes 1000-4999/5000", 3999, "\"v1\"", false},
       {"no length", point, "bytes 1000-4999/5000", std::nullopt, "\"v1\"", false},
-      {"no range", point, "", 4000, "\"v1\"", false},
       {"first reply without ETag", no_etag, "bytes 1000-4999/5000", 4000, "\"any\"", true},
   };
   for (const Case& c : cases) {
@@ -79,43 +75,6 @@ TEST(ContentRange, ValidatorIsAStrongETagElseLastModified) {
   EXPECT_EQ(ResumeValidator("W/\"abc\"", ""), "");
   // Nothing that could end the request's line goes into it.
   EXPECT_EQ(ResumeValidator("\"a\r\nX-Evil: 1\"", ""), "");
-}
-
-// The request for the rest and what the transfer makes of each answer to it.
-TEST(ContentRange, TransferAsksForTheRestAndTakesOnlyIt) {
-  struct Case {
-    const char* what;
-    std::string reply;
-    TransferError error;
-    bool continues;
-    std::string body;
-  };
-  const std::string rest = "HTTP/1.1 206 Partial Content\r\nContent-Length: 3\r\nETag: \"v1\"\r\n";
-  const Case cases[] = {
-      {"the rest", rest + "Content-Range: bytes 7-9/10\r\n\r\nhij", TransferError::None, true,
-       "hij"},
-      {"another part", rest + "Content-Range: bytes 6-8/10\r\n\r\nghi", TransferError::RangeRefused,
-       false, ""},
-      {"the whole file", "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nnew!", TransferError::None,
-       false, "new!"},
-      {"416", "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Length: 0\r\n\r\n",
-       TransferError::RangeRefused, false, ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    ScriptedServer server({{{c.reply, 0}}});
-    RecordingRequest request(server.UrlFor("/skin.bmp"));
-    request.ResumeAt(ResumePoint{7, 10, "\"v1\"", "\"v1\""});
-    ASSERT_TRUE(request.Start(false));
-    request.Wait();
-    server.Finish();
-    EXPECT_EQ(server.Request(),
-              "GET /skin.bmp HTTP/1.0\r\nHost: 127.0.0.1\r\nRange: bytes=7-\r\n"
-              "If-Range: \"v1\"\r\n\r\n");
-    EXPECT_EQ(request.Result().error, c.error) << TransferErrorName(request.Result().error);
-    EXPECT_EQ(request.ReplyContinuesFile(), c.continues);
-    EXPECT_EQ(request.body, c.body);
-  }
 }
 
 }  // namespace
