@@ -32,7 +32,6 @@ class RecordingRequest : public HttpRequest {
   using HttpRequest::FormatRequest;
   using HttpRequest::headers;
   using HttpRequest::HeadersDone;
-  using HttpRequest::ReplyContinuesFile;
 
  protected:
   bool OnStart() override {
