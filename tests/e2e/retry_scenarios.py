@@ -162,6 +162,7 @@ def retry_refused_every_try(rig):
     started = time.monotonic()
     box = rig.driver.box(20)
     took = time.monotonic() - started
+    print("message 3 %.1f s after Next >>" % took)
     check_box(box, "Error", MSG_CONNECT, ["OK"])
     if not 3.5 < took < 10:
         raise AssertionError("message 3 came %.1f s after Next >>" % took)
@@ -194,6 +195,7 @@ def retry_cancel_during_pause(rig):
     d.press("progress", ID_CANCEL)
     check_box(d.box(10), WIZARD_CAPTION, MSG_STOP, ["Yes", "No"])
     ms = d.must("timedpress", "box", IDYES, "welcome:%d" % ID_NEXT, 10000, timeout_ms=10000)["ms"]
+    print("Next >> enabled %.0f ms after Yes" % ms)
     if ms > 3000:
         raise AssertionError("Next >> enabled only %.0f ms after Yes" % ms)
     no_box_for(d, 1.0)
