@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 
 #include "base/critical_section_lock.h"
 
@@ -20,6 +21,8 @@ class CancelSignal {
   // Sets the flag and aborts the watched transfer, if one runs.
   void Set();
   void Clear() { set_ = false; }
+  // Waits up to ms, or less when the signal is set meanwhile; true when it is set.
+  bool WaitFor(std::uint32_t ms) const;
 
   // Watches one running transfer for as long as it lives: a Set meanwhile, or one that came
   // before the watch began, aborts it.

@@ -287,7 +287,7 @@ Outcome RunDownload(RunContext& context, RunView& view) {
 }
 
 void DownloadWorker(HWND dialog, RunContext& context) {
-  DialogView view(dialog, context.log);
+  DialogView view(dialog, context.log, &context.progress_line);
   const Outcome outcome = RunDownload(context, view);
   LogRunEnd(context.log, outcome, context.ended_by_cancel);
 

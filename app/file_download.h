@@ -1,12 +1,15 @@
-// The run's side of one transfer: stores the body in a new file of the temporary folder, held
-// open for the run, shows the transfer in the run's view (current-file line, status line,
-// progress bar) with a message for each failure, and logs it.
+// The run's side of one file's transfer: stores the body in a new file of the temporary folder,
+// held open for the run, tries again after a failure that may pass (continuing a file that was
+// cut short where the server allows it), shows the transfer in the run's view (current-file
+// line, status line, progress bar and the line under it) with a message for a failure that
+// stays, and logs every try.
 #pragma once
 
 #include <windows.h>
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/cancel_signal.h"
@@ -24,9 +27,11 @@ class FileDownload : public HttpRequest {
                CancelSignal& cancel);
   ~FileDownload() override;
 
-  // Starts the transfer and waits for it; a cancel meanwhile aborts it. A transfer that cannot
-  // even start (no socket, no thread) fetched nothing and must not pass for a completed one:
-  // it is reported like a server that cannot be reached. Returns GetOutcome().
+  // Starts the transfer and waits for it; a cancel meanwhile aborts it. A transient failure is
+  // tried again, up to kTransferTries in all, after a pause that a cancel ends at once (the
+  // transfer then counts as cancelled). A transfer that cannot even start (no socket, no
+  // thread) fetched nothing and must not pass for a completed one: it is reported like a
+  // server that cannot be reached. Returns GetOutcome().
   Outcome Fetch();
 
   const std::string& GetDestinationPath() const { return DestinationPath; }
@@ -46,6 +51,11 @@ class FileDownload : public HttpRequest {
 
  private:
   bool OpenDestination();
+  // Empties the file for a try that fetches it whole again.
+  bool StartOver();
+  // After a failed try that is tried again: whether the next one asks for the rest only.
+  void ChooseNextRequest();
+  void ShowRetryNotice();
   void ReportUnwritableDestination();
   void LogTransfer();
   // DestinationPath as the log shows it.
@@ -57,8 +67,17 @@ class FileDownload : public HttpRequest {
   std::string url_text_;  // as the log shows it (RedactUrl)
   bool FirstBlock = true;
   std::string DestinationPath;
-  std::chrono::steady_clock::time_point started_;
-  std::uint64_t bytes_stored_ = 0;
+  std::chrono::steady_clock::time_point try_started_;
+  std::uint64_t bytes_stored_ = 0;  // in the file, of the version being fetched
+  int try_ = 0;                     // tries made so far, the running one included
+  std::uint64_t try_bytes_ = 0;     // stored by the running try
+  // Set when the running try failed in a way worth another: the pause before it.
+  std::optional<std::uint32_t> retry_pause_ms_;
+  bool cancelled_in_pause_ = false;
+  // What the reply that began the file's version said of it, for continuing it later.
+  std::optional<std::uint32_t> file_total_;
+  std::string file_etag_;
+  std::string file_validator_;
   // The destination could not be created or written, and why (the system's code).
   bool store_failed_ = false;
   DWORD store_error_ = 0;

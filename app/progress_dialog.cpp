@@ -2,10 +2,13 @@
 
 #include <commctrl.h>
 
+#include <string>
+
 #include "app/download_worker.h"
 #include "app/message_texts.h"
 #include "app/resources/resource.h"
 #include "app/run_result.h"
+#include "app/run_view.h"
 #include "app/wizard_dialogs.h"
 
 namespace {
@@ -90,6 +93,13 @@ INT_PTR CALLBACK ProgressDlgProc(HWND window, UINT message, WPARAM wparam, LPARA
     case WM_COMMAND:
       OnCommand(window, *page, wparam, lparam);
       break;
+    case kProgressLineMessage: {
+      std::string line;
+      if (page->context.progress_line.Take(&line)) {
+        SetDlgItemTextA(window, IDC_PROGRESS_LINE, line.c_str());
+      }
+      break;
+    }
   }
   return 0;
 }

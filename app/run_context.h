@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/cancel_signal.h"
+#include "app/progress_text.h"
 #include "app/run_log.h"
 #include "app/worker_thread.h"
 #include "base/path_limits.h"
@@ -40,6 +41,9 @@ struct RunContext {
   // Whether the cancel ended the last run before it was done (written by the worker).
   bool ended_by_cancel = false;
   DownloadWorkerThread DownloadThread;
+  // The latest line under the progress bar, written by the worker's transfers and taken by
+  // the progress page on its own thread.
+  LatestText progress_line;
   // The welcome page, told when a worker has ended; null while none is open.
   std::atomic<HWND> welcome_page{nullptr};
 

@@ -47,6 +47,7 @@ Outcome OutcomeOf(const TransferResult& transfer) {
     case TransferError::Malformed:
     case TransferError::Stalled:
     case TransferError::ReceiveFailed:
+    case TransferError::RangeRefused:
       return {RunResult::ReplyCutShort, 0};
     case TransferError::HttpStatus:
       return {RunResult::HttpStatus, transfer.http_status};

@@ -29,6 +29,11 @@ bool OutputFile::Write(const void* data, std::size_t length) {
   return true;
 }
 
+bool OutputFile::Truncate() {
+  LARGE_INTEGER start = {};
+  return SetFilePointerEx(handle_.get(), start, nullptr, FILE_BEGIN) && SetEndOfFile(handle_.get());
+}
+
 bool OutputFile::Close() {
   if (!IsOpen()) return true;
   return CloseHandle(handle_.Release()) != FALSE;

@@ -23,6 +23,8 @@ class OutputFile {
   bool Append(const char* path);
   // Writes every byte; false when the disk takes fewer (a full disk, a vanished drive).
   bool Write(const void* data, std::size_t length);
+  // Empties the file; the next write lands at its start.
+  bool Truncate();
   // Closes the file; false when the close failed. Closing no file succeeds.
   bool Close();
   // Gives the open handle up, still open, to whoever uses the file next.

@@ -16,7 +16,12 @@ bool HttpRequest::Start(bool head_only) {
   // Cleared here rather than on the new thread, so that an Abort right after Start is not lost.
   StopRequested = false;
   HeadersDone = false;
+  BytesReceived = 0;
+  // A request object may be started again: nothing of the last transfer's reply stays.
+  headers.Clear();
+  result_ = {};
   content_length_.reset();
+  continues_file_ = false;
   // Marked as running before the thread exists: a thread that ends at once then clears it
   // after this store, never before.
   transfer_running_ = true;

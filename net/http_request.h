@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "base/thread.h"
+#include "net/content_range.h"
 #include "net/header_map.h"
 #include "net/http_response_reader.h"
 #include "net/proxy_route.h"
@@ -52,6 +53,11 @@ class HttpRequest {
   // How the transfer ended, read after Wait: a stopped or refused transfer reports no error.
   const TransferResult& Result() const { return result_; }
 
+  // Makes the next Start ask only for the rest of the file at point (Range and If-Range after
+  // the Host line), or for the whole file again (none).
+  void ResumeAt(std::optional<ResumePoint> point) { resume_ = std::move(point); }
+  const std::optional<ResumePoint>& Resume() const { return resume_; }
+
  protected:
   virtual void Run();
   virtual bool OnStart() { return true; }
@@ -68,6 +74,9 @@ class HttpRequest {
   void ReportError(const TransferResult& result);
   // The reply's Content-Length once its header block has been read; none without one.
   std::optional<std::uint32_t> ContentLength() const { return content_length_; }
+  // From the header block on: the reply is the rest of the file asked for (an accepted 206),
+  // to be added to what is on disk, rather than the whole file.
+  bool ReplyContinuesFile() const { return continues_file_; }
 
   TcpSocket socket;
   Url url;
@@ -93,6 +102,8 @@ class HttpRequest {
   int hop_used_ = -1;
   std::string proxy_auth_offered_;
   std::optional<std::uint32_t> content_length_;
+  std::optional<ResumePoint> resume_;
+  bool continues_file_ = false;
   // Set by Start before the thread exists, cleared by the thread as its last touch of the
   // object; the thread itself stays joinable until Wait joins it.
   std::atomic<bool> transfer_running_{false};

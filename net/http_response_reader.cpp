@@ -125,16 +125,17 @@ void HttpResponseReader::ReadHeaderBlock(Events& events) {
   LengthCollector lengths(also_told_);
   headers_.Parse(data, &lengths);
   const int status = headers_.StatusCode;
-  // No status number, or one that no server sends; for a 200, a length that cannot be trusted.
-  // The length of another status does not matter: its body is never read.
-  if (status < 100 || status > 999 || (status == 200 && !lengths.valid)) {
+  const bool has_body = status == 200 || (status == 206 && accept_partial_);
+  // No status number, or one that no server sends; for a body, a length that cannot be
+  // trusted. The length of another status does not matter: its body is never read.
+  if (status < 100 || status > 999 || (has_body && !lengths.valid)) {
     Fail(Failure::Malformed, events);
     return;
   }
-  length_known_ = status == 200 && lengths.seen;
+  length_known_ = has_body && lengths.seen;
   content_length_ = length_known_ ? lengths.length : 0;
   StartBody(events);
-  if (status != 200) {
+  if (!has_body) {
     finished_ = true;
     events.OnStatus(status);
     return;

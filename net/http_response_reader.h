@@ -64,6 +64,10 @@ class HttpResponseReader {
   HttpResponseReader(const HttpResponseReader&) = delete;
   HttpResponseReader& operator=(const HttpResponseReader&) = delete;
 
+  // The request asked for part of a file (Range): a 206 carries a body like a 200. Set
+  // before the first receive.
+  void AcceptPartial() { accept_partial_ = true; }
+
   // Where the next receive goes, and how many bytes it may bring (at least 1 until finished).
   char* Space() { return buffer_.get() + held_; }
   int SpaceSize() const {
@@ -79,7 +83,8 @@ class HttpResponseReader {
   void End(Ending ending, Events& events);
 
   bool Finished() const { return finished_; }
-  // Whether a 200 reply announced its length, and that length: known from OnHeaderBlock on.
+  // Whether a 200 (or accepted 206) reply announced its length, and that length: known from
+  // OnHeaderBlock on.
   bool LengthKnown() const { return length_known_; }
   std::uint32_t ContentLength() const { return content_length_; }
 
@@ -94,6 +99,7 @@ class HttpResponseReader {
 
   HeaderMap& headers_;
   const bool head_only_;
+  bool accept_partial_ = false;
   HeaderMap::LineObserver* const also_told_;
   // One allocation per reply, for the largest receive.
   std::unique_ptr<char[]> buffer_;

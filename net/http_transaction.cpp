@@ -16,13 +16,25 @@ class HttpRequest::ReplyEvents : public HttpResponseReader::Events {
   void OnHeaderBlock() override {
     request_.HeadersDone = true;
     if (reader_.LengthKnown()) request_.content_length_ = reader_.ContentLength();
+    // Only the very rest of the same file may be added to what is on disk.
+    if (request_.resume_ && request_.headers.StatusCode == 206) {
+      request_.continues_file_ =
+          ContinuesFile(*request_.resume_, request_.headers.Lookup("Content-Range"),
+                        request_.content_length_, request_.headers.Lookup("ETag"));
+      range_refused = !request_.continues_file_;
+    }
   }
   bool OnBody(const char* data, int length) override {
+    if (range_refused) return false;
     if (!request_.OnData(data, length)) return false;
     request_.BytesReceived += static_cast<std::uint32_t>(length);
     return true;
   }
   void OnStatus(int status) override {
+    if (status == 416 && request_.resume_) {
+      request_.ReportError({TransferError::RangeRefused, status, 0});
+      return;
+    }
     if (status == 407 && request_.ThroughHttpProxy()) {
       request_.ReportError({TransferError::ProxyAuthRequired, status, 0});
       return;
@@ -51,6 +63,7 @@ class HttpRequest::ReplyEvents : public HttpResponseReader::Events {
   }
 
   bool failed = false;
+  bool range_refused = false;  // a 206 that is not the rest of the file asked for
 
  private:
   HttpRequest& request_;
@@ -68,7 +81,15 @@ std::string HttpRequest::FormatRequest() {
   request += url.RequestTarget();
   request += " HTTP/1.0\r\nHost: ";
   request += url.Host;
-  request += "\r\n\r\n";
+  request += "\r\n";
+  // The rest of a file that was cut short, only if the server's file is still that version:
+  // else it sends the whole file.
+  if (resume_) {
+    request += "Range: bytes=" + std::to_string(resume_->offset) + "-\r\nIf-Range: ";
+    request += resume_->validator;
+    request += "\r\n";
+  }
+  request += "\r\n";
   return request;
 }
 
@@ -107,6 +128,7 @@ void HttpRequest::Run() {
   BytesReceived = 0;
   ProxyAuthSchemes offered;
   HttpResponseReader reader(headers, HeadOnly, ThroughHttpProxy() ? &offered : nullptr);
+  if (resume_) reader.AcceptPartial();
   ReplyEvents events(*this, reader);
   while (!StopRequested && !reader.Finished()) {
     const int received = stream.Receive(reader.Space(), reader.SpaceSize());
@@ -126,5 +148,9 @@ void HttpRequest::Run() {
   const long receive_error = socket.LastError();
   const long stream_error = stream.LastError() != 0 ? stream.LastError() : receive_error;
   socket.Close();
-  if (events.failed) ReportError({events.Error(receive_error), 0, stream_error});
+  if (events.range_refused) {
+    ReportError({TransferError::RangeRefused, headers.StatusCode, 0});
+  } else if (events.failed) {
+    ReportError({events.Error(receive_error), 0, stream_error});
+  }
 }

@@ -26,6 +26,8 @@ const char* TransferErrorName(TransferError error) {
       return "ProxyAuthRequired";
     case TransferError::UnsupportedScheme:
       return "UnsupportedScheme";
+    case TransferError::RangeRefused:
+      return "RangeRefused";
   }
   return "Unknown";
 }

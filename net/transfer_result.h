@@ -19,11 +19,14 @@ enum class TransferError : std::uint8_t {
   ProxyAuthRequired,
   // The URL names a scheme other than http and https: nothing was sent.
   UnsupportedScheme,
+  // Asked for the rest of a file, the server answered with another part or version of it (a
+  // 206 that does not continue the file, or 416).
+  RangeRefused,
 };
 
 struct TransferResult {
   TransferError error = TransferError::None;
-  std::int32_t http_status = 0;  // with TransferError::HttpStatus and ProxyAuthRequired
+  std::int32_t http_status = 0;  // with HttpStatus, ProxyAuthRequired and RangeRefused
   // The system's code: a socket error, an SSPI status or a certificate check's code, the
   // name lookup's error; 0 when the failure has none (a reply cut short by a close).
   long system_error = 0;

@@ -18,7 +18,8 @@ where scenario.json maps paths to replies:
             "end": "close" | "reset" | "stall", "stall": 5},
      "/big": {"body_file": "big.bin", "chunk": 4096, "interval": 0.05}}
 A path may map to a list of replies: the n-th request of that path gets the n-th reply (the
-last one repeats).
+last one repeats). A Relay reply (Python only) forwards the request to a real server on
+127.0.0.1 and sends its reply back, cut short after a chosen number of bytes if asked.
 The request log is printed as JSON lines on stdout when the server stops.
 """
 
@@ -68,17 +69,21 @@ def status_reply(status, reason, body=b"", headers=None):
 
 
 def ok_reply(body, chunk=None, interval=0.0, content_length=None, truncate_to=None,
-             end="close", stall=0.0, header_split=None, gate=None):
+             end="close", stall=0.0, header_split=None, gate=None, headers=None,
+             status="200 OK"):
     """A 200 reply for body, sent in chunks of `chunk` bytes `interval` seconds apart.
 
     content_length: the advertised length (default the body's real length; -1 for none);
     truncate_to: send only this many body bytes, then end; header_split: cut the header
-    block at this offset into two pieces sent `interval` apart; gate: see Reply.
+    block at this offset into two pieces sent `interval` apart; gate: see Reply; headers:
+    further header lines ({name: value}, an ETag for instance); status: another status line.
     """
     length = len(body) if content_length is None else content_length
-    head = b"HTTP/1.1 200 OK\r\nServer: scripted\r\n"
+    head = b"HTTP/1.1 " + status.encode() + b"\r\nServer: scripted\r\n"
     if length >= 0:
         head += b"Content-Length: %d\r\n" % length
+    for name, value in (headers or {}).items():
+        head += ("%s: %s\r\n" % (name, value)).encode("latin-1")
     head += b"\r\n"
     sent = body if truncate_to is None else body[:truncate_to]
     pieces = []
@@ -90,6 +95,56 @@ def ok_reply(body, chunk=None, interval=0.0, content_length=None, truncate_to=No
     for offset in range(0, len(sent), step):
         pieces.append((sent[offset:offset + step], interval))
     return Reply(pieces, end=end, stall=stall, gate=gate)
+
+
+def partial_reply(body, start, etag=None, total=None, **kwargs):
+    """A 206 reply with body[start:] as the rest of a file of len(body) bytes (or total), and
+    the ETag when given; other arguments as for ok_reply."""
+    total = len(body) if total is None else total
+    headers = {"Content-Range": "bytes %d-%d/%d" % (start, len(body) - 1, total)}
+    if etag is not None:
+        headers["ETag"] = etag
+    headers.update(kwargs.pop("headers", None) or {})
+    return ok_reply(body[start:], status="206 Partial Content", headers=headers, **kwargs)
+
+
+class Relay(Reply):
+    """Forwards the request, as received, to port on 127.0.0.1 and sends back what that server
+    answers, until it closes or (with cut_after) the header block and that many bytes of the
+    body have been passed on; then the end as for any reply. passed: what was passed on."""
+
+    def __init__(self, port, cut_after=None, end="close"):
+        super().__init__([], end=end)
+        self.port = port
+        self.cut_after = cut_after
+        self.passed = b""
+
+    def _limit(self):
+        head_end = self.passed.find(b"\r\n\r\n")
+        if self.cut_after is None or head_end < 0:
+            return None
+        return head_end + 4 + self.cut_after
+
+    def pass_on(self, conn, client, stopping):
+        deadline = time.monotonic() + LONGEST_DELAY
+        with socket.create_connection(("127.0.0.1", self.port), timeout=REQUEST_TIMEOUT) as up:
+            up.sendall(conn.request)
+            up.settimeout(0.2)
+            while not stopping.is_set() and time.monotonic() < deadline:
+                try:
+                    data = up.recv(4096)
+                except socket.timeout:
+                    continue
+                if not data:
+                    return
+                before = len(self.passed)
+                self.passed += data
+                limit = self._limit()
+                if limit is not None:
+                    self.passed = self.passed[:limit]
+                client.sendall(self.passed[before:])
+                if limit is not None and len(self.passed) >= limit:
+                    return
 
 
 class Connection:
@@ -225,6 +280,8 @@ class ScriptedServer:
                 if delay and not self._wait(delay):
                     return
                 sock.sendall(data)
+            if isinstance(reply, Relay):
+                reply.pass_on(conn, sock, self._stopping)
             if reply.end == "stall":
                 self._stall(sock, reply.stall)
             elif reply.end == "reset":

@@ -17,6 +17,7 @@
 #define IDC_CURRENT_FILE 1004
 #define IDC_PROGRESS_BAR 1005
 #define IDC_STATUS 1006
+#define IDC_PROGRESS_LINE 1007
 
 // String table.
 #define IDS_INDEX_NOT_FOUND 1
@@ -33,3 +34,16 @@
 #define IDS_WIZARD_CAPTION 22
 #define IDS_SETUP_DAMAGED 23
 #define IDS_PROXY_AUTH 25
+// The status line while a file waits for its next try ("%s of %s": the try, the tries).
+#define IDS_RETRY_CONNECTION 40
+#define IDS_RETRY_BUSY 41
+// The line under the progress bar and its units.
+#define IDS_PROGRESS_OF_SPEED_LEFT 42
+#define IDS_PROGRESS_OF_SPEED 43
+#define IDS_PROGRESS_OF 44
+#define IDS_SIZE_KB 45
+#define IDS_SIZE_MB 46
+#define IDS_SIZE_GB 47
+#define IDS_TIME_SECONDS 48
+#define IDS_TIME_MINUTES 49
+#define IDS_TIME_HOURS 50

@@ -14,6 +14,7 @@ import harness  # noqa: E402
 import scenarios  # noqa: E402
 import proxy_scenarios  # noqa: E402,F401  (registers the proxy scenarios)
 import unicode_scenarios  # noqa: E402,F401  (registers the scenarios outside the code page)
+import retry_scenarios  # noqa: E402,F401  (registers the retry scenarios)
 
 
 def describe_screen(rig):

@@ -410,7 +410,8 @@ def unresolvable_host(rig):
 
 def cut_short_bitmap_run(rig, server, base, bitmap=None, **index_reply):
     """The bitmap is promised whole but only a third arrives before the close (or the given
-    reply comes): message 3, the stop question answered Yes, nothing installed."""
+    reply comes), on each of its three tries: message 3, the stop question answered Yes,
+    nothing installed."""
     bmp = PACKAGE["skin.bmp"]
     server.routes.update({
         INDEX_PATH: ok_reply(("%s%s\n%s%s\n" % (base, PACKAGE_DIR, base, SETUP_PATH)).encode(),
@@ -425,7 +426,7 @@ def cut_short_bitmap_run(rig, server, base, bitmap=None, **index_reply):
     answer_question(rig, IDYES)
     rig.driver.gone("progress", 5)
     check_welcome(rig.driver, finished=False)
-    check_raw(server, [INDEX_PATH, PACKAGE_DIR + "Skin.dat", PACKAGE_DIR + "skin.bmp"])
+    check_raw(server, [INDEX_PATH, PACKAGE_DIR + "Skin.dat"] + [PACKAGE_DIR + "skin.bmp"] * 3)
     check_nothing_installed(rig)
     leave(rig)
 
@@ -1318,7 +1319,8 @@ def https_body_without_length(rig):
     unsized = dict(content_length=-1, chunk=4096, interval=0.01)
     cases = [  # (case, TLS server's switches (None: openssl's), skin.bmp's reply, exit code)
         ("bare close", {"close_notify": False}, ok_reply(bmp, truncate_to=300, **unsized), 5),
-        ("renegotiation", None, None, 5),
+        # openssl's server takes one connection: the index's later tries are refused.
+        ("renegotiation", None, None, 3),
         ("close_notify, connection left open", {"notify_then_stall": True},
          ok_reply(bmp, end="stall", stall=100, **unsized), 0),
         ("close_notify", {}, ok_reply(bmp, **unsized), 0),
@@ -1342,13 +1344,17 @@ def https_body_without_length(rig):
         if switches is None:
             eq(raw_request(INDEX_PATH) in server.output, True, "request inside TLS (%s)" % case)
         else:
-            check_raw(server, [INDEX_PATH, PACKAGE_DIR + "Skin.dat", PACKAGE_DIR + "skin.bmp"])
+            # A reply cut short is tried three times.
+            tries = 1 if code == 0 else 3
+            check_raw(server, [INDEX_PATH, PACKAGE_DIR + "Skin.dat"] +
+                      [PACKAGE_DIR + "skin.bmp"] * tries)
         if code == 0:
             check_installed(rig, PACKAGE)
         else:
             check_nothing_installed(rig)
+            ending = "ReplyCutShort" if code == 5 else "CannotConnect"
             check_log_has(log_lines(rig, log), ["failed: ReplyCutShort (CutShort)",
-                                                "run ended: ReplyCutShort", "exit code 5"])
+                                                "run ended: " + ending, "exit code %d" % code])
 
 
 @scenario

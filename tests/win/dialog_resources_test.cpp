@@ -6,9 +6,11 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "app/progress_text.h"
 #include "app/resources/resource.h"
 #include "tests/win/wizard_test_support.h"
 #include "tools/window_texts.h"
@@ -94,34 +96,80 @@ TEST_P(DialogResources, MatchTheirLayout) {
   }
 }
 
-// Every static text, laid out as its control lays it out (its font, its width, its alignment,
+// The text, laid out as its static control lays it out (its font, its width, its alignment,
 // lines broken between words), needs no more room than the control has.
+void ExpectTextFits(HWND child) {
+  DWORD style = static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE));
+  DWORD type = style & SS_TYPEMASK;
+  std::string text = WindowText(child);
+  RECT client;
+  GetClientRect(child, &client);
+  UINT flags = DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS;
+  if (type == SS_CENTER) flags |= DT_CENTER;
+  if (type == SS_RIGHT) flags |= DT_RIGHT;
+  if (style & SS_NOPREFIX) flags |= DT_NOPREFIX;
+  RECT needed = {0, 0, client.right, 0};
+  HDC dc = GetDC(child);
+  HGDIOBJ old_font =
+      SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(child, WM_GETFONT, 0, 0)));
+  DrawTextA(dc, text.c_str(), -1, &needed, flags);
+  SelectObject(dc, old_font);
+  ReleaseDC(child, dc);
+  SCOPED_TRACE("\"" + text + "\"");
+  EXPECT_LE(needed.bottom - needed.top, client.bottom);
+  EXPECT_LE(needed.right - needed.left, client.right);
+}
+
+// Every static text of the page fits its control.
 TEST_P(DialogResources, ShowEveryTextWhole) {
   HiddenPage page(GetParam().template_id);
   ASSERT_NE(page.window(), nullptr);
   for (HWND child : ChildWindows(page.window())) {
-    DWORD style = static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE));
-    DWORD type = style & SS_TYPEMASK;
+    DWORD type = static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE)) & SS_TYPEMASK;
     if (!IsClass(child, "Static") || (type != SS_LEFT && type != SS_CENTER && type != SS_RIGHT)) {
       continue;
     }
-    std::string text = WindowText(child);
-    RECT client;
-    GetClientRect(child, &client);
-    UINT flags = DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS;
-    if (type == SS_CENTER) flags |= DT_CENTER;
-    if (type == SS_RIGHT) flags |= DT_RIGHT;
-    if (style & SS_NOPREFIX) flags |= DT_NOPREFIX;
-    RECT needed = {0, 0, client.right, 0};
-    HDC dc = GetDC(child);
-    HGDIOBJ old_font =
-        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(child, WM_GETFONT, 0, 0)));
-    DrawTextA(dc, text.c_str(), -1, &needed, flags);
-    SelectObject(dc, old_font);
-    ReleaseDC(child, dc);
-    SCOPED_TRACE("\"" + text + "\"");
-    EXPECT_LE(needed.bottom - needed.top, client.bottom);
-    EXPECT_LE(needed.right - needed.left, client.right);
+    ExpectTextFits(child);
+  }
+}
+
+std::string Loaded(UINT id) {
+  char text[500] = {};
+  LoadStringA(GetModuleHandleA(nullptr), id, text, sizeof text);
+  return text;
+}
+
+// The line under the bar fits on its one line with the widest amounts, speeds and times the
+// string table's texts can make.
+TEST(ProgressPage, LineUnderTheBarFitsItsLongestTexts) {
+  HiddenPage page(IDD_PROGRESS);
+  HWND line = GetDlgItem(page.window(), IDC_PROGRESS_LINE);
+  ASSERT_NE(line, nullptr);
+  const ProgressTexts texts = {Loaded(IDS_PROGRESS_OF_SPEED_LEFT),
+                               Loaded(IDS_PROGRESS_OF_SPEED),
+                               Loaded(IDS_PROGRESS_OF),
+                               Loaded(IDS_SIZE_KB),
+                               Loaded(IDS_SIZE_MB),
+                               Loaded(IDS_SIZE_GB),
+                               Loaded(IDS_TIME_SECONDS),
+                               Loaded(IDS_TIME_MINUTES),
+                               Loaded(IDS_TIME_HOURS)};
+  // The widest number of each unit (9.9 KB, 1023 KB, 1023.9 MB, 3.9 GB).
+  const std::uint64_t widest[] = {10239, 1048575, 1073741823, 4294967295u};
+  for (std::uint64_t total : widest) {
+    for (std::uint64_t done : widest) {
+      if (done > total) continue;
+      for (double speed : {10239.0, 1048575.0, 1073741823.0}) {
+        for (std::uint64_t rest_s : {59ull, 3540ull, 356400ull}) {
+          // A done amount whose rest takes about rest_s at that speed, where the file allows.
+          const double rest = speed * static_cast<double>(rest_s);
+          const std::uint64_t at =
+              rest < static_cast<double>(total) ? total - static_cast<std::uint64_t>(rest) : done;
+          SetWindowTextA(line, ProgressLine(at, total, speed, texts).c_str());
+          ExpectTextFits(line);
+        }
+      }
+    }
   }
 }
 
@@ -157,6 +205,7 @@ const DialogRow kProgress = {
         {-1, "Static", "Start", Box(7, 50, 16, 8), SS_LEFT, 0, false},
         {IDC_PROGRESS_BAR, "msctls_progress32", "", Box(7, 59, 180, 14), 0, 0, false},
         {-1, "Static", "Done", Box(169, 50, 18, 8), SS_RIGHT, 0, false},
+        {IDC_PROGRESS_LINE, "Static", "", Box(7, 76, 180, 8), SS_LEFT | SS_NOPREFIX, 0, false},
         {IDCANCEL, "Button", "Cancel", Box(7, 92, 50, 18), WS_TABSTOP, 0, false},
         {IDOK, "Button", "Done", Box(137, 92, 50, 18), WS_TABSTOP | WS_DISABLED, 0, false},
     }};
