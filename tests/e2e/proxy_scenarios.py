@@ -8,7 +8,7 @@ import os
 from harness import ID_OK
 import scenarios
 from scenarios import (INDEX_PATH, LOG_PATH, MSG_CONNECT, PACKAGE, PACKAGE_DIR, SETUP_PATH,
-                       IDYES, answer_question, check_box, check_installed, check_log_has,
+                       check_box, check_installed, check_log_has,
                        check_served, check_nothing_installed, check_raw, check_welcome, eq,
                        get_lines, leave, log_lines, next_page, web_site, no_box_for, point_at,
                        prepare, run_quiet, run_to_done, scenario)
@@ -237,11 +237,7 @@ def proxy_auth_required(rig):
     scenarios.BOX_STYLE[text] = ("stop", ["OK"])
     rig.start_wizard()
     next_page(rig)
-    progress = rig.driver.wait("progress")["hwnd"]
-    check_box(rig.driver.answer_box(ID_OK, 30), "Error", text, ["OK"], owner=progress)
-    answer_question(rig, IDYES)
-    rig.driver.gone("progress", 5)
-    check_welcome(rig.driver, finished=False)
+    scenarios.stopped_by_failure(rig, text)
     leave(rig)
 
     point_at(rig, "https://%s/cb/partner" % NAME)

@@ -239,6 +239,16 @@ def answer_question(rig, answer):
     check_box(box, WIZARD_CAPTION, MSG_STOP, ["Yes", "No"])
 
 
+def stopped_by_failure(rig, text):
+    """A failure's box on the progress page, then the stop question answered Yes: the run ends
+    and the welcome page is back, not finished."""
+    progress = rig.driver.wait("progress")["hwnd"]
+    check_box(rig.driver.answer_box(ID_OK, 30), "Error", text, ["OK"], owner=progress)
+    answer_question(rig, IDYES)
+    rig.driver.gone("progress", 5)
+    check_welcome(rig.driver, finished=False)
+
+
 def cancel_with_yes(rig, check=True):
     """The user presses Cancel on the progress page and confirms."""
     rig.driver.wait("progress", 10)  # the worker may reach the server before the page shows
@@ -515,11 +525,7 @@ def missing_download_list(rig):
     web_site(rig)
     rig.start_wizard()
     next_page(rig)
-    progress = rig.driver.wait("progress")["hwnd"]
-    check_box(rig.driver.answer_box(ID_OK, 30), "Error", MSG_INDEX, ["OK"], owner=progress)
-    answer_question(rig, IDYES)
-    rig.driver.gone("progress", 5)
-    check_welcome(rig.driver, finished=False)
+    stopped_by_failure(rig, MSG_INDEX)
     check_served(rig, [("GET %s HTTP/1.0" % INDEX_PATH, 200)])
     eq(sorted(rig.listing(rig.temp_folder(PARTNER)) or {}), ["urls.cb"], "temporary folder left")
     check_nothing_installed(rig)
@@ -1272,11 +1278,7 @@ def setup_digest_mismatch(rig):
         base, PACKAGE_DIR, base, SETUP_PATH, wrong))
     rig.start_wizard()
     next_page(rig)
-    progress = rig.driver.wait("progress")["hwnd"]
-    check_box(rig.driver.answer_box(ID_OK, 30), "Error", MSG_DAMAGED, ["OK"], owner=progress)
-    answer_question(rig, IDYES)
-    rig.driver.gone("progress", 5)
-    check_welcome(rig.driver, finished=False)
+    stopped_by_failure(rig, MSG_DAMAGED)
     eq(setup_runs(rig), 0, "setup runs")
     eq(SETUP_NAME in (rig.listing(rig.temp_folder(PARTNER)) or {}), False, "setup file kept")
     leave(rig)
