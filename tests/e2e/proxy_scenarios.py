@@ -7,11 +7,10 @@ import os
 
 from harness import ID_OK
 import scenarios
-from scenarios import (INDEX_PATH, LOG_PATH, MSG_CONNECT, PACKAGE, PACKAGE_DIR, SETUP_PATH,
-                       check_box, check_installed, check_log_has,
-                       check_served, check_nothing_installed, check_raw, check_welcome, eq,
-                       get_lines, leave, log_lines, next_page, web_site, no_box_for, point_at,
-                       prepare, run_quiet, run_to_done, scenario)
+from scenarios import (INDEX_PATH, LOG_PATH, PACKAGE, PACKAGE_DIR, SETUP_PATH, check_installed,
+                       check_log_has, check_served, check_nothing_installed, check_raw, eq,
+                       get_lines, leave, log_lines, next_page, web_site, point_at, prepare,
+                       run_quiet, run_to_done, scenario)
 from scripted_server import Reply, ok_reply
 
 INTERNET_SETTINGS = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings"
@@ -144,10 +143,7 @@ def proxy_https_connect(rig):
     point_at(rig, "https://%s:%d/cb/partner" % (NAME, wrong_port))
     rig.start_wizard("/log", LOG_PATH)
     next_page(rig)
-    check_box(rig.driver.answer_box(ID_OK, 30), "Error", MSG_CONNECT, ["OK"])
-    rig.driver.gone("progress", 5)
-    no_box_for(rig.driver, 1.0)
-    check_welcome(rig.driver, finished=False)
+    scenarios.refused_without_question(rig)
     eq(len(rig.web.requests()), len(lines), "requests served after the refused certificate")
     eq(squid.requests()[-1][:2], ("CONNECT", "%s:%d" % (NAME, wrong_port)), "last tunnel")
     leave(rig)
@@ -204,10 +200,7 @@ def proxy_down(rig):
     proxy_settings(rig, server=proxy)
     rig.start_wizard()
     next_page(rig)
-    check_box(rig.driver.answer_box(ID_OK, 30), "Error", MSG_CONNECT, ["OK"])
-    rig.driver.gone("progress", 5)
-    no_box_for(rig.driver, 1.0)
-    check_welcome(rig.driver, finished=False)
+    scenarios.refused_without_question(rig)
     leave(rig)
     eq(run_quiet(rig, "/quiet", "/log", LOG_PATH), 3, "exit code")
     check_log_has(log_lines(rig), ["failed: CannotConnect (Connect), error 10061",

@@ -239,6 +239,15 @@ def answer_question(rig, answer):
     check_box(box, WIZARD_CAPTION, MSG_STOP, ["Yes", "No"])
 
 
+def refused_without_question(rig):
+    """Message 3 on a transfer that is never tried again, and no stop question after it: the
+    welcome page is back, not finished."""
+    check_box(rig.driver.answer_box(ID_OK, 30), "Error", MSG_CONNECT, ["OK"])
+    rig.driver.gone("progress", 5)
+    no_box_for(rig.driver, 1.0)
+    check_welcome(rig.driver, finished=False)
+
+
 def stopped_by_failure(rig, text):
     """A failure's box on the progress page, then the stop question answered Yes: the run ends
     and the welcome page is back, not finished."""
@@ -1244,10 +1253,7 @@ def https_refused(rig):
     for server in ("wrong", "untrusted"):
         point_at(rig, "https://localhost:%d/cb/partner" % rig.web.tls_ports[server])
         next_page(rig)
-        check_box(rig.driver.answer_box(ID_OK, 30), "Error", MSG_CONNECT, ["OK"])
-        rig.driver.gone("progress", 5)
-        no_box_for(rig.driver, 1.0)
-        check_welcome(rig.driver, finished=False)
+        refused_without_question(rig)
         eq(rig.web.requests(), [], "requests served (%s)" % server)
         eq([data for data in (rig.listing(rig.temp_folder(PARTNER)) or {}).values() if data], [],
            "bytes received (%s)" % server)
@@ -1376,10 +1382,7 @@ def unsupported_scheme(rig):
     os.makedirs(rig.host_path("C:\\logs"), exist_ok=True)
     rig.start_wizard("/log", LOG_PATH)
     next_page(rig)
-    check_box(rig.driver.answer_box(ID_OK, 30), "Error", MSG_CONNECT, ["OK"])
-    rig.driver.gone("progress", 5)
-    no_box_for(rig.driver, 1.0)
-    check_welcome(rig.driver, finished=False)
+    refused_without_question(rig)
     leave(rig)
     check_served(rig, [(get_lines([])[0], 200)])
     check_log_has(log_lines(rig), ["GET htps%s%sSkin.dat: status 0" % (base[4:], PACKAGE_DIR),
