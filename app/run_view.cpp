@@ -18,12 +18,7 @@ int RunView::Message(unsigned text_id, const char* caption, unsigned flags) {
 
 int RunView::Message(unsigned text_id, const char* caption, unsigned flags,
                      const std::string& argument) {
-  const std::string format = LoadResString(text_id);
-  std::string text;
-  const std::size_t insert = format.find("%s");
-  text = insert == std::string::npos
-             ? format
-             : format.substr(0, insert) + argument + format.substr(insert + 2);
+  const std::string text = FillIn(LoadResString(text_id), {argument});
   log_.Write("message %u (%s): %s", text_id, caption, text.c_str());
   return Show(text, caption, flags);
 }

@@ -1,5 +1,7 @@
 #include "app/transfer_retry.h"
 
+#include <algorithm>
+
 #include "base/ascii.h"
 
 namespace {
@@ -9,16 +11,15 @@ constexpr std::uint32_t kPauseMs[kTransferTries - 1] = {1000, 3000};
 
 // A Retry-After of delta-seconds; none for a date or anything else.
 std::optional<std::uint32_t> RetryAfterSeconds(const std::string& value) {
-  std::size_t at = value.find_first_not_of(" \t");
-  const std::size_t end = value.find_last_not_of(" \t");
-  if (at == std::string::npos) return std::nullopt;
-  std::uint64_t seconds = 0;
-  for (; at <= end; ++at) {
-    if (!IsAsciiDigit(value[at])) return std::nullopt;
-    seconds = seconds * 10 + static_cast<std::uint64_t>(value[at] - '0');
-    if (seconds > 0xFFFFFFFFu) seconds = 0xFFFFFFFFu;
-  }
-  return static_cast<std::uint32_t>(seconds);
+  const std::size_t first = value.find_first_not_of(" \t");
+  if (first == std::string::npos) return std::nullopt;
+  const char* cursor = value.data() + first;
+  const char* end = value.data() + value.find_last_not_of(" \t") + 1;
+  std::uint32_t seconds = 0;
+  if (ReadDecimal32(&cursor, end, &seconds) && cursor == end) return seconds;
+  // More seconds than 32 bits hold is still a number, and far beyond any wait.
+  if (std::all_of(cursor, end, [](char c) { return IsAsciiDigit(c); })) return 0xFFFFFFFFu;
+  return std::nullopt;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 // Space, tab, line feed, vertical tab, form feed and carriage return, as isspace in the "C"
 // locale.
@@ -12,6 +13,21 @@ constexpr bool IsAsciiSpace(int c) {
 
 constexpr bool IsAsciiDigit(int c) {
   return c >= '0' && c <= '9';
+}
+
+// The decimal digits at *cursor, up to end, as a number below 2^32: *value gets it and *cursor
+// moves past them. False, with nothing moved, when there is no digit or the number is larger.
+inline bool ReadDecimal32(const char** cursor, const char* end, std::uint32_t* value) {
+  const char* at = *cursor;
+  std::uint64_t number = 0;
+  while (at < end && IsAsciiDigit(*at)) {
+    number = number * 10 + static_cast<std::uint64_t>(*at++ - '0');
+    if (number > 0xFFFFFFFFu) return false;
+  }
+  if (at == *cursor) return false;
+  *cursor = at;
+  *value = static_cast<std::uint32_t>(number);
+  return true;
 }
 
 constexpr char AsciiLower(char c) {

@@ -10,14 +10,10 @@ bool IsBlank(char c) {
 
 // Decimal digits at text[*at] worth less than 2^32; *at moves past them.
 bool ReadNumber(const std::string& text, std::size_t* at, std::uint32_t* number) {
-  const std::size_t begin = *at;
-  std::uint64_t value = 0;
-  while (*at < text.size() && IsAsciiDigit(text[*at])) {
-    value = value * 10 + static_cast<std::uint64_t>(text[(*at)++] - '0');
-    if (value > 0xFFFFFFFFu) return false;
-  }
-  *number = static_cast<std::uint32_t>(value);
-  return *at > begin;
+  const char* cursor = text.data() + *at;
+  if (!ReadDecimal32(&cursor, text.data() + text.size(), number)) return false;
+  *at = static_cast<std::size_t>(cursor - text.data());
+  return true;
 }
 
 bool Expect(const std::string& text, std::size_t* at, char c) {

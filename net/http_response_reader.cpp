@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "base/ascii.h"
+
 namespace {
 constexpr char kHttpPrefix[] = "HTTP/";
 constexpr int kHttpPrefixLength = 5;
@@ -28,16 +30,11 @@ bool IsSpaceOrTab(char c) {
 // around them and nothing else. An empty value announces nothing that could be trusted.
 bool ParseLength(const char* text, const char* end, std::uint32_t* length) {
   while (text < end && IsSpaceOrTab(*text)) ++text;
-  const char* digits = text;
-  std::uint64_t value = 0;
-  while (text < end && *text >= '0' && *text <= '9') {
-    value = value * 10 + static_cast<std::uint64_t>(*text++ - '0');
-    if (value > 0xFFFFFFFFu) return false;
-  }
-  if (text == digits) return false;
+  std::uint32_t value = 0;
+  if (!ReadDecimal32(&text, end, &value)) return false;
   while (text < end && IsSpaceOrTab(*text)) ++text;
   if (text != end) return false;
-  *length = static_cast<std::uint32_t>(value);
+  *length = value;
   return true;
 }
 }  // namespace
