@@ -3,8 +3,8 @@
 
 #include <commctrl.h>
 
-#include "app/module_instance.h"
 #include "app/program_run.h"
+#include "app/report/module_instance.h"
 
 namespace {
 

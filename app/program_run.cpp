@@ -5,18 +5,18 @@
 #include <cstring>
 #include <string>
 
-#include "app/command_line.h"
-#include "app/download_worker.h"
-#include "app/exit_codes.h"
-#include "app/message_texts.h"
-#include "app/module_instance.h"
-#include "app/partner_lock.h"
-#include "app/program_folder.h"
+#include "app/inputs/command_line.h"
+#include "app/inputs/program_folder.h"
+#include "app/pages/pages.h"
+#include "app/report/exit_codes.h"
+#include "app/report/message_texts.h"
+#include "app/report/module_instance.h"
+#include "app/report/run_log.h"
+#include "app/report/run_view.h"
 #include "app/resources/resource.h"
-#include "app/run_context.h"
-#include "app/run_log.h"
-#include "app/run_view.h"
-#include "app/wizard_dialogs.h"
+#include "app/run/download_worker.h"
+#include "app/run/partner_lock.h"
+#include "app/run/run_context.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #ifdef _WIN32
 #include "bench/engine_variants.h"
 #else
-#include "net/http_request.h"
+#include "net/request/http_request.h"
 
 namespace {
 class FileSink : public HttpRequest {

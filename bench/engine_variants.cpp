@@ -13,10 +13,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/file_download.h"
+#include "app/report/run_log.h"
+#include "app/report/run_view.h"
 #include "app/resources/resource.h"
-#include "app/run_log.h"
-#include "app/run_view.h"
+#include "app/transfer/file_download.h"
 #include "base/owned_handle.h"
 #include "bench/win_measure.h"
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/run_inputs.h"
+#include "app/inputs/input_files.h"
 #include "base/path_limits.h"
 #include "fuzz/fuzz_file.h"
 

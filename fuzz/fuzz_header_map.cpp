@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "net/header_map.h"
+#include "net/http/header_map.h"
 
 namespace {
 void Check(const std::string& text) {

@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "net/http_response_reader.h"
+#include "net/http/http_response_reader.h"
 #include "tests/unit/recording_reply_events.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "app/run_inputs.h"
+#include "app/inputs/input_files.h"
 #include "base/path_limits.h"
 #include "fuzz/fuzz_file.h"
 

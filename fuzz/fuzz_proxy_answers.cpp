@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "net/proxy_answer.h"
-#include "net/proxy_route.h"
-#include "net/proxy_settings.h"
+#include "net/proxy/proxy_answer.h"
+#include "net/proxy/proxy_route.h"
+#include "net/proxy/proxy_settings.h"
 
 namespace {
 void CheckAddress(const ProxyAddress& address) {

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "net/tls_record_buffer.h"
+#include "net/tls/tls_record_buffer.h"
 
 namespace {
 class WirePeer : public TlsRecordPeer {

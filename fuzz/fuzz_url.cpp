@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "net/url.h"
+#include "net/http/url.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);  // stops at a NUL byte

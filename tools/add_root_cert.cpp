@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "net/tls_handles.h"
+#include "net/tls/tls_handles.h"
 
 namespace {
 // The DER bytes of the file's certificate: the PEM block decoded, or the file as it is.

@@ -13,11 +13,11 @@
 #include <fstream>
 #include <string>
 
-#include "net/header_map.h"
-#include "net/http_request.h"
-#include "net/socket_address.h"
-#include "net/tcp_socket.h"
-#include "net/tls_channel.h"
+#include "net/http/header_map.h"
+#include "net/request/http_request.h"
+#include "net/socket/socket_address.h"
+#include "net/socket/tcp_socket.h"
+#include "net/tls/tls_channel.h"
 
 namespace {
 constexpr std::size_t kLongestReply = 64u << 20;

@@ -1,4 +1,4 @@
-#include "app/cancel_signal.h"
+#include "app/transfer/cancel_signal.h"
 
 #include <gtest/gtest.h>
 

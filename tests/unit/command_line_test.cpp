@@ -1,11 +1,11 @@
-#include "app/command_line.h"
+#include "app/inputs/command_line.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <vector>
 
-#include "app/exit_codes.h"
+#include "app/report/exit_codes.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "net/content_range.h"
+#include "net/http/content_range.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "net/header_map.h"
+#include "net/http/header_map.h"
 
 #include <gtest/gtest.h>
 

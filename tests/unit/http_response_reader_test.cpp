@@ -1,4 +1,4 @@
-#include "net/http_response_reader.h"
+#include "net/http/http_response_reader.h"
 
 #include <gtest/gtest.h>
 

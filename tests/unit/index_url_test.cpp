@@ -1,4 +1,4 @@
-#include "app/index_url.h"
+#include "app/inputs/index_url.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/log_text.h"
+#include "app/report/log_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/partner_id.h"
+#include "app/inputs/partner_id.h"
 
 #include <gtest/gtest.h>
 

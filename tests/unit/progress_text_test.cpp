@@ -1,4 +1,4 @@
-#include "app/progress_text.h"
+#include "app/report/progress_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "net/proxy_settings.h"
+#include "net/proxy/proxy_settings.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "net/proxy_answer.h"
-#include "net/proxy_route.h"
+#include "net/proxy/proxy_answer.h"
+#include "net/proxy/proxy_route.h"
 
 namespace {
 struct SchemeCase {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "net/http_response_reader.h"
+#include "net/http/http_response_reader.h"
 
 class RecordingReplyEvents : public HttpResponseReader::Events {
  public:

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "net/http_request.h"
+#include "net/request/http_request.h"
 
 class RecordingRequest : public HttpRequest {
  public:

@@ -1,4 +1,4 @@
-#include "app/run_inputs.h"
+#include "app/inputs/input_files.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/run_result.h"
+#include "app/report/outcome.h"
 
 #include <gtest/gtest.h>
 

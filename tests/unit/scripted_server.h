@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "net/socket_platform.h"
+#include "net/socket/socket_platform.h"
 
 struct ScriptStep {
   std::string bytes;

@@ -1,4 +1,4 @@
-#include "app/setup_digest.h"
+#include "app/inputs/setup_digest.h"
 
 #include <gtest/gtest.h>
 

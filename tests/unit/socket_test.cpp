@@ -5,9 +5,9 @@
 #include <cstring>
 #include <thread>
 
-#include "net/socket_address.h"
-#include "net/tcp_socket.h"
-#include "net/winsock_session.h"
+#include "net/socket/socket_address.h"
+#include "net/socket/tcp_socket.h"
+#include "net/socket/winsock_session.h"
 #include "tests/unit/scripted_server.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "net/tls_record_buffer.h"
+#include "net/tls/tls_record_buffer.h"
 
 #include <gtest/gtest.h>
 

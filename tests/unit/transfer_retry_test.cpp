@@ -1,4 +1,4 @@
-#include "app/transfer_retry.h"
+#include "app/transfer/transfer_retry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "net/url.h"
+#include "net/http/url.h"
 
 #include <gtest/gtest.h>
 

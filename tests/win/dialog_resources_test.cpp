@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/progress_text.h"
+#include "app/report/progress_text.h"
 #include "app/resources/resource.h"
 #include "tests/win/wizard_test_support.h"
 #include "tools/window_texts.h"

@@ -1,4 +1,4 @@
-#include "app/file_download.h"
+#include "app/transfer/file_download.h"
 
 #include <gtest/gtest.h>
 

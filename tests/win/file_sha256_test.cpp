@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/setup_digest.h"
+#include "app/inputs/setup_digest.h"
 #include "tests/win/test_folders.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/message_texts.h"
+#include "app/report/message_texts.h"
 
 #include <windows.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "app/module_instance.h"
+#include "app/report/module_instance.h"
 #include "app/resources/resource.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/partner_lock.h"
+#include "app/run/partner_lock.h"
 
 #include <windows.h>
 

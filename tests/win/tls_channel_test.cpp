@@ -1,7 +1,7 @@
 // The TLS channel's use of its socket: a server that never answers the handshake is left by
 // the socket's receive time-out, and an abort from another thread ends a waiting handshake,
 // just as they end a plain transfer. Handshakes with real servers are the e2e rig's (e2e_tls).
-#include "net/tls_channel.h"
+#include "net/tls/tls_channel.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <chrono>
 #include <thread>
 
-#include "net/socket_address.h"
+#include "net/socket/socket_address.h"
 #include "tests/unit/scripted_server.h"
 
 namespace {

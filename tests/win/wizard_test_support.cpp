@@ -8,7 +8,7 @@
 
 #include "app/resources/resource.h"
 #include "base/owned_handle.h"
-#include "net/http_request.h"
+#include "net/request/http_request.h"
 #include "tools/window_texts.h"
 
 namespace {

@@ -1,0 +1,48 @@
+#include "app/inputs/program_folder.h"
+
+#include <windows.h>
+
+#include "app/inputs/partner_id.h"
+#include "base/held_file.h"
+#include "base/path_limits.h"
+#include "base/text_reader.h"
+
+namespace {
+
+// A data file beside the program (or, when the module path is unknown, in the current folder),
+// read only when it is a plain file there, never through a link, which could have the
+// elevated program read a file its user may not and pass its lines on. It is held, sharing
+// reading only, so it stays as it is while it is read. Null when it cannot be had.
+std::FILE* OpenBesideProgram(const char* name) {
+  std::string folder = ProgramFolder();
+  if (folder.empty()) folder = ".";
+  const OwnedHandle file = OpenPlainFileForReading(folder, name);
+  return file.valid() ? ReadStreamOf(file.get()) : nullptr;
+}
+
+}  // namespace
+
+std::string ProgramModulePath() {
+  char path[kPathBufferSize] = {};
+  DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  // A path that fills the buffer was truncated and names no real file.
+  if (length == 0 || length >= sizeof path) return std::string();
+  return std::string(path, length);
+}
+
+std::string ProgramFolder() {
+  std::string path = ProgramModulePath();
+  std::string::size_type slash = path.rfind('\\');
+  if (slash != std::string::npos) path.erase(slash);
+  return path;
+}
+
+std::string ReadPartnerId() {
+  TextFileReader reader(OpenBesideProgram("partner.dat"));
+  return ReadPartnerIdFrom(reader);
+}
+
+DownloadList ReadDownloadList() {
+  TextFileReader reader(OpenBesideProgram("OrvexDownload.dat"));
+  return ReadDownloadListFrom(reader);
+}

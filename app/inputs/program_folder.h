@@ -1,0 +1,20 @@
+// The files beside the program: where they are, and reading them from there.
+#pragma once
+
+#include <string>
+
+#include "app/inputs/input_files.h"
+
+// The running program's module path ("" when it cannot be obtained).
+std::string ProgramModulePath();
+
+// The program's folder: the module path without its last backslash and file name.
+std::string ProgramFolder();
+
+// The partner identifier from partner.dat in the program's folder; empty when unusable. A link
+// counts as a missing file.
+std::string ReadPartnerId();
+
+// OrvexDownload.dat in the program's folder (or, when the module path is unknown, in the
+// current folder). A link counts as a missing file.
+DownloadList ReadDownloadList();

@@ -1,0 +1,3 @@
+#include "app/report/module_instance.h"
+
+HINSTANCE ModuleInstance = nullptr;

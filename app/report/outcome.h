@@ -1,0 +1,44 @@
+// How a transfer or a whole run ended, as the program tells its user and its caller: one result
+// type for the program's own outcomes and the transfers' errors. A server's HTTP status travels
+// beside it, never as one of these.
+#pragma once
+
+#include <cstdint>
+
+#include "net/request/transfer_result.h"
+
+enum class RunResult : std::uint8_t {
+  Succeeded,
+  HostNotResolved,      // the server's name could not be resolved
+  CannotConnect,        // no connection could be made (or no socket, no transfer thread)
+  SendFailed,           // the request could not be sent
+  ReplyCutShort,        // the reply was cut short, stalled or malformed
+  HttpStatus,           // the server answered with a status other than 200
+  CannotStoreFile,      // a file could not be created, written or installed
+  DownloadListMissing,  // OrvexDownload.dat is missing or names no file
+  IndexFileUnreadable,  // the downloaded index file could not be opened
+  SetupIncomplete,      // the messenger is still missing or too old, or its folder is unknown
+  SetupDigestMismatch,  // the setup program is not the one the index file's digest names
+  ProxyAuthRequired,    // the proxy asks for credentials (407)
+};
+
+struct Outcome {
+  RunResult result = RunResult::Succeeded;
+  std::int32_t http_status = 0;  // the server's status, with RunResult::HttpStatus only
+
+  bool Succeeded() const { return result == RunResult::Succeeded; }
+  bool operator==(const Outcome& other) const {
+    return result == other.result && http_status == other.http_status;
+  }
+};
+
+// The result's name, as the log prints it ("CannotConnect").
+const char* RunResultName(RunResult result);
+
+// The number the progress page is told: 0 for success, -1 to -7 for the program's own results,
+// the status itself for RunResult::HttpStatus.
+std::int32_t ResultCode(const Outcome& outcome);
+
+// What a transfer's end means for the run: a TLS refusal is a connection that cannot be made,
+// and a reply cut short, stalled, broken or malformed is one outcome.
+Outcome OutcomeOf(const TransferResult& transfer);

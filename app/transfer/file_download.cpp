@@ -1,0 +1,273 @@
+#include "app/transfer/file_download.h"
+
+#include <climits>
+
+#include "app/inputs/program_folder.h"
+#include "app/report/log_text.h"
+#include "app/report/message_texts.h"
+#include "app/resources/resource.h"
+#include "app/transfer/proxy_choice.h"
+#include "app/transfer/transfer_retry.h"
+#include "base/held_file.h"
+#include "base/plain_names.h"
+
+FileDownload::FileDownload(const char* url_text, RunView& view, const std::string& folder,
+                           CancelSignal& cancel)
+    : HttpRequest(url_text),
+      view_(view),
+      cancel_(cancel),
+      url_text_(RedactUrl(url_text)),
+      DestinationPath(folder) {}
+
+FileDownload::~FileDownload() {
+  // The transfer thread calls this object's hooks, so it must end before the members go.
+  Stop();
+}
+
+Outcome FileDownload::Fetch() {
+  for (try_ = 1;; ++try_) {
+    retry_pause_ms_.reset();
+    if (!Start(false)) {
+      not_started_ = true;
+      view_.Log().Write("GET %s: the transfer cannot start, %s", url_text_.c_str(),
+                        ErrorText(GetLastError()).c_str());
+      view_.Message(IDS_CANNOT_CONNECT, kErrorCaption, MB_ICONSTOP);
+      break;
+    }
+    {
+      const CancelSignal::Watch watch(cancel_, *this);
+      Wait();
+    }
+    if (!retry_pause_ms_) break;
+    ChooseNextRequest();
+    const std::optional<ResumePoint>& resume = Resume();
+    view_.Log().Write("try %d of %d failed, trying again in %lu ms, %s", try_, kTransferTries,
+                      static_cast<unsigned long>(*retry_pause_ms_),
+                      resume ? ("for the rest from byte " + std::to_string(resume->offset) +
+                                " (If-Range " + EscapeControlBytes(resume->validator) + ")")
+                                   .c_str()
+                             : "from the start");
+    ShowRetryNotice();
+    if (cancel_.WaitFor(*retry_pause_ms_)) {
+      // A cancel in the pause ends the file as a cancel during its transfer would.
+      cancelled_in_pause_ = true;
+      view_.Log().Write("GET %s: cancelled before try %d", url_text_.c_str(), try_ + 1);
+      break;
+    }
+  }
+  return GetOutcome();
+}
+
+void FileDownload::ChooseNextRequest() {
+  const TransferError error = Result().error;
+  if (error == TransferError::RangeRefused) {
+    ResumeAt(std::nullopt);
+    return;
+  }
+  const bool cut = error == TransferError::CutShort || error == TransferError::Stalled ||
+                   error == TransferError::ReceiveFailed;
+  // Any other failure brought no reply about the file: what is on disk stands as it was.
+  if (!cut) return;
+  // Only the rest of a version the server can be asked for by name, and of a known length.
+  if (bytes_stored_ > 0 && file_total_ && bytes_stored_ < *file_total_ &&
+      !file_validator_.empty()) {
+    ResumeAt(ResumePoint{static_cast<std::uint32_t>(bytes_stored_), *file_total_, file_etag_,
+                         file_validator_});
+  } else {
+    ResumeAt(std::nullopt);
+  }
+}
+
+void FileDownload::ShowRetryNotice() {
+  const unsigned text_id =
+      Result().error == TransferError::HttpStatus ? IDS_RETRY_BUSY : IDS_RETRY_CONNECTION;
+  view_.StatusText(
+      FillIn(LoadResString(text_id), {std::to_string(try_ + 1), std::to_string(kTransferTries)}));
+}
+
+bool FileDownload::StartOver() {
+  if (bytes_stored_ == 0) return true;
+  bytes_stored_ = 0;
+  if (file.Truncate()) return true;
+  ReportUnwritableDestination();
+  return false;
+}
+
+bool FileDownload::OpenDestination() {
+  if (DestinationPath.empty()) DestinationPath = ProgramFolder();
+  const std::string folder = DestinationPath;
+  DestinationPath += '\\';
+  DestinationPath += url.FileName;
+  // The name comes from the server: nothing may be written outside the folder.
+  if (!IsPlainName(url.FileName.c_str())) return false;
+  if (!file.CreateNew(DestinationPath.c_str())) return false;
+  // What was created must be the new file in the folder itself, not something a link led to.
+  if (IsEntryOfFolderAt(file.Handle(), folder, url.FileName.c_str())) return true;
+  file.Close();
+  SetLastError(ERROR_CANT_ACCESS_FILE);
+  return false;
+}
+
+void FileDownload::ReportUnwritableDestination() {
+  store_failed_ = true;
+  store_error_ = GetLastError();
+  view_.Message(IDS_CANNOT_CREATE_FILE, kErrorCaption, MB_ICONSTOP);
+}
+
+bool FileDownload::OnStart() {
+  const auto now = std::chrono::steady_clock::now();
+  try_started_ = now;
+  try_bytes_ = 0;
+  FirstBlock = true;
+  if (try_ <= 1) {
+    if (!OpenDestination()) {
+      ReportUnwritableDestination();
+      view_.Log().Write("GET %s: %s cannot be created, %s", url_text_.c_str(),
+                        LoggedDestination().c_str(), ErrorText(store_error_).c_str());
+      return false;
+    }
+  } else if (!Resume() && !StartOver()) {
+    // A file that cannot be emptied must not take a second version after the first.
+    view_.Log().Write("GET %s: %s cannot be emptied, %s", url_text_.c_str(),
+                      LoggedDestination().c_str(), ErrorText(store_error_).c_str());
+    return false;
+  }
+  view_.CurrentFile(url.FileName);
+  view_.Status(IDS_CONNECTING);
+  // A try that continues the file keeps the bar where the last one left it.
+  if (!Resume()) {
+    view_.ProgressRange(std::nullopt);
+    view_.ProgressClear();
+  }
+  return true;
+}
+
+bool FileDownload::OnData(const char* data, int length) {
+  if (FirstBlock) {
+    FirstBlock = false;
+    view_.Status(IDS_DOWNLOAD_IN_PROGRESS);
+    if (Resume() && ReplyContinuesFile()) {
+      view_.ProgressRange(Resume()->total, Resume()->offset);
+    } else {
+      // Asked for the rest, the server sends the whole file (a new version, or no ranges):
+      // it replaces what is on disk, and the bar starts again.
+      const bool replaces = bytes_stored_ > 0;
+      if (!StartOver()) return false;
+      ResumeAt(std::nullopt);
+      file_total_ = ContentLength();
+      file_etag_ = headers.Lookup("ETag");
+      file_validator_ = ResumeValidator(file_etag_, headers.Lookup("Last-Modified"));
+      if (file_total_ || replaces) view_.ProgressRange(file_total_);
+    }
+  }
+  if (file.IsOpen()) {
+    const bool stored = file.Write(data, static_cast<std::size_t>(length));
+    if (stored) {
+      bytes_stored_ += static_cast<std::uint64_t>(length);
+      try_bytes_ += static_cast<std::uint64_t>(length);
+    }
+    view_.ProgressAdvance(length);
+    // A full disk must not pass for a complete download.
+    if (!stored) {
+      ReportUnwritableDestination();
+      return false;
+    }
+  }
+  return !cancel_.IsSet();
+}
+
+void FileDownload::OnFinish() {
+  LogTransfer();
+  // Through the pause before the next try the page still shows the file and how far it got,
+  // with no speed: nothing arrives meanwhile.
+  if (retry_pause_ms_) {
+    if (bytes_stored_ > 0) {
+      const std::uint64_t shown = bytes_stored_ < UINT32_MAX ? bytes_stored_ : UINT32_MAX;
+      view_.ProgressRange(file_total_, static_cast<std::uint32_t>(shown));
+    }
+    return;
+  }
+  // The file stays open, held for whoever takes it.
+  view_.CurrentFile("");
+  view_.ProgressClear();
+}
+
+void FileDownload::LogTransfer() {
+  const long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now() - try_started_)
+                           .count();
+  const std::optional<std::uint32_t> announced = ContentLength();
+  const std::string content_length = announced ? std::to_string(*announced) : "none";
+  const double mib_per_s =
+      ms > 0 ? static_cast<double>(try_bytes_) / 1048576.0 / (static_cast<double>(ms) / 1000.0)
+             : 0.0;
+  RunLog& log = view_.Log();
+  const std::string range = Resume() ? " (try " + std::to_string(try_) + ", from byte " +
+                                           std::to_string(Resume()->offset) + ")"
+                            : try_ > 1 ? " (try " + std::to_string(try_) + ")"
+                                       : "";
+  log.Write("GET %s%s: status %d, Content-Length %s, %llu bytes in %lld ms, %.2f MiB/s",
+            url_text_.c_str(), range.c_str(), headers.StatusCode, content_length.c_str(),
+            static_cast<unsigned long long>(try_bytes_), ms, mib_per_s);
+  const Outcome outcome = GetOutcome();
+  const TransferResult& transfer = Result();
+  if (outcome.Succeeded()) {
+    log.Write("wrote %s (%llu bytes)", DestinationPath.c_str(),
+              static_cast<unsigned long long>(bytes_stored_));
+  } else if (outcome.result == RunResult::HttpStatus) {
+    log.Write("failed: %s %d", RunResultName(outcome.result), outcome.http_status);
+  } else if (store_failed_) {
+    log.Write("failed: %s, %s", RunResultName(outcome.result), ErrorText(store_error_).c_str());
+  } else if (transfer.error == TransferError::UnsupportedScheme) {
+    log.Write("failed: %s (%s), unsupported scheme \"%s\"", RunResultName(outcome.result),
+              TransferErrorName(transfer.error), url.Scheme.c_str());
+  } else if (transfer.error == TransferError::Resolve) {
+    // Only the lookup's own codes tell why; whatever else the system left there does not.
+    const long error = transfer.system_error;
+    const bool lookup_code = error >= WSAHOST_NOT_FOUND && error <= WSANO_DATA;
+    log.Write("failed: %s (%s), the name %s cannot be resolved%s%s", RunResultName(outcome.result),
+              TransferErrorName(transfer.error), RedactUrl(url.Host).c_str(),
+              lookup_code ? ", " : "",
+              lookup_code ? ErrorText(static_cast<DWORD>(error)).c_str() : "");
+  } else {
+    // A reply cut short by the server's close is no error of the system's.
+    const DWORD error = static_cast<DWORD>(transfer.system_error);
+    log.Write("failed: %s (%s), %s", RunResultName(outcome.result),
+              TransferErrorName(transfer.error),
+              error != 0 ? ErrorText(error).c_str() : "no system error");
+  }
+  if (!outcome.Succeeded()) LogProxyFailure(log, *this);
+}
+
+std::string FileDownload::LoggedDestination() const {
+  // The name is the URL's last part, query string and all; no folder name holds a '?'.
+  const std::size_t query = DestinationPath.find('?');
+  if (query == std::string::npos || query + 1 == DestinationPath.size()) return DestinationPath;
+  return DestinationPath.substr(0, query + 1) + "***";
+}
+
+HeldFile FileDownload::TakeFile() {
+  return HeldFile{url.FileName, file.Release()};
+}
+
+Outcome FileDownload::GetOutcome() const {
+  if (cancelled_in_pause_) return {RunResult::Succeeded, 0};
+  if (not_started_) return {RunResult::CannotConnect, 0};
+  if (store_failed_) return {RunResult::CannotStoreFile, 0};
+  return OutcomeOf(Result());
+}
+
+void FileDownload::OnError(const TransferResult& result) {
+  // A failure that may pass is told only when no try is left.
+  if (!cancel_.IsSet()) retry_pause_ms_ = RetryPauseMs(result, headers.Lookup("Retry-After"), try_);
+  if (retry_pause_ms_) return;
+  if (result.error == TransferError::ProxyAuthRequired && ProxyUsed() != nullptr) {
+    view_.Message(IDS_PROXY_AUTH, kErrorCaption, MB_ICONSTOP, ProxyUsed()->Text());
+    return;
+  }
+  view_.Message(IDS_CANNOT_CONNECT, kErrorCaption, MB_ICONSTOP);
+}
+
+void FileDownload::OnHopFailed(const ProxyHop& hop, const TransferResult& result) {
+  LogHopFailed(view_.Log(), hop, result);
+}

@@ -1,0 +1,48 @@
+// Which way each URL of a run takes, from the user's proxy settings under Internet Settings
+// (read once per run), as the system's own HTTP stacks choose it: loopback names always go
+// direct; then automatic detection when the connection settings ask for it, then the
+// auto-config script AutoConfigURL names, then ProxyServer with its bypass list ProxyOverride
+// when ProxyEnable is set. Every choice goes to the log.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/report/run_log.h"
+#include "net/http/url.h"
+#include "net/proxy/proxy_route.h"
+#include "net/proxy/winhttp_proxy.h"
+#include "net/request/http_request.h"
+
+class ProxyChooser {
+ public:
+  explicit ProxyChooser(RunLog& log);
+  ~ProxyChooser();
+  ProxyChooser(const ProxyChooser&) = delete;
+  ProxyChooser& operator=(const ProxyChooser&) = delete;
+
+  // The way for the URL, logged with why.
+  ProxyRoute RouteFor(const std::string& url_text, const Url& url);
+
+ private:
+  // The script's (or detection's) route for the URL; false when there is no answer.
+  bool AskWinHttp(const std::string& url_text, const std::string* script_url, ProxyRoute* route,
+                  std::string* why);
+  ProxyRoute Logged(const std::string& url_text, ProxyRoute route, const std::string& why);
+
+  RunLog& log_;
+  bool enabled_ = false;
+  std::string server_;
+  std::string override_;
+  std::string script_url_;
+  bool detect_ = false;
+  std::unique_ptr<WinHttpProxyFinder> finder_;
+  // A script that could not be had once is not asked for again in the same run.
+  bool detection_failed_ = false;
+  std::string script_failure_;
+};
+
+// The log's lines for a transfer that went through a proxy: a hop that gave way to the next,
+// and the end of a failed transfer (the proxy, and for a 407 its status and schemes).
+void LogHopFailed(RunLog& log, const ProxyHop& hop, const TransferResult& result);
+void LogProxyFailure(RunLog& log, const HttpRequest& transfer);

@@ -1,0 +1,113 @@
+// The reading of one HTTP/1.0 reply, apart from any socket: the bytes of each receive go in,
+// and the reader tells what they mean: the header block (parsed into a HeaderMap), the
+// status when it is not 200, the body block by block, and how the reply ended.
+//
+// Each receive goes straight into the reader's own buffer (Space, then Received), so that a
+// body block is handed on in place; Feed does the same for bytes held elsewhere. A body block
+// is the part of one receive that belongs to the body: the receive that completes the header
+// block hands on the rest of itself, possibly nothing, as the first block.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "net/http/header_map.h"
+
+class HttpResponseReader {
+ public:
+  // The header block must end within the first kBufferSize - 1 bytes (one byte is kept for
+  // the NUL that ends its text); receives are that small until it has.
+  static constexpr int kBufferSize = 16384;
+  // The body is received in larger pieces: each receive costs far more than its bytes.
+  static constexpr int kBodyReceiveSize = 256 * 1024;
+
+  enum class Failure {
+    Malformed,      // no status number, or a status outside 100..999, a NUL in the header
+                    // block, a Content-Length that is no plain number or contradicts another
+    HeaderTooLong,  // the header block does not end within the buffer
+    CutShort,       // the peer closed before the first byte, inside the header block or before
+                    // the announced length, or ended a body without length without notice
+    ReceiveFailed,  // a receive failed or timed out: what was still to come is lost
+  };
+
+  enum class Ending {
+    PeerClosed,
+    // The connection closed, but the stream had its own end to send first (TLS's close_notify)
+    // and did not: a body that only the close could end is cut short.
+    PeerClosedWithoutNotice,
+    ReceiveFailed,
+  };
+
+  // Each call is made on the thread that feeds the reader. After OnStatus, OnComplete,
+  // OnFailure or an OnBody that returns false the reader is finished and calls nothing more.
+  class Events {
+   public:
+    // The header block has been read into the HeaderMap, or the reply turned out to have none.
+    virtual void OnHeaderBlock() = 0;
+    // data is valid only during the call; false ends the reading.
+    virtual bool OnBody(const char* data, int length) = 0;
+    // A status other than 200: the body is not read.
+    virtual void OnStatus(int status) = 0;
+    // The announced length has been passed on, or the peer closed where that is no loss.
+    virtual void OnComplete() = 0;
+    virtual void OnFailure(Failure failure) = 0;
+
+   protected:
+    ~Events() = default;
+  };
+
+  // head_only: the reply answers a HEAD request; its Content-Length describes a body that
+  // never comes, so a close before that length is no loss.
+  // also_told: is told of every header line as well (a caller's own collector), may be null.
+  HttpResponseReader(HeaderMap& headers, bool head_only,
+                     HeaderMap::LineObserver* also_told = nullptr);
+  HttpResponseReader(const HttpResponseReader&) = delete;
+  HttpResponseReader& operator=(const HttpResponseReader&) = delete;
+
+  // The request asked for part of a file (Range): a 206 carries a body like a 200. Set
+  // before the first receive.
+  void AcceptPartial() { accept_partial_ = true; }
+
+  // Where the next receive goes, and how many bytes it may bring (at least 1 until finished).
+  char* Space() { return buffer_.get() + held_; }
+  int SpaceSize() const {
+    if (finished_) return 0;
+    return (header_done_ ? kBodyReceiveSize : kBufferSize - 1) - held_;
+  }
+  // count (1..SpaceSize()) bytes have been written at Space().
+  void Received(int count, Events& events);
+  // Copies up to SpaceSize() of the bytes into Space() and takes them as one receive; returns
+  // how many it took.
+  int Feed(const char* bytes, int count, Events& events);
+  // No more bytes come; ends the reply with OnComplete or OnFailure unless it is finished.
+  void End(Ending ending, Events& events);
+
+  bool Finished() const { return finished_; }
+  // Whether a 200 (or accepted 206) reply announced its length, and that length: known from
+  // OnHeaderBlock on.
+  bool LengthKnown() const { return length_known_; }
+  std::uint32_t ContentLength() const { return content_length_; }
+
+ private:
+  class LengthCollector;
+
+  void ReadHeaderBlock(Events& events);
+  void StartBody(Events& events);
+  void Fail(Failure failure, Events& events);
+  // Hands on the block within the announced length; whatever lies beyond is dropped.
+  void PassBody(const char* data, int length, Events& events);
+
+  HeaderMap& headers_;
+  const bool head_only_;
+  bool accept_partial_ = false;
+  HeaderMap::LineObserver* const also_told_;
+  // One allocation per reply, for the largest receive.
+  std::unique_ptr<char[]> buffer_;
+  int held_ = 0;      // bytes of the reply's start, until the header block has been dealt with
+  int searched_ = 0;  // of those, already searched for the blank line
+  bool header_done_ = false;
+  bool finished_ = false;
+  bool length_known_ = false;  // without a length the body runs to the close
+  std::uint32_t content_length_ = 0;
+  std::uint32_t body_bytes_ = 0;  // passed on so far, counted while the length is known
+};

@@ -1,0 +1,102 @@
+#include "net/proxy/proxy_settings.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "base/ascii.h"
+#include "net/socket/socket_address.h"
+
+namespace {
+// Pieces of text between separators, empty ones left out.
+std::vector<std::string> Split(const std::string& text, bool blanks_separate) {
+  std::vector<std::string> pieces;
+  std::string piece;
+  for (char c : text) {
+    if (c == ';' || (blanks_separate && IsAsciiSpace(c))) {
+      if (!piece.empty()) pieces.push_back(piece);
+      piece.clear();
+    } else {
+      piece += c;
+    }
+  }
+  if (!piece.empty()) pieces.push_back(piece);
+  return pieces;
+}
+
+// Whether text matches pattern, '*' standing for any run, letter case aside. The pattern is
+// walked once with the last '*' remembered, so no input takes long.
+bool WildcardMatch(const std::string& pattern, const std::string& text) {
+  std::size_t p = 0;
+  std::size_t t = 0;
+  std::size_t star = std::string::npos;
+  std::size_t resume = 0;
+  while (t < text.size()) {
+    if (p < pattern.size() && pattern[p] == '*') {
+      star = p++;
+      resume = t;
+    } else if (p < pattern.size() && AsciiLower(pattern[p]) == AsciiLower(text[t])) {
+      ++p;
+      ++t;
+    } else if (star != std::string::npos) {
+      p = star + 1;
+      t = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+}  // namespace
+
+std::optional<ProxyAddress> ProxyForScheme(const std::string& proxy_server, bool https) {
+  ProxyAddress address;
+  if (proxy_server.find('=') == std::string::npos) {
+    // One proxy for every scheme; a list without names takes its first entry.
+    const std::vector<std::string> entries = Split(proxy_server, true);
+    if (entries.empty() || !ParseProxyAddress(entries[0], 80, &address)) return std::nullopt;
+    return address;
+  }
+  const char* wanted = https ? "https" : "http";
+  const std::size_t wanted_length = https ? 5 : 4;
+  for (const std::string& entry : Split(proxy_server, true)) {
+    const std::size_t equals = entry.find('=');
+    if (equals != wanted_length || !EqualsIgnoringAsciiCase(entry.data(), wanted, wanted_length)) {
+      continue;
+    }
+    if (!ParseProxyAddress(entry.substr(equals + 1), 80, &address)) return std::nullopt;
+    return address;
+  }
+  return std::nullopt;
+}
+
+bool InBypassList(const std::string& proxy_override, const std::string& host) {
+  if (host.empty()) return false;
+  for (const std::string& pattern : Split(proxy_override, true)) {
+    if (pattern.size() == 7 && EqualsIgnoringAsciiCase(pattern.data(), "<local>", 7)) {
+      if (host.find('.') == std::string::npos) return true;
+      continue;
+    }
+    if (WildcardMatch(pattern, host)) return true;
+  }
+  return false;
+}
+
+bool IsLoopbackHost(const std::string& host) {
+  std::string name = host;
+  if (!name.empty() && name.back() == '.') name.pop_back();
+  if (name.size() == 9 && EqualsIgnoringAsciiCase(name.data(), "localhost", 9)) return true;
+  if (name == "::1" || name == "[::1]") return true;
+  std::uint32_t address = 0;
+  if (!IsAddressHost(name.c_str(), &address)) return false;
+  // Network order: the first byte in memory is the first of the dotted form.
+  return reinterpret_cast<const unsigned char*>(&address)[0] == 127;
+}
+
+bool ConnectionSettingsAskDetection(const unsigned char* data, std::size_t size) {
+  // A version, a change counter, then the flags; 8 is PROXY_TYPE_AUTO_DETECT.
+  constexpr std::size_t kFlagsOffset = 8;
+  constexpr unsigned kAutoDetect = 0x08;
+  if (data == nullptr || size < kFlagsOffset + 4) return false;
+  return (data[kFlagsOffset] & kAutoDetect) != 0;
+}

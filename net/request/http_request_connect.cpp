@@ -1,0 +1,102 @@
+// The transfer's connection along its route: to the server itself, or to a proxy, which for
+// https is asked for a tunnel (CONNECT) before TLS starts over it. A proxy that cannot be
+// reached gives way to the route's next hop; the last hop's failure is the transfer's.
+#include <string>
+
+#include "net/proxy/proxy_answer.h"
+#include "net/request/http_request.h"
+
+namespace {
+const ProxyHop kDirect;
+}  // namespace
+
+const ProxyAddress* HttpRequest::ProxyUsed() const {
+  if (hop_used_ < 0 || static_cast<std::size_t>(hop_used_) >= route_.hops.size()) return nullptr;
+  const ProxyHop& hop = route_.hops[static_cast<std::size_t>(hop_used_)];
+  return hop.direct ? nullptr : &hop.proxy;
+}
+
+bool HttpRequest::ThroughHttpProxy() const {
+  return ProxyUsed() != nullptr && !url.IsHttps();
+}
+
+bool HttpRequest::OpenConnection() {
+  proxy_auth_offered_.clear();
+  const std::size_t count = route_.hops.empty() ? 1 : route_.hops.size();
+  for (std::size_t i = 0; i < count; ++i) {
+    const ProxyHop& hop = route_.hops.empty() ? kDirect : route_.hops[i];
+    hop_used_ = route_.hops.empty() ? -1 : static_cast<int>(i);
+    // The first hop uses the socket Start made; a later one needs a fresh one. A stop asked for
+    // before it exists aborts nothing, so it is looked at after.
+    if (i > 0 && !socket.Create()) {
+      ReportError({TransferError::Connect, 0, LastSocketError()});
+      return false;
+    }
+    const std::string& host = hop.direct ? url.Host : hop.proxy.host;
+    SocketAddress address(host.c_str(), hop.direct ? url.Port : hop.proxy.port);
+    if (StopRequested) {
+      socket.Close();  // a name lookup cannot be broken; a connect after it is not begun
+      return false;
+    }
+    TransferResult failure;
+    if (address.Address() == 0) {
+      failure = {TransferError::Resolve, 0, LastSocketError()};
+    } else if (!socket.Connect(address)) {
+      failure = {TransferError::Connect, 0, socket.LastError()};
+    } else if (hop.direct || !url.IsHttps()) {
+      return true;
+    } else {
+      return OpenTunnel();
+    }
+    socket.Close();
+    if (i + 1 == count || StopRequested) {
+      ReportError(failure);
+      return false;
+    }
+    OnHopFailed(hop, failure);
+  }
+  return false;
+}
+
+bool HttpRequest::OpenTunnel() {
+  const std::string authority = url.Host + ":" + std::to_string(url.Port);
+  const std::string request =
+      "CONNECT " + authority + " HTTP/1.0\r\nHost: " + authority + "\r\n\r\n";
+  if (!socket.SendAll(request.data(), static_cast<int>(request.size()))) {
+    const long error = socket.LastError();
+    socket.Close();
+    ReportError({TransferError::Send, 0, error});
+    return false;
+  }
+  // One byte at a time: what follows the answer's blank line is the server's, for TLS.
+  ConnectAnswer answer;
+  while (answer.state() == ConnectAnswer::State::Incomplete) {
+    char byte;
+    const int received = socket.Receive(&byte, 1);
+    if (StopRequested) {
+      socket.Close();
+      return false;
+    }
+    if (received <= 0) {
+      const long error = socket.LastError();
+      socket.Close();
+      const TransferError kind = received == 0           ? TransferError::CutShort
+                                 : IsTimeoutError(error) ? TransferError::Stalled
+                                                         : TransferError::ReceiveFailed;
+      ReportError({kind, 0, received == 0 ? 0 : error});
+      return false;
+    }
+    answer.Feed(&byte, 1);
+  }
+  if (answer.Accepted()) return true;
+  socket.Close();
+  proxy_auth_offered_ = answer.schemes();
+  if (answer.state() == ConnectAnswer::State::Malformed) {
+    ReportError({TransferError::Malformed, 0, 0});
+  } else if (answer.status() == 407) {
+    ReportError({TransferError::ProxyAuthRequired, answer.status(), 0});
+  } else {
+    ReportError({TransferError::HttpStatus, answer.status(), 0});
+  }
+  return false;
+}

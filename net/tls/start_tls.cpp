@@ -1,0 +1,18 @@
+#include "net/tls/start_tls.h"
+
+#ifdef _WIN32
+#include "net/tls/tls_channel.h"
+#endif
+
+std::unique_ptr<ByteStream> StartTls(TcpSocket& socket, const char* host, long* error) {
+  *error = 0;
+#ifdef _WIN32
+  auto channel = std::make_unique<TlsChannel>(socket);
+  if (channel->Handshake(host)) return channel;
+  *error = channel->LastError();
+#else
+  static_cast<void>(socket);
+  static_cast<void>(host);
+#endif
+  return nullptr;
+}
