@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/inputs/input_files.h"
+#include "tests/support/input_files_at.h"
 #include "base/path_limits.h"
 #include "fuzz/fuzz_file.h"
 
@@ -16,7 +16,7 @@ bool IsLinePiece(const std::string& text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzFile file(data, size);
-  const DownloadList list = ReadDownloadListFile(file.path());
+  const DownloadList list = ReadDownloadListAt(file.path());
   if (list.PackageTitle && !IsLinePiece(*list.PackageTitle)) std::abort();
   if (!list.PackageTitle && !list.FileList.empty()) std::abort();
   for (const std::string& name : list.FileList) {

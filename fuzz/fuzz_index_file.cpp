@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "app/inputs/input_files.h"
+#include "tests/support/input_files_at.h"
 #include "base/path_limits.h"
 #include "fuzz/fuzz_file.h"
 
@@ -20,7 +20,7 @@ bool IsWord(const std::string& word) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzFile file(data, size);
-  const std::optional<IndexFile> index = ReadIndexFile(file.path());
+  const std::optional<IndexFile> index = ReadIndexFileAt(file.path());
   if (!index) std::abort();
   if (!IsWord(index->PackageBaseUrl) || !IsWord(index->SetupUrl) ||
       !IsWord(index->SetupDigestWord)) {

@@ -3,12 +3,7 @@
 #include "base/path_limits.h"
 #include "base/plain_names.h"
 
-std::string ReadPartnerIdFile(const char* path, const TextDecoding& decoding) {
-  TextFileReader reader(path, decoding);
-  return ReadPartnerIdFrom(reader);
-}
-
-std::string ReadPartnerIdFrom(TextFileReader& reader) {
+std::string ReadPartnerId(TextFileReader& reader) {
   if (!reader.IsOpen()) return std::string();
   reader.SkipByteOrderMark();
   char line[kPathBufferSize] = {};

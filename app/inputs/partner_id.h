@@ -5,9 +5,7 @@
 
 #include "base/text_reader.h"
 
-// The identifier in the file at path, or in reader: its first line, at most 259 bytes. Empty
-// when the file cannot be opened, its first line is empty, or the identifier cannot serve as one
-// folder name (see IsPlainName).
-std::string ReadPartnerIdFile(const char* path,
-                              const TextDecoding& decoding = TextDecoding::ForProgram());
-std::string ReadPartnerIdFrom(TextFileReader& reader);
+// The identifier in reader: its first line, at most 259 bytes. Empty when the file could not be
+// opened, its first line is empty, or the identifier cannot serve as one folder name (see
+// IsPlainName).
+std::string ReadPartnerId(TextFileReader& reader);

@@ -39,10 +39,10 @@ std::string ProgramFolder() {
 
 std::string ReadPartnerId() {
   TextFileReader reader(OpenBesideProgram("partner.dat"));
-  return ReadPartnerIdFrom(reader);
+  return ReadPartnerId(reader);
 }
 
 DownloadList ReadDownloadList() {
   TextFileReader reader(OpenBesideProgram("OrvexDownload.dat"));
-  return ReadDownloadListFrom(reader);
+  return ReadDownloadList(reader);
 }

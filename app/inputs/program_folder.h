@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/inputs/input_files.h"
+#include "app/inputs/download_list.h"
 
 // The running program's module path ("" when it cannot be obtained).
 std::string ProgramModulePath();

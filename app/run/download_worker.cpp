@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/inputs/index_url.h"
-#include "app/inputs/input_files.h"
+#include "app/inputs/index_file.h"
 #include "app/inputs/program_folder.h"
 #include "app/inputs/setup_digest.h"
 #include "app/report/message_texts.h"
@@ -230,7 +230,7 @@ Outcome RunDownload(RunContext& context, RunView& view) {
     const HeldFile index_file = index->TakeFile();
     const std::string index_path = temp_folder + "\\" + index_file.name;
     TextFileReader reader(ReadStreamOf(index_file.handle.get()));
-    std::optional<IndexFile> words = ReadIndexFrom(reader);
+    std::optional<IndexFile> words = ReadIndexFile(reader);
     if (!words) {
       log.Write("index file %s cannot be read, %s", index_path.c_str(),
                 ErrorText(GetLastError()).c_str());

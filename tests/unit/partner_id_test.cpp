@@ -1,4 +1,4 @@
-#include "app/inputs/partner_id.h"
+#include "tests/support/input_files_at.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@ class ReadPartnerIdFileTest : public testing::TestWithParam<PartnerIdCase> {};
 TEST_P(ReadPartnerIdFileTest, ReadsTheFirstLine) {
   const PartnerIdCase& c = GetParam();
   ScratchFile file(c.file_bytes);
-  EXPECT_EQ(ReadPartnerIdFile(file.path(), TextDecoding::AsStored()),
+  EXPECT_EQ(ReadPartnerIdAt(file.path(), TextDecoding::AsStored()),
             c.accepted ? c.partner_id : "");
 }
 
@@ -72,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ReadPartnerIdFileTest, MissingFileIsRefused) {
   ScratchFile file;  // never written
-  EXPECT_EQ(ReadPartnerIdFile(file.path()), "");
+  EXPECT_EQ(ReadPartnerIdAt(file.path()), "");
 }
 
 // Where the program's text is UTF-8 the name rule reads the identifier as UTF-8, after an older
@@ -80,9 +80,9 @@ TEST(ReadPartnerIdFileTest, MissingFileIsRefused) {
 TEST(ReadPartnerIdFile, InUtf8) {
   const TextDecoding utf8 = TextDecoding::Utf8From(1252);
   ScratchFile legacy("caf\xe9\r\n"), control("a\xc2\x85!\n");
-  EXPECT_EQ(ReadPartnerIdFile(legacy.path(), utf8), "caf\xc3\xa9");
-  EXPECT_EQ(ReadPartnerIdFile(control.path(), utf8), "");
-  EXPECT_EQ(ReadPartnerIdFile(control.path(), TextDecoding::AsStored()), "a\xc2\x85!");
+  EXPECT_EQ(ReadPartnerIdAt(legacy.path(), utf8), "caf\xc3\xa9");
+  EXPECT_EQ(ReadPartnerIdAt(control.path(), utf8), "");
+  EXPECT_EQ(ReadPartnerIdAt(control.path(), TextDecoding::AsStored()), "a\xc2\x85!");
 }
 
 }  // namespace

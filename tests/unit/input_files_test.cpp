@@ -1,4 +1,4 @@
-#include "app/inputs/input_files.h"
+#include "tests/support/input_files_at.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,7 @@ class ReadDownloadListFileTest : public testing::TestWithParam<DownloadListCase>
 TEST_P(ReadDownloadListFileTest, SplitsTitleAndNames) {
   const DownloadListCase& c = GetParam();
   ScratchFile file(c.file_bytes);
-  const DownloadList list = ReadDownloadListFile(file.path());
+  const DownloadList list = ReadDownloadListAt(file.path());
   EXPECT_EQ(list.PackageTitle.value_or("(none)"), c.title);
   EXPECT_EQ(list.FileList, c.names);
 }
@@ -64,7 +64,7 @@ TEST(ReadDownloadListFile, MissingOrEmptyFileGivesNoTitleAndNoName) {
   ScratchFile missing;
   ScratchFile empty("");
   for (const char* path : {missing.path(), empty.path()}) {
-    const DownloadList list = ReadDownloadListFile(path);
+    const DownloadList list = ReadDownloadListAt(path);
     EXPECT_FALSE(list.PackageTitle.has_value());
     EXPECT_TRUE(list.FileList.empty());
   }
@@ -83,7 +83,7 @@ class ReadIndexFileTest : public testing::TestWithParam<IndexCase> {};
 TEST_P(ReadIndexFileTest, ReadsTwoWords) {
   const IndexCase& c = GetParam();
   ScratchFile file(c.file_bytes);
-  const std::optional<IndexFile> index = ReadIndexFile(file.path());
+  const std::optional<IndexFile> index = ReadIndexFileAt(file.path());
   ASSERT_TRUE(index.has_value());
   EXPECT_EQ(index->PackageBaseUrl, c.package_base_url);
   EXPECT_EQ(index->SetupUrl, c.setup_url);
@@ -114,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ReadIndexFile, UnopenableFileGivesNothing) {
   ScratchFile missing;
-  EXPECT_FALSE(ReadIndexFile(missing.path()).has_value());
+  EXPECT_FALSE(ReadIndexFileAt(missing.path()).has_value());
 }
 
 }  // namespace

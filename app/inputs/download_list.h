@@ -1,0 +1,18 @@
+// The download list: OrvexDownload.dat beside the program, its title and its package file names.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/text_reader.h"
+
+// What OrvexDownload.dat gives: its first line, when it has one, and every further line as a
+// package file name, empty ones included (a line longer than 259 characters gives several).
+struct DownloadList {
+  std::optional<std::string> PackageTitle;  // at most 259 characters; none for an empty file
+  std::vector<std::string> FileList;
+};
+
+// The download list in reader; nothing when it could not be opened.
+DownloadList ReadDownloadList(TextFileReader& reader);
