@@ -106,7 +106,7 @@ class ProgramDownload : private ProgramView, public FileDownload, public Measure
   ~ProgramDownload() override { Stop(); }
 
   HttpRequest& Request() override { return *this; }
-  unsigned long long Bytes() const override { return BytesReceived; }
+  unsigned long long Bytes() const override { return State().BytesReceived; }
   const char* Failure() override {
     return GetOutcome().Succeeded() ? nullptr : RunResultName(GetOutcome().result);
   }
@@ -155,7 +155,7 @@ class Sink : public HttpRequest, public Measured {
 
   bool OnData(const char* data, int length) override {
     if (first_block_ && bar_ != nullptr) {
-      range_ = std::strtol(headers.Lookup("content-length").c_str(), nullptr, 10);
+      range_ = std::strtol(ReplyHeaders().Lookup("content-length").c_str(), nullptr, 10);
       SendMessageA(bar_, PBM_SETRANGE32, 0, range_);
     }
     first_block_ = false;
@@ -229,16 +229,19 @@ class Sink : public HttpRequest, public Measured {
   // A plain HTTP/1.0 reading loop with another receive size: headers up to the blank line,
   // then the body until Content-Length or the end of the connection. Enough for nginx.
   void RunWithReceiveSize() {
+    const Url& url = RequestUrl();
     SocketAddress address(url.Host.c_str(), url.Port);
-    if (address.Address() == 0 || !socket.Connect(address)) {
-      socket.Close();
-      ReportError({TransferError::Connect, 0, socket.LastError()});
+    HeaderMap headers;
+    bool headers_done = false;
+    if (address.Address() == 0 || !socket_.Create() || !socket_.Connect(address)) {
+      socket_.Close();
+      ReportError({TransferError::Connect, 0, socket_.LastError()});
       return;
     }
     const std::string request = FormatRequest();
-    if (!socket.SendAll(request.data(), static_cast<int>(request.size()))) {
-      socket.Close();
-      ReportError({TransferError::Send, 0, socket.LastError()});
+    if (!socket_.SendAll(request.data(), static_cast<int>(request.size()))) {
+      socket_.Close();
+      ReportError({TransferError::Send, 0, socket_.LastError()});
       return;
     }
     std::vector<char> buffer(static_cast<std::size_t>(options_.receive));
@@ -247,21 +250,21 @@ class Sink : public HttpRequest, public Measured {
     unsigned long long body = 0;
     bool failed = false;
     for (;;) {
-      int received = socket.Receive(buffer.data(), options_.receive);
+      int received = socket_.Receive(buffer.data(), options_.receive);
       if (received <= 0) {
         failed = received < 0;
         break;
       }
       const char* block = buffer.data();
       int block_length = received;
-      if (!HeadersDone) {
+      if (!headers_done) {
         head.append(block, static_cast<std::size_t>(received));
         std::string::size_type end = head.find("\r\n\r\n");
         if (end == std::string::npos) continue;
         headers.Parse(head.substr(0, end).c_str());
-        HeadersDone = true;
+        headers_done = true;
         if (headers.StatusCode != 200) {
-          socket.Close();
+          socket_.Close();
           ReportError({TransferError::HttpStatus, headers.StatusCode, 0});
           return;
         }
@@ -274,12 +277,14 @@ class Sink : public HttpRequest, public Measured {
       body += static_cast<unsigned long long>(block_length);
       if (body >= length) break;
     }
-    socket.Close();
+    socket_.Close();
     if (!store_failed_ && (failed || (length != ~0ULL && body < length))) {
       ReportError({failed ? TransferError::ReceiveFailed : TransferError::CutShort, 0, 0});
     }
   }
 
+  // The variant with its own receive size reads through a socket of its own.
+  TcpSocket socket_;
   std::string path_;
   Options options_;
   HWND page_;

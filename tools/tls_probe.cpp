@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
   }
   if (argc == 4) TcpSocket::SetReceiveTimeoutForTesting(std::atoi(argv[3]));
   ProbeRequest request(argv[1]);
-  const Url& url = request.GetUrl();
+  const Url& url = request.RequestUrl();
 
   SocketAddress address(url.Host.c_str(), url.Port);
   if (address.Address() == 0) return Report(1, "resolve", 0);

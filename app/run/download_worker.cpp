@@ -48,7 +48,7 @@ std::unique_ptr<FileDownload> Transfer(RunContext& context, const std::string& u
                                        ProxyChooser& proxies) {
   auto download = std::make_unique<FileDownload>(url.c_str(), view, context.TempFolderBuffer,
                                                  context.CancelRequested);
-  download->SetRoute(proxies.RouteFor(url, download->GetUrl()));
+  download->SetRoute(proxies.RouteFor(url, download->RequestUrl()));
   download->Fetch();
   return download;
 }

@@ -40,7 +40,7 @@ Outcome FileDownload::Fetch() {
     }
     if (!retry_pause_ms_) break;
     ChooseNextRequest();
-    const std::optional<ResumePoint>& resume = Resume();
+    const std::optional<ResumePoint>& resume = State().resume;
     view_.Log().Write("try %d of %d failed, trying again in %lu ms, %s", try_, kTransferTries,
                       static_cast<unsigned long>(*retry_pause_ms_),
                       resume ? ("for the rest from byte " + std::to_string(resume->offset) +
@@ -68,14 +68,7 @@ void FileDownload::ChooseNextRequest() {
                    error == TransferError::ReceiveFailed;
   // Any other failure brought no reply about the file: what is on disk stands as it was.
   if (!cut) return;
-  // Only the rest of a version the server can be asked for by name, and of a known length.
-  if (bytes_stored_ > 0 && file_total_ && bytes_stored_ < *file_total_ &&
-      !file_validator_.empty()) {
-    ResumeAt(ResumePoint{static_cast<std::uint32_t>(bytes_stored_), *file_total_, file_etag_,
-                         file_validator_});
-  } else {
-    ResumeAt(std::nullopt);
-  }
+  ResumeAfter(bytes_stored_);
 }
 
 void FileDownload::ShowRetryNotice() {
@@ -88,7 +81,7 @@ void FileDownload::ShowRetryNotice() {
 bool FileDownload::StartOver() {
   if (bytes_stored_ == 0) return true;
   bytes_stored_ = 0;
-  if (file.Truncate()) return true;
+  if (file_.Truncate()) return true;
   ReportUnwritableDestination();
   return false;
 }
@@ -97,13 +90,13 @@ bool FileDownload::OpenDestination() {
   if (DestinationPath.empty()) DestinationPath = ProgramFolder();
   const std::string folder = DestinationPath;
   DestinationPath += '\\';
-  DestinationPath += url.FileName;
+  DestinationPath += RequestUrl().FileName;
   // The name comes from the server: nothing may be written outside the folder.
-  if (!IsPlainName(url.FileName.c_str())) return false;
-  if (!file.CreateNew(DestinationPath.c_str())) return false;
+  if (!IsPlainName(RequestUrl().FileName.c_str())) return false;
+  if (!file_.CreateNew(DestinationPath.c_str())) return false;
   // What was created must be the new file in the folder itself, not something a link led to.
-  if (IsEntryOfFolderAt(file.Handle(), folder, url.FileName.c_str())) return true;
-  file.Close();
+  if (IsEntryOfFolderAt(file_.Handle(), folder, RequestUrl().FileName.c_str())) return true;
+  file_.Close();
   SetLastError(ERROR_CANT_ACCESS_FILE);
   return false;
 }
@@ -126,16 +119,16 @@ bool FileDownload::OnStart() {
                         LoggedDestination().c_str(), ErrorText(store_error_).c_str());
       return false;
     }
-  } else if (!Resume() && !StartOver()) {
+  } else if (!State().resume && !StartOver()) {
     // A file that cannot be emptied must not take a second version after the first.
     view_.Log().Write("GET %s: %s cannot be emptied, %s", url_text_.c_str(),
                       LoggedDestination().c_str(), ErrorText(store_error_).c_str());
     return false;
   }
-  view_.CurrentFile(url.FileName);
+  view_.CurrentFile(RequestUrl().FileName);
   view_.Status(IDS_CONNECTING);
   // A try that continues the file keeps the bar where the last one left it.
-  if (!Resume()) {
+  if (!State().resume) {
     view_.ProgressRange(std::nullopt);
     view_.ProgressClear();
   }
@@ -146,22 +139,20 @@ bool FileDownload::OnData(const char* data, int length) {
   if (FirstBlock) {
     FirstBlock = false;
     view_.Status(IDS_DOWNLOAD_IN_PROGRESS);
-    if (Resume() && ReplyContinuesFile()) {
-      view_.ProgressRange(Resume()->total, Resume()->offset);
+    if (State().resume && State().continues_file) {
+      view_.ProgressRange(State().resume->total, State().resume->offset);
     } else {
       // Asked for the rest, the server sends the whole file (a new version, or no ranges):
       // it replaces what is on disk, and the bar starts again.
       const bool replaces = bytes_stored_ > 0;
       if (!StartOver()) return false;
-      ResumeAt(std::nullopt);
-      file_total_ = ContentLength();
-      file_etag_ = headers.Lookup("ETag");
-      file_validator_ = ResumeValidator(file_etag_, headers.Lookup("Last-Modified"));
-      if (file_total_ || replaces) view_.ProgressRange(file_total_);
+      BeginFileVersion();
+      const std::optional<std::uint32_t>& total = State().version.total;
+      if (total || replaces) view_.ProgressRange(total);
     }
   }
-  if (file.IsOpen()) {
-    const bool stored = file.Write(data, static_cast<std::size_t>(length));
+  if (file_.IsOpen()) {
+    const bool stored = file_.Write(data, static_cast<std::size_t>(length));
     if (stored) {
       bytes_stored_ += static_cast<std::uint64_t>(length);
       try_bytes_ += static_cast<std::uint64_t>(length);
@@ -183,7 +174,7 @@ void FileDownload::OnFinish() {
   if (retry_pause_ms_) {
     if (bytes_stored_ > 0) {
       const std::uint64_t shown = bytes_stored_ < UINT32_MAX ? bytes_stored_ : UINT32_MAX;
-      view_.ProgressRange(file_total_, static_cast<std::uint32_t>(shown));
+      view_.ProgressRange(State().version.total, static_cast<std::uint32_t>(shown));
     }
     return;
   }
@@ -196,18 +187,18 @@ void FileDownload::LogTransfer() {
   const long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                            std::chrono::steady_clock::now() - try_started_)
                            .count();
-  const std::optional<std::uint32_t> announced = ContentLength();
+  const std::optional<std::uint32_t> announced = State().content_length;
   const std::string content_length = announced ? std::to_string(*announced) : "none";
   const double mib_per_s =
       ms > 0 ? static_cast<double>(try_bytes_) / 1048576.0 / (static_cast<double>(ms) / 1000.0)
              : 0.0;
   RunLog& log = view_.Log();
-  const std::string range = Resume() ? " (try " + std::to_string(try_) + ", from byte " +
-                                           std::to_string(Resume()->offset) + ")"
+  const std::string range = State().resume ? " (try " + std::to_string(try_) + ", from byte " +
+                                                 std::to_string(State().resume->offset) + ")"
                             : try_ > 1 ? " (try " + std::to_string(try_) + ")"
                                        : "";
   log.Write("GET %s%s: status %d, Content-Length %s, %llu bytes in %lld ms, %.2f MiB/s",
-            url_text_.c_str(), range.c_str(), headers.StatusCode, content_length.c_str(),
+            url_text_.c_str(), range.c_str(), ReplyHeaders().StatusCode, content_length.c_str(),
             static_cast<unsigned long long>(try_bytes_), ms, mib_per_s);
   const Outcome outcome = GetOutcome();
   const TransferResult& transfer = Result();
@@ -220,13 +211,13 @@ void FileDownload::LogTransfer() {
     log.Write("failed: %s, %s", RunResultName(outcome.result), ErrorText(store_error_).c_str());
   } else if (transfer.error == TransferError::UnsupportedScheme) {
     log.Write("failed: %s (%s), unsupported scheme \"%s\"", RunResultName(outcome.result),
-              TransferErrorName(transfer.error), url.Scheme.c_str());
+              TransferErrorName(transfer.error), RequestUrl().Scheme.c_str());
   } else if (transfer.error == TransferError::Resolve) {
     // Only the lookup's own codes tell why; whatever else the system left there does not.
     const long error = transfer.system_error;
     const bool lookup_code = error >= WSAHOST_NOT_FOUND && error <= WSANO_DATA;
     log.Write("failed: %s (%s), the name %s cannot be resolved%s%s", RunResultName(outcome.result),
-              TransferErrorName(transfer.error), RedactUrl(url.Host).c_str(),
+              TransferErrorName(transfer.error), RedactUrl(RequestUrl().Host).c_str(),
               lookup_code ? ", " : "",
               lookup_code ? ErrorText(static_cast<DWORD>(error)).c_str() : "");
   } else {
@@ -247,7 +238,7 @@ std::string FileDownload::LoggedDestination() const {
 }
 
 HeldFile FileDownload::TakeFile() {
-  return HeldFile{url.FileName, file.Release()};
+  return HeldFile{RequestUrl().FileName, file_.Release()};
 }
 
 Outcome FileDownload::GetOutcome() const {
@@ -259,7 +250,8 @@ Outcome FileDownload::GetOutcome() const {
 
 void FileDownload::OnError(const TransferResult& result) {
   // A failure that may pass is told only when no try is left.
-  if (!cancel_.IsSet()) retry_pause_ms_ = RetryPauseMs(result, headers.Lookup("Retry-After"), try_);
+  if (!cancel_.IsSet())
+    retry_pause_ms_ = RetryPauseMs(result, ReplyHeaders().Lookup("Retry-After"), try_);
   if (retry_pause_ms_) return;
   if (result.error == TransferError::ProxyAuthRequired && ProxyUsed() != nullptr) {
     view_.Message(IDS_PROXY_AUTH, kErrorCaption, MB_ICONSTOP, ProxyUsed()->Text());

@@ -61,7 +61,7 @@ class FileDownload : public HttpRequest {
   // DestinationPath as the log shows it.
   std::string LoggedDestination() const;
 
-  OutputFile file;
+  OutputFile file_;
   RunView& view_;
   CancelSignal& cancel_;
   std::string url_text_;  // as the log shows it (RedactUrl)
@@ -74,10 +74,6 @@ class FileDownload : public HttpRequest {
   // Set when the running try failed in a way worth another: the pause before it.
   std::optional<std::uint32_t> retry_pause_ms_;
   bool cancelled_in_pause_ = false;
-  // What the reply that began the file's version said of it, for continuing it later.
-  std::optional<std::uint32_t> file_total_;
-  std::string file_etag_;
-  std::string file_validator_;
   // The destination could not be created or written, and why (the system's code).
   bool store_failed_ = false;
   DWORD store_error_ = 0;

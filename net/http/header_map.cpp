@@ -123,7 +123,7 @@ void HeaderMap::Parse(const char* block, LineObserver* observer) {
   }
 }
 
-std::string HeaderMap::Lookup(const char* name) {
+std::string HeaderMap::Lookup(const char* name) const {
   if (name == nullptr) return std::string();
   LockGuard guard(lock_);
   auto found = pairs_.find(name);

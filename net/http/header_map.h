@@ -29,7 +29,7 @@ class HeaderMap {
   // closes the header block began. The observer, when given, is called outside the lock.
   void Parse(const char* block, LineObserver* observer = nullptr);
   // A copy of the value stored under name, or "" when absent.
-  std::string Lookup(const char* name);
+  std::string Lookup(const char* name) const;
   // Whether two header names are the same name, ASCII letter case aside.
   static bool SameName(const std::string& a, const char* b);
 
@@ -42,5 +42,5 @@ class HeaderMap {
     bool operator()(const std::string& a, const std::string& b) const;
   };
   std::map<std::string, std::string, CaseInsensitiveLess> pairs_;
-  CriticalSectionLock lock_;
+  mutable CriticalSectionLock lock_;
 };

@@ -98,8 +98,7 @@ void HttpResponseReader::ReadHeaderBlock(Events& events) {
   if (CouldBecomeHttpPrefix(data, held)) return;  // too few bytes to tell yet
   if (!BeginsWithHttpPrefix(data, held)) {
     // Not an HTTP reply: every byte, from the first, is body.
-    StartBody(events);
-    PassBody(data, held, events);
+    if (StartBody(events)) PassBody(data, held, events);
     return;
   }
 
@@ -131,7 +130,7 @@ void HttpResponseReader::ReadHeaderBlock(Events& events) {
   }
   length_known_ = has_body && lengths.seen;
   content_length_ = length_known_ ? lengths.length : 0;
-  StartBody(events);
+  if (!StartBody(events)) return;
   if (!has_body) {
     finished_ = true;
     events.OnStatus(status);
@@ -141,10 +140,12 @@ void HttpResponseReader::ReadHeaderBlock(Events& events) {
   PassBody(data + body_offset, held - body_offset, events);
 }
 
-void HttpResponseReader::StartBody(Events& events) {
+bool HttpResponseReader::StartBody(Events& events) {
   header_done_ = true;
   held_ = 0;  // from here on every receive starts at the front of the buffer
-  events.OnHeaderBlock();
+  if (events.OnHeaderBlock()) return true;
+  finished_ = true;
+  return false;
 }
 
 void HttpResponseReader::Fail(Failure failure, Events& events) {
@@ -160,11 +161,13 @@ void HttpResponseReader::PassBody(const char* data, int length, Events& events) 
       length = static_cast<int>(missing);
       complete = true;
     }
-    body_bytes_ += static_cast<std::uint32_t>(length);
   }
-  if (!events.OnBody(data, length)) {
+  if (!events.OnData(data, length)) {
     finished_ = true;
-  } else if (complete) {
+    return;
+  }
+  body_bytes_ += static_cast<std::uint32_t>(length);
+  if (complete) {
     finished_ = true;
     events.OnComplete();
   }
@@ -180,8 +183,7 @@ void HttpResponseReader::End(Ending ending, Events& events) {
       Fail(Failure::CutShort, events);
     } else if (closed && CouldBecomeHttpPrefix(buffer_.get(), held)) {
       // A reply of a few bytes that only looked like the start of "HTTP/": all body.
-      StartBody(events);
-      PassBody(buffer_.get(), held, events);
+      if (StartBody(events)) PassBody(buffer_.get(), held, events);
       if (!finished_) End(ending, events);
     } else {
       // The header block never ended, or nothing came before a failure.

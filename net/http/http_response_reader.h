@@ -39,13 +39,15 @@ class HttpResponseReader {
   };
 
   // Each call is made on the thread that feeds the reader. After OnStatus, OnComplete,
-  // OnFailure or an OnBody that returns false the reader is finished and calls nothing more.
+  // OnFailure, or an OnHeaderBlock or OnData that returns false the reader is finished and calls
+  // nothing more.
   class Events {
    public:
     // The header block has been read into the HeaderMap, or the reply turned out to have none.
-    virtual void OnHeaderBlock() = 0;
-    // data is valid only during the call; false ends the reading.
-    virtual bool OnBody(const char* data, int length) = 0;
+    // False: the body is not wanted, and the reading ends.
+    virtual bool OnHeaderBlock() = 0;
+    // A body block; data is valid only during the call; false ends the reading.
+    virtual bool OnData(const char* data, int length) = 0;
     // A status other than 200: the body is not read.
     virtual void OnStatus(int status) = 0;
     // The announced length has been passed on, or the peer closed where that is no loss.
@@ -87,12 +89,15 @@ class HttpResponseReader {
   // OnHeaderBlock on.
   bool LengthKnown() const { return length_known_; }
   std::uint32_t ContentLength() const { return content_length_; }
+  // Body bytes handed on and taken so far.
+  std::uint32_t BodyBytes() const { return body_bytes_; }
 
  private:
   class LengthCollector;
 
   void ReadHeaderBlock(Events& events);
-  void StartBody(Events& events);
+  // False when the body is not wanted.
+  bool StartBody(Events& events);
   void Fail(Failure failure, Events& events);
   // Hands on the block within the announced length; whatever lies beyond is dropped.
   void PassBody(const char* data, int length, Events& events);
@@ -109,5 +114,5 @@ class HttpResponseReader {
   bool finished_ = false;
   bool length_known_ = false;  // without a length the body runs to the close
   std::uint32_t content_length_ = 0;
-  std::uint32_t body_bytes_ = 0;  // passed on so far, counted while the length is known
+  std::uint32_t body_bytes_ = 0;  // handed on and taken so far
 };

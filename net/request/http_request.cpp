@@ -1,6 +1,7 @@
+// HttpRequest's life: its thread, started, waited for, stopped; what a later start asks for.
 #include "net/request/http_request.h"
 
-HttpRequest::HttpRequest(const char* url_text) : url(url_text) {}
+HttpRequest::HttpRequest(const char* url_text) : state_(url_text) {}
 
 HttpRequest::~HttpRequest() {
   Stop();
@@ -11,17 +12,19 @@ bool HttpRequest::Start(bool head_only) {
   // A thread that has ended but was never waited for is collected first; it has already
   // cleared transfer_running_, so this returns at once.
   Wait();
-  if (!socket.Create()) return false;
-  HeadOnly = head_only;
+  if (!socket_.Create()) return false;
+  state_.HeadOnly = head_only;
   // Cleared here rather than on the new thread, so that an Abort right after Start is not lost.
   StopRequested = false;
-  HeadersDone = false;
-  BytesReceived = 0;
   // A request object may be started again: nothing of the last transfer's reply stays.
-  headers.Clear();
+  state_.HeadersDone = false;
+  state_.BytesReceived = 0;
+  state_.content_length.reset();
+  state_.continues_file = false;
+  state_.range_refused = false;
+  headers_.Clear();
   result_ = {};
-  content_length_.reset();
-  continues_file_ = false;
+  reply_failure_.reset();
   // Marked as running before the thread exists: a thread that ends at once then clears it
   // after this store, never before.
   transfer_running_ = true;
@@ -41,19 +44,37 @@ void HttpRequest::Abort() {
   // The flag goes up before the socket is aborted, so that the transfer thread, seeing its
   // call fail, already knows that the failure was asked for.
   StopRequested = true;
-  socket.Abort();
+  socket_.Abort();
 }
 
 void HttpRequest::Stop() {
   Abort();
   Wait();
-  socket.Close();
+  socket_.Close();
 }
 
 void HttpRequest::ReportError(const TransferResult& result) {
   if (StopRequested) return;
   result_ = result;
   OnError(result_);
+}
+
+void HttpRequest::BeginFileVersion() {
+  state_.resume.reset();
+  state_.version.total = state_.content_length;
+  state_.version.etag = headers_.Lookup("ETag");
+  state_.version.validator = ResumeValidator(state_.version.etag, headers_.Lookup("Last-Modified"));
+}
+
+void HttpRequest::ResumeAfter(std::uint64_t stored) {
+  const FileVersion& version = state_.version;
+  // Only the rest of a version the server can be asked for by name, and of a known length.
+  if (stored > 0 && version.total && stored < *version.total && !version.validator.empty()) {
+    state_.resume = ResumePoint{static_cast<std::uint32_t>(stored), *version.total, version.etag,
+                                version.validator};
+  } else {
+    state_.resume.reset();
+  }
 }
 
 void HttpRequest::TransferThread(void* argument) {

@@ -16,11 +16,15 @@
 #include "net/http/url.h"
 #include "net/proxy/proxy_route.h"
 #include "net/request/transfer_result.h"
+#include "net/request/transfer_state.h"
 #include "net/socket/tcp_socket.h"
 
 // A derived class whose hooks use its own members must call Stop (or Wait) in its own
 // destructor: the base destructor runs after those members are gone.
-class HttpRequest {
+//
+// The reader of the reply calls OnData itself: a body block goes from the receive buffer to the
+// derived class in one call.
+class HttpRequest : private HttpResponseReader::Events {
  public:
   // The largest body block a receive can bring (the response reader's).
   static constexpr int kReceiveBufferSize = HttpResponseReader::kBodyReceiveSize;
@@ -42,7 +46,7 @@ class HttpRequest {
   // Abort, then wait for the thread and close the socket.
   void Stop();
 
-  const Url& GetUrl() const { return url; }
+  const Url& RequestUrl() const { return state_.url; }
   // The way to the server, set before Start; without one the transfer goes straight there.
   void SetRoute(ProxyRoute route) { route_ = std::move(route); }
   const ProxyRoute& Route() const { return route_; }
@@ -52,11 +56,17 @@ class HttpRequest {
   const std::string& ProxyAuthOffered() const { return proxy_auth_offered_; }
   // How the transfer ended, read after Wait: a stopped or refused transfer reports no error.
   const TransferResult& Result() const { return result_; }
+  // What was asked for and what the reply said, read after Wait (or from the hooks).
+  const TransferState& State() const { return state_; }
+  // The reply's status line and headers.
+  const HeaderMap& ReplyHeaders() const { return headers_; }
 
   // Makes the next Start ask only for the rest of the file at point (Range and If-Range after
   // the Host line), or for the whole file again (none).
-  void ResumeAt(std::optional<ResumePoint> point) { resume_ = std::move(point); }
-  const std::optional<ResumePoint>& Resume() const { return resume_; }
+  void ResumeAt(std::optional<ResumePoint> point) { state_.resume = std::move(point); }
+  // Makes the next Start ask for the rest of the file's version after its first stored bytes,
+  // when the version can be named and its length is known; else for the whole file.
+  void ResumeAfter(std::uint64_t stored);
 
  protected:
   virtual void Run();
@@ -64,7 +74,8 @@ class HttpRequest {
   virtual void OnFinish() {}
   // The transfer's one failure, already stored in Result().
   virtual void OnError(const TransferResult& /*result*/) {}
-  virtual bool OnData(const char* data, int length) = 0;
+  // A body block; data is valid only during the call. False ends the transfer.
+  bool OnData(const char* data, int length) override = 0;
   virtual std::string FormatRequest();
   // One hop of the route failed and the next one is tried; result says why.
   virtual void OnHopFailed(const ProxyHop& /*hop*/, const TransferResult& /*result*/) {}
@@ -72,38 +83,39 @@ class HttpRequest {
   // Stores the failure and tells OnError, unless the transfer was asked to stop: a stopped
   // transfer ends without one.
   void ReportError(const TransferResult& result);
-  // The reply's Content-Length once its header block has been read; none without one.
-  std::optional<std::uint32_t> ContentLength() const { return content_length_; }
-  // From the header block on: the reply is the rest of the file asked for (an accepted 206),
-  // to be added to what is on disk, rather than the whole file.
-  bool ReplyContinuesFile() const { return continues_file_; }
-
-  TcpSocket socket;
-  Url url;
-  HeaderMap headers;
-  std::atomic<bool> StopRequested{false};
-  bool HeadersDone = false;
-  bool HeadOnly = false;
-  std::uint32_t BytesReceived = 0;
+  // The reply being read starts a new version of the file (a whole file rather than the rest of
+  // one): what it says of itself is what a later request for the rest must name, and the
+  // request no longer asks for a rest.
+  void BeginFileVersion();
 
  private:
-  class ReplyEvents;  // hands what the response reader finds on to the hooks
-
   static void TransferThread(void* request);
-  // Connects along the route (route_connection.cpp): to the server, or to a proxy and for
+  // Connects along the route (http_request_connect.cpp): to the server, or to a proxy and for
   // https through its tunnel; false once a failure has been reported or a stop asked for.
   bool OpenConnection();
   bool OpenTunnel();
   // Whether the request goes to an http proxy, which takes the absolute URL.
   bool ThroughHttpProxy() const;
+  // The reply's events, as the reader tells them (OnData goes to the derived class).
+  bool OnHeaderBlock() override;
+  void OnStatus(int status) override;
+  void OnComplete() override {}
+  void OnFailure(HttpResponseReader::Failure failure) override;
+  // The failure the reader found, as a transfer error; receive_error is the socket's code
+  // for a failed receive.
+  TransferError ReplyError(long receive_error) const;
 
+  TcpSocket socket_;
+  HeaderMap headers_;
+  TransferState state_;
+  std::atomic<bool> StopRequested{false};
   TransferResult result_;
+  // How the reader found the reply broken; none while it is not.
+  std::optional<HttpResponseReader::Failure> reply_failure_;
+  const HttpResponseReader* reader_ = nullptr;  // while Run reads a reply
   ProxyRoute route_;
   int hop_used_ = -1;
   std::string proxy_auth_offered_;
-  std::optional<std::uint32_t> content_length_;
-  std::optional<ResumePoint> resume_;
-  bool continues_file_ = false;
   // Set by Start before the thread exists, cleared by the thread as its last touch of the
   // object; the thread itself stays joinable until Wait joins it.
   std::atomic<bool> transfer_running_{false};

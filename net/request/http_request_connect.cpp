@@ -17,10 +17,11 @@ const ProxyAddress* HttpRequest::ProxyUsed() const {
 }
 
 bool HttpRequest::ThroughHttpProxy() const {
-  return ProxyUsed() != nullptr && !url.IsHttps();
+  return ProxyUsed() != nullptr && !state_.url.IsHttps();
 }
 
 bool HttpRequest::OpenConnection() {
+  const Url& url = state_.url;
   proxy_auth_offered_.clear();
   const std::size_t count = route_.hops.empty() ? 1 : route_.hops.size();
   for (std::size_t i = 0; i < count; ++i) {
@@ -28,27 +29,27 @@ bool HttpRequest::OpenConnection() {
     hop_used_ = route_.hops.empty() ? -1 : static_cast<int>(i);
     // The first hop uses the socket Start made; a later one needs a fresh one. A stop asked for
     // before it exists aborts nothing, so it is looked at after.
-    if (i > 0 && !socket.Create()) {
+    if (i > 0 && !socket_.Create()) {
       ReportError({TransferError::Connect, 0, LastSocketError()});
       return false;
     }
     const std::string& host = hop.direct ? url.Host : hop.proxy.host;
     SocketAddress address(host.c_str(), hop.direct ? url.Port : hop.proxy.port);
     if (StopRequested) {
-      socket.Close();  // a name lookup cannot be broken; a connect after it is not begun
+      socket_.Close();  // a name lookup cannot be broken; a connect after it is not begun
       return false;
     }
     TransferResult failure;
     if (address.Address() == 0) {
       failure = {TransferError::Resolve, 0, LastSocketError()};
-    } else if (!socket.Connect(address)) {
-      failure = {TransferError::Connect, 0, socket.LastError()};
+    } else if (!socket_.Connect(address)) {
+      failure = {TransferError::Connect, 0, socket_.LastError()};
     } else if (hop.direct || !url.IsHttps()) {
       return true;
     } else {
       return OpenTunnel();
     }
-    socket.Close();
+    socket_.Close();
     if (i + 1 == count || StopRequested) {
       ReportError(failure);
       return false;
@@ -59,12 +60,13 @@ bool HttpRequest::OpenConnection() {
 }
 
 bool HttpRequest::OpenTunnel() {
+  const Url& url = state_.url;
   const std::string authority = url.Host + ":" + std::to_string(url.Port);
   const std::string request =
       "CONNECT " + authority + " HTTP/1.0\r\nHost: " + authority + "\r\n\r\n";
-  if (!socket.SendAll(request.data(), static_cast<int>(request.size()))) {
-    const long error = socket.LastError();
-    socket.Close();
+  if (!socket_.SendAll(request.data(), static_cast<int>(request.size()))) {
+    const long error = socket_.LastError();
+    socket_.Close();
     ReportError({TransferError::Send, 0, error});
     return false;
   }
@@ -72,14 +74,14 @@ bool HttpRequest::OpenTunnel() {
   ConnectAnswer answer;
   while (answer.state() == ConnectAnswer::State::Incomplete) {
     char byte;
-    const int received = socket.Receive(&byte, 1);
+    const int received = socket_.Receive(&byte, 1);
     if (StopRequested) {
-      socket.Close();
+      socket_.Close();
       return false;
     }
     if (received <= 0) {
-      const long error = socket.LastError();
-      socket.Close();
+      const long error = socket_.LastError();
+      socket_.Close();
       const TransferError kind = received == 0           ? TransferError::CutShort
                                  : IsTimeoutError(error) ? TransferError::Stalled
                                                          : TransferError::ReceiveFailed;
@@ -89,7 +91,7 @@ bool HttpRequest::OpenTunnel() {
     answer.Feed(&byte, 1);
   }
   if (answer.Accepted()) return true;
-  socket.Close();
+  socket_.Close();
   proxy_auth_offered_ = answer.schemes();
   if (answer.state() == ConnectAnswer::State::Malformed) {
     ReportError({TransferError::Malformed, 0, 0});

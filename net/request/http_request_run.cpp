@@ -1,81 +1,17 @@
-// The HTTP/1.0 exchange itself: the request text and the reading of the reply.
-#include "net/request/http_request.h"
-
+// The HTTP/1.0 exchange itself: the request text, and the reading of the reply, whose events
+// the request turns into its hooks.
 #include <memory>
 
 #include "net/proxy/proxy_answer.h"
+#include "net/request/http_request.h"
 #include "net/socket/byte_stream.h"
 #include "net/tls/start_tls.h"
 
-// Turns what the reader makes of the reply into the request's hooks. A failure is held back
-// until the socket is closed, so that the peer is not kept waiting while it is reported.
-class HttpRequest::ReplyEvents : public HttpResponseReader::Events {
- public:
-  ReplyEvents(HttpRequest& request, const HttpResponseReader& reader)
-      : request_(request), reader_(reader) {}
-
-  void OnHeaderBlock() override {
-    request_.HeadersDone = true;
-    if (reader_.LengthKnown()) request_.content_length_ = reader_.ContentLength();
-    // Only the very rest of the same file may be added to what is on disk.
-    if (request_.resume_ && request_.headers.StatusCode == 206) {
-      request_.continues_file_ =
-          ContinuesFile(*request_.resume_, request_.headers.Lookup("Content-Range"),
-                        request_.content_length_, request_.headers.Lookup("ETag"));
-      range_refused = !request_.continues_file_;
-    }
-  }
-  bool OnBody(const char* data, int length) override {
-    if (range_refused) return false;
-    if (!request_.OnData(data, length)) return false;
-    request_.BytesReceived += static_cast<std::uint32_t>(length);
-    return true;
-  }
-  void OnStatus(int status) override {
-    if (status == 416 && request_.resume_) {
-      request_.ReportError({TransferError::RangeRefused, status, 0});
-      return;
-    }
-    if (status == 407 && request_.ThroughHttpProxy()) {
-      request_.ReportError({TransferError::ProxyAuthRequired, status, 0});
-      return;
-    }
-    request_.ReportError({TransferError::HttpStatus, status, 0});
-  }
-  void OnComplete() override {}
-  void OnFailure(HttpResponseReader::Failure failure) override {
-    failed = true;
-    failure_ = failure;
-  }
-
-  // The failure the reader found, as a transfer error; receive_error is the socket's code
-  // for a failed receive.
-  TransferError Error(long receive_error) const {
-    switch (failure_) {
-      case HttpResponseReader::Failure::Malformed:
-      case HttpResponseReader::Failure::HeaderTooLong:
-        return TransferError::Malformed;
-      case HttpResponseReader::Failure::CutShort:
-        return TransferError::CutShort;
-      case HttpResponseReader::Failure::ReceiveFailed:
-        break;
-    }
-    return IsTimeoutError(receive_error) ? TransferError::Stalled : TransferError::ReceiveFailed;
-  }
-
-  bool failed = false;
-  bool range_refused = false;  // a 206 that is not the rest of the file asked for
-
- private:
-  HttpRequest& request_;
-  const HttpResponseReader& reader_;
-  HttpResponseReader::Failure failure_ = HttpResponseReader::Failure::CutShort;
-};
-
 std::string HttpRequest::FormatRequest() {
+  const Url& url = state_.url;
   // A Host line without the port, as the package servers have always seen. Lines end in CR LF
   // as HTTP requires: servers that guard against request smuggling refuse a bare LF.
-  std::string request = HeadOnly ? "HEAD" : "GET";
+  std::string request = state_.HeadOnly ? "HEAD" : "GET";
   request += ' ';
   // A proxy is told the whole URL.
   if (ThroughHttpProxy()) request += "http://" + url.Host + ":" + std::to_string(url.Port);
@@ -85,20 +21,65 @@ std::string HttpRequest::FormatRequest() {
   request += "\r\n";
   // The rest of a file that was cut short, only if the server's file is still that version:
   // else it sends the whole file.
-  if (resume_) {
-    request += "Range: bytes=" + std::to_string(resume_->offset) + "-\r\nIf-Range: ";
-    request += resume_->validator;
+  if (state_.resume) {
+    request += "Range: bytes=" + std::to_string(state_.resume->offset) + "-\r\nIf-Range: ";
+    request += state_.resume->validator;
     request += "\r\n";
   }
   request += "\r\n";
   return request;
 }
 
+bool HttpRequest::OnHeaderBlock() {
+  state_.HeadersDone = true;
+  if (reader_->LengthKnown()) state_.content_length = reader_->ContentLength();
+  // Only the very rest of the same file may be added to what is on disk; any other part of it
+  // is not read.
+  if (state_.resume && headers_.StatusCode == 206) {
+    state_.continues_file = ContinuesFile(*state_.resume, headers_.Lookup("Content-Range"),
+                                          state_.content_length, headers_.Lookup("ETag"));
+    state_.range_refused = !state_.continues_file;
+  }
+  return !state_.range_refused;
+}
+
+void HttpRequest::OnStatus(int status) {
+  if (status == 416 && state_.resume) {
+    ReportError({TransferError::RangeRefused, status, 0});
+    return;
+  }
+  if (status == 407 && ThroughHttpProxy()) {
+    ReportError({TransferError::ProxyAuthRequired, status, 0});
+    return;
+  }
+  ReportError({TransferError::HttpStatus, status, 0});
+}
+
+void HttpRequest::OnFailure(HttpResponseReader::Failure failure) {
+  // Held back until the socket is closed, so that the peer is not kept waiting while it is
+  // reported.
+  reply_failure_ = failure;
+}
+
+TransferError HttpRequest::ReplyError(long receive_error) const {
+  switch (*reply_failure_) {
+    case HttpResponseReader::Failure::Malformed:
+    case HttpResponseReader::Failure::HeaderTooLong:
+      return TransferError::Malformed;
+    case HttpResponseReader::Failure::CutShort:
+      return TransferError::CutShort;
+    case HttpResponseReader::Failure::ReceiveFailed:
+      break;
+  }
+  return IsTimeoutError(receive_error) ? TransferError::Stalled : TransferError::ReceiveFailed;
+}
+
 void HttpRequest::Run() {
+  const Url& url = state_.url;
   // A mistyped "https" (or one behind invisible bytes) must not fall back to plain HTTP,
   // nor go to a proxy.
   if (!url.HasSupportedScheme()) {
-    socket.Close();
+    socket_.Close();
     ReportError({TransferError::UnsupportedScheme, 0, 0});
     return;
   }
@@ -108,29 +89,30 @@ void HttpRequest::Run() {
   std::unique_ptr<ByteStream> tls;
   if (url.IsHttps()) {
     long refused = 0;
-    tls = StartTls(socket, url.Host.c_str(), &refused);
+    tls = StartTls(socket_, url.Host.c_str(), &refused);
     if (!tls) {
-      const long broken = socket.LastError();
-      socket.Close();
+      const long broken = socket_.LastError();
+      socket_.Close();
       ReportError(refused != 0 ? TransferResult{TransferError::TlsRefused, 0, refused}
                                : TransferResult{TransferError::Connect, 0, broken});
       return;
     }
   }
-  ByteStream& stream = tls ? *tls : static_cast<ByteStream&>(socket);
+  ByteStream& stream = tls ? *tls : static_cast<ByteStream&>(socket_);
   const std::string request = FormatRequest();
   if (!stream.SendAll(request.data(), static_cast<int>(request.size()))) {
-    const long error = stream.LastError() != 0 ? stream.LastError() : socket.LastError();
-    socket.Close();
+    const long error = stream.LastError() != 0 ? stream.LastError() : socket_.LastError();
+    socket_.Close();
     ReportError({TransferError::Send, 0, error});
     return;
   }
 
-  BytesReceived = 0;
+  state_.BytesReceived = 0;
   ProxyAuthSchemes offered;
-  HttpResponseReader reader(headers, HeadOnly, ThroughHttpProxy() ? &offered : nullptr);
-  if (resume_) reader.AcceptPartial();
-  ReplyEvents events(*this, reader);
+  HttpResponseReader reader(headers_, state_.HeadOnly, ThroughHttpProxy() ? &offered : nullptr);
+  if (state_.resume) reader.AcceptPartial();
+  reader_ = &reader;
+  HttpResponseReader::Events& events = *this;
   while (!StopRequested && !reader.Finished()) {
     const int received = stream.Receive(reader.Space(), reader.SpaceSize());
     if (StopRequested) break;
@@ -144,14 +126,16 @@ void HttpRequest::Run() {
     }
     reader.Received(received, events);
   }
+  reader_ = nullptr;
+  state_.BytesReceived = reader.BodyBytes();
 
   proxy_auth_offered_ = offered.Text();
-  const long receive_error = socket.LastError();
+  const long receive_error = socket_.LastError();
   const long stream_error = stream.LastError() != 0 ? stream.LastError() : receive_error;
-  socket.Close();
-  if (events.range_refused) {
-    ReportError({TransferError::RangeRefused, headers.StatusCode, 0});
-  } else if (events.failed) {
-    ReportError({events.Error(receive_error), 0, stream_error});
+  socket_.Close();
+  if (state_.range_refused) {
+    ReportError({TransferError::RangeRefused, headers_.StatusCode, 0});
+  } else if (reply_failure_) {
+    ReportError({ReplyError(receive_error), 0, stream_error});
   }
 }

@@ -98,7 +98,7 @@ TEST_P(HttpTransaction, DeliversBodyAndResult) {
   if (!c.blocks.empty()) {
     EXPECT_EQ(request.blocks, c.blocks);
   }
-  EXPECT_EQ(request.BytesReceived, request.body.size());
+  EXPECT_EQ(request.State().BytesReceived, request.body.size());
   EXPECT_EQ(server.Request(), "GET /cb/partner/p1/urls.cb HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
   if (c.ends_before_server) {
     EXPECT_TRUE(server.ClientClosedFirst());
@@ -150,9 +150,9 @@ TEST_F(HttpTransactionRequest, HeadersAreReadableFromOnData) {
   ASSERT_TRUE(request.Start(false));
   request.Wait();
   EXPECT_EQ(request.length_seen_in_data, "5");
-  EXPECT_EQ(request.ContentLength(), std::optional<std::uint32_t>(5));
-  EXPECT_TRUE(request.HeadersDone);
-  EXPECT_EQ(request.headers.ReasonPhrase, "OK");
+  EXPECT_EQ(request.State().content_length, std::optional<std::uint32_t>(5));
+  EXPECT_TRUE(request.State().HeadersDone);
+  EXPECT_EQ(request.ReplyHeaders().ReasonPhrase, "OK");
 }
 
 TEST_F(HttpTransactionRequest, LargeBodyArrivesInBoundedBlocks) {
@@ -165,7 +165,7 @@ TEST_F(HttpTransactionRequest, LargeBodyArrivesInBoundedBlocks) {
   server.Finish();
   EXPECT_TRUE(request.Result().Succeeded());
   EXPECT_TRUE(request.body == body);
-  EXPECT_EQ(request.BytesReceived, body.size());
+  EXPECT_EQ(request.State().BytesReceived, body.size());
   for (int length : request.blocks) EXPECT_LE(length, HttpRequest::kReceiveBufferSize);
 }
 

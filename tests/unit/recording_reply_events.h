@@ -11,7 +11,7 @@
 
 class RecordingReplyEvents : public HttpResponseReader::Events {
  public:
-  int refuse_block = 0;  // OnBody returns false on this block (counted from 1); 0 never
+  int refuse_block = 0;  // OnData returns false on this block (counted from 1); 0 never
 
   // H header block, D body block, S and the status, C complete; a failure as M malformed,
   // L header too long, T cut short, R receive failed.
@@ -19,8 +19,11 @@ class RecordingReplyEvents : public HttpResponseReader::Events {
   std::vector<int> blocks;
   std::string body;
 
-  void OnHeaderBlock() override { events += 'H'; }
-  bool OnBody(const char* data, int length) override {
+  bool OnHeaderBlock() override {
+    events += 'H';
+    return true;
+  }
+  bool OnData(const char* data, int length) override {
     events += 'D';
     blocks.push_back(length);
     if (length > 0) body.append(data, static_cast<std::size_t>(length));

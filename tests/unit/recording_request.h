@@ -27,11 +27,7 @@ class RecordingRequest : public HttpRequest {
   std::string body;
   std::string length_seen_in_data;
 
-  using HttpRequest::BytesReceived;
-  using HttpRequest::ContentLength;
   using HttpRequest::FormatRequest;
-  using HttpRequest::headers;
-  using HttpRequest::HeadersDone;
 
  protected:
   bool OnStart() override {
@@ -47,7 +43,7 @@ class RecordingRequest : public HttpRequest {
     events += 'D';
     blocks.push_back(length);
     body.append(data, static_cast<std::size_t>(length));
-    if (blocks.size() == 1) length_seen_in_data = headers.Lookup("content-length");
+    if (blocks.size() == 1) length_seen_in_data = ReplyHeaders().Lookup("content-length");
     if (data_seen != nullptr) *data_seen = true;
     return cancel_after_blocks < 0 || static_cast<int>(blocks.size()) < cancel_after_blocks;
   }
