@@ -3,14 +3,16 @@
 #include <windows.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "app/inputs/command_line.h"
 #include "app/inputs/program_folder.h"
 #include "app/pages/pages.h"
-#include "app/report/exit_codes.h"
 #include "app/report/message_texts.h"
 #include "app/report/module_instance.h"
+#include "app/report/outcome.h"
 #include "app/report/run_log.h"
 #include "app/report/run_view.h"
 #include "app/resources/resource.h"
@@ -66,34 +68,34 @@ int RunWizard(RunContext& context) {
     TerminateProcess(GetCurrentProcess(), 0);
   }
   // With the dialogs the user has seen how each run ended; the exit code stays 0.
-  return kExitSucceeded;
+  return ExitCodeFor({RunResult::Succeeded});
 }
 
 int RunUnattended(RunContext& context) {
   QuietView view(context.log);
-  const Outcome outcome = RunDownload(context, view);
-  LogRunEnd(context.log, outcome);
-  return ExitCodeFor(outcome);
+  return ExitCodeFor(RunDownload(context, view));
 }
 
 int RunForPartner(const CommandLine& options, RunLog& log) {
-  RunContext context(log);
-  if (!CopyText(ReadPartnerId(), context.PartnerId) || context.PartnerId[0] == '\0') {
+  std::optional<PartnerId> partner_id = ReadPartnerId();
+  if (!partner_id) {
     log.Write("partner.dat is missing or gives no usable partner identifier");
-    return kExitNoPartnerId;
+    return ExitCodeFor({RunResult::NoPartnerId});
   }
-  log.Write("partner %s", context.PartnerId);
+  RunContext context(std::move(*partner_id), log);
+  const char* partner = context.partner_id.c_str();
+  log.Write("partner %s", partner);
   PartnerLock lock;
-  if (!lock.Acquire(context.PartnerId)) {
+  if (!lock.Acquire(partner)) {
     if (lock.error() == ERROR_ALREADY_EXISTS) {
-      log.Write("a wizard for partner %s is already running", context.PartnerId);
+      log.Write("a wizard for partner %s is already running", partner);
     } else {
       log.Write("the lock for partner %s cannot be made, %s: ending as when another wizard runs",
-                context.PartnerId, ErrorText(lock.error()).c_str());
+                partner, ErrorText(lock.error()).c_str());
     }
-    if (options.quiet) return kExitAlreadyRunning;
+    if (options.quiet) return ExitCodeFor({RunResult::AlreadyRunning});
     RaiseRunningWizard();
-    return kExitSucceeded;
+    return ExitCodeFor({RunResult::Succeeded});
   }
   if (options.quiet) return RunUnattended(context);
   return RunWizard(context);
@@ -105,12 +107,12 @@ int RunProgram(const char* command_line) {
   const CommandLine options = ParseCommandLine(command_line);
   if (!options.bad_switch.empty() || options.help) {
     if (!options.quiet) ShowUsage(options.bad_switch);
-    return options.bad_switch.empty() ? kExitSucceeded : kExitBadSwitch;
+    return ExitCodeFor({options.bad_switch.empty() ? RunResult::Succeeded : RunResult::BadSwitch});
   }
   RunLog log;
   // With the dialogs a log that cannot be opened is not worth stopping for.
   if (!options.log_path.empty() && !log.Open(options.log_path.c_str()) && options.quiet) {
-    return kExitLogUnavailable;
+    return ExitCodeFor({RunResult::LogUnavailable});
   }
   log.Write("OrvexDownload %s started, command line \"%s\"", ProgramVersion().c_str(),
             command_line != nullptr ? command_line : "");

@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/report/dialog_view.h"
 #include "app/report/run_log.h"
-#include "app/report/run_view.h"
 #include "app/resources/resource.h"
 #include "app/transfer/file_download.h"
 #include "base/owned_handle.h"
@@ -108,7 +108,7 @@ class ProgramDownload : private ProgramView, public FileDownload, public Measure
   HttpRequest& Request() override { return *this; }
   unsigned long long Bytes() const override { return State().BytesReceived; }
   const char* Failure() override {
-    return GetOutcome().Succeeded() ? nullptr : RunResultName(GetOutcome().result);
+    return TransferOutcome().Succeeded() ? nullptr : RunResultName(TransferOutcome().result);
   }
 
  protected:

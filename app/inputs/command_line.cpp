@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/report/exit_codes.h"
+#include "app/report/outcome.h"
 #include "base/ascii.h"
 
 namespace {

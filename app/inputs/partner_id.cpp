@@ -3,15 +3,18 @@
 #include "base/path_limits.h"
 #include "base/plain_names.h"
 
-std::string ReadPartnerId(TextFileReader& reader) {
-  if (!reader.IsOpen()) return std::string();
+std::optional<PartnerId> PartnerId::From(const std::string& text, bool utf8) {
+  // Anything that could place the folder elsewhere is refused like a missing file. A trailing
+  // dot or space would be dropped by Windows, so "acme." would name the folder of "acme".
+  if (text.size() >= kPathBufferSize || !IsPlainName(text.c_str(), utf8)) return std::nullopt;
+  return PartnerId(text);
+}
+
+std::optional<PartnerId> ReadPartnerId(TextFileReader& reader) {
+  if (!reader.IsOpen()) return std::nullopt;
   reader.SkipByteOrderMark();
   char line[kPathBufferSize] = {};
   reader.ReadPiece(line, sizeof line);
   CutAtLineFeed(line);
-  // The identifier names a folder that is later emptied and removed, so anything that could
-  // place that folder elsewhere is refused like a missing file. A trailing dot or space would be
-  // dropped by Windows, so "acme." would name the folder of the partner "acme".
-  if (!IsPlainName(line, reader.GivesUtf8())) return std::string();
-  return line;
+  return PartnerId::From(line, reader.GivesUtf8());
 }

@@ -37,7 +37,7 @@ std::string ProgramFolder() {
   return path;
 }
 
-std::string ReadPartnerId() {
+std::optional<PartnerId> ReadPartnerId() {
   TextFileReader reader(OpenBesideProgram("partner.dat"));
   return ReadPartnerId(reader);
 }

@@ -1,9 +1,11 @@
 // The files beside the program: where they are, and reading them from there.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "app/inputs/download_list.h"
+#include "app/inputs/partner_id.h"
 
 // The running program's module path ("" when it cannot be obtained).
 std::string ProgramModulePath();
@@ -11,9 +13,9 @@ std::string ProgramModulePath();
 // The program's folder: the module path without its last backslash and file name.
 std::string ProgramFolder();
 
-// The partner identifier from partner.dat in the program's folder; empty when unusable. A link
+// The partner identifier from partner.dat in the program's folder; none when unusable. A link
 // counts as a missing file.
-std::string ReadPartnerId();
+std::optional<PartnerId> ReadPartnerId();
 
 // OrvexDownload.dat in the program's folder (or, when the module path is unknown, in the
 // current folder). A link counts as a missing file.

@@ -7,27 +7,29 @@
 #include "app/pages/pages.h"
 #include "app/report/message_texts.h"
 #include "app/report/outcome.h"
-#include "app/report/run_view.h"
+#include "app/report/page_updates.h"
 #include "app/resources/resource.h"
 #include "app/run/download_worker.h"
 
 namespace {
 
-// The closing command's codes that the page acts on; every other failure asks whether to stop.
-bool CodeIs(LPARAM code, RunResult result) {
-  return code == ResultCode({result, 0});
+// The page ends: what the worker still sends is dropped.
+void EndPage(HWND window, ProgressPage& page, INT_PTR result) {
+  page.context.progress_updates.Close();
+  EndDialog(window, result);
 }
 
 void EndWithCancel(HWND window, ProgressPage& page) {
   page.cancelling = true;
   PumpPendingMessages(page.context);
-  EndDialog(window, IDCANCEL);
+  EndPage(window, page, IDCANCEL);
 }
 
 void OnInitDialog(HWND window, ProgressPage& page) {
   SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETRANGE32, 0, 100);
   SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
   EnableWindow(GetDlgItem(window, IDOK), FALSE);
+  page.context.progress_updates.Open(window);
   page.context.CancelRequested.Clear();
   page.context.DownloadThread.Start(DownloadWorker, window, page.context);
 }
@@ -57,12 +59,14 @@ void OnCommand(HWND window, ProgressPage& page, WPARAM wparam, LPARAM lparam) {
     page.deferred_lparam = lparam;
     return;
   }
+  // The closing command carries the result's number; the page acts on the result itself.
+  const RunResult result = page.context.last_result;
   if (id == IDOK) {
-    EndDialog(window, IDOK);
-  } else if (CodeIs(lparam, RunResult::SetupIncomplete)) {
+    EndPage(window, page, IDOK);
+  } else if (result == RunResult::SetupIncomplete) {
     ShowResMessage(window, IDS_INSTALL_INCOMPLETE, kWizardCaption, MB_ICONEXCLAMATION);
-    EndDialog(window, IDCANCEL);
-  } else if (CodeIs(lparam, RunResult::CannotConnect)) {
+    EndPage(window, page, IDCANCEL);
+  } else if (result == RunResult::CannotConnect) {
     // The transfer has already said that the server cannot be reached.
     EndWithCancel(window, page);
   } else {
@@ -93,13 +97,15 @@ INT_PTR CALLBACK ProgressDlgProc(HWND window, UINT message, WPARAM wparam, LPARA
     case WM_COMMAND:
       OnCommand(window, *page, wparam, lparam);
       break;
-    case kProgressLineMessage: {
-      std::string line;
-      if (page->context.progress_line.Take(&line)) {
-        SetDlgItemTextA(window, IDC_PROGRESS_LINE, line.c_str());
+    case kPageUpdateMessage:
+      for (const PageUpdate& update : page->context.progress_updates.Take()) {
+        if (update.kind == PageUpdate::Kind::ProgressLine) {
+          SetDlgItemTextA(window, IDC_PROGRESS_LINE, update.text.c_str());
+        } else if (update.kind == PageUpdate::Kind::StatusText) {
+          SetDlgItemTextA(window, IDC_STATUS, update.text.c_str());
+        }
       }
       break;
-    }
   }
   return 0;
 }

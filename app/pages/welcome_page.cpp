@@ -1,7 +1,7 @@
 #include "app/pages/pages.h"
 #include "app/report/module_instance.h"
+#include "app/report/page_updates.h"
 #include "app/resources/resource.h"
-#include "app/run/download_worker.h"
 
 namespace {
 
@@ -35,15 +35,20 @@ INT_PTR CALLBACK WelcomeDlgProc(HWND window, UINT message, WPARAM wparam, LPARAM
   if (welcome == nullptr) return 0;
   switch (message) {
     case WM_INITDIALOG:
-      welcome->context.welcome_page = window;
+      welcome->context.welcome_updates.Open(window);
       break;
-    case kWorkerEndedMessage:
-      if (!welcome->progress_open && !welcome->finished) EnableNext(window, true);
+    case kPageUpdateMessage:
+      for (const PageUpdate& update : welcome->context.welcome_updates.Take()) {
+        if (update.kind == PageUpdate::Kind::WorkerEnded && !welcome->progress_open &&
+            !welcome->finished) {
+          EnableNext(window, true);
+        }
+      }
       break;
     case WM_COMMAND:
       switch (LOWORD(wparam)) {
         case IDCANCEL:
-          welcome->context.welcome_page = nullptr;
+          welcome->context.welcome_updates.Close();
           EndDialog(window, IDCANCEL);
           break;
         case IDC_NEXT:

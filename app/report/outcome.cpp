@@ -1,34 +1,44 @@
 #include "app/report/outcome.h"
 
-const char* RunResultName(RunResult result) {
-  switch (result) {
-    case RunResult::Succeeded:
-      return "Succeeded";
-    case RunResult::HostNotResolved:
-      return "HostNotResolved";
-    case RunResult::CannotConnect:
-      return "CannotConnect";
-    case RunResult::SendFailed:
-      return "SendFailed";
-    case RunResult::ReplyCutShort:
-      return "ReplyCutShort";
-    case RunResult::HttpStatus:
-      return "HttpStatus";
-    case RunResult::CannotStoreFile:
-      return "CannotStoreFile";
-    case RunResult::DownloadListMissing:
-      return "DownloadListMissing";
-    case RunResult::IndexFileUnreadable:
-      return "IndexFileUnreadable";
-    case RunResult::SetupIncomplete:
-      return "SetupIncomplete";
-    case RunResult::SetupDigestMismatch:
-      return "SetupDigestMismatch";
-    case RunResult::ProxyAuthRequired:
-      return "ProxyAuthRequired";
+namespace {
+
+// Every result once: its name, its exit code and what the usage box says of it.
+struct ResultRow {
+  RunResult result;
+  const char* name;
+  int exit_code;
+  const char* meaning;
+};
+
+constexpr int kHttpStatusExitBase = 1000;
+
+constexpr ResultRow kResults[] = {
+    {RunResult::Succeeded, "Succeeded", 0, "success"},
+    {RunResult::NoPartnerId, "NoPartnerId", -1, "partner.dat gives no usable identifier"},
+    {RunResult::HostNotResolved, "HostNotResolved", 2, "server name not resolved"},
+    {RunResult::CannotConnect, "CannotConnect", 3, "cannot connect"},
+    {RunResult::SendFailed, "SendFailed", 4, "request not sent"},
+    {RunResult::ReplyCutShort, "ReplyCutShort", 5, "reply cut short"},
+    {RunResult::CannotStoreFile, "CannotStoreFile", 6, "file cannot be stored"},
+    {RunResult::DownloadListMissing, "DownloadListMissing", 7, "download list missing"},
+    {RunResult::IndexFileUnreadable, "IndexFileUnreadable", 8, "index file unreadable"},
+    {RunResult::SetupIncomplete, "SetupIncomplete", 9, "setup not completed"},
+    {RunResult::SetupDigestMismatch, "SetupDigestMismatch", 10, "setup digest mismatch"},
+    {RunResult::ProxyAuthRequired, "ProxyAuthRequired", 11, "proxy asks for credentials"},
+    {RunResult::BadSwitch, "BadSwitch", 20, "bad switch"},
+    {RunResult::LogUnavailable, "LogUnavailable", 21, "log cannot be opened"},
+    {RunResult::AlreadyRunning, "AlreadyRunning", 22, "already running for this partner"},
+    {RunResult::HttpStatus, "HttpStatus", kHttpStatusExitBase, "HTTP status other than 200"},
+};
+
+const ResultRow* RowOf(RunResult result) {
+  for (const ResultRow& row : kResults) {
+    if (row.result == result) return &row;
   }
-  return "Unknown";
+  return nullptr;
 }
+
+}  // namespace
 
 Outcome OutcomeOf(const TransferResult& transfer) {
   switch (transfer.error) {
@@ -57,11 +67,36 @@ Outcome OutcomeOf(const TransferResult& transfer) {
   return {RunResult::ReplyCutShort, 0};
 }
 
+const char* RunResultName(RunResult result) {
+  const ResultRow* row = RowOf(result);
+  return row != nullptr ? row->name : "Unknown";
+}
+
+int ExitCodeFor(const Outcome& outcome) {
+  const ResultRow* row = RowOf(outcome.result);
+  if (row == nullptr) return 1;
+  if (outcome.result == RunResult::HttpStatus) return row->exit_code + outcome.http_status;
+  return row->exit_code;
+}
+
+std::string ExitCodeLines() {
+  std::string lines;
+  for (const ResultRow& row : kResults) {
+    if (!lines.empty()) lines += '\n';
+    lines += std::to_string(row.exit_code);
+    if (row.result == RunResult::HttpStatus) lines += " + status";
+    lines += '\t';
+    lines += row.meaning;
+  }
+  return lines;
+}
+
 std::int32_t ResultCode(const Outcome& outcome) {
   switch (outcome.result) {
     case RunResult::Succeeded:
       return 0;
     case RunResult::HostNotResolved:
+    case RunResult::IndexFileUnreadable:
       return -1;
     case RunResult::CannotConnect:
       return -2;
@@ -76,13 +111,17 @@ std::int32_t ResultCode(const Outcome& outcome) {
     case RunResult::DownloadListMissing:
     case RunResult::SetupDigestMismatch:
       return -5;
-    case RunResult::IndexFileUnreadable:
-      return -1;
     case RunResult::SetupIncomplete:
       return -6;
     // Not one the page acts on by itself: the stop question follows, as after any failure.
     case RunResult::ProxyAuthRequired:
       return -7;
+    // Never the end of a run: the program ends before one.
+    case RunResult::NoPartnerId:
+    case RunResult::BadSwitch:
+    case RunResult::LogUnavailable:
+    case RunResult::AlreadyRunning:
+      break;
   }
   return -5;
 }

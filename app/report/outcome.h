@@ -1,9 +1,10 @@
-// How a transfer or a whole run ended, as the program tells its user and its caller: one result
-// type for the program's own outcomes and the transfers' errors. A server's HTTP status travels
-// beside it, never as one of these.
+// How a transfer, a run or the whole program ended: one result type, from a transfer's error to
+// the program's exit code, the log's name for it and the closing command's number. A server's
+// HTTP status travels beside it, never as one of these.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "net/request/transfer_result.h"
 
@@ -20,6 +21,11 @@ enum class RunResult : std::uint8_t {
   SetupIncomplete,      // the messenger is still missing or too old, or its folder is unknown
   SetupDigestMismatch,  // the setup program is not the one the index file's digest names
   ProxyAuthRequired,    // the proxy asks for credentials (407)
+  // The program ends before any run:
+  NoPartnerId,     // partner.dat gives no usable identifier
+  BadSwitch,       // a switch the program does not know
+  LogUnavailable,  // the /log file cannot be opened (unattended runs only)
+  AlreadyRunning,  // a wizard for the same partner runs (unattended runs only)
 };
 
 struct Outcome {
@@ -32,13 +38,20 @@ struct Outcome {
   }
 };
 
-// The result's name, as the log prints it ("CannotConnect").
-const char* RunResultName(RunResult result);
-
-// The number the progress page is told: 0 for success, -1 to -7 for the program's own results,
-// the status itself for RunResult::HttpStatus.
-std::int32_t ResultCode(const Outcome& outcome);
-
 // What a transfer's end means for the run: a TLS refusal is a connection that cannot be made,
 // and a reply cut short, stalled, broken or malformed is one outcome.
 Outcome OutcomeOf(const TransferResult& transfer);
+
+// The result's name, as the log prints it ("CannotConnect").
+const char* RunResultName(RunResult result);
+
+// The program's exit code for the outcome: one per result, so that a script can tell them apart;
+// an HTTP status exits with 1000 plus the status.
+int ExitCodeFor(const Outcome& outcome);
+
+// The exit codes as the usage box lists them: one line per code, "code<TAB>meaning".
+std::string ExitCodeLines();
+
+// The number the download worker's closing command carries to the progress page: 0 for
+// success, -1 to -7 for the run's own results, the status itself for an HTTP status.
+std::int32_t ResultCode(const Outcome& outcome);

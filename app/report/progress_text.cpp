@@ -92,20 +92,3 @@ std::optional<double> SpeedMeter::BytesPerSecond() const {
   if (span < kShortestSpanMs) return std::nullopt;
   return static_cast<double>(latest_.done - oldest.done) * 1000.0 / span;
 }
-
-bool LatestText::Put(std::string text) {
-  LockGuard guard(lock_);
-  text_ = std::move(text);
-  const bool was_waiting = waiting_;
-  waiting_ = true;
-  return !was_waiting;
-}
-
-bool LatestText::Take(std::string* text) {
-  LockGuard guard(lock_);
-  if (!waiting_) return false;
-  *text = std::move(text_);
-  text_.clear();
-  waiting_ = false;
-  return true;
-}

@@ -1,14 +1,12 @@
 // The line under the progress bar: how much of the current file has arrived, of how much, how
-// fast and how long the rest will take ("1.2 MB of 3.4 MB (420 KB/s, 6 s left)"); the speed
-// behind it; and the slot through which the worker hands the latest line to the page.
+// fast and how long the rest will take ("1.2 MB of 3.4 MB (420 KB/s, 6 s left)"), and the speed
+// behind it.
 #pragma once
 
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
 #include <string>
-
-#include "base/critical_section_lock.h"
 
 // The line's templates, each "%s" filled in turn: loaded from the string table by the page,
 // given as literals by the tests.
@@ -63,19 +61,4 @@ class SpeedMeter {
   int first_ = 0;  // the oldest sample kept
   int count_ = 0;
   Sample latest_ = {};
-};
-
-// The latest text one thread hands to another: Put replaces what was not yet taken.
-class LatestText {
- public:
-  // True when the slot was empty, so the taker must be told; false when a text was still
-  // waiting (the taker, already told, takes this one instead).
-  bool Put(std::string text);
-  // The waiting text; false when none waits.
-  bool Take(std::string* text);
-
- private:
-  CriticalSectionLock lock_;
-  std::string text_;
-  bool waiting_ = false;
 };

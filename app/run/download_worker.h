@@ -8,13 +8,11 @@
 #include "app/report/run_view.h"
 #include "app/run/run_context.h"
 
-// Posted to the welcome page once a worker has ended, so that a new download can start.
-constexpr UINT kWorkerEndedMessage = WM_APP + 1;
-
-// Everything a run does, up to the closing command, shown through view. A cancelled run ends
-// as a successful one. An unattended run calls it on the main thread.
+// Everything a run does, up to the closing command, shown through view, and the log's line of
+// how it ended. A cancelled run ends as a successful one. An unattended run calls it on the main
+// thread.
 Outcome RunDownload(RunContext& context, RunView& view);
 
 // The worker on its thread: the run on the progress page dialog, then its closing command to
-// the page and the word to the welcome page that the worker has ended.
+// the page and the word to the welcome page (a page update) that the worker has ended.
 void DownloadWorker(HWND dialog, RunContext& context);

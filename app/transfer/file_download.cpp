@@ -5,6 +5,7 @@
 #include "app/inputs/program_folder.h"
 #include "app/report/log_text.h"
 #include "app/report/message_texts.h"
+#include "app/report/progress_text.h"
 #include "app/resources/resource.h"
 #include "app/transfer/proxy_choice.h"
 #include "app/transfer/transfer_retry.h"
@@ -55,7 +56,7 @@ Outcome FileDownload::Fetch() {
       break;
     }
   }
-  return GetOutcome();
+  return TransferOutcome();
 }
 
 void FileDownload::ChooseNextRequest() {
@@ -200,7 +201,7 @@ void FileDownload::LogTransfer() {
   log.Write("GET %s%s: status %d, Content-Length %s, %llu bytes in %lld ms, %.2f MiB/s",
             url_text_.c_str(), range.c_str(), ReplyHeaders().StatusCode, content_length.c_str(),
             static_cast<unsigned long long>(try_bytes_), ms, mib_per_s);
-  const Outcome outcome = GetOutcome();
+  const Outcome outcome = TransferOutcome();
   const TransferResult& transfer = Result();
   if (outcome.Succeeded()) {
     log.Write("wrote %s (%llu bytes)", DestinationPath.c_str(),
@@ -241,7 +242,7 @@ HeldFile FileDownload::TakeFile() {
   return HeldFile{RequestUrl().FileName, file_.Release()};
 }
 
-Outcome FileDownload::GetOutcome() const {
+Outcome FileDownload::TransferOutcome() const {
   if (cancelled_in_pause_) return {RunResult::Succeeded, 0};
   if (not_started_) return {RunResult::CannotConnect, 0};
   if (store_failed_) return {RunResult::CannotStoreFile, 0};

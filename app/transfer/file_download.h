@@ -31,16 +31,17 @@ class FileDownload : public HttpRequest {
   // tried again, up to kTransferTries in all, after a pause that a cancel ends at once (the
   // transfer then counts as cancelled). A transfer that cannot even start (no socket, no
   // thread) fetched nothing and must not pass for a completed one: it is reported like a
-  // server that cannot be reached. Returns GetOutcome().
+  // server that cannot be reached. Returns TransferOutcome().
   Outcome Fetch();
 
-  const std::string& GetDestinationPath() const { return DestinationPath; }
+  // The file's full path, once the transfer has begun.
+  const std::string& DestinationFile() const { return DestinationPath; }
   // The downloaded file, still open as the transfer wrote it, so that what the run checks and
   // uses later is what arrived; read after a transfer that succeeded. Without a taker the file
   // is closed with this object.
   HeldFile TakeFile();
   // How the transfer ended, read after it has: a cancelled one counts as succeeded.
-  Outcome GetOutcome() const;
+  Outcome TransferOutcome() const;
 
  protected:
   bool OnStart() override;

@@ -10,10 +10,12 @@
 #include "app/inputs/partner_id.h"
 #include "base/text_reader.h"
 
+// The identifier, or "" when it is refused.
 inline std::string ReadPartnerIdAt(const char* path,
                                    const TextDecoding& decoding = TextDecoding::ForProgram()) {
   TextFileReader reader(path, decoding);
-  return ReadPartnerId(reader);
+  const std::optional<PartnerId> id = ReadPartnerId(reader);
+  return id ? id->Text() : std::string();
 }
 
 inline DownloadList ReadDownloadListAt(const char* path,

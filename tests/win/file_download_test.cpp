@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/report/dialog_view.h"
 #include "app/resources/resource.h"
 #include "tests/unit/scripted_server.h"
 #include "tests/win/test_folders.h"
@@ -33,8 +34,8 @@ class FileDownloadTest : public testing::Test {
     DialogView view(dialog, log);
     FileDownload download(url.c_str(), view, destination_folder_, cancel_);
     if (download.Start(false)) WaitWhilePumping(download);
-    destination_ = download.GetDestinationPath();
-    return download.GetOutcome();
+    destination_ = download.DestinationFile();
+    return download.TransferOutcome();
   }
 
   CancelSignal cancel_;

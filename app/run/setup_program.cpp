@@ -1,0 +1,75 @@
+#include "app/run/setup_program.h"
+
+#include <windows.h>
+
+#include "app/inputs/setup_digest.h"
+#include "app/report/message_texts.h"
+#include "app/report/run_log.h"
+#include "app/resources/resource.h"
+#include "base/file_sha256.h"
+#include "base/owned_handle.h"
+
+namespace {
+
+// Lets go of the setup program and deletes it, so that nothing can start it later.
+void DiscardSetup(HeldFile* setup, const std::string& path) {
+  setup->handle.Reset();
+  DeleteFileA(path.c_str());
+}
+
+}  // namespace
+
+bool SetupReadyToStart(const std::string& digest_word, HeldFile* setup, const std::string& path,
+                       RunView& view) {
+  RunLog& log = view.Log();
+  Sha256Digest written{};
+  Sha256Digest actual{};
+  const bool hashed = FileSha256(setup->handle.get(), &written);
+  const bool held = hashed && HoldForStart(setup) && FileSha256(setup->handle.get(), &actual);
+  if (!held || actual != written) {
+    log.Write(
+        "the setup program %s was changed, or could not be held, before it could be started; "
+        "deleted",
+        path.c_str());
+    DiscardSetup(setup, path);
+    view.Message(IDS_SETUP_DAMAGED, kErrorCaption, MB_ICONSTOP);
+    return false;
+  }
+  if (digest_word.empty()) return true;
+  Sha256Digest expected{};
+  const bool well_formed = ParseDigestWord(digest_word, &expected);
+  if (well_formed && actual == expected) {
+    log.Write("setup digest matches, sha256:%s", DigestText(actual).c_str());
+    return true;
+  }
+  log.Write("setup digest does not match: expected %s, got %s; %s deleted",
+            well_formed ? ("sha256:" + DigestText(expected)).c_str() : "a malformed digest",
+            ("sha256:" + DigestText(actual)).c_str(), path.c_str());
+  DiscardSetup(setup, path);
+  view.Message(IDS_SETUP_DAMAGED, kErrorCaption, MB_ICONSTOP);
+  return false;
+}
+
+void RunSetupProgram(const std::string& path, RunView& view) {
+  RunLog& log = view.Log();
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  log.Write("starting the setup %s", path.c_str());
+  if (!CreateProcessA(path.c_str(), nullptr, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    log.Write("the setup cannot start, %s", ErrorText(GetLastError()).c_str());
+    return;
+  }
+  OwnedHandle process_handle(process.hProcess);
+  OwnedHandle thread_handle(process.hThread);
+  const DWORD started = GetTickCount();
+  view.AcceptInput(false);
+  WaitForSingleObject(process_handle.get(), INFINITE);
+  view.AcceptInput(true);
+  DWORD exit_code = 0;
+  GetExitCodeProcess(process_handle.get(), &exit_code);
+  log.Write("the setup ended with exit code %lu after %lu ms",
+            static_cast<unsigned long>(exit_code),
+            static_cast<unsigned long>(GetTickCount() - started));
+}

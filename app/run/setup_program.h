@@ -1,0 +1,18 @@
+// The messenger's downloaded setup program: checked through the handle that holds it, then
+// started and waited for.
+#pragma once
+
+#include <string>
+
+#include "app/report/run_view.h"
+#include "base/held_file.h"
+
+// Makes the downloaded setup program ready to start while it is held, and checks it through
+// the held handle: it must still be what the transfer wrote, and have the digest the index
+// file gives (digest_word), when it gives one. When not, it is deleted and the user is told.
+bool SetupReadyToStart(const std::string& digest_word, HeldFile* setup, const std::string& path,
+                       RunView& view);
+
+// Runs the setup program at path and waits for it, with the page taking no input meanwhile.
+// The caller holds the file, so what starts is what was checked.
+void RunSetupProgram(const std::string& path, RunView& view);
