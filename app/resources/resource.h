@@ -34,6 +34,10 @@
 #define IDS_WIZARD_CAPTION 22
 #define IDS_SETUP_DAMAGED 23
 #define IDS_PROXY_AUTH 25
+// A package, a setup or a partner key that nothing vouches for.
+#define IDS_PACKAGE_NOT_VERIFIED 26
+#define IDS_SETUP_NOT_SIGNED 27
+#define IDS_PARTNER_KEY_UNUSABLE 28
 // The status line while a file waits for its next try ("%s of %s": the try, the tries).
 #define IDS_RETRY_CONNECTION 40
 #define IDS_RETRY_BUSY 41
@@ -47,3 +51,9 @@
 #define IDS_TIME_SECONDS 48
 #define IDS_TIME_MINUTES 49
 #define IDS_TIME_HOURS 50
+// The status line while the server sends nothing.
+#define IDS_WAITING_FOR_SERVER 51
+// The welcome page's button after a successful run, and the captions.
+#define IDS_DONE 52
+#define IDS_ERROR_CAPTION 53
+#define IDS_WELCOME_CAPTION 54
