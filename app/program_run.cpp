@@ -87,11 +87,11 @@ int RunForPartner(const CommandLine& options, RunLog& log) {
   log.Write("partner %s", partner);
   PartnerLock lock;
   if (!lock.Acquire(partner)) {
-    if (lock.error() == ERROR_ALREADY_EXISTS) {
+    if (lock.Error() == ERROR_ALREADY_EXISTS) {
       log.Write("a wizard for partner %s is already running", partner);
     } else {
       log.Write("the lock for partner %s cannot be made, %s: ending as when another wizard runs",
-                partner, ErrorText(lock.error()).c_str());
+                partner, ErrorText(lock.Error()).c_str());
     }
     if (options.quiet) return ExitCodeFor({RunResult::AlreadyRunning});
     RaiseRunningWizard();

@@ -50,7 +50,7 @@ class CryptHash {
 bool FileSha256(const char* path, std::array<unsigned char, 32>* digest) {
   const OwnedHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-  return file.valid() && FileSha256(file.get(), digest);
+  return file.Valid() && FileSha256(file.Get(), digest);
 }
 
 bool FileSha256(HANDLE file, std::array<unsigned char, 32>* digest) {

@@ -58,7 +58,7 @@ bool IsEntryOf(HANDLE entry, const std::string& folder_final, const char* name) 
 
 bool IsEntryOfFolderAt(HANDLE entry, const std::string& folder_path, const char* name) {
   const OwnedHandle folder = OpenFolder(folder_path);
-  return folder.valid() && IsEntryOf(entry, FinalPathOf(folder.get()), name);
+  return folder.Valid() && IsEntryOf(entry, FinalPathOf(folder.Get()), name);
 }
 
 OwnedHandle OpenPlainFileForReading(const std::string& folder_path, const char* name) {
@@ -66,19 +66,19 @@ OwnedHandle OpenPlainFileForReading(const std::string& folder_path, const char* 
   // semantics a folder does not open.
   OwnedHandle file(CreateFileA((folder_path + "\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ,
                                nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!file.valid() || !IsEntryOfFolderAt(file.get(), folder_path, name)) return OwnedHandle();
+  if (!file.Valid() || !IsEntryOfFolderAt(file.Get(), folder_path, name)) return OwnedHandle();
   return file;
 }
 
 bool HoldForStart(HeldFile* file) {
   // The bridge must share writing, as the handle it replaces writes.
   OwnedHandle bridge(
-      ReOpenFile(file->handle.get(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0));
+      ReOpenFile(file->handle.Get(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0));
   file->handle.Reset();
-  if (!bridge.valid()) return false;
+  if (!bridge.Valid()) return false;
   // Reading is all the start needs: the system opens the image with a handle of its own.
-  file->handle.Reset(ReOpenFile(bridge.get(), GENERIC_READ, FILE_SHARE_READ, 0));
-  return file->handle.valid();
+  file->handle.Reset(ReOpenFile(bridge.Get(), GENERIC_READ, FILE_SHARE_READ, 0));
+  return file->handle.Valid();
 }
 
 std::FILE* ReadStreamOf(HANDLE file) {

@@ -22,7 +22,7 @@ bool OutputFile::Write(const void* data, std::size_t length) {
     // One call writes at most a DWORD's worth; a short count without an error is a full disk.
     const DWORD chunk = length > 0x40000000u ? 0x40000000u : static_cast<DWORD>(length);
     DWORD written = 0;
-    if (!WriteFile(handle_.get(), bytes, chunk, &written, nullptr) || written == 0) return false;
+    if (!WriteFile(handle_.Get(), bytes, chunk, &written, nullptr) || written == 0) return false;
     bytes += written;
     length -= written;
   }
@@ -31,7 +31,7 @@ bool OutputFile::Write(const void* data, std::size_t length) {
 
 bool OutputFile::Truncate() {
   LARGE_INTEGER start = {};
-  return SetFilePointerEx(handle_.get(), start, nullptr, FILE_BEGIN) && SetEndOfFile(handle_.get());
+  return SetFilePointerEx(handle_.Get(), start, nullptr, FILE_BEGIN) && SetEndOfFile(handle_.Get());
 }
 
 bool OutputFile::Close() {

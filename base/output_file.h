@@ -30,8 +30,8 @@ class OutputFile {
   // Gives the open handle up, still open, to whoever uses the file next.
   OwnedHandle Release() { return std::move(handle_); }
 
-  bool IsOpen() const { return handle_.valid(); }
-  HANDLE Handle() const { return handle_.get(); }
+  bool IsOpen() const { return handle_.Valid(); }
+  HANDLE Handle() const { return handle_.Get(); }
 
  private:
   OwnedHandle handle_;

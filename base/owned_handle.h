@@ -21,14 +21,14 @@ class OwnedHandle {
   OwnedHandle(const OwnedHandle&) = delete;
   OwnedHandle& operator=(const OwnedHandle&) = delete;
 
-  HANDLE get() const { return handle_; }
-  bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE Get() const { return handle_; }
+  bool Valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
 
   // Gives the handle up without closing it.
   HANDLE Release() { return std::exchange(handle_, nullptr); }
 
   void Reset(HANDLE handle = nullptr) {
-    if (valid()) CloseHandle(handle_);
+    if (Valid()) CloseHandle(handle_);
     handle_ = handle;
   }
 

@@ -36,7 +36,7 @@ std::size_t Utf8CharacterAt(const char* text, std::size_t length, std::uint32_t*
       case Utf8Decoder::Step::NeedMore:
         continue;
       case Utf8Decoder::Step::Character:
-        if (code_point != nullptr) *code_point = decoder.code_point();
+        if (code_point != nullptr) *code_point = decoder.CodePoint();
         return i + 1;
       case Utf8Decoder::Step::Invalid:
         return 0;

@@ -15,7 +15,7 @@ class Utf8Decoder {
   // Invalid: the bytes so far are no well-formed character; the decoder starts afresh with the
   // next byte.
   Step Feed(unsigned char byte);
-  std::uint32_t code_point() const { return code_point_; }
+  std::uint32_t CodePoint() const { return code_point_; }
   // Whether the last byte fed left a character unfinished.
   bool InsideCharacter() const { return needed_ > 0; }
 

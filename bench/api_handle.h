@@ -14,8 +14,8 @@ class ApiHandle {
   ApiHandle(const ApiHandle&) = delete;
   ApiHandle& operator=(const ApiHandle&) = delete;
 
-  Handle get() const { return handle_; }
-  bool valid() const { return handle_ != nullptr; }
+  Handle Get() const { return handle_; }
+  bool Valid() const { return handle_ != nullptr; }
 
  private:
   Handle handle_;

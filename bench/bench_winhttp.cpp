@@ -36,20 +36,20 @@ bool Download(const char* url_text, const char* path, unsigned long long* bytes)
 
   HttpHandle session(WinHttpOpen(L"OrvexBench", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
                                  WINHTTP_NO_PROXY_BYPASS, 0));
-  if (!session.valid()) return false;
-  HttpHandle connection(WinHttpConnect(session.get(), host.c_str(), parts.nPort, 0));
-  if (!connection.valid()) return false;
-  HttpHandle request(WinHttpOpenRequest(connection.get(), L"GET", object.c_str(), nullptr,
+  if (!session.Valid()) return false;
+  HttpHandle connection(WinHttpConnect(session.Get(), host.c_str(), parts.nPort, 0));
+  if (!connection.Valid()) return false;
+  HttpHandle request(WinHttpOpenRequest(connection.Get(), L"GET", object.c_str(), nullptr,
                                         WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
-  if (!request.valid() ||
-      !WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA,
+  if (!request.Valid() ||
+      !WinHttpSendRequest(request.Get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA,
                           0, 0, 0) ||
-      !WinHttpReceiveResponse(request.get(), nullptr)) {
+      !WinHttpReceiveResponse(request.Get(), nullptr)) {
     return false;
   }
   DWORD status = 0;
   DWORD size = sizeof status;
-  if (!WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+  if (!WinHttpQueryHeaders(request.Get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                            WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX) ||
       status != 200) {
     std::fprintf(stderr, "bench_winhttp: status %lu\n", static_cast<unsigned long>(status));
@@ -58,7 +58,7 @@ bool Download(const char* url_text, const char* path, unsigned long long* bytes)
   return DrainToFile(
       path, kReadSize,
       [&request](char* buffer, DWORD capacity, DWORD* got) {
-        return WinHttpReadData(request.get(), buffer, capacity, got) != FALSE;
+        return WinHttpReadData(request.Get(), buffer, capacity, got) != FALSE;
       },
       bytes);
 }

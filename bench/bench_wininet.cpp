@@ -19,14 +19,14 @@ constexpr DWORD kReadSize = 64 * 1024;
 bool Download(const char* url, const char* path, unsigned long long* bytes) {
   InternetHandle session(
       InternetOpenA("OrvexBench", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
-  if (!session.valid()) return false;
+  if (!session.Valid()) return false;
   InternetHandle request(InternetOpenUrlA(
-      session.get(), url, nullptr, 0,
+      session.Get(), url, nullptr, 0,
       INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE, 0));
-  if (!request.valid()) return false;
+  if (!request.Valid()) return false;
   DWORD status = 0;
   DWORD size = sizeof status;
-  if (!HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+  if (!HttpQueryInfoA(request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
                       &size, nullptr) ||
       status != 200) {
     std::fprintf(stderr, "bench_wininet: status %lu\n", static_cast<unsigned long>(status));
@@ -35,7 +35,7 @@ bool Download(const char* url, const char* path, unsigned long long* bytes) {
   return DrainToFile(
       path, kReadSize,
       [&request](char* buffer, DWORD capacity, DWORD* got) {
-        return InternetReadFile(request.get(), buffer, capacity, got) != FALSE;
+        return InternetReadFile(request.Get(), buffer, capacity, got) != FALSE;
       },
       bytes);
 }

@@ -143,7 +143,7 @@ class Sink : public HttpRequest, public Measured {
     } else if (options_.write == Write::WriteFile) {
       file_.Reset(CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
-      if (!file_.valid()) return Refuse();
+      if (!file_.Valid()) return Refuse();
     }
     if (page_ != nullptr) {
       bar_ = GetDlgItem(page_, IDC_PROGRESS_BAR);
@@ -193,7 +193,7 @@ class Sink : public HttpRequest, public Measured {
     }
     if (options_.write == Write::WriteFile) {
       DWORD stored = 0;
-      return WriteFile(file_.get(), data, static_cast<DWORD>(length), &stored, nullptr) &&
+      return WriteFile(file_.Get(), data, static_cast<DWORD>(length), &stored, nullptr) &&
              stored == static_cast<DWORD>(length);
     }
     return true;

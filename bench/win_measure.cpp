@@ -30,14 +30,14 @@ bool DrainToFile(const char* path, DWORD block_size, const ReadBlock& read,
   *bytes = 0;
   OwnedHandle file(
       CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return false;
+  if (!file.Valid()) return false;
   std::unique_ptr<char[]> buffer(new char[block_size]);
   for (;;) {
     DWORD got = 0;
     if (!read(buffer.get(), block_size, &got)) return false;
     if (got == 0) return true;
     DWORD written = 0;
-    if (!WriteFile(file.get(), buffer.get(), got, &written, nullptr) || written != got) {
+    if (!WriteFile(file.Get(), buffer.get(), got, &written, nullptr) || written != got) {
       return false;
     }
     *bytes += written;

@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "tests/support/input_files_at.h"
 #include "base/path_limits.h"
 #include "fuzz/fuzz_file.h"
+#include "tests/support/input_files_at.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::optional<IndexFile> index = ReadIndexFileAt(file.path());
   if (!index) std::abort();
   if (!IsWord(index->PackageBaseUrl) || !IsWord(index->SetupUrl) ||
-      !IsWord(index->SetupDigestWord)) {
+      !IsWord(index->setup_digest_word)) {
     std::abort();
   }
   return 0;

@@ -40,14 +40,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ConnectAnswer answer;
   const std::size_t half = bytes.size() / 2;
   std::size_t taken = answer.Feed(bytes.data(), half);
-  if (answer.state() == ConnectAnswer::State::Incomplete) {
+  if (answer.CurrentState() == ConnectAnswer::State::Incomplete) {
     if (taken != half) std::abort();
     taken += answer.Feed(bytes.data() + half, bytes.size() - half);
   }
-  if (answer.state() == ConnectAnswer::State::Complete &&
+  if (answer.CurrentState() == ConnectAnswer::State::Complete &&
       bytes.compare(taken - 4, 4, "\r\n\r\n") != 0) {
     std::abort();
   }
-  if (answer.Accepted() && (answer.status() < 200 || answer.status() > 299)) std::abort();
+  if (answer.Accepted() && (answer.Status() < 200 || answer.Status() > 299)) std::abort();
   return 0;
 }

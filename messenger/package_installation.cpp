@@ -50,7 +50,7 @@ bool CopyWhole(HANDLE from, const std::string& to) {
   }
   OwnedHandle copy(CreateFileA(to.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!copy.valid()) return false;
+  if (!copy.Valid()) return false;
   std::vector<char> buffer(kCopyBufferSize);
   for (;;) {
     DWORD read = 0;
@@ -59,13 +59,13 @@ bool CopyWhole(HANDLE from, const std::string& to) {
     }
     if (read == 0) break;
     DWORD written = 0;
-    if (!WriteFile(copy.get(), buffer.data(), read, &written, nullptr) || written != read) {
+    if (!WriteFile(copy.Get(), buffer.data(), read, &written, nullptr) || written != read) {
       return false;
     }
   }
   LARGE_INTEGER size;
-  return GetFileSizeEx(copy.get(), &size) && size.QuadPart == source_size.QuadPart &&
-         FlushFileBuffers(copy.get()) != FALSE;
+  return GetFileSizeEx(copy.Get(), &size) && size.QuadPart == source_size.QuadPart &&
+         FlushFileBuffers(copy.Get()) != FALSE;
 }
 
 // Copies every downloaded package file into staging, a new folder, under its own name, and
@@ -76,7 +76,7 @@ bool StagePackageFiles(const std::vector<HeldFile>& files, const std::string& st
   for (const HeldFile& file : files) {
     // A name that is no plain one would place the copy outside the staging folder.
     if (!IsPlainName(file.name.c_str())) return false;
-    if (!CopyWhole(file.handle.get(), staging + "\\" + file.name)) return false;
+    if (!CopyWhole(file.handle.Get(), staging + "\\" + file.name)) return false;
     names.push_back(file.name);
   }
   return true;

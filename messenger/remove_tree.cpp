@@ -27,7 +27,7 @@ void MakeWritable(const std::string& path, DWORD attributes) {
                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                   FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   BY_HANDLE_FILE_INFORMATION opened;
-  if (!entry.valid() || !GetFileInformationByHandle(entry.get(), &opened) ||
+  if (!entry.Valid() || !GetFileInformationByHandle(entry.Get(), &opened) ||
       IsLink(opened.dwFileAttributes)) {
     return;
   }
@@ -38,7 +38,7 @@ void MakeWritable(const std::string& path, DWORD attributes) {
   FILE_BASIC_INFO info = {};  // zero times are left unchanged
   info.FileAttributes = opened.dwFileAttributes & settable;
   if (info.FileAttributes == 0) info.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-  SetFileInformationByHandle(entry.get(), FileBasicInfo, &info, sizeof info);
+  SetFileInformationByHandle(entry.Get(), FileBasicInfo, &info, sizeof info);
 }
 
 void RemoveTreeOf(const char* path, bool clear_read_only) {

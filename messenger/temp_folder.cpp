@@ -40,9 +40,9 @@ std::vector<unsigned char> TokenPart(TOKEN_INFORMATION_CLASS part) {
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return {};
   const OwnedHandle token(raw);
   DWORD size = 0;
-  GetTokenInformation(token.get(), part, nullptr, 0, &size);
+  GetTokenInformation(token.Get(), part, nullptr, 0, &size);
   std::vector<unsigned char> data(size);
-  if (size == 0 || !GetTokenInformation(token.get(), part, data.data(), size, &size)) return {};
+  if (size == 0 || !GetTokenInformation(token.Get(), part, data.data(), size, &size)) return {};
   return data;
 }
 
@@ -63,7 +63,7 @@ std::string ResolvedTempPath(const char* temp_path) {
   const OwnedHandle folder(CreateFileA(
       temp_path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  const std::string final = folder.valid() ? FinalPathOf(folder.get()) : std::string();
+  const std::string final = folder.Valid() ? FinalPathOf(folder.Get()) : std::string();
   // The long form of the path as it is written (short names expanded, no link followed), to
   // compare with the final path less its "\\?\" (or "\\?\UNC\") prefix.
   char long_path[kPathBufferSize];
@@ -101,7 +101,7 @@ bool RemoveOldFolder(const char* folder, const std::string& parent_final, const 
     const OwnedHandle old = OpenEntry(folder, FILE_READ_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
     // A link the file system does not mark as one still leads elsewhere.
-    if (old.valid() && !IsEntryOf(old.get(), parent_final, name)) return false;
+    if (old.Valid() && !IsEntryOf(old.Get(), parent_final, name)) return false;
   }
   RemoveTree(folder);
   return GetFileAttributesA(folder) == INVALID_FILE_ATTRIBUTES;
@@ -156,7 +156,7 @@ TempFolderStatus PrepareTempFolder(const char* partner_id, char (&folder)[kPathB
   // Between the creation and the opening the new folder could have been moved away and a link
   // put in its place. (Another plain folder put there would gain nothing: what the run uses is
   // what it holds.)
-  if (!held.valid() || !IsEntryOf(held.get(), parent_final, partner_id)) {
+  if (!held.Valid() || !IsEntryOf(held.Get(), parent_final, partner_id)) {
     return TempFolderStatus::Taken;
   }
   *holder = std::move(held);

@@ -34,7 +34,7 @@ std::string OwnImage() {
   std::string image;
   char buffer[64 * 1024];
   DWORD read = 0;
-  while (file.valid() && ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) {
+  while (file.Valid() && ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr) && read > 0) {
     image.append(buffer, read);
   }
   return image;
@@ -48,11 +48,11 @@ DWORD Overwrite(const char* path, const std::string& image) {
   OwnedHandle file(CreateFileA(path, GENERIC_WRITE,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, 0, nullptr));
-  if (!file.valid()) return GetLastError();
+  if (!file.Valid()) return GetLastError();
   DWORD written = 0;
-  if (!WriteFile(file.get(), image.data(), static_cast<DWORD>(image.size()), &written, nullptr))
+  if (!WriteFile(file.Get(), image.data(), static_cast<DWORD>(image.size()), &written, nullptr))
     return GetLastError();
-  return SetEndOfFile(file.get()) ? ERROR_SUCCESS : GetLastError();
+  return SetEndOfFile(file.Get()) ? ERROR_SUCCESS : GetLastError();
 }
 
 DWORD Rename(const char* path) {
@@ -95,9 +95,9 @@ int Tamper(const char* path) {
 
 int Plant(const char* path) {
   OwnedHandle file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-  DWORD error = file.valid() ? ERROR_SUCCESS : GetLastError();
+  DWORD error = file.Valid() ? ERROR_SUCCESS : GetLastError();
   DWORD written = 0;
-  if (file.valid() && !WriteFile(file.get(), "planted", 7, &written, nullptr))
+  if (file.Valid() && !WriteFile(file.Get(), "planted", 7, &written, nullptr))
     error = GetLastError();
   std::printf("{\"plant\": %lu}\n", error);
   return 0;
@@ -113,7 +113,7 @@ int Race(const char* path, const char* event_name, DWORD seconds) {
   const DWORD start = GetTickCount();
   while (GetTickCount() - start < seconds * 1000) {
     // Looking at the event costs a round trip of its own: not on every round.
-    if (rounds % 16 == 0 && WaitForSingleObject(event.get(), 0) == WAIT_OBJECT_0) break;
+    if (rounds % 16 == 0 && WaitForSingleObject(event.Get(), 0) == WAIT_OBJECT_0) break;
     ++overwrite[Overwrite(path, image)];
     ++rename[Rename(path)];
     ++remove[Delete(path)];
@@ -128,9 +128,9 @@ int Hold(const char* path, const char* event_name, DWORD seconds) {
   const OwnedHandle event = Event(event_name);
   OwnedHandle held(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  std::printf("{\"hold\": %lu}\n", held.valid() ? ERROR_SUCCESS : GetLastError());
+  std::printf("{\"hold\": %lu}\n", held.Valid() ? ERROR_SUCCESS : GetLastError());
   std::fflush(stdout);
-  WaitForSingleObject(event.get(), seconds * 1000);
+  WaitForSingleObject(event.Get(), seconds * 1000);
   return 0;
 }
 

@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
   const char* name = argc > name_at ? argv[name_at] : "Kestrane Orvex Mutex";
   OwnedHandle held(event ? CreateEventA(nullptr, TRUE, FALSE, name)
                          : CreateMutexA(nullptr, TRUE, name));
-  if (!held.valid()) {
+  if (!held.Valid()) {
     std::printf("error creating %s %lu\n", event ? "event" : "mutex", GetLastError());
     std::fflush(stdout);
     return 1;
@@ -42,12 +42,12 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
 
   OwnedHandle reader(CreateThread(nullptr, 0, ReadUntilQuit, nullptr, 0, nullptr));
-  if (reader.valid()) {
-    WaitForSingleObject(reader.get(), kLongestHoldMs);
+  if (reader.Valid()) {
+    WaitForSingleObject(reader.Get(), kLongestHoldMs);
   } else {
     Sleep(kLongestHoldMs);
   }
-  if (!event) ReleaseMutex(held.get());
+  if (!event) ReleaseMutex(held.Get());
   // The reader may still block on stdin; ending the process ends it.
   ExitProcess(0);
 }

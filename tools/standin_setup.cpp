@@ -75,8 +75,8 @@ std::string OwnDigest(const char* self) {
 void WaitForRelease() {
   OwnedHandle running(CreateEventA(nullptr, TRUE, FALSE, "OrvexStandinSetupRunning"));
   OwnedHandle release(CreateEventA(nullptr, TRUE, FALSE, "OrvexStandinSetupRelease"));
-  if (running.valid()) SetEvent(running.get());
-  if (release.valid()) WaitForSingleObject(release.get(), 30000);
+  if (running.Valid()) SetEvent(running.Get());
+  if (release.Valid()) WaitForSingleObject(release.Get(), 30000);
 }
 
 // Creates the messenger folder with a placeholder Orvex.exe; returns the program's path.

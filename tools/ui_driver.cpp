@@ -572,12 +572,12 @@ bool Execute(const std::vector<std::string>& f) {
       return Fail("no window " + arg(1)), true;
     }
     OwnedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-    if (!snapshot.valid()) return Fail("no thread snapshot"), true;
+    if (!snapshot.Valid()) return Fail("no thread snapshot"), true;
     THREADENTRY32 entry = {};
     entry.dwSize = sizeof entry;
     int count = 0;
-    for (BOOL more = Thread32First(snapshot.get(), &entry); more;
-         more = Thread32Next(snapshot.get(), &entry)) {
+    for (BOOL more = Thread32First(snapshot.Get(), &entry); more;
+         more = Thread32Next(snapshot.Get(), &entry)) {
       count += entry.th32OwnerProcessID == pid;
     }
     Answer("\"threads\":" + std::to_string(count));
@@ -594,12 +594,12 @@ bool Execute(const std::vector<std::string>& f) {
     RegDel(arg(1), arg(2));
   } else if (cmd == "eventset") {
     OwnedHandle event(CreateEventA(nullptr, TRUE, FALSE, arg(1).c_str()));
-    if (!event.valid() || !SetEvent(event.get())) return Fail("cannot set event"), true;
+    if (!event.Valid() || !SetEvent(event.Get())) return Fail("cannot set event"), true;
     Answer("");
   } else if (cmd == "eventwait") {
     OwnedHandle event(CreateEventA(nullptr, TRUE, FALSE, arg(1).c_str()));
-    if (!event.valid()) return Fail("cannot open event"), true;
-    if (WaitForSingleObject(event.get(), ClampWait(arg(2))) != WAIT_OBJECT_0) {
+    if (!event.Valid()) return Fail("cannot open event"), true;
+    if (WaitForSingleObject(event.Get(), ClampWait(arg(2))) != WAIT_OBJECT_0) {
       return Fail("timeout waiting for event"), true;
     }
     Answer("");

@@ -16,6 +16,6 @@ std::optional<IndexFile> ReadIndexFile(TextFileReader& reader) {
   index.SetupUrl = word;
   char digest[kPathBufferSize] = {};
   reader.ReadWord(digest, sizeof digest);
-  index.SetupDigestWord = digest;
+  index.setup_digest_word = digest;
   return index;
 }

@@ -11,7 +11,7 @@
 struct IndexFile {
   std::string PackageBaseUrl;
   std::string SetupUrl;
-  std::string SetupDigestWord;  // empty when the file has no third word
+  std::string setup_digest_word;  // empty when the file has no third word
 };
 
 // The index file in reader; nothing when it could not be opened.

@@ -17,7 +17,7 @@ std::FILE* OpenBesideProgram(const char* name) {
   std::string folder = ProgramFolder();
   if (folder.empty()) folder = ".";
   const OwnedHandle file = OpenPlainFileForReading(folder, name);
-  return file.valid() ? ReadStreamOf(file.get()) : nullptr;
+  return file.Valid() ? ReadStreamOf(file.Get()) : nullptr;
 }
 
 }  // namespace

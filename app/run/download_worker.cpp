@@ -49,7 +49,7 @@ std::string BaseUrl() {
 bool MessengerIsRunning() {
   for (const char* name : kMessengerMutexes) {
     OwnedHandle mutex(OpenMutexA(MUTEX_ALL_ACCESS, TRUE, name));
-    if (mutex.valid()) return true;
+    if (mutex.Valid()) return true;
   }
   return false;
 }
@@ -142,7 +142,7 @@ std::optional<Outcome> DownloadRun::FetchIndexFile(const std::string& url) {
   if (!index->TransferOutcome().Succeeded()) return index->TransferOutcome();
   // Read through the handle it was written with.
   const HeldFile index_file = index->TakeFile();
-  TextFileReader reader(ReadStreamOf(index_file.handle.get()));
+  TextFileReader reader(ReadStreamOf(index_file.handle.Get()));
   std::optional<IndexFile> words = ReadIndexFile(reader);
   if (!words) {
     log_.Write("index file %s\\%s cannot be read, %s", TempFolderBuffer, index_file.name.c_str(),
@@ -217,7 +217,7 @@ Outcome DownloadRun::SetupThenInstall() {
   HeldFile setup_file = setup->TakeFile();
   const std::string setup_path = std::string(TempFolderBuffer) + "\\" + setup_file.name;
   setup.reset();
-  if (!SetupReadyToStart(index_.SetupDigestWord, &setup_file, setup_path, view_)) {
+  if (!SetupReadyToStart(index_.setup_digest_word, &setup_file, setup_path, view_)) {
     return {RunResult::SetupDigestMismatch, 0};
   }
   RunSetupProgram(setup_path, view_);

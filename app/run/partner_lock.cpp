@@ -52,7 +52,7 @@ bool PartnerLock::Acquire(const char* partner_id) {
   error_ = GetLastError();
   // No lock, for whatever reason, is no licence to run unlocked: another wizard's clean-up
   // could remove this one's downloads.
-  if (!mutex_.valid()) return false;
+  if (!mutex_.Valid()) return false;
   if (error_ == ERROR_ALREADY_EXISTS) return false;
   error_ = 0;
   return true;

@@ -16,7 +16,7 @@ class PartnerLock {
   // lock cannot be made at all (the name is taken by an object that is no mutex, or any other
   // failure); error() then tells which (ERROR_ALREADY_EXISTS for the first).
   bool Acquire(const char* partner_id);
-  DWORD error() const { return error_; }
+  DWORD Error() const { return error_; }
 
  private:
   OwnedHandle mutex_;

@@ -24,8 +24,8 @@ bool SetupReadyToStart(const std::string& digest_word, HeldFile* setup, const st
   RunLog& log = view.Log();
   Sha256Digest written{};
   Sha256Digest actual{};
-  const bool hashed = FileSha256(setup->handle.get(), &written);
-  const bool held = hashed && HoldForStart(setup) && FileSha256(setup->handle.get(), &actual);
+  const bool hashed = FileSha256(setup->handle.Get(), &written);
+  const bool held = hashed && HoldForStart(setup) && FileSha256(setup->handle.Get(), &actual);
   if (!held || actual != written) {
     log.Write(
         "the setup program %s was changed, or could not be held, before it could be started; "
@@ -65,10 +65,10 @@ void RunSetupProgram(const std::string& path, RunView& view) {
   OwnedHandle thread_handle(process.hThread);
   const DWORD started = GetTickCount();
   view.AcceptInput(false);
-  WaitForSingleObject(process_handle.get(), INFINITE);
+  WaitForSingleObject(process_handle.Get(), INFINITE);
   view.AcceptInput(true);
   DWORD exit_code = 0;
-  GetExitCodeProcess(process_handle.get(), &exit_code);
+  GetExitCodeProcess(process_handle.Get(), &exit_code);
   log.Write("the setup ended with exit code %lu after %lu ms",
             static_cast<unsigned long>(exit_code),
             static_cast<unsigned long>(GetTickCount() - started));

@@ -31,10 +31,10 @@ class ConnectAnswer {
 
   // Takes bytes up to the end of the header block and no further; returns how many it took.
   std::size_t Feed(const char* data, std::size_t size);
-  State state() const { return state_; }
-  int status() const { return status_; }
+  State CurrentState() const { return state_; }
+  int Status() const { return status_; }
   // The schemes of Proxy-Authenticate, as ProxyAuthSchemes gives them.
-  const std::string& schemes() const { return schemes_; }
+  const std::string& Schemes() const { return schemes_; }
   bool Accepted() const { return state_ == State::Complete && status_ >= 200 && status_ < 300; }
 
  private:

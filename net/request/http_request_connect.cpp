@@ -72,7 +72,7 @@ bool HttpRequest::OpenTunnel() {
   }
   // One byte at a time: what follows the answer's blank line is the server's, for TLS.
   ConnectAnswer answer;
-  while (answer.state() == ConnectAnswer::State::Incomplete) {
+  while (answer.CurrentState() == ConnectAnswer::State::Incomplete) {
     char byte;
     const int received = socket_.Receive(&byte, 1);
     if (StopRequested) {
@@ -92,13 +92,13 @@ bool HttpRequest::OpenTunnel() {
   }
   if (answer.Accepted()) return true;
   socket_.Close();
-  proxy_auth_offered_ = answer.schemes();
-  if (answer.state() == ConnectAnswer::State::Malformed) {
+  proxy_auth_offered_ = answer.Schemes();
+  if (answer.CurrentState() == ConnectAnswer::State::Malformed) {
     ReportError({TransferError::Malformed, 0, 0});
-  } else if (answer.status() == 407) {
-    ReportError({TransferError::ProxyAuthRequired, answer.status(), 0});
+  } else if (answer.Status() == 407) {
+    ReportError({TransferError::ProxyAuthRequired, answer.Status(), 0});
   } else {
-    ReportError({TransferError::HttpStatus, answer.status(), 0});
+    ReportError({TransferError::HttpStatus, answer.Status(), 0});
   }
   return false;
 }

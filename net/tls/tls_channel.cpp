@@ -69,7 +69,7 @@ bool TlsChannel::SendToken(const SecBuffer& token) {
 }
 
 bool TlsChannel::Handshake(const char* host) {
-  if (context_.get() != nullptr) return Fail(SEC_E_INVALID_HANDLE);  // one handshake a channel
+  if (context_.Get() != nullptr) return Fail(SEC_E_INVALID_HANDLE);  // one handshake a channel
   if (!Tls().loaded) return Fail(SEC_E_SECPKG_NOT_FOUND);
   host_ = host != nullptr ? host : "";
   std::uint32_t address;
@@ -81,7 +81,7 @@ bool TlsChannel::Handshake(const char* host) {
   SecBufferDesc out_desc{SECBUFFER_VERSION, 1, &out};
   unsigned long attributes = 0;
   const SECURITY_STATUS status = Tls().sspi->InitializeSecurityContextA(
-      credentials_.get(), nullptr, TargetName(), request_flags_, 0, 0, nullptr, 0, context_.Fill(),
+      credentials_.Get(), nullptr, TargetName(), request_flags_, 0, 0, nullptr, 0, context_.Fill(),
       &out_desc, &attributes, nullptr);
   const SspiBuffer token(out.pvBuffer);
   if (status != SEC_I_CONTINUE_NEEDED) return Fail(status);
@@ -104,7 +104,7 @@ TlsRecordPeer::Step TlsChannel::HandshakeStep(char* input, std::size_t size, std
     SecBufferDesc in_desc{SECBUFFER_VERSION, 2, in};
     SecBufferDesc out_desc{SECBUFFER_VERSION, 1, &out};
     unsigned long attributes = 0;
-    status = Tls().sspi->InitializeSecurityContextA(credentials_.get(), context_.get(),
+    status = Tls().sspi->InitializeSecurityContextA(credentials_.Get(), context_.Get(),
                                                     TargetName(), request_flags_, 0, 0, &in_desc, 0,
                                                     nullptr, &out_desc, &attributes, nullptr);
     // A server that asks for a client certificate gets none: the same input again, once,
@@ -127,14 +127,14 @@ TlsRecordPeer::Step TlsChannel::HandshakeStep(char* input, std::size_t size, std
 bool TlsChannel::CheckConnection() {
   SecPkgContext_ConnectionInfo info{};
   SECURITY_STATUS status =
-      Tls().sspi->QueryContextAttributesA(context_.get(), SECPKG_ATTR_CONNECTION_INFO, &info);
+      Tls().sspi->QueryContextAttributesA(context_.Get(), SECPKG_ATTR_CONNECTION_INFO, &info);
   if (status != SEC_E_OK) return Fail(status);
   // The credentials enable nothing older; a system that negotiates it all the same is not
   // believed.
   if ((info.dwProtocol & kAcceptedProtocols) == 0) return Fail(SEC_E_UNSUPPORTED_FUNCTION);
 
   PCCERT_CONTEXT raw_certificate = nullptr;
-  status = Tls().sspi->QueryContextAttributesA(context_.get(), SECPKG_ATTR_REMOTE_CERT_CONTEXT,
+  status = Tls().sspi->QueryContextAttributesA(context_.Get(), SECPKG_ATTR_REMOTE_CERT_CONTEXT,
                                                &raw_certificate);
   const CertificateContext certificate(raw_certificate);
   if (status != SEC_E_OK) return Fail(status);
@@ -142,7 +142,7 @@ bool TlsChannel::CheckConnection() {
   const long refused = CheckServerCertificate(certificate.get(), host_.c_str());
   if (refused != 0) return Fail(refused);
 
-  status = Tls().sspi->QueryContextAttributesA(context_.get(), SECPKG_ATTR_STREAM_SIZES, &sizes_);
+  status = Tls().sspi->QueryContextAttributesA(context_.Get(), SECPKG_ATTR_STREAM_SIZES, &sizes_);
   if (status != SEC_E_OK) return Fail(status);
   if (sizes_.cbMaximumMessage == 0) return Fail(SEC_E_INTERNAL_ERROR);
   send_buffer_.assign(sizes_.cbHeader + sizes_.cbMaximumMessage + sizes_.cbTrailer, '\0');
@@ -164,7 +164,7 @@ bool TlsChannel::SendAll(const char* bytes, int length) {
                             {sizes_.cbTrailer, SECBUFFER_STREAM_TRAILER, data + piece},
                             {0, SECBUFFER_EMPTY, nullptr}};
     SecBufferDesc desc{SECBUFFER_VERSION, 4, buffers};
-    const SECURITY_STATUS status = Tls().sspi->EncryptMessage(context_.get(), 0, &desc, 0);
+    const SECURITY_STATUS status = Tls().sspi->EncryptMessage(context_.Get(), 0, &desc, 0);
     if (status != SEC_E_OK) return Fail(status);
     // Header, data and trailer are sent as one run, so that the record leaves in one send;
     // a part that came out shorter than its room leaves a gap that is closed here.
@@ -207,7 +207,7 @@ TlsRecordPeer::Decrypted TlsChannel::DecryptRecord(char* record, std::size_t siz
                           {0, SECBUFFER_EMPTY, nullptr},
                           {0, SECBUFFER_EMPTY, nullptr}};
   SecBufferDesc desc{SECBUFFER_VERSION, 4, buffers};
-  const SECURITY_STATUS status = Tls().sspi->DecryptMessage(context_.get(), &desc, 0, nullptr);
+  const SECURITY_STATUS status = Tls().sspi->DecryptMessage(context_.Get(), &desc, 0, nullptr);
   if (status == SEC_I_CONTEXT_EXPIRED) return Decrypted::kClosed;
   // A renegotiation, which this client takes no part in, ends the stream at once: waiting for
   // more would wait for the stall limit.

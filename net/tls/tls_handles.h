@@ -17,7 +17,7 @@ class SspiHandle {
   SspiHandle& operator=(const SspiHandle&) = delete;
 
   // The handle, or null while none is owned: what the calls that take an existing one expect.
-  PSecHandle get() { return owned_ ? &handle_ : nullptr; }
+  PSecHandle Get() { return owned_ ? &handle_ : nullptr; }
   // Where a call that creates the handle puts it (an owned one is freed first); Own() once
   // that call has succeeded.
   PSecHandle Fill() {

@@ -87,7 +87,7 @@ TEST_P(ReadIndexFileTest, ReadsTwoWords) {
   ASSERT_TRUE(index.has_value());
   EXPECT_EQ(index->PackageBaseUrl, c.package_base_url);
   EXPECT_EQ(index->SetupUrl, c.setup_url);
-  EXPECT_EQ(index->SetupDigestWord, c.digest_word);
+  EXPECT_EQ(index->setup_digest_word, c.digest_word);
 }
 
 const std::string kLongWord(300, 'w');

@@ -153,9 +153,9 @@ TEST(ProxyAnswer, ConnectAnswerIsReadUpToItsBlankLine) {
     ConnectAnswer answer;
     const std::size_t taken = answer.Feed(bytes.data(), bytes.size());
     EXPECT_EQ(taken, c.taken == 0 ? bytes.size() : c.taken);
-    EXPECT_EQ(answer.state(), c.state);
-    EXPECT_EQ(answer.status(), c.status);
-    EXPECT_EQ(answer.schemes(), c.schemes);
+    EXPECT_EQ(answer.CurrentState(), c.state);
+    EXPECT_EQ(answer.Status(), c.status);
+    EXPECT_EQ(answer.Schemes(), c.schemes);
     EXPECT_EQ(answer.Accepted(), c.status == 200);
   }
 }
@@ -164,11 +164,11 @@ TEST(ProxyAnswer, ConnectAnswerRefusesNulAndEndlessHeader) {
   ConnectAnswer with_nul;
   const char nul[] = "HTTP/1.0 200\0 OK\r\n\r\n";
   with_nul.Feed(nul, sizeof nul - 1);
-  EXPECT_EQ(with_nul.state(), ConnectAnswer::State::Malformed);
+  EXPECT_EQ(with_nul.CurrentState(), ConnectAnswer::State::Malformed);
 
   ConnectAnswer endless;
   const std::string line = "HTTP/1.0 200 OK\r\n" + std::string(ConnectAnswer::kLongest, 'x');
   EXPECT_LE(endless.Feed(line.data(), line.size()), ConnectAnswer::kLongest + 1);
-  EXPECT_EQ(endless.state(), ConnectAnswer::State::Malformed);
+  EXPECT_EQ(endless.CurrentState(), ConnectAnswer::State::Malformed);
 }
 }  // namespace

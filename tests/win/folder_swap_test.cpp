@@ -38,7 +38,7 @@ TEST(FolderSwap, FailedMoveLeavesBothFoldersAsTheyWere) {
   for (const std::string& held_folder : {destination, replacement}) {
     SCOPED_TRACE(held_folder);
     OwnedHandle held = HoldFolder(held_folder);
-    ASSERT_TRUE(held.valid());
+    ASSERT_TRUE(held.Valid());
     EXPECT_FALSE(SwapFolderIntoPlace(replacement, destination, set_aside));
     EXPECT_EQ(Holds(destination), "old");
     EXPECT_EQ(Holds(replacement), "new");

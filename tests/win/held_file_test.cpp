@@ -20,7 +20,7 @@ std::vector<DWORD> TriesToChange(const std::string& path) {
   const OwnedHandle writer(CreateFileA(path.c_str(), GENERIC_WRITE,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                        nullptr, OPEN_EXISTING, 0, nullptr));
-  errors.push_back(writer.valid() ? ERROR_SUCCESS : GetLastError());
+  errors.push_back(writer.Valid() ? ERROR_SUCCESS : GetLastError());
   errors.push_back(MoveFileExA(path.c_str(), (path + ".moved").c_str(), 0) ? ERROR_SUCCESS
                                                                            : GetLastError());
   errors.push_back(DeleteFileA(path.c_str()) ? ERROR_SUCCESS : GetLastError());
@@ -39,9 +39,9 @@ DWORD Start(const std::string& path, bool* started) {
   if (!*started) return GetLastError();
   const OwnedHandle process_handle(process.hProcess);
   const OwnedHandle thread(process.hThread);
-  WaitForSingleObject(process_handle.get(), 60000);
+  WaitForSingleObject(process_handle.Get(), 60000);
   DWORD code = 0;
-  GetExitCodeProcess(process_handle.get(), &code);
+  GetExitCodeProcess(process_handle.Get(), &code);
   return code;
 }
 
@@ -61,9 +61,9 @@ TEST(HeldFile, OthersMayReadItButNeitherWriteRenameNorDeleteItAndItStartsWhileHe
   EXPECT_FALSE(again.CreateNew(path.c_str())) << "a name that exists is not written through";
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
   HeldFile held{"setup.exe", output.Release()};
-  EXPECT_TRUE(IsEntryOfFolderAt(held.handle.get(), folder.Path(), "setup.exe"));
-  EXPECT_FALSE(IsEntryOfFolderAt(held.handle.get(), folder.Path(), "other.exe"));
-  EXPECT_FALSE(IsEntryOfFolderAt(held.handle.get(), folder.Path(), "setup.ex"));
+  EXPECT_TRUE(IsEntryOfFolderAt(held.handle.Get(), folder.Path(), "setup.exe"));
+  EXPECT_FALSE(IsEntryOfFolderAt(held.handle.Get(), folder.Path(), "other.exe"));
+  EXPECT_FALSE(IsEntryOfFolderAt(held.handle.Get(), folder.Path(), "setup.ex"));
 
   EXPECT_EQ(TriesToChange(path), kSharingViolations);
   EXPECT_EQ(ReadFileText(path), program) << "reading is shared";

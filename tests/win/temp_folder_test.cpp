@@ -100,7 +100,7 @@ TEST_F(TempFolderTest, OldFolderWithLeftOversIsNeverUsedAgain) {
     EXPECT_EQ(ListFolder(expected_), Names{});
   } else {
     EXPECT_EQ(status, TempFolderStatus::Taken);
-    EXPECT_FALSE(holder_.valid());
+    EXPECT_FALSE(holder_.Valid());
   }
   holder_.Reset();
   ForceRemove(expected_);
@@ -109,11 +109,11 @@ TEST_F(TempFolderTest, OldFolderWithLeftOversIsNeverUsedAgain) {
   WriteFileText(expected_ + "\\in-use.txt", "in use");
   OwnedHandle in_use(CreateFileA((expected_ + "\\in-use.txt").c_str(), GENERIC_READ,
                                  FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  ASSERT_TRUE(in_use.valid());
+  ASSERT_TRUE(in_use.Valid());
 
   EXPECT_EQ(PrepareTempFolder(partner_id_, folder_, &holder_), TempFolderStatus::Taken);
 
-  EXPECT_FALSE(holder_.valid());
+  EXPECT_FALSE(holder_.Valid());
   EXPECT_EQ(ListFolder(expected_), Names{"in-use.txt"});
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kTestTempRecord));
 }

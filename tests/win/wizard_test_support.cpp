@@ -105,7 +105,7 @@ void WaitWhilePumping(HttpRequest& request, DWORD timeout_ms) {
   OwnedHandle done(CreateEventA(nullptr, TRUE, FALSE, nullptr));
   std::thread waiter([&] {
     request.Wait();
-    SetEvent(done.get());
+    SetEvent(done.Get());
   });
   // Past the limit the test has failed, but the transfer still owns its thread: keep pumping
   // (the scripted servers end every script) and give up the whole run only if it never ends.
@@ -120,7 +120,7 @@ void WaitWhilePumping(HttpRequest& request, DWORD timeout_ms) {
       reported = true;
     }
     if (elapsed >= kAbandonMs) std::abort();
-    HANDLE handle = done.get();
+    HANDLE handle = done.Get();
     if (MsgWaitForMultipleObjects(1, &handle, FALSE, 100, QS_ALLINPUT) == WAIT_OBJECT_0) {
       finished = true;
     }
