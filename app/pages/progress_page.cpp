@@ -97,15 +97,17 @@ INT_PTR CALLBACK ProgressDlgProc(HWND window, UINT message, WPARAM wparam, LPARA
     case WM_COMMAND:
       OnCommand(window, *page, wparam, lparam);
       break;
-    case kPageUpdateMessage:
-      for (const PageUpdate& update : page->context.progress_updates.Take()) {
-        if (update.kind == PageUpdate::Kind::ProgressLine) {
-          SetDlgItemTextA(window, IDC_PROGRESS_LINE, update.text.c_str());
-        } else if (update.kind == PageUpdate::Kind::StatusText) {
-          SetDlgItemTextA(window, IDC_STATUS, update.text.c_str());
-        }
+    case kPageUpdateMessage: {
+      PageUpdates& updates = page->context.progress_updates;
+      std::string text;
+      if (updates.Take(PageUpdate::Kind::StatusText, &text)) {
+        SetDlgItemTextA(window, IDC_STATUS, text.c_str());
+      }
+      if (updates.Take(PageUpdate::Kind::ProgressLine, &text)) {
+        SetDlgItemTextA(window, IDC_PROGRESS_LINE, text.c_str());
       }
       break;
+    }
   }
   return 0;
 }

@@ -37,14 +37,14 @@ INT_PTR CALLBACK WelcomeDlgProc(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_INITDIALOG:
       welcome->context.welcome_updates.Open(window);
       break;
-    case kPageUpdateMessage:
-      for (const PageUpdate& update : welcome->context.welcome_updates.Take()) {
-        if (update.kind == PageUpdate::Kind::WorkerEnded && !welcome->progress_open &&
-            !welcome->finished) {
-          EnableNext(window, true);
-        }
+    case kPageUpdateMessage: {
+      std::string none;
+      if (welcome->context.welcome_updates.Take(PageUpdate::Kind::WorkerEnded, &none) &&
+          !welcome->progress_open && !welcome->finished) {
+        EnableNext(window, true);
       }
       break;
+    }
     case WM_COMMAND:
       switch (LOWORD(wparam)) {
         case IDCANCEL:

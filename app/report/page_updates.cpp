@@ -2,35 +2,43 @@
 
 #include <utility>
 
+void PageUpdates::ClearLocked() {
+  for (int kind = 0; kind < PageUpdate::kKinds; ++kind) {
+    waiting_[kind] = false;
+    text_[kind].clear();
+  }
+}
+
 void PageUpdates::Open(HWND page) {
   LockGuard guard(lock_);
   page_ = page;
-  waiting_.clear();
+  ClearLocked();
 }
 
 void PageUpdates::Close() {
   LockGuard guard(lock_);
   page_ = nullptr;
-  waiting_.clear();
+  ClearLocked();
 }
 
 void PageUpdates::Send(PageUpdate update) {
   LockGuard guard(lock_);
   if (page_ == nullptr) return;
-  for (PageUpdate& waiting : waiting_) {
-    if (waiting.kind == update.kind) {
-      waiting = std::move(update);
-      return;
-    }
-  }
-  waiting_.push_back(std::move(update));
+  bool any_waiting = false;
+  for (bool waiting : waiting_) any_waiting = any_waiting || waiting;
+  const int kind = static_cast<int>(update.kind);
+  waiting_[kind] = true;
+  text_[kind] = std::move(update.text);
   // One message for whatever waits: the page takes it all at once.
-  if (waiting_.size() == 1) PostMessageA(page_, kPageUpdateMessage, 0, 0);
+  if (!any_waiting) PostMessageA(page_, kPageUpdateMessage, 0, 0);
 }
 
-std::vector<PageUpdate> PageUpdates::Take() {
+bool PageUpdates::Take(PageUpdate::Kind kind, std::string* text) {
   LockGuard guard(lock_);
-  std::vector<PageUpdate> taken;
-  taken.swap(waiting_);
-  return taken;
+  const int index = static_cast<int>(kind);
+  if (!waiting_[index]) return false;
+  waiting_[index] = false;
+  text->swap(text_[index]);
+  text_[index].clear();
+  return true;
 }

@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 #include "base/critical_section_lock.h"
 
@@ -20,6 +19,8 @@ struct PageUpdate {
     StatusText,    // a composed status line (a retry notice): text
     WorkerEnded,   // the download worker has ended: a new run may start
   };
+  static constexpr int kKinds = 3;
+
   Kind kind;
   std::string text;
 };
@@ -37,11 +38,14 @@ class PageUpdates {
   // From any thread. An update of a kind that still waits replaces it, so that a page that is
   // slow to take them sees the latest, not a backlog.
   void Send(PageUpdate update);
-  // On the page's thread, on kPageUpdateMessage: what waits, in the order it came.
-  std::vector<PageUpdate> Take();
+  // On the page's thread, on kPageUpdateMessage: the update of that kind, when one waits.
+  bool Take(PageUpdate::Kind kind, std::string* text);
 
  private:
+  void ClearLocked();
+
   CriticalSectionLock lock_;
   HWND page_ = nullptr;
-  std::vector<PageUpdate> waiting_;
+  bool waiting_[PageUpdate::kKinds] = {};
+  std::string text_[PageUpdate::kKinds];
 };
