@@ -89,7 +89,9 @@ TEST(DecodeBase64, IsStrictAboutPaddingAndAlphabet) {
   for (const auto& c : cases) {
     std::string bytes;
     EXPECT_EQ(DecodeBase64(c.text, &bytes), c.valid) << c.text;
-    if (c.valid) EXPECT_EQ(bytes, c.bytes) << c.text;
+    if (c.valid) {
+      EXPECT_EQ(bytes, c.bytes) << c.text;
+    }
   }
 }
 
@@ -118,7 +120,9 @@ TEST(SignatureFromDer, TakesOnlyStrictDer) {
   for (const auto& c : cases) {
     const std::optional<EcdsaSignature> signature = SignatureFromDer(Bytes(c.der_hex));
     EXPECT_EQ(signature.has_value(), !c.expected.empty()) << c.what;
-    if (signature) EXPECT_EQ(Hex(signature->data(), signature->size()), c.expected) << c.what;
+    if (signature) {
+      EXPECT_EQ(Hex(signature->data(), signature->size()), c.expected) << c.what;
+    }
   }
 }
 
