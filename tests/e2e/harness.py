@@ -194,7 +194,7 @@ class Certificates:
     folder only. server: localhost and 127.0.0.1; wrong_name: another name only; expired:
     localhost, valid in 2020 only."""
 
-    def __init__(self, folder):
+    def __init__(self, folder, servers=True):
         self.folder = folder
         os.makedirs(folder, exist_ok=True)
         self.ca, self._ca_key = self._path("ca.pem"), self._path("ca.key")
@@ -212,6 +212,8 @@ class Certificates:
                     % (self._path("index.txt"), folder, self._path("serial")))
         with open(self._path("serial"), "w") as f:
             f.write("1000\n")
+        if not servers:
+            return
         self.server = self.issue("server", "localhost", "DNS:localhost,IP:127.0.0.1")
         self.wrong_name = self.issue("wrong_name", "wrong.example", "DNS:wrong.example")
         self.expired = self.issue("expired", "localhost", "DNS:localhost",
@@ -238,8 +240,9 @@ class Certificates:
         key, request, cert = (self._path(name + x) for x in (".key", ".csr", ".pem"))
         extensions = self._path(name + ".ext")
         with open(extensions, "w") as f:
-            f.write("subjectAltName = %s\nextendedKeyUsage = %s\n"
-                    "basicConstraints = critical,CA:FALSE\n" % (alt_names, usage))
+            if alt_names:
+                f.write("subjectAltName = %s\n" % alt_names)
+            f.write("extendedKeyUsage = %s\nbasicConstraints = critical,CA:FALSE\n" % usage)
         self._openssl("req", "-new", "-subj", "/CN=" + common_name, "-keyout", key,
                       "-out", request, *self._new_key())
         validity = ["-startdate", dates[0], "-enddate", dates[1]] if dates else ["-days", "7"]
@@ -247,6 +250,25 @@ class Certificates:
                       "-keyfile", self._ca_key, "-in", request, "-out", cert,
                       "-extfile", extensions, *validity)
         return cert, key
+
+
+class CodeSigning:
+    """A throwaway CA and a code-signing certificate it signed ("Orvex Test Publisher"), made
+    with openssl in `folder`; programs signed with osslsigncode as the build signs a release."""
+
+    def __init__(self, folder):
+        self.certificates = Certificates(folder, servers=False)
+        self.ca = self.certificates.ca
+        self.publisher = self.certificates.issue("publisher", "Orvex Test Publisher", None,
+                                                 usage="codeSigning")
+
+    def sign(self, program, out):
+        cert, key = self.publisher
+        result = subprocess.run([os.path.join(SOURCE, "tools", "sign-program"), program, out,
+                                 cert, key], capture_output=True, text=True, timeout=60)
+        if result.returncode != 0:
+            raise RigError("sign-program failed: %s" % result.stderr.strip())
+        return out
 
 
 class TlsScriptedServer(scripted_server.ScriptedServer):
@@ -698,6 +720,7 @@ class Rig:
         self.nginx = None
         self.squid = None
         self.wizard = None
+        self._setup_program = None
 
     # Set-up ---------------------------------------------------------------------------
     def __enter__(self):
@@ -912,6 +935,22 @@ class Rig:
             raise RigError("add_root_cert did not end within 60 s")
         if proc.returncode != 0:
             raise RigError("add_root_cert failed: %s" % error.decode("latin-1").strip())
+
+    def code_signing(self, name="signing"):
+        """A fresh throwaway code-signing CA and publisher (not trusted by the prefix)."""
+        return CodeSigning(os.path.join(self.dir, name))
+
+    def setup_program(self):
+        """The stand-in setup as served: signed under a test CA that the prefix trusts, so that
+        a run may start it whatever it came over (bytes; made once per rig)."""
+        if self._setup_program is None:
+            signing = self.code_signing()
+            self.trust(signing.ca)
+            signed = signing.sign(self.tool("standin_setup.exe"),
+                                  os.path.join(self.dir, "signed_setup.exe"))
+            with open(signed, "rb") as f:
+                self._setup_program = f.read()
+        return self._setup_program
 
     def refused_port(self):
         sock, port = scripted_server.refused_port()

@@ -213,8 +213,7 @@ def web_site(rig, files=PACKAGE, setup_url=None, slow_paths=(), rate="64k", inde
     web.put(INDEX_PATH, index.encode())
     for name, data in files.items():
         web.put(PACKAGE_DIR + name, data)
-    with open(rig.tool("standin_setup.exe"), "rb") as f:
-        web.put(SETUP_PATH, f.read())
+    web.put(SETUP_PATH, rig.setup_program())
     point_at(rig, base + "/cb/partner")  # no trailing "/": the wizard adds one
     return base
 
@@ -694,7 +693,7 @@ def cancel_during_setup_download(rig):
     seen = rig.web.requests()
     eq([line for line, _, _, _ in seen], get_lines(PACKAGE) + ["GET %s HTTP/1.0" % SETUP_PATH],
        "requests the server received")
-    if int(seen[-1][3]) >= os.path.getsize(rig.tool("standin_setup.exe")):
+    if int(seen[-1][3]) >= len(rig.setup_program()):
         raise AssertionError("the setup was sent whole despite the cancel")
     no_box_for(d, 1.0)
     eq(setup_runs(rig), 0, "setup runs")
@@ -1201,8 +1200,7 @@ def usage_box(rig):
 # ---- https and the setup program's digest --------------------------------------------------
 
 def setup_digest(rig):
-    with open(rig.tool("standin_setup.exe"), "rb") as f:
-        return hashlib.sha256(f.read()).hexdigest()
+    return hashlib.sha256(rig.setup_program()).hexdigest()
 
 
 @scenario_variants(https_whole_run={"server": "nginx", "tls": True},
@@ -1556,8 +1554,7 @@ def unelevated_program_changes_nothing(rig):
     prepare(rig, version=None, app_paths=False)
     rig.driver.set_dword(SETUP_CONTROL_KEY, "Hold", 1)
     server, base = scripted_site(rig)
-    with open(rig.tool("standin_setup.exe"), "rb") as f:
-        setup = f.read()
+    setup = rig.setup_program()
     digest = hashlib.sha256(setup).hexdigest()
     gate = threading.Event()
     server.routes.update({
