@@ -42,6 +42,10 @@ MSG_CONNECT = "Can't connect to server, please try again later."
 MSG_STOP = "Are you sure you want to stop downloading ?"
 MSG_INCOMPLETE = "Orvex Install has not been completed"
 MSG_DAMAGED = "The downloaded setup program is damaged or has been changed. It was not started."
+MSG_NOT_VERIFIED = ("The downloaded package could not be verified: it is damaged or has been "
+                    "changed. Nothing was installed.")
+MSG_NOT_SIGNED = ("The downloaded setup program is not signed by a trusted publisher. It was not "
+                  "started.")
 MSG_ACTIVATE = ("In order to activate this skin, open the Preferences/Contact List/Design tab "
                 "and choose the skin to apply.")
 IDYES, IDNO = 6, 7
@@ -105,6 +109,8 @@ BOX_STYLE = {
     MSG_CREATE: ("stop", ["OK"]),
     MSG_CONNECT: ("stop", ["OK"]),
     MSG_DAMAGED: ("stop", ["OK"]),
+    MSG_NOT_VERIFIED: ("stop", ["OK"]),
+    MSG_NOT_SIGNED: ("stop", ["OK"]),
     MSG_STOP: ("question", ["No"]),
     MSG_INCOMPLETE: ("exclamation", ["OK"]),
     MSG_ACTIVATE: ("information", ["OK"]),
@@ -1088,7 +1094,11 @@ def quiet_setup_path(rig):
     eq(setup_runs(rig), 1, "setup runs")
     eq(rig.driver.reg(SETUP_CONTROL_KEY, "RanFrom"), setup, "setup started from")
     check_installed(rig, PACKAGE, setup_ran=True)
-    check_log_has(log_lines(rig), ["messenger version 0", "starting the setup " + setup,
+    check_log_has(log_lines(rig), ["messenger version 0",
+                                   "no partner key (partner.pub): the index and the package are "
+                                   "not checked by signature",
+                                   "setup vouched for by: Authenticode, Orvex Test Publisher",
+                                   "starting the setup " + setup,
                                    "the setup ended with exit code 0 after ",
                                    "messenger version after the setup 600", "exit code 0"]
                   + installation_lines(setup_ran=True))
