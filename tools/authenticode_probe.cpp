@@ -13,8 +13,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: authenticode_probe PATH\n");
     return 2;
   }
-  const OwnedHandle file(CreateFileA(argv[1], GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const OwnedHandle file(CreateFileA(argv[1], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) {
     std::printf("cannot open %s, error %lu\n", argv[1], GetLastError());
     return 2;

@@ -138,7 +138,10 @@ AuthenticodeVerdict CheckAuthenticode(HANDLE file, const std::string& path) {
     return verdict;
   }
   verdict.signer = CommonName(certificate->pCert);
-  verdict.reason = ChainProblem(certificate->pCert, &signer->sftVerifyAsOf);
+  // The time the signature was made, when a time stamp proves it; else (none filled in) now.
+  FILETIME* signed_at = &signer->sftVerifyAsOf;
+  if (signed_at->dwLowDateTime == 0 && signed_at->dwHighDateTime == 0) signed_at = nullptr;
+  verdict.reason = ChainProblem(certificate->pCert, signed_at);
   verdict.trusted = verdict.reason.empty();
   return verdict;
 }
