@@ -234,15 +234,18 @@ class Certificates:
         if result.returncode != 0:
             raise RigError("openssl %s failed: %s" % (args[0], result.stderr.strip()))
 
-    def issue(self, name, common_name, alt_names, dates=None, usage="serverAuth"):
+    def issue(self, name, common_name, alt_names, dates=None, usage="serverAuth", crl_url=None):
         """A server certificate and key signed by the CA: alt_names in openssl's notation,
-        dates (start, end) in its time format (default: valid for a week from now)."""
+        dates (start, end) in its time format (default: valid for a week from now); crl_url:
+        where its revocation list is said to lie."""
         key, request, cert = (self._path(name + x) for x in (".key", ".csr", ".pem"))
         extensions = self._path(name + ".ext")
         with open(extensions, "w") as f:
             if alt_names:
                 f.write("subjectAltName = %s\n" % alt_names)
             f.write("extendedKeyUsage = %s\nbasicConstraints = critical,CA:FALSE\n" % usage)
+            if crl_url:
+                f.write("crlDistributionPoints = URI:%s\n" % crl_url)
         self._openssl("req", "-new", "-subj", "/CN=" + common_name, "-keyout", key,
                       "-out", request, *self._new_key())
         validity = ["-startdate", dates[0], "-enddate", dates[1]] if dates else ["-days", "7"]
@@ -250,6 +253,15 @@ class Certificates:
                       "-keyfile", self._ca_key, "-in", request, "-out", cert,
                       "-extfile", extensions, *validity)
         return cert, key
+
+    def revoke(self, cert, crl_file):
+        """Revokes cert and writes the CA's revocation list (DER) to crl_file."""
+        self._openssl("ca", "-config", self._config, "-cert", self.ca, "-keyfile", self._ca_key,
+                      "-revoke", cert)
+        pem = crl_file + ".pem"
+        self._openssl("ca", "-gencrl", "-config", self._config, "-cert", self.ca, "-keyfile",
+                      self._ca_key, "-crldays", "7", "-out", pem)
+        self._openssl("crl", "-in", pem, "-outform", "DER", "-out", crl_file)
 
 
 class CodeSigning:
@@ -262,8 +274,8 @@ class CodeSigning:
         self.publisher = self.certificates.issue("publisher", "Orvex Test Publisher", None,
                                                  usage="codeSigning")
 
-    def sign(self, program, out):
-        cert, key = self.publisher
+    def sign(self, program, out, publisher=None):
+        cert, key = publisher or self.publisher
         result = subprocess.run([os.path.join(SOURCE, "tools", "sign-program"), program, out,
                                  cert, key], capture_output=True, text=True, timeout=60)
         if result.returncode != 0:
@@ -721,6 +733,7 @@ class Rig:
         self.squid = None
         self.wizard = None
         self._setup_program = None
+        self.signing = None  # the trusted code-signing CA of setup_program()
 
     # Set-up ---------------------------------------------------------------------------
     def __enter__(self):
@@ -944,7 +957,7 @@ class Rig:
         """The stand-in setup as served: signed under a test CA that the prefix trusts, so that
         a run may start it whatever it came over (bytes; made once per rig)."""
         if self._setup_program is None:
-            signing = self.code_signing()
+            signing = self.signing = self.code_signing()
             self.trust(signing.ca)
             signed = signing.sign(self.tool("standin_setup.exe"),
                                   os.path.join(self.dir, "signed_setup.exe"))

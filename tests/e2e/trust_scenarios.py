@@ -173,7 +173,9 @@ def signed_package_refused(rig):
 def setup_vouching(rig):
     """Without a partner key, over plain http: a setup that nothing vouches for is deleted and
     not started (the new message, then the question; unattended exit code 13): unsigned, with a
-    digest word alone, signed under a root the prefix does not trust, changed after signing.
+    digest word alone, signed under a root the prefix does not trust, changed after signing,
+    signed with a certificate its CA revoked (the revocation list served where it says). One
+    whose revocation list cannot be fetched starts.
     Signed under the trusted test CA it starts (as in every scenario of the setup path)."""
     prepare(rig, version=None, app_paths=False)
     web_site(rig)  # the setup as served there is signed under the trusted CA
@@ -189,6 +191,17 @@ def setup_vouching(rig):
     changed[len(changed) // 2] ^= 1
     index = lambda base, word="": "%s%s\r\n%s%s%s\r\n" % (base, PACKAGE_DIR, base, SETUP_PATH, word)
     base = "http://127.0.0.1:%d" % rig.web.port
+    # A publisher of the trusted test CA whose certificate that CA has revoked.
+    trusted_ca = rig.signing.certificates
+    revoked_publisher = trusted_ca.issue("revoked", "Revoked Publisher", None, usage="codeSigning",
+                                         crl_url=base + "/ca.crl")
+    crl = os.path.join(rig.dir, "ca.crl")
+    trusted_ca.revoke(revoked_publisher[0], crl)
+    with open(crl, "rb") as f:
+        rig.web.put("/ca.crl", f.read())
+    with open(rig.signing.sign(unsigned_file, os.path.join(rig.dir, "revoked.exe"),
+                               revoked_publisher), "rb") as f:
+        revoked = f.read()
     cases = [  # (what, setup, index, the log's reason)
         ("unsigned", unsigned, index(base), "(it carries no Authenticode signature)"),
         ("a digest word over http alone", unsigned,
@@ -198,6 +211,8 @@ def setup_vouching(rig):
          "(signer Orvex Test Publisher: its chain does not end in a trusted root)"),
         ("changed after signing", bytes(changed), index(base),
          "(its signature is refused, error 0x80096010)"),
+        ("signed with a revoked certificate", revoked, index(base),
+         "(signer Revoked Publisher: a certificate of its chain is revoked)"),
     ]
     for number, (what, setup, text, reason) in enumerate(cases):
         rig.web.put(SETUP_PATH, setup)
@@ -213,6 +228,15 @@ def setup_vouching(rig):
         eq(setup_runs(rig), 0, "setup runs, " + what)
         eq(SETUP_NAME in (rig.listing(rig.temp_folder(PARTNER)) or {}), False, "setup kept")
         check_nothing_installed(rig)
+    # A revocation list that cannot be had (its server refuses) leaves a good signature good.
+    offline = trusted_ca.issue("offline", "Offline Publisher", None, usage="codeSigning",
+                               crl_url="http://127.0.0.1:%d/ca.crl" % rig.refused_port())
+    with open(rig.signing.sign(unsigned_file, os.path.join(rig.dir, "offline.exe"), offline),
+              "rb") as f:
+        rig.web.put(SETUP_PATH, f.read())
+    eq(run_quiet(rig, "/quiet", "/log", LOG_PATH), 0, "exit code, revocation unknown")
+    check_log_has(last_run(rig), ["setup vouched for by: Authenticode, Offline Publisher"])
+    eq(setup_runs(rig), 1, "setup runs, revocation unknown")
 
 
 @scenario
