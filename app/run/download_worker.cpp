@@ -95,6 +95,9 @@ class DownloadRun {
   std::optional<Outcome> ReadPartnerKey();
   std::optional<Outcome> PrepareFolder();
   std::optional<Outcome> FetchIndexFile(const std::string& url);
+  // A file that vouches for others (a signature, the sums) into file; a reply that it is not
+  // there means the package cannot be verified.
+  std::optional<Outcome> FetchVouchingFile(const std::string& url, HeldFile* file);
   // With a key: url + ".sig" fetched and checked against file's bytes (url's download).
   std::optional<Outcome> CheckSignature(const std::string& url, const HeldFile& file,
                                         std::string* key_id);
@@ -181,21 +184,29 @@ Outcome DownloadRun::NotVerified(const std::string& file, const std::string& why
   return {RunResult::PackageNotVerified, 0};
 }
 
-std::optional<Outcome> DownloadRun::CheckSignature(const std::string& url, const HeldFile& file,
-                                                   std::string* key_id) {
-  std::unique_ptr<FileDownload> download = Transfer(url + kSignatureSuffix, true);
+std::optional<Outcome> DownloadRun::FetchVouchingFile(const std::string& url, HeldFile* file) {
+  std::unique_ptr<FileDownload> download = Transfer(url, true);
   if (cancel_.IsSet()) return EndCancelled();
-  const std::string name = file.name + kSignatureSuffix;
   const Outcome fetched = download->TransferOutcome();
   if (fetched.result == RunResult::HttpStatus &&
       (fetched.http_status == 404 || fetched.http_status == 410)) {
-    return NotVerified(name, "missing (status " + std::to_string(fetched.http_status) + ")");
+    return NotVerified(download->RequestUrl().FileName,
+                       "missing (status " + std::to_string(fetched.http_status) + ")");
   }
   if (!fetched.Succeeded()) return fetched;
-  const HeldFile signature = download->TakeFile();
+  *file = download->TakeFile();
+  return std::nullopt;
+}
+
+std::optional<Outcome> DownloadRun::CheckSignature(const std::string& url, const HeldFile& file,
+                                                   std::string* key_id) {
+  HeldFile signature;
+  if (std::optional<Outcome> ended = FetchVouchingFile(url + kSignatureSuffix, &signature)) {
+    return *ended;
+  }
   std::string der;
   if (!ReadAllOf(signature.handle.Get(), kSignatureLimit, &der)) {
-    return NotVerified(name, "cannot be read, or too long for a signature");
+    return NotVerified(signature.name, "cannot be read, or too long for a signature");
   }
   const std::string problem = CheckFileSignature(*keys_, file.handle.Get(), der, key_id);
   if (!problem.empty()) return NotVerified(file.name, problem);
@@ -253,16 +264,8 @@ std::optional<Outcome> DownloadRun::FetchIndexFile(const std::string& url) {
 
 std::optional<Outcome> DownloadRun::FetchPackageSums() {
   const std::string url = index_.PackageBaseUrl + kSumsFile;
-  std::unique_ptr<FileDownload> download = Transfer(url, true);
-  if (cancel_.IsSet()) return EndCancelled();
-  const Outcome fetched = download->TransferOutcome();
-  if (fetched.result == RunResult::HttpStatus &&
-      (fetched.http_status == 404 || fetched.http_status == 410)) {
-    return NotVerified(kSumsFile, "missing (status " + std::to_string(fetched.http_status) + ")");
-  }
-  if (!fetched.Succeeded()) return fetched;
-  const HeldFile sums_file = download->TakeFile();
-  download.reset();
+  HeldFile sums_file;
+  if (std::optional<Outcome> ended = FetchVouchingFile(url, &sums_file)) return *ended;
   std::string key_id;
   if (std::optional<Outcome> ended = CheckSignature(url, sums_file, &key_id)) return *ended;
   std::string text;
