@@ -1217,21 +1217,22 @@ def setup_digest(rig):
                    apache_whole_run={"server": "apache", "tls": False},
                    apache_https_whole_run={"server": "apache", "tls": True},
                    lighttpd_whole_run={"server": "lighttpd", "tls": False},
-                   lighttpd_https_whole_run={"server": "lighttpd", "tls": True})
-def whole_run(rig, server, tls):
+                   lighttpd_https_whole_run={"server": "lighttpd", "tls": True, "digest": False})
+def whole_run(rig, server, tls, digest=True):
     """Index, package and setup from each kind of web server a partner may use, over https
     (the CA trusted) or http; the setup's digest (in capitals, as a partner may write it)
-    matches, so it runs."""
+    matches, so it runs. Without the digest, https for both the index and the setup vouches for
+    it."""
     host = "127.0.0.1"
     if tls:
         certs = rig.certificates()
         rig.trust(certs.ca)
         tls, host = {"server": certs.server}, "localhost"
     prepare(rig, version=None, app_paths=False)
-    digest = setup_digest(rig).upper()
+    word = " sha256:" + setup_digest(rig).upper() if digest else ""
     web_site(rig, server=server, tls=tls,
-             index=lambda base: "%s%s\r\n%s%s sha256:%s\r\n" % (
-                 base.replace("https", "HTTPS", 1), PACKAGE_DIR, base, SETUP_PATH, digest))
+             index=lambda base: "%s%s\r\n%s%s%s\r\n" % (
+                 base.replace("https", "HTTPS", 1), PACKAGE_DIR, base, SETUP_PATH, word))
     os.makedirs(rig.host_path("C:\\logs"), exist_ok=True)
     rig.start_wizard("/log", LOG_PATH)
     next_page(rig)
@@ -1244,7 +1245,10 @@ def whole_run(rig, server, tls):
     eq(setup_runs(rig), 1, "setup runs")
     check_installed(rig, PACKAGE, setup_ran=True)
     leave(rig)
-    check_log_has(log_lines(rig), ["setup digest matches", "run ended: Succeeded"])
+    vouched = ("https (its digest in urls.cb)" if tls else "Authenticode") if digest else \
+        "https (urls.cb and the setup)"
+    check_log_has(log_lines(rig), ["setup digest matches" if digest else "setup vouched",
+                                   "setup vouched for by: " + vouched, "run ended: Succeeded"])
 
 
 @scenario
