@@ -111,6 +111,9 @@ void HttpRequest::Run() {
   ProxyAuthSchemes offered;
   HttpResponseReader reader(headers_, state_.HeadOnly, ThroughHttpProxy() ? &offered : nullptr);
   if (state_.resume) reader.AcceptPartial();
+  // Bytes that are no HTTP reply are taken as a file only as the first answer for it: never as
+  // the rest of one, nor in place of a file whose earlier reply announced its length.
+  if (state_.resume || state_.version.total) reader.RequireHttpReply();
   reader_ = &reader;
   HttpResponseReader::Events& events = *this;
   while (!StopRequested && !reader.Finished()) {
