@@ -19,6 +19,7 @@ constexpr ResultRow kResults[] = {
     {RunResult::CannotConnect, "CannotConnect", 3, "cannot connect"},
     {RunResult::SendFailed, "SendFailed", 4, "request not sent"},
     {RunResult::ReplyCutShort, "ReplyCutShort", 5, "reply cut short"},
+    {RunResult::ServerStalled, "ServerStalled", 12, "server stalled"},
     {RunResult::CannotStoreFile, "CannotStoreFile", 6, "file cannot be stored"},
     {RunResult::DownloadListMissing, "DownloadListMissing", 7, "download list missing"},
     {RunResult::IndexFileUnreadable, "IndexFileUnreadable", 8, "index file unreadable"},
@@ -46,16 +47,21 @@ Outcome OutcomeOf(const TransferResult& transfer) {
       return {RunResult::Succeeded, 0};
     case TransferError::Resolve:
       return {RunResult::HostNotResolved, 0};
-    // A scheme the program cannot speak is refused like a server that cannot be reached.
+    // A URL the program cannot fetch as written is refused like a server that cannot be
+    // reached.
     case TransferError::UnsupportedScheme:
+    case TransferError::MalformedUrl:
     case TransferError::Connect:
     case TransferError::TlsRefused:
       return {RunResult::CannotConnect, 0};
     case TransferError::Send:
       return {RunResult::SendFailed, 0};
+    // A server that is there but does not deliver: a tool running the program unattended may
+    // try again later, or elsewhere.
+    case TransferError::Stalled:
+      return {RunResult::ServerStalled, 0};
     case TransferError::CutShort:
     case TransferError::Malformed:
-    case TransferError::Stalled:
     case TransferError::ReceiveFailed:
     case TransferError::RangeRefused:
       return {RunResult::ReplyCutShort, 0};
@@ -103,6 +109,7 @@ std::int32_t ResultCode(const Outcome& outcome) {
     case RunResult::SendFailed:
       return -3;
     case RunResult::ReplyCutShort:
+    case RunResult::ServerStalled:
       return -4;
     case RunResult::HttpStatus:
       return outcome.http_status;

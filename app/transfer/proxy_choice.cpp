@@ -57,8 +57,8 @@ ProxyChooser::ProxyChooser(RunLog& log) : log_(log) {
     log_.Write(
         "proxy settings: ProxyEnable %d, ProxyServer \"%s\", ProxyOverride \"%s\", "
         "AutoConfigURL \"%s\", automatic detection %s",
-        enabled_ ? 1 : 0, server_.c_str(), override_.c_str(), RedactUrl(script_url_).c_str(),
-        detect_ ? "on" : "off");
+        enabled_ ? 1 : 0, RedactProxySetting(server_).c_str(), override_.c_str(),
+        RedactUrl(script_url_).c_str(), detect_ ? "on" : "off");
   }
 }
 
@@ -116,10 +116,15 @@ ProxyRoute ProxyChooser::RouteFor(const std::string& url_text, const Url& url) {
     return Logged(url_text, DirectRoute(RouteSource::Settings), "settings: bypass list");
   }
   const bool https = url.IsHttps();
-  const std::optional<ProxyAddress> proxy = ProxyForScheme(server_, https);
+  std::string unusable;
+  const std::optional<ProxyAddress> proxy = ProxyForScheme(server_, https, &unusable);
   if (!proxy) {
-    return Logged(url_text, DirectRoute(RouteSource::Settings),
-                  std::string("settings: no proxy for ") + (https ? "https" : "http"));
+    // A proxy this program cannot use is named, and the way goes direct as for none.
+    return Logged(
+        url_text, DirectRoute(RouteSource::Settings),
+        unusable.empty()
+            ? std::string("settings: no proxy for ") + (https ? "https" : "http")
+            : "settings: the proxy \"" + RedactProxySetting(unusable) + "\" cannot be used");
   }
   ProxyHop hop;
   hop.direct = false;

@@ -61,7 +61,7 @@ void HttpRequest::OnFailure(HttpResponseReader::Failure failure) {
   reply_failure_ = failure;
 }
 
-TransferError HttpRequest::ReplyError(long receive_error) const {
+TransferError HttpRequest::ReplyError(long receive_error) {
   switch (*reply_failure_) {
     case HttpResponseReader::Failure::Malformed:
     case HttpResponseReader::Failure::HeaderTooLong:
@@ -71,7 +71,9 @@ TransferError HttpRequest::ReplyError(long receive_error) const {
     case HttpResponseReader::Failure::ReceiveFailed:
       break;
   }
-  return IsTimeoutError(receive_error) ? TransferError::Stalled : TransferError::ReceiveFailed;
+  if (!IsTimeoutError(receive_error)) return TransferError::ReceiveFailed;
+  state_.stall = socket_.LastStall();
+  return TransferError::Stalled;
 }
 
 void HttpRequest::Run() {
@@ -81,6 +83,11 @@ void HttpRequest::Run() {
   if (!url.HasSupportedScheme()) {
     socket_.Close();
     ReportError({TransferError::UnsupportedScheme, 0, 0});
+    return;
+  }
+  if (url.port_out_of_range) {
+    socket_.Close();
+    ReportError({TransferError::MalformedUrl, 0, 0});
     return;
   }
   if (!OpenConnection()) return;
