@@ -64,7 +64,7 @@ class DownloadRun {
         cancel_(context.CancelRequested),
         view_(view),
         log_(view.Log()),
-        proxies_(log_) {}
+        proxies_(log_, cancel_) {}
 
   // Everything up to the installation; a confirmed cancel ends it as a success, with
   // Cancelled() set.
@@ -83,7 +83,8 @@ class DownloadRun {
   std::optional<Outcome> FetchPackageFiles();
   Outcome SetupThenInstall();
   // One transfer into the temporary folder along the way the proxy settings give, started and
-  // waited for; the caller reads its outcome and takes its file.
+  // waited for; the caller reads its outcome and takes its file. A cancel during the choice of
+  // the way starts none.
   std::unique_ptr<FileDownload> Transfer(const std::string& url);
   Outcome Install(bool after_setup);
   Outcome InstallAndLog(bool after_setup);
@@ -109,7 +110,7 @@ class DownloadRun {
 std::unique_ptr<FileDownload> DownloadRun::Transfer(const std::string& url) {
   auto download = std::make_unique<FileDownload>(url.c_str(), view_, TempFolderBuffer, cancel_);
   download->SetRoute(proxies_.RouteFor(url, download->RequestUrl()));
-  download->Fetch();
+  if (!cancel_.IsSet()) download->Fetch();
   return download;
 }
 
@@ -166,6 +167,7 @@ std::optional<Outcome> DownloadRun::FetchPackageFiles() {
     view_.Status(IDS_CONNECTING);
     std::unique_ptr<FileDownload> package_file = Transfer(index_.PackageBaseUrl + name);
     if (!package_file->TransferOutcome().Succeeded()) return package_file->TransferOutcome();
+    if (cancel_.IsSet()) return EndCancelled();
     package_files_.push_back(package_file->TakeFile());
   }
   if (cancel_.IsSet()) return EndCancelled();
@@ -220,7 +222,7 @@ Outcome DownloadRun::SetupThenInstall() {
   if (!SetupReadyToStart(index_.setup_digest_word, &setup_file, setup_path, view_)) {
     return {RunResult::SetupDigestMismatch, 0};
   }
-  RunSetupProgram(setup_path, view_);
+  RunSetupProgram(setup_path, TempFolderBuffer, view_);
   setup_file.handle.Reset();  // held until the setup has ended
   const std::uint32_t after = GetMessengerVersion();
   log_.Write("messenger version after the setup %lu", static_cast<unsigned long>(after));

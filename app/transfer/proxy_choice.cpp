@@ -37,7 +37,7 @@ ProxyRoute DirectRoute(RouteSource source) {
 }
 }  // namespace
 
-ProxyChooser::ProxyChooser(RunLog& log) : log_(log) {
+ProxyChooser::ProxyChooser(RunLog& log, const CancelSignal& cancel) : log_(log), cancel_(cancel) {
   RegistryKey settings;
   if (settings.Open(HKEY_CURRENT_USER, kInternetSettingsKey, KEY_READ)) {
     std::uint32_t enable = 0;
@@ -80,7 +80,7 @@ bool ProxyChooser::AskWinHttp(const std::string& url_text, const std::string* sc
   if (!finder_) finder_ = std::make_unique<WinHttpProxyFinder>();
   std::string list;
   DWORD error = 0;
-  if (!finder_->Find(url_text, script_url, &list, &error)) {
+  if (!finder_->Find(url_text, script_url, &cancel_.Flag(), &list, &error)) {
     *why = WinHttpError(error);
     return false;
   }
@@ -98,14 +98,17 @@ ProxyRoute ProxyChooser::RouteFor(const std::string& url_text, const Url& url) {
   if (IsLoopbackHost(url.Host)) return Logged(url_text, DirectRoute(RouteSource::None), "loopback");
   ProxyRoute route;
   std::string why;
+  const std::string cancelled = "cancelled during the proxy lookup";
   if (detect_ && !detection_failed_) {
     if (AskWinHttp(url_text, nullptr, &route, &why)) return Logged(url_text, route, why);
+    if (cancel_.IsSet()) return Logged(url_text, DirectRoute(RouteSource::Detection), cancelled);
     detection_failed_ = true;
     log_.Write("automatic proxy detection found no script: %s", why.c_str());
   }
   if (!script_url_.empty()) {
     if (script_failure_.empty()) {
       if (AskWinHttp(url_text, &script_url_, &route, &why)) return Logged(url_text, route, why);
+      if (cancel_.IsSet()) return Logged(url_text, DirectRoute(RouteSource::Script), cancelled);
       script_failure_ = "script " + RedactUrl(script_url_) + " cannot be used: " + why;
     }
     // A script that cannot be fetched or run leaves no way but the direct one.

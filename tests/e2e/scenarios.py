@@ -325,6 +325,7 @@ def setup_path_raises_version(rig):
     eq(setup_runs(rig), 1, "setup runs")
     eq(d.reg(SETUP_CONTROL_KEY, "RanFrom"), rig.temp_folder(PARTNER) + "\\" + SETUP_NAME,
        "setup started from")
+    eq(d.reg(SETUP_CONTROL_KEY, "RanIn"), rig.temp_folder(PARTNER), "setup's current folder")
     eq(d.reg(PREFS_KEY, "Orvex Version"), 600, "version after the setup")
     check_installed(rig, PACKAGE, setup_ran=True)
     leave(rig)
@@ -1088,8 +1089,12 @@ def quiet_setup_path(rig):
     setup = rig.temp_folder(PARTNER) + "\\" + SETUP_NAME
     eq(setup_runs(rig), 1, "setup runs")
     eq(rig.driver.reg(SETUP_CONTROL_KEY, "RanFrom"), setup, "setup started from")
+    eq(rig.driver.reg(SETUP_CONTROL_KEY, "RanIn"), rig.temp_folder(PARTNER),
+       "setup's current folder")
     check_installed(rig, PACKAGE, setup_ran=True)
-    check_log_has(log_lines(rig), ["messenger version 0", "starting the setup " + setup,
+    check_log_has(log_lines(rig), ["messenger version 0",
+                                   "starting the setup %s in %s, no handle inherited"
+                                   % (setup, rig.temp_folder(PARTNER)),
                                    "the setup ended with exit code 0 after ",
                                    "messenger version after the setup 600", "exit code 0"]
                   + installation_lines(setup_ran=True))

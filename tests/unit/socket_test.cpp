@@ -150,9 +150,13 @@ TEST(TcpSocketReceive, GivesUpOnASilentOrTricklingPeer) {
     const auto waited = std::chrono::steady_clock::now() - began;
     EXPECT_EQ(received, c.stall == Stall::None ? 0 : -1);
     EXPECT_EQ(socket.LastStall(), c.stall);
-    if (c.stall != Stall::None) EXPECT_TRUE(IsTimeoutError(socket.LastError()));
+    if (c.stall != Stall::None) {
+      EXPECT_TRUE(IsTimeoutError(socket.LastError()));
+    }
     // The silence is told after its notice time, and its end before the receive returns.
-    if (c.stall == Stall::Silent) EXPECT_EQ(watcher.told, (std::vector<bool>{true, false}));
+    if (c.stall == Stall::Silent) {
+      EXPECT_EQ(watcher.told, (std::vector<bool>{true, false}));
+    }
     EXPECT_GE(waited, std::chrono::milliseconds(c.at_least_ms));
     EXPECT_LT(waited, std::chrono::seconds(4));
     socket.Close();
