@@ -115,8 +115,11 @@ def stalled_silent_page(rig):
     wait_for(lambda: d.text("progress", ID_STATUS) == IN_PROGRESS, 10,
              what="the second try's bytes")
     wait_for(lambda: d.text("progress", ID_STATUS) == WAITING, 15, what="the second silence")
-    box = d.box(150 - (time.monotonic() - started))
+    # The driver waits at most a minute at a time.
+    wait_for(lambda: d.boxes(), 150 - (time.monotonic() - started), interval=0.2,
+             what="message 3")
     took_about_two_minutes(started, "message 3")
+    box = d.box(5)
     check_box(box, "Error", MSG_CONNECT, ["OK"])
     d.must("press", "box", ID_OK)
     answer_question(rig, IDYES)
