@@ -119,9 +119,7 @@ def stalled_silent_page(rig):
     wait_for(lambda: d.boxes(), 150 - (time.monotonic() - started), interval=0.2,
              what="message 3")
     took_about_two_minutes(started, "message 3")
-    box = d.box(5)
-    check_box(box, "Error", MSG_CONNECT, ["OK"])
-    d.must("press", "box", ID_OK)
+    check_box(d.answer_box(ID_OK, 5), "Error", MSG_CONNECT, ["OK"])
     answer_question(rig, IDYES)
     d.gone("progress", 5)
     check_nothing_installed(rig)
