@@ -30,6 +30,14 @@ inline bool ReadDecimal32(const char** cursor, const char* end, std::uint32_t* v
   return true;
 }
 
+// The value of a hexadecimal digit in either letter case; -1 for any other character.
+constexpr int AsciiHexValue(int c) {
+  return IsAsciiDigit(c)        ? c - '0'
+         : c >= 'a' && c <= 'f' ? c - 'a' + 10
+         : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                : -1;
+}
+
 constexpr char AsciiLower(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }

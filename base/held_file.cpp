@@ -38,12 +38,14 @@ bool IsEntryOf(HANDLE entry, const std::string& folder_final, const char* name) 
   // A link that the file system follows without showing it as one (Wine's view of a Unix
   // symbolic link) still shows in where the handle leads.
   const std::string final = FinalPathOf(entry);
-  if (final.size() <= folder_final.size() + 1 ||
-      final.compare(0, folder_final.size(), folder_final) != 0 ||
-      final[folder_final.size()] != '\\') {
+  // A drive's root ends in its backslash already.
+  const bool root = folder_final.back() == '\\';
+  const std::size_t name_at = folder_final.size() + (root ? 0 : 1);
+  if (final.size() <= name_at || final.compare(0, folder_final.size(), folder_final) != 0 ||
+      (!root && final[folder_final.size()] != '\\')) {
     return false;
   }
-  const std::string entry_name = final.substr(folder_final.size() + 1);
+  const std::string entry_name = final.substr(name_at);
   const std::size_t name_length = std::strlen(name);
   if (entry_name.size() == name_length &&
       EqualsIgnoringAsciiCase(entry_name.c_str(), name, name_length)) {

@@ -19,7 +19,9 @@ class OutputFile {
   // it, but neither write, rename nor delete it.
   bool CreateNew(const char* path);
   // Opens the file for appending, creating it when missing; every write lands at its end,
-  // also when another process appends to it meanwhile.
+  // also when another process appends to it meanwhile. False for a link (symbolic or hard), a
+  // junction on the way, or anything else that is not a plain file at path itself: what the
+  // program writes with administrator rights must not land where a link leads.
   bool Append(const char* path);
   // Writes every byte; false when the disk takes fewer (a full disk, a vanished drive).
   bool Write(const void* data, std::size_t length);

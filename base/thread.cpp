@@ -1,5 +1,46 @@
 #include "base/thread.h"
 
+namespace {
+struct DetachedStart {
+  Thread::Procedure procedure;
+  void* argument;
+};
+
+#ifdef _WIN32
+DWORD WINAPI RunDetached(LPVOID start) {
+#else
+void* RunDetached(void* start) {
+#endif
+  const DetachedStart run = *static_cast<DetachedStart*>(start);
+  delete static_cast<DetachedStart*>(start);
+  run.procedure(run.argument);
+#ifdef _WIN32
+  return 0;
+#else
+  return nullptr;
+#endif
+}
+}  // namespace
+
+bool StartDetachedThread(Thread::Procedure procedure, void* argument) {
+  auto* start = new DetachedStart{procedure, argument};
+#ifdef _WIN32
+  const HANDLE handle = CreateThread(nullptr, 0, RunDetached, start, 0, nullptr);
+  if (handle != nullptr) {
+    CloseHandle(handle);
+    return true;
+  }
+#else
+  pthread_t handle;
+  if (pthread_create(&handle, nullptr, RunDetached, start) == 0) {
+    pthread_detach(handle);
+    return true;
+  }
+#endif
+  delete start;
+  return false;
+}
+
 bool Thread::Start(Procedure procedure, void* argument) {
   if (started_) return false;
   procedure_ = procedure;

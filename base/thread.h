@@ -1,6 +1,7 @@
 // Owner of one thread: started with a procedure and its argument, joined by its owner or at the
-// latest by the destructor, so no thread outlives the object that started it. Native threads
-// (CreateThread on Windows, POSIX threads elsewhere): one thread API for the whole program.
+// latest by the destructor, so no thread outlives the object that started it; and threads that
+// no one waits for. Native threads (CreateThread on Windows, POSIX threads elsewhere): one thread
+// API for the whole program.
 #pragma once
 
 #ifdef _WIN32
@@ -43,3 +44,8 @@ class Thread {
   Procedure procedure_ = nullptr;
   void* argument_ = nullptr;
 };
+
+// Runs procedure(argument) on a thread that no one waits for or holds a handle to: a call that
+// cannot be broken, abandoned by its caller. The argument must own everything the thread uses,
+// and the procedure must free it. False, with nothing started, when no thread can be created.
+bool StartDetachedThread(Thread::Procedure procedure, void* argument);

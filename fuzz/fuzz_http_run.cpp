@@ -1,17 +1,21 @@
 // The reading of a reply, in memory: a fuzzed reply is fed to the response reader in pieces
 // cut at fuzzed points (each piece in receives no larger than the reader asks for), and the
 // stream ends by a close or a failed receive. Nothing may crash, the events must come in a
-// legal order, the body passed on must be the reply's body in order, and a complete reply with
-// a valid Content-Length must pass on exactly the announced number of bytes.
+// legal order, the body passed on must be the reply's body in order, a complete reply with
+// a valid Content-Length must pass on exactly the announced number of bytes, and a complete
+// chunked reply exactly its decoded body. Where an HTTP reply is required, other bytes are
+// never a body.
 //
-// Input: byte 0 chooses HEAD (bit 0), a refusal of the 1st to 3rd block (bits 1-2, 0 = never)
-// and a failed receive rather than a close at the end (bit 3); byte 1 gives the number of cut
-// points (0-7), the next bytes the cut points; the rest is the reply.
+// Input: byte 0 chooses HEAD (bit 0), a refusal of the 1st to 3rd block (bits 1-2, 0 = never),
+// a failed receive (bit 3) or a close without notice (bit 4) rather than a close at the end,
+// and a required HTTP reply (bit 5); byte 1 gives the number of cut points (0-7), the next
+// bytes the cut points; the rest is the reply.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -35,8 +39,8 @@ bool IsTerminal(char c) {
 
 // Whether the events (the end mark taken out) are legal: either one failure or completion
 // alone, or H then a status, or H then blocks and at most one ending; nothing after a refused
-// block or an ending.
-bool LegalOrder(const std::string& events, bool refused) {
+// block or an ending. Only a coded (chunked) body can turn out malformed after its blocks.
+bool LegalOrder(const std::string& events, bool refused, bool coded) {
   if (events.empty()) return false;
   if (events[0] != 'H') return events.size() == 1 && IsTerminal(events[0]);
   if (events.size() > 1 && events[1] == 'S') {
@@ -45,7 +49,46 @@ bool LegalOrder(const std::string& events, bool refused) {
   const std::size_t blocks_end = events.find_first_not_of('D', 1);
   if (blocks_end == std::string::npos) return refused;  // no ending: only after a refusal
   return !refused && blocks_end == events.size() - 1 && IsTerminal(events.back()) &&
-         events.back() != 'M' && events.back() != 'L';
+         (events.back() != 'M' || coded) && events.back() != 'L';
+}
+
+// Notes whether the header block has a Transfer-Encoding line, as the reader reads the lines.
+struct CodingSeen : HeaderMap::LineObserver {
+  bool seen = false;
+  void OnHeaderLine(const std::string& name, const char*, const char*) override {
+    seen = seen || HeaderMap::SameName(name, "Transfer-Encoding");
+  }
+};
+
+// A chunked body decoded the plain way, all at once: every line up to its CR LF, the size its
+// leading hexadecimal digits; none when the framing does not end.
+std::optional<std::string> Dechunked(std::string_view body) {
+  std::string decoded;
+  std::size_t at = 0;
+  for (;;) {
+    const std::size_t line_end = body.find("\r\n", at);
+    if (line_end == std::string_view::npos) return std::nullopt;
+    std::uint64_t size = 0;
+    for (std::size_t digit = at; digit < line_end && size < 0x100000000u; ++digit) {
+      const int lower = body[digit] | 0x20;
+      const int value = body[digit] >= '0' && body[digit] <= '9' ? body[digit] - '0'
+                        : lower >= 'a' && lower <= 'f'           ? lower - 'a' + 10
+                                                                 : -1;
+      if (value < 0) break;
+      size = size * 16 + static_cast<std::uint64_t>(value);
+    }
+    at = line_end + 2;
+    if (size == 0) break;
+    if (size > body.size() - at || body.substr(at + size, 2) != "\r\n") return std::nullopt;
+    decoded.append(body.substr(at, size));
+    at += size + 2;
+  }
+  for (;;) {  // the trailer lines, up to the empty one
+    const std::size_t line_end = body.find("\r\n", at);
+    if (line_end == std::string_view::npos) return std::nullopt;
+    if (line_end == at) return decoded;
+    at = line_end + 2;
+  }
 }
 
 // The announced length as a careful reader takes it: digits worth less than 2^32, with only
@@ -64,6 +107,7 @@ constexpr std::size_t kMaxCuts = 7;
 
 struct Input {
   bool head_only;
+  bool require_http;
   int refuse_block;
   HttpResponseReader::Ending ending;
   std::size_t cuts[kMaxCuts + 1];  // where each piece ends, the reply's end last
@@ -74,6 +118,7 @@ struct Input {
 Input Decode(const std::uint8_t* data, std::size_t size) {
   Input input;
   input.head_only = (data[0] & 1) != 0;
+  input.require_http = (data[0] & 32) != 0;
   input.refuse_block = (data[0] >> 1) & 3;
   input.ending = (data[0] & 8) != 0    ? HttpResponseReader::Ending::ReceiveFailed
                  : (data[0] & 16) != 0 ? HttpResponseReader::Ending::PeerClosedWithoutNotice
@@ -93,7 +138,7 @@ Input Decode(const std::uint8_t* data, std::size_t size) {
 
 // Checks what came of a reply that begins with "HTTP/" and whose header block fits.
 void CheckHttpReply(const Input& input, HeaderMap& headers, const RecordingReplyEvents& events,
-                    bool refused, std::size_t body_offset) {
+                    bool refused, bool coded, std::size_t body_offset) {
   const std::string& order = events.events;
   if (order == "M") return;
   if (order[0] != 'H')
@@ -107,6 +152,14 @@ void CheckHttpReply(const Input& input, HeaderMap& headers, const RecordingReply
   if (headers.StatusCode != 200) Fail("a body passed on for a status other than 200", order);
   const std::size_t available = input.reply.size() - body_offset;
   const bool failed = input.ending == HttpResponseReader::Ending::ReceiveFailed;
+  if (coded) {
+    // Chunked: only the last chunk completes it, and then with its decoded body exactly.
+    if (input.head_only || order.back() != 'C') return;
+    const std::optional<std::string> decoded = Dechunked(input.reply.substr(body_offset));
+    if (!decoded || *decoded != events.body)
+      Fail("a complete chunked reply did not pass on its decoded body", order);
+    return;
+  }
   const std::string value = headers.Lookup("Content-Length");
   if (value.empty()) {
     if (!refused && !failed && events.body.size() != available)
@@ -144,7 +197,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Input input = Decode(data, size);
 
   HeaderMap headers;
-  HttpResponseReader reader(headers, input.head_only);
+  CodingSeen coding;
+  HttpResponseReader reader(headers, input.head_only, &coding);
+  if (input.require_http) reader.RequireHttpReply();
   RecordingReplyEvents events;
   events.refuse_block = input.refuse_block;
   events.body.reserve(input.reply.size());
@@ -159,7 +214,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string& order = events.events;
   const bool refused =
       input.refuse_block != 0 && static_cast<int>(events.blocks.size()) == input.refuse_block;
-  if (!LegalOrder(order, refused)) Fail("events out of order", order);
+  const bool coded = coding.seen;
+  if (!LegalOrder(order, refused, coded)) Fail("events out of order", order);
   if (!reader.Finished()) Fail("the reader is not finished after the end", order);
   std::size_t total = 0;
   for (int length : events.blocks) {
@@ -173,6 +229,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view body(events.body);
   const bool failed = input.ending == HttpResponseReader::Ending::ReceiveFailed;
   if (reply.substr(0, kHttpPrefixLength) != kHttpPrefix) {
+    if (input.require_http) {
+      if (!body.empty() || order.find('D') != std::string::npos)
+        Fail("bytes that are no HTTP reply were passed on where one was required", order);
+      return 0;
+    }
     // Not HTTP, or a few bytes that only began like it: all body, unless it never got its turn.
     const bool short_prefix = reply.size() < kHttpPrefixLength &&
                               std::string_view(kHttpPrefix).substr(0, reply.size()) == reply;
@@ -188,9 +249,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (order != expected) Fail("a header block without its end was not refused", order);
     return 0;
   }
-  if (reply.substr(blank + 4, body.size()) != body || blank + 4 + body.size() > reply.size()) {
+  if (!coded &&
+      (reply.substr(blank + 4, body.size()) != body || blank + 4 + body.size() > reply.size())) {
     Fail("the body passed on is not the start of the reply's body", order);
   }
-  CheckHttpReply(input, headers, events, refused, blank + 4);
+  CheckHttpReply(input, headers, events, refused, coded, blank + 4);
   return 0;
 }

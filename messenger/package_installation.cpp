@@ -97,6 +97,12 @@ void RemoveStagingFolders(const StagingFolders& folders) {
   RemoveDirectoryA(folders.root.c_str());  // stays while another partner's left-overs are there
 }
 
+// A program the setup leaves running for a moment (its console's host, an installer it started)
+// stands in the temporary folder, the setup's current folder, until it ends: the folder is
+// removed once it has.
+constexpr DWORD kTempFolderRetryMs = 100;
+constexpr int kTempFolderRetries = 20;
+
 }  // namespace
 
 InstallOutcome InstallPackageFiles(const char* messenger_folder, const char* partner_id,
@@ -129,5 +135,11 @@ InstallOutcome InstallPackageFiles(const char* messenger_folder, const char* par
   package_files.clear();
   temp_holder.Reset();
   RemoveTree(temp_folder);
+  for (int retry = 0;
+       retry < kTempFolderRetries && GetFileAttributesA(temp_folder) != INVALID_FILE_ATTRIBUTES;
+       ++retry) {
+    Sleep(kTempFolderRetryMs);
+    RemoveTree(temp_folder);
+  }
   return InstallOutcome::Installed;
 }

@@ -10,8 +10,9 @@
 //                           30 s) for event "OrvexStandinSetupRelease" before doing anything
 //
 // It records each run under the same key: "RunCount" (REG_DWORD, incremented), "RanFrom"
-// (REG_SZ, its own module path) and "RanSha256" (REG_SZ, the SHA-256 of the file it runs from,
-// in lower-case hexadecimal), so a scenario can tell whether, from where and as what it ran.
+// (REG_SZ, its own module path), "RanIn" (REG_SZ, its current folder) and "RanSha256" (REG_SZ,
+// the SHA-256 of the file it runs from, in lower-case hexadecimal), so a scenario can tell
+// whether, from where, in which folder and as what it ran.
 #include <windows.h>
 
 #include <array>
@@ -102,6 +103,9 @@ int main() {
   char self[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, self, MAX_PATH - 1);
   SetString(control.Handle(), "RanFrom", self);
+  char folder[MAX_PATH] = {};
+  GetCurrentDirectoryA(MAX_PATH, folder);
+  SetString(control.Handle(), "RanIn", folder);
   SetString(control.Handle(), "RanSha256", OwnDigest(self));
   SetDword(control.Handle(), "RunCount", ReadDword(control.Handle(), "RunCount", 0) + 1);
 

@@ -64,13 +64,17 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: tls_probe URL OUTFILE [RECEIVE_TIMEOUT_MS]\n");
     return 64;
   }
-  if (argc == 4) TcpSocket::SetReceiveTimeoutForTesting(std::atoi(argv[3]));
   ProbeRequest request(argv[1]);
   const Url& url = request.RequestUrl();
 
   SocketAddress address(url.Host.c_str(), url.Port);
   if (address.Address() == 0) return Report(1, "resolve", 0);
   TcpSocket socket;
+  if (argc == 4) {
+    TransferLimits limits;
+    limits.silence_ms = static_cast<std::uint32_t>(std::atoi(argv[3]));
+    socket.SetLimits(limits);
+  }
   if (!socket.Create() || !socket.Connect(address)) return Report(2, "connect", 0);
   TlsChannel channel(socket);
   if (!channel.Handshake(url.Host.c_str())) return Report(2, "refused", channel.LastError());

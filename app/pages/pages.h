@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "app/run/run_context.h"
 
 // Welcome page (dialog 101): "Next >>" runs the progress page, Cancel/"Done" ends the wizard.
@@ -29,6 +31,10 @@ struct ProgressPage {
   bool command_deferred = false;
   WPARAM deferred_wparam = 0;
   LPARAM deferred_lparam = 0;
+  // While a silent server's wait is shown: its text, and the status line it stands in for.
+  bool wait_shown = false;
+  std::string wait_text;
+  std::string status_before_wait;
 };
 
 // Its creation parameter is a ProgressPage, which outlives the page.

@@ -74,6 +74,24 @@ void OnCommand(HWND window, ProgressPage& page, WPARAM wparam, LPARAM lparam) {
   }
 }
 
+// A silent server: the status line says that the program waits, and says again what it said
+// before once bytes flow, unless the transfer set another line meanwhile (its own calls reach
+// the line directly, not through the updates).
+void ShowServerWait(HWND window, ProgressPage& page, const std::string& waiting) {
+  char shown[256] = {};
+  GetDlgItemTextA(window, IDC_STATUS, shown, sizeof shown);
+  if (!waiting.empty()) {
+    if (!page.wait_shown || page.wait_text != shown) page.status_before_wait = shown;
+    page.wait_shown = true;
+    page.wait_text = waiting;
+    SetDlgItemTextA(window, IDC_STATUS, waiting.c_str());
+  } else if (page.wait_shown) {
+    page.wait_shown = false;
+    if (page.wait_text == shown)
+      SetDlgItemTextA(window, IDC_STATUS, page.status_before_wait.c_str());
+  }
+}
+
 }  // namespace
 
 void PumpPendingMessages(RunContext& context) {
@@ -100,6 +118,8 @@ INT_PTR CALLBACK ProgressDlgProc(HWND window, UINT message, WPARAM wparam, LPARA
     case kPageUpdateMessage: {
       PageUpdates& updates = page->context.progress_updates;
       std::string text;
+      // A wait ends before a notice that follows it (a retry after a stall) is shown.
+      if (updates.Take(PageUpdate::Kind::ServerWait, &text)) ShowServerWait(window, *page, text);
       if (updates.Take(PageUpdate::Kind::StatusText, &text)) {
         SetDlgItemTextA(window, IDC_STATUS, text.c_str());
       }

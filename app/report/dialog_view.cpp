@@ -36,6 +36,16 @@ void DialogView::StatusText(const std::string& text) {
   if (updates_ != nullptr) updates_->Send({PageUpdate::Kind::StatusText, text});
 }
 
+// Through the updates, like the retry notices: the page applies the wait and its end in the
+// order they came, and tells its own text apart from what the transfer set meanwhile.
+void DialogView::ServerWaiting(bool waiting) {
+  if (updates_ == nullptr) return;
+  // The line under the bar keeps what has arrived, without a speed that no longer holds.
+  if (waiting && !posted_line_.empty()) PostLine(ProgressLine(done_, total_, std::nullopt, texts_));
+  updates_->Send({PageUpdate::Kind::ServerWait,
+                  waiting ? LoadResString(IDS_WAITING_FOR_SERVER) : std::string()});
+}
+
 void DialogView::CurrentFile(const std::string& name) {
   if (dialog_ == nullptr) return;
   if (name.empty()) {

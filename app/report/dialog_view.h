@@ -21,6 +21,7 @@ class DialogView : public RunView {
 
   void Status(unsigned text_id) override;
   void StatusText(const std::string& text) override;
+  void ServerWaiting(bool waiting) override;
   void CurrentFile(const std::string& name) override;
   void ProgressRange(std::optional<std::uint32_t> total, std::uint32_t start = 0) override;
   void ProgressAdvance(long by) override;

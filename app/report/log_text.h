@@ -8,7 +8,14 @@
 // the query string ("?..." to the end) written as "***". The request itself is unchanged.
 std::string RedactUrl(const std::string& url);
 
-// text with every byte below 0x20 and 0x7F written as an escape (\r, \n, \t, else \x1b), so
-// that no outside text can end a log line, forge one or send a terminal control sequence.
-// Other bytes, those of letters outside ASCII among them, stay as they are.
+// A proxy setting (ProxyServer: "host:port" or "http=host:port;https=...", an entry possibly
+// with a scheme and a user part) as the log shows it: each entry's user part written as "***".
+std::string RedactProxySetting(const std::string& setting);
+
+// text with every byte below 0x20 and 0x7F written as an escape (\r, \n, \t, else \x1b), and
+// in UTF-8 the characters a viewer may take as a line break or a turn of the writing direction
+// (the C1 controls U+0080 to U+009F with NEL, U+2028, U+2029, and the bidirectional marks,
+// embeddings, overrides and isolates) as \u2028, so that no outside text can end a log line,
+// forge one, show it reordered or send a terminal control sequence. Other bytes, those of
+// letters outside ASCII among them, stay as they are.
 std::string EscapeControlBytes(const std::string& text);

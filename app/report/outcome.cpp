@@ -27,6 +27,7 @@ constexpr ResultRow kResults[] = {
     {RunResult::ProxyAuthRequired, "ProxyAuthRequired", 11, "proxy asks for credentials"},
     {RunResult::PackageNotVerified, "PackageNotVerified", 12, "package not verified"},
     {RunResult::SetupNotSigned, "SetupNotSigned", 13, "setup not vouched for, not started"},
+    {RunResult::ServerStalled, "ServerStalled", 14, "server stalled"},
     {RunResult::BadSwitch, "BadSwitch", 20, "bad switch"},
     {RunResult::LogUnavailable, "LogUnavailable", 21, "log cannot be opened"},
     {RunResult::AlreadyRunning, "AlreadyRunning", 22, "already running for this partner"},
@@ -49,16 +50,21 @@ Outcome OutcomeOf(const TransferResult& transfer) {
       return {RunResult::Succeeded, 0};
     case TransferError::Resolve:
       return {RunResult::HostNotResolved, 0};
-    // A scheme the program cannot speak is refused like a server that cannot be reached.
+    // A URL the program cannot fetch as written is refused like a server that cannot be
+    // reached.
     case TransferError::UnsupportedScheme:
+    case TransferError::MalformedUrl:
     case TransferError::Connect:
     case TransferError::TlsRefused:
       return {RunResult::CannotConnect, 0};
     case TransferError::Send:
       return {RunResult::SendFailed, 0};
+    // A server that is there but does not deliver: a tool running the program unattended may
+    // try again later, or elsewhere.
+    case TransferError::Stalled:
+      return {RunResult::ServerStalled, 0};
     case TransferError::CutShort:
     case TransferError::Malformed:
-    case TransferError::Stalled:
     case TransferError::ReceiveFailed:
     case TransferError::RangeRefused:
       return {RunResult::ReplyCutShort, 0};
@@ -106,6 +112,7 @@ std::int32_t ResultCode(const Outcome& outcome) {
     case RunResult::SendFailed:
       return -3;
     case RunResult::ReplyCutShort:
+    case RunResult::ServerStalled:
       return -4;
     case RunResult::HttpStatus:
       return outcome.http_status;

@@ -13,7 +13,8 @@ enum class RunResult : std::uint8_t {
   HostNotResolved,      // the server's name could not be resolved
   CannotConnect,        // no connection could be made (or no socket, no transfer thread)
   SendFailed,           // the request could not be sent
-  ReplyCutShort,        // the reply was cut short, stalled or malformed
+  ReplyCutShort,        // the reply was cut short, broken or malformed
+  ServerStalled,        // the server fell silent, or sent too slowly ever to finish
   HttpStatus,           // the server answered with a status other than 200
   CannotStoreFile,      // a file could not be created, written or installed
   DownloadListMissing,  // OrvexDownload.dat is missing or names no file

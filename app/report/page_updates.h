@@ -1,7 +1,8 @@
 // The one way from the worker's threads to a page for what the program shows beyond the pages'
-// own controls: the line under the bar, a retry notice in the status line, the word that the
-// worker has ended. Updates wait here; the page, told by one posted message, takes them on its
-// own thread and applies them, so no other thread touches its windows for them.
+// own controls: the line under the bar, a retry notice in the status line, a silent server's
+// wait in it, the word that the worker has ended. Updates wait here; the page, told by one posted
+// message, takes them on its own thread and applies them, so no other thread touches its windows
+// for them.
 #pragma once
 
 #include <windows.h>
@@ -18,8 +19,9 @@ struct PageUpdate {
     ProgressLine,  // the line under the progress bar: text
     StatusText,    // a composed status line (a retry notice): text
     WorkerEnded,   // the download worker has ended: a new run may start
+    ServerWait,    // the server is silent: the text that says so; empty once it is not
   };
-  static constexpr int kKinds = 3;
+  static constexpr int kKinds = 4;
 
   Kind kind;
   std::string text;

@@ -54,7 +54,9 @@ void RunLog::Write(const char* format, ...) {
   // One write per line, so lines of different threads never interleave. Outside text in it
   // (names, URLs, a server's words) can neither break the line nor forge another.
   std::string line = stamp;
-  line += AsUtf8(EscapeControlBytes(text.data()));
+  // Escaped once in UTF-8, so that characters of an ANSI code page that turn into marks of
+  // the writing direction are escaped too.
+  line += EscapeControlBytes(AsUtf8(text.data()));
   line += "\r\n";
   LockGuard guard(lock_);
   file_.Write(line.data(), line.size());

@@ -27,6 +27,9 @@ class RunView {
   virtual void Status(unsigned text_id) = 0;
   // A notice of the program's own in the status line (a retry), already composed.
   virtual void StatusText(const std::string& text) = 0;
+  // The server has sent nothing for a while (waiting), or that has ended: while it lasts the
+  // status line says that the program waits for it.
+  virtual void ServerWaiting(bool waiting) = 0;
   // The current-file line; an empty name clears it.
   virtual void CurrentFile(const std::string& name) = 0;
   // The current file's length (none when unknown) and the bytes of it already on disk: the
@@ -54,6 +57,7 @@ class QuietView : public RunView {
 
   void Status(unsigned) override {}
   void StatusText(const std::string&) override {}
+  void ServerWaiting(bool) override {}
   void CurrentFile(const std::string&) override {}
   void ProgressRange(std::optional<std::uint32_t>, std::uint32_t) override {}
   void ProgressAdvance(long) override {}

@@ -77,7 +77,7 @@ class DownloadRun {
         cancel_(context.CancelRequested),
         view_(view),
         log_(view.Log()),
-        proxies_(log_) {}
+        proxies_(log_, cancel_) {}
 
   // Everything up to the installation; a confirmed cancel ends it as a success, with
   // Cancelled() set.
@@ -109,7 +109,8 @@ class DownloadRun {
   Outcome SetupThenInstall();
   // One transfer into the temporary folder along the way the proxy settings give, started and
   // waited for; the caller reads its outcome and takes its file. vouching: a file that vouches
-  // for others, whose absence the caller tells.
+  // for others, whose absence the caller tells. A cancel during the choice of the way starts
+  // none.
   std::unique_ptr<FileDownload> Transfer(const std::string& url, bool vouching = false);
   Outcome Install(bool after_setup);
   Outcome InstallAndLog(bool after_setup);
@@ -141,7 +142,7 @@ std::unique_ptr<FileDownload> DownloadRun::Transfer(const std::string& url, bool
   auto download = std::make_unique<FileDownload>(url.c_str(), view_, TempFolderBuffer, cancel_);
   if (vouching) download->LeaveMissingToCaller();
   download->SetRoute(proxies_.RouteFor(url, download->RequestUrl()));
-  download->Fetch();
+  if (!cancel_.IsSet()) download->Fetch();
   return download;
 }
 
@@ -310,6 +311,7 @@ std::optional<Outcome> DownloadRun::FetchPackageFiles() {
     view_.Status(IDS_CONNECTING);
     std::unique_ptr<FileDownload> package_file = Transfer(index_.PackageBaseUrl + name);
     if (!package_file->TransferOutcome().Succeeded()) return package_file->TransferOutcome();
+    if (cancel_.IsSet()) return EndCancelled();
     HeldFile file = package_file->TakeFile();
     if (keys_) {
       if (std::optional<Outcome> ended = CheckPackageFile(name, file)) return *ended;
@@ -373,7 +375,7 @@ Outcome DownloadRun::SetupThenInstall() {
   if (!SetupVouchedFor(vouchers, &setup_file, setup_path, view_)) {
     return {RunResult::SetupNotSigned, 0};
   }
-  RunSetupProgram(setup_path, view_);
+  RunSetupProgram(setup_path, TempFolderBuffer, view_);
   setup_file.handle.Reset();  // held until the setup has ended
   const std::uint32_t after = GetMessengerVersion();
   log_.Write("messenger version after the setup %lu", static_cast<unsigned long>(after));

@@ -85,14 +85,17 @@ bool SetupVouchedFor(const SetupVouchers& vouchers, HeldFile* setup, const std::
   return false;
 }
 
-void RunSetupProgram(const std::string& path, RunView& view) {
+void RunSetupProgram(const std::string& path, const std::string& folder, RunView& view) {
   RunLog& log = view.Log();
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  log.Write("starting the setup %s", path.c_str());
-  if (!CreateProcessA(path.c_str(), nullptr, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                      &process)) {
+  // The wizard's own current folder is often Downloads, where any program of the user's may
+  // have left a DLL or a program that the setup would load or start by its bare name, with
+  // administrator rights.
+  log.Write("starting the setup %s in %s, no handle inherited", path.c_str(), folder.c_str());
+  if (!CreateProcessA(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                      &startup, &process)) {
     log.Write("the setup cannot start, %s", ErrorText(GetLastError()).c_str());
     return;
   }

@@ -29,5 +29,7 @@ bool SetupVouchedFor(const SetupVouchers& vouchers, HeldFile* setup, const std::
                      RunView& view);
 
 // Runs the setup program at path and waits for it, with the page taking no input meanwhile.
-// The caller holds the file, so what starts is what was checked.
-void RunSetupProgram(const std::string& path, RunView& view);
+// The caller holds the file, so what starts is what was checked. It starts in folder (the
+// temporary folder it lies in, where a setup looks for its companions) rather than wherever the
+// wizard was started, and inherits no handle of the wizard's.
+void RunSetupProgram(const std::string& path, const std::string& folder, RunView& view);

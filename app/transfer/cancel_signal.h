@@ -18,6 +18,8 @@ class CancelSignal {
   CancelSignal& operator=(const CancelSignal&) = delete;
 
   bool IsSet() const { return set_; }
+  // The flag itself, for a wait below this room that looks at it between its slices.
+  const std::atomic<bool>& Flag() const { return set_; }
   // Sets the flag and aborts the watched transfer, if one runs.
   void Set();
   void Clear() { set_ = false; }

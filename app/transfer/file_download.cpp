@@ -213,6 +213,17 @@ void FileDownload::LogTransfer() {
   } else if (transfer.error == TransferError::UnsupportedScheme) {
     log.Write("failed: %s (%s), unsupported scheme \"%s\"", RunResultName(outcome.result),
               TransferErrorName(transfer.error), RequestUrl().Scheme.c_str());
+  } else if (transfer.error == TransferError::Stalled) {
+    // Transfers run with the program's own limits.
+    const TransferLimits limits;
+    if (State().stall == Stall::TooSlow) {
+      log.Write("failed: %s (Stalled), fewer than %lu bytes in %lu s",
+                RunResultName(outcome.result), static_cast<unsigned long>(limits.rate_min_bytes),
+                static_cast<unsigned long>(limits.rate_window_ms / 1000));
+    } else {
+      log.Write("failed: %s (Stalled), no byte for %lu s", RunResultName(outcome.result),
+                static_cast<unsigned long>(limits.silence_ms / 1000));
+    }
   } else if (transfer.error == TransferError::Resolve) {
     // Only the lookup's own codes tell why; whatever else the system left there does not.
     const long error = transfer.system_error;

@@ -55,6 +55,7 @@ class FileDownload : public HttpRequest {
   void OnError(const TransferResult& result) override;
   bool OnData(const char* data, int length) override;
   void OnHopFailed(const ProxyHop& hop, const TransferResult& result) override;
+  void OnServerSilent(bool silent) override { view_.ServerWaiting(silent); }
 
  private:
   bool OpenDestination();

@@ -37,7 +37,7 @@ ProxyRoute DirectRoute(RouteSource source) {
 }
 }  // namespace
 
-ProxyChooser::ProxyChooser(RunLog& log) : log_(log) {
+ProxyChooser::ProxyChooser(RunLog& log, const CancelSignal& cancel) : log_(log), cancel_(cancel) {
   RegistryKey settings;
   if (settings.Open(HKEY_CURRENT_USER, kInternetSettingsKey, KEY_READ)) {
     std::uint32_t enable = 0;
@@ -57,8 +57,8 @@ ProxyChooser::ProxyChooser(RunLog& log) : log_(log) {
     log_.Write(
         "proxy settings: ProxyEnable %d, ProxyServer \"%s\", ProxyOverride \"%s\", "
         "AutoConfigURL \"%s\", automatic detection %s",
-        enabled_ ? 1 : 0, server_.c_str(), override_.c_str(), RedactUrl(script_url_).c_str(),
-        detect_ ? "on" : "off");
+        enabled_ ? 1 : 0, RedactProxySetting(server_).c_str(), override_.c_str(),
+        RedactUrl(script_url_).c_str(), detect_ ? "on" : "off");
   }
 }
 
@@ -80,7 +80,7 @@ bool ProxyChooser::AskWinHttp(const std::string& url_text, const std::string* sc
   if (!finder_) finder_ = std::make_unique<WinHttpProxyFinder>();
   std::string list;
   DWORD error = 0;
-  if (!finder_->Find(url_text, script_url, &list, &error)) {
+  if (!finder_->Find(url_text, script_url, &cancel_.Flag(), &list, &error)) {
     *why = WinHttpError(error);
     return false;
   }
@@ -98,14 +98,17 @@ ProxyRoute ProxyChooser::RouteFor(const std::string& url_text, const Url& url) {
   if (IsLoopbackHost(url.Host)) return Logged(url_text, DirectRoute(RouteSource::None), "loopback");
   ProxyRoute route;
   std::string why;
+  const std::string cancelled = "cancelled during the proxy lookup";
   if (detect_ && !detection_failed_) {
     if (AskWinHttp(url_text, nullptr, &route, &why)) return Logged(url_text, route, why);
+    if (cancel_.IsSet()) return Logged(url_text, DirectRoute(RouteSource::Detection), cancelled);
     detection_failed_ = true;
     log_.Write("automatic proxy detection found no script: %s", why.c_str());
   }
   if (!script_url_.empty()) {
     if (script_failure_.empty()) {
       if (AskWinHttp(url_text, &script_url_, &route, &why)) return Logged(url_text, route, why);
+      if (cancel_.IsSet()) return Logged(url_text, DirectRoute(RouteSource::Script), cancelled);
       script_failure_ = "script " + RedactUrl(script_url_) + " cannot be used: " + why;
     }
     // A script that cannot be fetched or run leaves no way but the direct one.
@@ -116,10 +119,15 @@ ProxyRoute ProxyChooser::RouteFor(const std::string& url_text, const Url& url) {
     return Logged(url_text, DirectRoute(RouteSource::Settings), "settings: bypass list");
   }
   const bool https = url.IsHttps();
-  const std::optional<ProxyAddress> proxy = ProxyForScheme(server_, https);
+  std::string unusable;
+  const std::optional<ProxyAddress> proxy = ProxyForScheme(server_, https, &unusable);
   if (!proxy) {
-    return Logged(url_text, DirectRoute(RouteSource::Settings),
-                  std::string("settings: no proxy for ") + (https ? "https" : "http"));
+    // A proxy this program cannot use is named, and the way goes direct as for none.
+    return Logged(
+        url_text, DirectRoute(RouteSource::Settings),
+        unusable.empty()
+            ? std::string("settings: no proxy for ") + (https ? "https" : "http")
+            : "settings: the proxy \"" + RedactProxySetting(unusable) + "\" cannot be used");
   }
   ProxyHop hop;
   hop.direct = false;

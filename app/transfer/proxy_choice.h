@@ -2,13 +2,15 @@
 // (read once per run), as the system's own HTTP stacks choose it: loopback names always go
 // direct; then automatic detection when the connection settings ask for it, then the
 // auto-config script AutoConfigURL names, then ProxyServer with its bypass list ProxyOverride
-// when ProxyEnable is set. Every choice goes to the log.
+// when ProxyEnable is set. Every choice goes to the log. A script lookup that a confirmed cancel
+// meets is abandoned at once.
 #pragma once
 
 #include <memory>
 #include <string>
 
 #include "app/report/run_log.h"
+#include "app/transfer/cancel_signal.h"
 #include "net/http/url.h"
 #include "net/proxy/proxy_route.h"
 #include "net/proxy/winhttp_proxy.h"
@@ -16,12 +18,13 @@
 
 class ProxyChooser {
  public:
-  explicit ProxyChooser(RunLog& log);
+  ProxyChooser(RunLog& log, const CancelSignal& cancel);
   ~ProxyChooser();
   ProxyChooser(const ProxyChooser&) = delete;
   ProxyChooser& operator=(const ProxyChooser&) = delete;
 
-  // The way for the URL, logged with why.
+  // The way for the URL, logged with why; after a cancel during a script lookup, the direct
+  // way, which the caller does not take.
   ProxyRoute RouteFor(const std::string& url_text, const Url& url);
 
  private:
@@ -31,6 +34,7 @@ class ProxyChooser {
   ProxyRoute Logged(const std::string& url_text, ProxyRoute route, const std::string& why);
 
   RunLog& log_;
+  const CancelSignal& cancel_;
   bool enabled_ = false;
   std::string server_;
   std::string override_;

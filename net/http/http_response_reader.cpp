@@ -39,15 +39,20 @@ bool ParseLength(const char* text, const char* end, std::uint32_t* length) {
 }
 }  // namespace
 
-// Gathers every Content-Length line of a header block: one bad or two different values make
-// the length unusable.
-class HttpResponseReader::LengthCollector : public HeaderMap::LineObserver {
+// Gathers what frames the body: every Content-Length line (one bad or two different values make
+// the length unusable) and the transfer codings of every Transfer-Encoding line.
+class HttpResponseReader::FramingCollector : public HeaderMap::LineObserver {
  public:
-  explicit LengthCollector(HeaderMap::LineObserver* also_told) : also_told_(also_told) {}
+  explicit FramingCollector(HeaderMap::LineObserver* also_told) : also_told_(also_told) {}
 
   void OnHeaderLine(const std::string& name, const char* value, const char* value_end) override {
     if (also_told_ != nullptr) also_told_->OnHeaderLine(name, value, value_end);
+    if (HeaderMap::SameName(name, "Transfer-Encoding")) {
+      AddCodings(value, value_end);
+      return;
+    }
     if (!HeaderMap::SameName(name, "Content-Length")) return;
+    length_line = true;
     std::uint32_t parsed = 0;
     if (!ParseLength(value, value_end, &parsed) || (seen && parsed != length)) {
       valid = false;
@@ -57,13 +62,125 @@ class HttpResponseReader::LengthCollector : public HeaderMap::LineObserver {
     length = parsed;
   }
 
+  // Whether the codings are chunked alone, the one coding this program takes off.
+  bool OnlyChunked() const { return codings == 1 && other_codings == 0; }
+
   bool seen = false;
   bool valid = true;
   std::uint32_t length = 0;
+  bool length_line = false;  // any Content-Length line, usable or not
+  bool encoded = false;      // any Transfer-Encoding line
+  int codings = 0;           // transfer codings named
+  int other_codings = 0;     // of those, the ones other than chunked
 
  private:
+  // A comma-separated list; empty elements are no coding.
+  void AddCodings(const char* value, const char* end) {
+    encoded = true;
+    for (;;) {
+      const char* comma = std::find(value, end, ',');
+      const char* first = value;
+      const char* last = comma;
+      while (first < last && IsSpaceOrTab(*first)) ++first;
+      while (last > first && IsSpaceOrTab(last[-1])) --last;
+      if (first < last) {
+        ++codings;
+        if (last - first != 7 || !EqualsIgnoringAsciiCase(first, "chunked", 7)) ++other_codings;
+      }
+      if (comma == end) return;
+      value = comma + 1;
+    }
+  }
+
   HeaderMap::LineObserver* also_told_;
 };
+
+HttpResponseReader::ChunkDecoder::Result HttpResponseReader::ChunkDecoder::Decode(
+    char* data, int count, std::uint64_t room, int* decoded) {
+  // A size line with its extensions, and the trailer lines together, stay far below these.
+  constexpr int kLongestSizeLine = 4096;
+  constexpr int kLongestTrailer = kBufferSize;
+  int& out = *decoded;  // also what was decoded before a break in the framing
+  out = 0;
+  int at = 0;
+  while (at < count && state_ != State::Done) {
+    if (state_ == State::Data) {
+      const int run = static_cast<int>(std::min<std::uint64_t>(left_, count - at));
+      std::memmove(data + out, data + at, static_cast<std::size_t>(run));
+      out += run;
+      at += run;
+      left_ -= static_cast<std::uint64_t>(run);
+      if (left_ == 0) state_ = State::DataCr;
+      continue;
+    }
+    const char c = data[at++];
+    if (++line_bytes_ > (state_ >= State::TrailerLine ? kLongestTrailer : kLongestSizeLine)) {
+      return Result::Broken;
+    }
+    switch (state_) {
+      case State::Size:
+        if (AsciiHexValue(c) >= 0) {
+          left_ = left_ * 16 + static_cast<std::uint64_t>(AsciiHexValue(c));
+          ++digits_;
+          if (left_ > room - static_cast<std::uint64_t>(out)) return Result::Broken;
+          break;
+        }
+        if (digits_ == 0) return Result::Broken;
+        state_ = State::AfterSize;
+        [[fallthrough]];
+      case State::AfterSize:
+        if (c == ';') {
+          state_ = State::Extension;
+        } else if (c == '\r') {
+          state_ = State::SizeLf;
+        } else if (!IsSpaceOrTab(c)) {
+          return Result::Broken;
+        }
+        break;
+      case State::Extension:
+        if (c == '\n') return Result::Broken;
+        if (c == '\r') state_ = State::SizeLf;
+        break;
+      case State::SizeLf:
+        if (c != '\n') return Result::Broken;
+        state_ = left_ == 0 ? State::TrailerLine : State::Data;
+        digits_ = 0;
+        line_bytes_ = 0;
+        break;
+      case State::DataCr:
+        if (c != '\r') return Result::Broken;
+        state_ = State::DataLf;
+        break;
+      case State::DataLf:
+        if (c != '\n') return Result::Broken;
+        state_ = State::Size;
+        break;
+      case State::TrailerLine:
+        if (c == '\r') {
+          state_ = State::EndLf;
+          break;
+        }
+        state_ = State::TrailerText;
+        [[fallthrough]];
+      case State::TrailerText:
+        if (c == '\n') return Result::Broken;
+        if (c == '\r') state_ = State::TrailerLf;
+        break;
+      case State::TrailerLf:
+        if (c != '\n') return Result::Broken;
+        state_ = State::TrailerLine;
+        break;
+      case State::EndLf:
+        if (c != '\n') return Result::Broken;
+        state_ = State::Done;
+        break;
+      case State::Data:
+      case State::Done:
+        break;
+    }
+  }
+  return state_ == State::Done ? Result::Done : Result::More;
+}
 
 HttpResponseReader::HttpResponseReader(HeaderMap& headers, bool head_only,
                                        HeaderMap::LineObserver* also_told)
@@ -84,7 +201,11 @@ void HttpResponseReader::Received(int count, Events& events) {
   count = std::min(count, SpaceSize());
   if (count <= 0) return;
   if (header_done_) {
-    PassBody(buffer_.get(), count, events);
+    if (chunked_) {
+      PassChunked(buffer_.get(), count, false, events);
+    } else {
+      PassBody(buffer_.get(), count, events);
+    }
     return;
   }
   held_ += count;
@@ -97,6 +218,10 @@ void HttpResponseReader::ReadHeaderBlock(Events& events) {
   const int held = held_;
   if (CouldBecomeHttpPrefix(data, held)) return;  // too few bytes to tell yet
   if (!BeginsWithHttpPrefix(data, held)) {
+    if (require_http_) {
+      Fail(Failure::Malformed, events);
+      return;
+    }
     // Not an HTTP reply: every byte, from the first, is body.
     if (StartBody(events)) PassBody(data, held, events);
     return;
@@ -118,18 +243,27 @@ void HttpResponseReader::ReadHeaderBlock(Events& events) {
     return;
   }
   data[blank_offset] = '\0';
-  LengthCollector lengths(also_told_);
-  headers_.Parse(data, &lengths);
+  FramingCollector framing(also_told_);
+  headers_.Parse(data, &framing);
   const int status = headers_.StatusCode;
   const bool has_body = status == 200 || (status == 206 && accept_partial_);
-  // No status number, or one that no server sends; for a body, a length that cannot be
-  // trusted. The length of another status does not matter: its body is never read.
-  if (status < 100 || status > 999 || (has_body && !lengths.valid)) {
+  // Chunked alone, in a reply of HTTP/1.1 or later, with no length beside it to contradict it:
+  // any other transfer coding would be stored as the file, and a length beside one could be
+  // read either way along the path.
+  constexpr std::uint32_t kHttp11 = 0x10001;
+  const bool chunked = framing.encoded && framing.OnlyChunked() && !framing.length_line &&
+                       headers_.HttpVersion >= kHttp11;
+  // No status number, or one that no server sends; for a body, framing that cannot be
+  // trusted. The framing of another status does not matter: its body is never read.
+  if (status < 100 || status > 999 ||
+      (has_body && (!framing.valid || (framing.encoded && !chunked)))) {
     Fail(Failure::Malformed, events);
     return;
   }
-  length_known_ = has_body && lengths.seen;
-  content_length_ = length_known_ ? lengths.length : 0;
+  length_known_ = has_body && framing.seen;
+  content_length_ = length_known_ ? framing.length : 0;
+  // A reply to HEAD has no body, chunked or not.
+  chunked_ = has_body && chunked && !head_only_;
   if (!StartBody(events)) return;
   if (!has_body) {
     finished_ = true;
@@ -137,7 +271,11 @@ void HttpResponseReader::ReadHeaderBlock(Events& events) {
     return;
   }
   const int body_offset = blank_offset + kBlankLineLength;
-  PassBody(data + body_offset, held - body_offset, events);
+  if (chunked_) {
+    PassChunked(data + body_offset, held - body_offset, true, events);
+  } else {
+    PassBody(data + body_offset, held - body_offset, events);
+  }
 }
 
 bool HttpResponseReader::StartBody(Events& events) {
@@ -173,6 +311,27 @@ void HttpResponseReader::PassBody(const char* data, int length, Events& events) 
   }
 }
 
+void HttpResponseReader::PassChunked(char* data, int length, bool first, Events& events) {
+  int decoded = 0;
+  const ChunkDecoder::Result result =
+      chunks_.Decode(data, length, 0xFFFFFFFFu - body_bytes_, &decoded);
+  // What was decoded before broken framing is passed on like a body cut short, so that no split
+  // of the reply changes what the events say.
+  if (decoded > 0 || first) {
+    if (!events.OnData(data, decoded)) {
+      finished_ = true;
+      return;
+    }
+    body_bytes_ += static_cast<std::uint32_t>(decoded);
+  }
+  if (result == ChunkDecoder::Result::Broken) {
+    Fail(Failure::Malformed, events);
+  } else if (result == ChunkDecoder::Result::Done) {
+    finished_ = true;
+    events.OnComplete();
+  }
+}
+
 void HttpResponseReader::End(Ending ending, Events& events) {
   if (finished_) return;
   const bool closed = ending != Ending::ReceiveFailed;
@@ -181,16 +340,20 @@ void HttpResponseReader::End(Ending ending, Events& events) {
     if (closed && held == 0) {
       // A server that closes without a byte sent nothing: no reply, not an empty file.
       Fail(Failure::CutShort, events);
-    } else if (closed && CouldBecomeHttpPrefix(buffer_.get(), held)) {
+    } else if (closed && CouldBecomeHttpPrefix(buffer_.get(), held) && !require_http_) {
       // A reply of a few bytes that only looked like the start of "HTTP/": all body.
       if (StartBody(events)) PassBody(buffer_.get(), held, events);
       if (!finished_) End(ending, events);
+    } else if (closed && CouldBecomeHttpPrefix(buffer_.get(), held)) {
+      Fail(Failure::Malformed, events);  // a few bytes where an HTTP reply was required
     } else {
       // The header block never ended, or nothing came before a failure.
       Fail(closed ? Failure::CutShort : Failure::ReceiveFailed, events);
     }
   } else if (!closed) {
     Fail(Failure::ReceiveFailed, events);  // whatever was still to come is lost
+  } else if (chunked_) {
+    Fail(Failure::CutShort, events);  // closed before the last chunk
   } else if (length_known_ && body_bytes_ < content_length_ && !head_only_) {
     Fail(Failure::CutShort, events);  // closed before the announced length arrived
   } else if (!length_known_ && !head_only_ && ending == Ending::PeerClosedWithoutNotice) {

@@ -1,11 +1,13 @@
 // The reading of one HTTP/1.0 reply, apart from any socket: the bytes of each receive go in,
 // and the reader tells what they mean: the header block (parsed into a HeaderMap), the
-// status when it is not 200, the body block by block, and how the reply ended.
+// status when it is not 200, the body block by block, and how the reply ended. A body an
+// HTTP/1.1 server sends chunked is passed on without its framing.
 //
 // Each receive goes straight into the reader's own buffer (Space, then Received), so that a
 // body block is handed on in place; Feed does the same for bytes held elsewhere. A body block
 // is the part of one receive that belongs to the body: the receive that completes the header
-// block hands on the rest of itself, possibly nothing, as the first block.
+// block hands on the rest of itself, possibly nothing, as the first block. A chunked body is
+// decoded in place, so each block is still one receive's worth, without the framing.
 #pragma once
 
 #include <cstdint>
@@ -22,8 +24,11 @@ class HttpResponseReader {
   static constexpr int kBodyReceiveSize = 256 * 1024;
 
   enum class Failure {
-    Malformed,      // no status number, or a status outside 100..999, a NUL in the header
-                    // block, a Content-Length that is no plain number or contradicts another
+    Malformed,  // no status number, or a status outside 100..999, a NUL in the header block, a
+                // Content-Length that is no plain number or contradicts another; a
+                // Transfer-Encoding other than chunked alone in an HTTP/1.1 reply, or one beside
+                // a Content-Length; broken chunk framing or a body beyond 2^32 - 1 bytes; bytes
+                // that are no HTTP reply where one is required
     HeaderTooLong,  // the header block does not end within the buffer
     CutShort,       // the peer closed before the first byte, inside the header block or before
                     // the announced length, or ended a body without length without notice
@@ -69,6 +74,10 @@ class HttpResponseReader {
   // The request asked for part of a file (Range): a 206 carries a body like a 200. Set
   // before the first receive.
   void AcceptPartial() { accept_partial_ = true; }
+  // Only an HTTP reply will do: bytes that do not begin with "HTTP/" are malformed rather than
+  // a body (the answer to a request for part of a file, or to a retry of a file whose first
+  // reply had a length). Set before the first receive.
+  void RequireHttpReply() { require_http_ = true; }
 
   // Where the next receive goes, and how many bytes it may bring (at least 1 until finished).
   char* Space() { return buffer_.get() + held_; }
@@ -86,14 +95,45 @@ class HttpResponseReader {
 
   bool Finished() const { return finished_; }
   // Whether a 200 (or accepted 206) reply announced its length, and that length: known from
-  // OnHeaderBlock on.
+  // OnHeaderBlock on. A chunked reply announces none.
   bool LengthKnown() const { return length_known_; }
   std::uint32_t ContentLength() const { return content_length_; }
-  // Body bytes handed on and taken so far.
+  // Body bytes handed on and taken so far (decoded, for a chunked body).
   std::uint32_t BodyBytes() const { return body_bytes_; }
 
  private:
-  class LengthCollector;
+  class FramingCollector;
+
+  // Takes the chunked framing (RFC 9112, 7.1) off a body: hexadecimal sizes, extensions and
+  // trailer lines skipped, every line end a CR LF; the body ends with the last chunk's empty
+  // line.
+  class ChunkDecoder {
+   public:
+    enum class Result { More, Done, Broken };
+    // Decodes count bytes at data in place; *decoded: how many body bytes now begin at data.
+    // room: how many body bytes may still come in all; a chunk size beyond it is Broken.
+    Result Decode(char* data, int count, std::uint64_t room, int* decoded);
+
+   private:
+    enum class State : std::uint8_t {
+      Size,       // hexadecimal digits of a chunk size
+      AfterSize,  // blanks, then a ';' and an extension, or the CR
+      Extension,  // up to the CR
+      SizeLf,     // the LF that ends the size line
+      Data,       // the chunk's bytes
+      DataCr,     // the CR LF after them
+      DataLf,
+      TrailerLine,  // at the start of a trailer line, or the CR of the empty line
+      TrailerText,  // inside a trailer line, up to its CR
+      TrailerLf,
+      EndLf,  // the LF of the empty line that ends the body
+      Done,
+    };
+    State state_ = State::Size;
+    std::uint64_t left_ = 0;  // the chunk size being read, then its bytes still to come
+    int digits_ = 0;
+    int line_bytes_ = 0;  // of the size line, or of the trailer section
+  };
 
   void ReadHeaderBlock(Events& events);
   // False when the body is not wanted.
@@ -101,10 +141,14 @@ class HttpResponseReader {
   void Fail(Failure failure, Events& events);
   // Hands on the block within the announced length; whatever lies beyond is dropped.
   void PassBody(const char* data, int length, Events& events);
+  // The same for a chunked body, decoded in place; first: the block that follows the header
+  // block, handed on even when empty (later empty blocks are not).
+  void PassChunked(char* data, int length, bool first, Events& events);
 
   HeaderMap& headers_;
   const bool head_only_;
   bool accept_partial_ = false;
+  bool require_http_ = false;
   HeaderMap::LineObserver* const also_told_;
   // One allocation per reply, for the largest receive.
   std::unique_ptr<char[]> buffer_;
@@ -113,6 +157,8 @@ class HttpResponseReader {
   bool header_done_ = false;
   bool finished_ = false;
   bool length_known_ = false;  // without a length the body runs to the close
+  bool chunked_ = false;       // the body ends with its last chunk
+  ChunkDecoder chunks_;
   std::uint32_t content_length_ = 0;
   std::uint32_t body_bytes_ = 0;  // handed on and taken so far
 };

@@ -5,15 +5,20 @@
 #include "base/ascii.h"
 
 namespace {
-// The number at text as atoi reads it (white space, a sign, digits), wrapped to 16 bits.
-std::uint16_t ReadPort(const char* text) {
+// The number at text as atoi reads it (white space, a sign, digits), wrapped to 16 bits; false
+// when its digits are worth more than 65535, which would name another port than written.
+bool ReadPort(const char* text, std::uint16_t* port) {
   while (IsAsciiSpace(*text)) ++text;
   bool negative = false;
   if (*text == '+' || *text == '-') negative = *text++ == '-';
   std::uint32_t value = 0;
-  while (IsAsciiDigit(*text)) value = value * 10u + static_cast<std::uint32_t>(*text++ - '0');
+  while (IsAsciiDigit(*text)) {
+    value = value * 10u + static_cast<std::uint32_t>(*text++ - '0');
+    if (value > 65535u) return false;
+  }
   if (negative) value = 0u - value;
-  return static_cast<std::uint16_t>(value);
+  *port = static_cast<std::uint16_t>(value);
+  return true;
 }
 
 bool IsHexDigit(char c) {
@@ -68,6 +73,7 @@ void Url::Reset() {
   Directory = "/";
   FileName.clear();
   Port = 80;
+  port_out_of_range = false;
 }
 
 void Url::Parse(const char* text) {
@@ -88,7 +94,7 @@ void Url::Parse(const char* text) {
 
   if (*cursor == ':') {
     ++cursor;
-    Port = ReadPort(cursor);
+    port_out_of_range = !ReadPort(cursor, &Port);
     while (IsAsciiDigit(*cursor)) ++cursor;
   }
   if (*cursor == '/') ++cursor;

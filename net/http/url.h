@@ -29,6 +29,8 @@ class Url {
   std::string Directory;  // request path up to and including its last '/', starts with '/'
   std::string FileName;   // request path after its last '/'
   std::uint16_t Port;     // the text's port, else 443 for "https" (any letter case), else 80
+  // The text's port is above 65535: the URL cannot be fetched as written.
+  bool port_out_of_range = false;
 };
 
 // text with every byte that may not stand in a request line's path (a space, a control byte, a

@@ -49,23 +49,33 @@ bool WildcardMatch(const std::string& pattern, const std::string& text) {
 }
 }  // namespace
 
-std::optional<ProxyAddress> ProxyForScheme(const std::string& proxy_server, bool https) {
+std::optional<ProxyAddress> ProxyForScheme(const std::string& proxy_server, bool https,
+                                           std::string* unusable) {
+  std::string ignored;
+  if (unusable == nullptr) unusable = &ignored;
+  unusable->clear();
   ProxyAddress address;
+  const std::vector<std::string> entries = Split(proxy_server, true);
   if (proxy_server.find('=') == std::string::npos) {
     // One proxy for every scheme; a list without names takes its first entry.
-    const std::vector<std::string> entries = Split(proxy_server, true);
-    if (entries.empty() || !ParseProxyAddress(entries[0], 80, &address)) return std::nullopt;
-    return address;
+    if (entries.empty()) return std::nullopt;
+    if (ParseProxyAddress(entries[0], 80, &address)) return address;
+    *unusable = entries[0];
+    return std::nullopt;
   }
-  const char* wanted = https ? "https" : "http";
-  const std::size_t wanted_length = https ? 5 : 4;
-  for (const std::string& entry : Split(proxy_server, true)) {
-    const std::size_t equals = entry.find('=');
-    if (equals != wanted_length || !EqualsIgnoringAsciiCase(entry.data(), wanted, wanted_length)) {
-      continue;
-    }
-    if (!ParseProxyAddress(entry.substr(equals + 1), 80, &address)) return std::nullopt;
-    return address;
+  const auto named = [](const std::string& entry, const char* name, std::size_t length) {
+    return entry.find('=') == length && EqualsIgnoringAsciiCase(entry.data(), name, length);
+  };
+  for (const std::string& entry : entries) {
+    if (!(https ? named(entry, "https", 5) : named(entry, "http", 4))) continue;
+    if (ParseProxyAddress(entry.substr(entry.find('=') + 1), 80, &address)) return address;
+    *unusable = entry;
+    return std::nullopt;
+  }
+  // Without an entry for the scheme the system's own stacks go through a SOCKS proxy, which
+  // this program does not speak.
+  for (const std::string& entry : entries) {
+    if (named(entry, "socks", 5)) *unusable = entry;
   }
   return std::nullopt;
 }

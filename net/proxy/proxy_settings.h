@@ -10,8 +10,11 @@
 #include "net/proxy/proxy_route.h"
 
 // ProxyServer: "host:port" for every scheme, or "http=host:port;https=host:port" where a scheme
-// without an entry has no proxy. A port left out is 80.
-std::optional<ProxyAddress> ProxyForScheme(const std::string& proxy_server, bool https);
+// without an entry has no proxy. A port left out is 80. *unusable, when given, gets the entry
+// that would be the scheme's proxy but cannot be used (a port out of range, a user part, or the
+// SOCKS proxy the system would take for a scheme without an entry); empty otherwise.
+std::optional<ProxyAddress> ProxyForScheme(const std::string& proxy_server, bool https,
+                                           std::string* unusable = nullptr);
 
 // ProxyOverride: patterns separated by ';' (or blanks), '*' standing for any run of
 // characters, letter case aside; "<local>" stands for any host name without a dot.

@@ -1,7 +1,9 @@
 // HttpRequest's life: its thread, started, waited for, stopped; what a later start asks for.
 #include "net/request/http_request.h"
 
-HttpRequest::HttpRequest(const char* url_text) : state_(url_text) {}
+HttpRequest::HttpRequest(const char* url_text) : state_(url_text) {
+  socket_.WatchSilence(this);
+}
 
 HttpRequest::~HttpRequest() {
   Stop();
@@ -22,6 +24,7 @@ bool HttpRequest::Start(bool head_only) {
   state_.content_length.reset();
   state_.continues_file = false;
   state_.range_refused = false;
+  state_.stall = Stall::None;
   headers_.Clear();
   result_ = {};
   reply_failure_.reset();

@@ -24,7 +24,7 @@
 //
 // The reader of the reply calls OnData itself: a body block goes from the receive buffer to the
 // derived class in one call.
-class HttpRequest : private HttpResponseReader::Events {
+class HttpRequest : private HttpResponseReader::Events, private SilenceWatcher {
  public:
   // The largest body block a receive can bring (the response reader's).
   static constexpr int kReceiveBufferSize = HttpResponseReader::kBodyReceiveSize;
@@ -47,6 +47,9 @@ class HttpRequest : private HttpResponseReader::Events {
   void Stop();
 
   const Url& RequestUrl() const { return state_.url; }
+  // The time limits of the connects and receives, set before Start; the program's own unless
+  // set.
+  void SetTransferLimits(const TransferLimits& limits) { socket_.SetLimits(limits); }
   // The way to the server, set before Start; without one the transfer goes straight there.
   void SetRoute(ProxyRoute route) { route_ = std::move(route); }
   const ProxyRoute& Route() const { return route_; }
@@ -79,6 +82,9 @@ class HttpRequest : private HttpResponseReader::Events {
   virtual std::string FormatRequest();
   // One hop of the route failed and the next one is tried; result says why.
   virtual void OnHopFailed(const ProxyHop& /*hop*/, const TransferResult& /*result*/) {}
+  // On the transfer thread: the server (or proxy) has sent nothing for a while (silent), or
+  // sends again or the wait has ended (not silent).
+  virtual void OnServerSilent(bool /*silent*/) {}
 
   // Stores the failure and tells OnError, unless the transfer was asked to stop: a stopped
   // transfer ends without one.
@@ -101,9 +107,10 @@ class HttpRequest : private HttpResponseReader::Events {
   void OnStatus(int status) override;
   void OnComplete() override {}
   void OnFailure(HttpResponseReader::Failure failure) override;
+  void OnPeerSilent(bool silent) override { OnServerSilent(silent); }
   // The failure the reader found, as a transfer error; receive_error is the socket's code
-  // for a failed receive.
-  TransferError ReplyError(long receive_error) const;
+  // for a failed receive. A stall is noted in the state.
+  TransferError ReplyError(long receive_error);
 
   TcpSocket socket_;
   HeaderMap headers_;

@@ -85,6 +85,7 @@ bool HttpRequest::OpenTunnel() {
       const TransferError kind = received == 0           ? TransferError::CutShort
                                  : IsTimeoutError(error) ? TransferError::Stalled
                                                          : TransferError::ReceiveFailed;
+      if (kind == TransferError::Stalled) state_.stall = socket_.LastStall();
       ReportError({kind, 0, received == 0 ? 0 : error});
       return false;
     }

@@ -61,7 +61,7 @@ void HttpRequest::OnFailure(HttpResponseReader::Failure failure) {
   reply_failure_ = failure;
 }
 
-TransferError HttpRequest::ReplyError(long receive_error) const {
+TransferError HttpRequest::ReplyError(long receive_error) {
   switch (*reply_failure_) {
     case HttpResponseReader::Failure::Malformed:
     case HttpResponseReader::Failure::HeaderTooLong:
@@ -71,7 +71,9 @@ TransferError HttpRequest::ReplyError(long receive_error) const {
     case HttpResponseReader::Failure::ReceiveFailed:
       break;
   }
-  return IsTimeoutError(receive_error) ? TransferError::Stalled : TransferError::ReceiveFailed;
+  if (!IsTimeoutError(receive_error)) return TransferError::ReceiveFailed;
+  state_.stall = socket_.LastStall();
+  return TransferError::Stalled;
 }
 
 void HttpRequest::Run() {
@@ -81,6 +83,11 @@ void HttpRequest::Run() {
   if (!url.HasSupportedScheme()) {
     socket_.Close();
     ReportError({TransferError::UnsupportedScheme, 0, 0});
+    return;
+  }
+  if (url.port_out_of_range) {
+    socket_.Close();
+    ReportError({TransferError::MalformedUrl, 0, 0});
     return;
   }
   if (!OpenConnection()) return;
@@ -111,6 +118,9 @@ void HttpRequest::Run() {
   ProxyAuthSchemes offered;
   HttpResponseReader reader(headers_, state_.HeadOnly, ThroughHttpProxy() ? &offered : nullptr);
   if (state_.resume) reader.AcceptPartial();
+  // Bytes that are no HTTP reply are taken as a file only as the first answer for it: never as
+  // the rest of one, nor in place of a file whose earlier reply announced its length.
+  if (state_.resume || state_.version.total) reader.RequireHttpReply();
   reader_ = &reader;
   HttpResponseReader::Events& events = *this;
   while (!StopRequested && !reader.Finished()) {

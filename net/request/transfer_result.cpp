@@ -26,6 +26,8 @@ const char* TransferErrorName(TransferError error) {
       return "ProxyAuthRequired";
     case TransferError::UnsupportedScheme:
       return "UnsupportedScheme";
+    case TransferError::MalformedUrl:
+      return "MalformedUrl";
     case TransferError::RangeRefused:
       return "RangeRefused";
   }

@@ -7,18 +7,20 @@
 enum class TransferError : std::uint8_t {
   None,           // completed, or ended on the owner's request (Stop, Abort, a refused block)
   Resolve,        // the host name could not be resolved
-  Connect,        // no connection could be made: refused, unreachable, timed out
+  Connect,        // no connection could be made: refused, unreachable, not within its limit
   TlsRefused,     // the TLS handshake failed or the server's certificate was refused
   Send,           // the request could not be sent
   CutShort,       // the reply ended before its first byte, its header block or its length
   Malformed,      // the header block cannot be read: no status, a bad length, too long, a NUL
-  Stalled,        // no byte arrived within the receive time limit
+  Stalled,        // the server fell silent or trickled beyond the transfer's limits
   ReceiveFailed,  // the connection broke (a reset) while the reply was read
   HttpStatus,     // the server answered with a status other than 200
   // The proxy wants credentials (407), to the request or to the tunnel's CONNECT.
   ProxyAuthRequired,
   // The URL names a scheme other than http and https: nothing was sent.
   UnsupportedScheme,
+  // The URL cannot be fetched as written (a port above 65535): nothing was sent.
+  MalformedUrl,
   // Asked for the rest of a file, the server answered with another part or version of it (a
   // 206 that does not continue the file, or 416).
   RangeRefused,

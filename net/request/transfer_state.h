@@ -9,6 +9,7 @@
 
 #include "net/http/content_range.h"
 #include "net/http/url.h"
+#include "net/socket/transfer_limits.h"
 
 // The version of a file that a reply began: what a request for the rest of it must name.
 struct FileVersion {
@@ -31,6 +32,7 @@ struct TransferState {
   bool continues_file = false;                  // an accepted 206: the rest of the file asked for
   bool range_refused = false;                   // a 206 that is not the rest asked for
   std::uint32_t BytesReceived = 0;              // body bytes handed on to the hook and taken
+  Stall stall = Stall::None;                    // why a Stalled transfer gave up on its server
 
   // What the reply that began the file's version said of it; kept from try to try.
   FileVersion version;

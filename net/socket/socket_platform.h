@@ -1,6 +1,6 @@
 // The one place where Winsock 1.1 and BSD sockets differ: handle type, start-up, closing,
-// errors, the receive time-out and the first IPv4 address of a host name. Everything above
-// this file is written once for both.
+// errors, waiting on a handle with a time limit and the first IPv4 address of a host name.
+// Everything above this file is written once for both.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include <winsock.h>
 #else
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -87,32 +88,76 @@ inline int LastSocketError() {
 #endif
 }
 
-// Whether a receive failed because its time-out passed with no byte.
+// The code of a connect or receive that gave up on its peer within the program's time limit.
+#ifdef _WIN32
+constexpr int kTimedOutError = WSAETIMEDOUT;
+#else
+constexpr int kTimedOutError = ETIMEDOUT;
+#endif
+
+// Whether a connect or receive failed because a time limit passed.
 inline bool IsTimeoutError(long error) {
 #ifdef _WIN32
   return error == WSAETIMEDOUT;
 #else
-  return error == EAGAIN || error == EWOULDBLOCK;
+  return error == ETIMEDOUT || error == EAGAIN || error == EWOULDBLOCK;
 #endif
 }
 
-// One blocking connect. A POSIX connect that a signal interrupts goes on in the background:
-// wait for it to finish and take its outcome rather than call it a failure.
-inline bool ConnectOnce(SocketHandle handle, const sockaddr* address, int size) {
+// A non-blocking handle makes connect return at once, so that its wait can have a limit.
+inline bool SetBlocking(SocketHandle handle, bool blocking) {
 #ifdef _WIN32
-  return connect(handle, address, size) == 0;
+  u_long non_blocking = blocking ? 0 : 1;
+  return ioctlsocket(handle, FIONBIO, &non_blocking) == 0;
 #else
-  if (connect(handle, address, static_cast<socklen_t>(size)) == 0) return true;
-  if (errno != EINTR) return false;
-  pollfd entry{handle, POLLOUT, 0};
-  int ready;
-  do {
-    ready = poll(&entry, 1, -1);
-  } while (ready < 0 && errno == EINTR);
-  int error = 0;
-  socklen_t length = sizeof error;
-  return ready == 1 && getsockopt(handle, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+  const int flags = fcntl(handle, F_GETFL, 0);
+  return flags != -1 &&
+         fcntl(handle, F_SETFL, blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK) == 0;
 #endif
+}
+
+// Begins a connect on a non-blocking handle: 1 connected, 0 under way, -1 failed.
+inline int BeginConnect(SocketHandle handle, const sockaddr* address, int size) {
+#ifdef _WIN32
+  if (connect(handle, address, size) == 0) return 1;
+  return WSAGetLastError() == WSAEWOULDBLOCK ? 0 : -1;
+#else
+  if (connect(handle, address, static_cast<socklen_t>(size)) == 0) return 1;
+  // A connect that a signal interrupts goes on in the background.
+  return errno == EINPROGRESS || errno == EINTR ? 0 : -1;
+#endif
+}
+
+// Waits at most ms for the handle to have bytes (or an end) to read, or with for_connect for
+// its connect to end: 1 when it has, 0 when not yet (a signal counts as not yet), -1 on failure.
+inline int WaitForHandle(SocketHandle handle, bool for_connect, int ms) {
+#ifdef _WIN32
+  fd_set ready;
+  FD_ZERO(&ready);
+  FD_SET(handle, &ready);
+  fd_set failed;  // where a failed connect shows
+  FD_ZERO(&failed);
+  FD_SET(handle, &failed);
+  timeval wait = {ms / 1000, (ms % 1000) * 1000};
+  const int count = select(0, for_connect ? nullptr : &ready, for_connect ? &ready : nullptr,
+                           for_connect ? &failed : nullptr, &wait);
+  return count > 0 ? 1 : count;
+#else
+  pollfd entry{handle, static_cast<short>(for_connect ? POLLOUT : POLLIN), 0};
+  const int count = poll(&entry, 1, ms);
+  if (count < 0) return errno == EINTR ? 0 : -1;
+  return count > 0 ? 1 : 0;
+#endif
+}
+
+// How a connect that WaitForHandle saw end turned out: 0 connected, else the system's code.
+inline int ConnectOutcome(SocketHandle handle) {
+  int error = 0;
+  SocketLength length = sizeof error;
+  if (getsockopt(handle, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0) {
+    return LastSocketError();
+  }
+  return error;
 }
 
 // One send; never raises SIGPIPE when the peer has gone. A POSIX call that a signal
@@ -143,20 +188,6 @@ inline int ReceiveOnce(SocketHandle handle, char* buffer, int capacity) {
     received = recv(handle, buffer, static_cast<size_t>(capacity), 0);
   } while (received < 0 && errno == EINTR);
   return static_cast<int>(received);
-#endif
-}
-
-// A receive that sees no byte for this long fails; 0 means no limit.
-inline bool SetReceiveTimeout(SocketHandle handle, int milliseconds) {
-#ifdef _WIN32
-  DWORD value = static_cast<DWORD>(milliseconds);
-  return setsockopt(handle, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&value),
-                    sizeof value) == 0;
-#else
-  timeval value{};
-  value.tv_sec = milliseconds / 1000;
-  value.tv_usec = (milliseconds % 1000) * 1000;
-  return setsockopt(handle, SOL_SOCKET, SO_RCVTIMEO, &value, sizeof value) == 0;
 #endif
 }
 

@@ -1,18 +1,15 @@
 #include "net/socket/tcp_socket.h"
 
+#include <algorithm>
+
 #include "net/socket/winsock_session.h"
 
 namespace {
-std::atomic<int> receive_timeout_ms{TcpSocket::kDefaultReceiveTimeoutMs};
+// A wait is cut into slices this short: the limits are looked at between them, and an abort
+// ends the wait at once to a user's eye also where closing a handle does not wake a waiting
+// call.
+constexpr std::uint32_t kWaitSliceMs = 200;
 }  // namespace
-
-void TcpSocket::SetReceiveTimeoutForTesting(int milliseconds) {
-  receive_timeout_ms = milliseconds;
-}
-
-int TcpSocket::ReceiveTimeoutMs() {
-  return receive_timeout_ms;
-}
 
 TcpSocket::~TcpSocket() {
   if (created_) Close();
@@ -25,19 +22,51 @@ bool TcpSocket::Create() {
   Close();
   SocketHandle handle = OpenTcpHandle();
   created_ = handle != kInvalidSocket;
-  if (created_) SetReceiveTimeout(handle, receive_timeout_ms);
+  aborted_ = false;
+  connected_at_ = Clock::now();
   LockGuard guard(handle_change_);
   handle_ = handle;
   return created_;
 }
 
 bool TcpSocket::Connect(const SocketAddress& address) {
-  SocketHandle handle = handle_.load();
+  const SocketHandle handle = handle_.load();
   if (handle == kInvalidSocket) return false;
-  if (!ConnectOnce(handle, address.Get(), address.Size())) {
-    last_error_ = LastSocketError();
+  int state = SetBlocking(handle, false) ? BeginConnect(handle, address.Get(), address.Size()) : -1;
+  int error = state < 0 ? LastSocketError() : 0;
+  const Clock::time_point began = Clock::now();
+  while (state == 0) {
+    const auto waited = static_cast<std::uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - began).count());
+    int ready = -1;
+    if (aborted_) {
+      error = LastSocketError();
+    } else if (waited >= limits_.connect_ms) {
+      error = kTimedOutError;
+    } else {
+      ready = WaitForHandle(handle, true,
+                            static_cast<int>(std::min(kWaitSliceMs, limits_.connect_ms - waited)));
+      if (ready < 0) error = LastSocketError();
+    }
+    if (ready > 0) {
+      error = ConnectOutcome(handle);
+      state = error == 0 ? 1 : -1;
+    } else if (ready < 0) {
+      state = -1;
+    }
+  }
+  if (state == 1 && !SetBlocking(handle, true)) {
+    error = LastSocketError();
+    state = -1;
+  }
+  if (state != 1) {
+    last_error_ = error;
     return false;
   }
+  connected_at_ = Clock::now();
+  last_byte_ms_ = 0;
+  std::fill(rate_bytes_, rate_bytes_ + kRateSlices + 1, 0u);
+  rate_slice_ = 0;
   return true;
 }
 
@@ -59,12 +88,66 @@ bool TcpSocket::SendAll(const char* bytes, int length) {
   return true;
 }
 
+std::uint32_t TcpSocket::Elapsed() const {
+  return static_cast<std::uint32_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - connected_at_).count());
+}
+
+void TcpSocket::CountBytes(std::uint32_t elapsed, std::uint32_t bytes) {
+  const std::uint32_t width = std::max<std::uint32_t>(1, limits_.rate_window_ms / kRateSlices);
+  const std::uint32_t slice = elapsed / width;
+  // The slices that passed since the last count received nothing.
+  for (int cleared = 0; rate_slice_ < slice && cleared <= kRateSlices; ++cleared) {
+    rate_bytes_[++rate_slice_ % (kRateSlices + 1)] = 0;
+  }
+  rate_slice_ = std::max(rate_slice_, slice);
+  rate_bytes_[rate_slice_ % (kRateSlices + 1)] += bytes;
+}
+
+bool TcpSocket::Stalled(std::uint32_t elapsed) {
+  std::uint64_t in_window = 0;
+  for (std::uint32_t bytes : rate_bytes_) in_window += bytes;
+  if (elapsed - last_byte_ms_ >= limits_.silence_ms) {
+    stall_ = Stall::Silent;
+  } else if (elapsed >= limits_.rate_window_ms && in_window < limits_.rate_min_bytes) {
+    stall_ = Stall::TooSlow;
+  }
+  return stall_ != Stall::None;
+}
+
+void TcpSocket::TellSilent(bool silent) {
+  if (silent == told_silent_) return;
+  told_silent_ = silent;
+  if (silence_watcher_ != nullptr) silence_watcher_->OnPeerSilent(silent);
+}
+
 int TcpSocket::Receive(char* buffer, int capacity) {
-  SocketHandle handle = handle_.load();
+  const SocketHandle handle = handle_.load();
   if (handle == kInvalidSocket) return -1;
-  int received = ReceiveOnce(handle, buffer, capacity);
-  if (received < 0) last_error_ = LastSocketError();
-  return received < 0 ? -1 : received;
+  stall_ = Stall::None;
+  int received = -1;
+  while (!aborted_) {
+    const std::uint32_t now = Elapsed();
+    CountBytes(now, 0);
+    if (Stalled(now)) {
+      last_error_ = kTimedOutError;
+      break;
+    }
+    if (now - last_byte_ms_ >= limits_.waiting_notice_ms) TellSilent(true);
+    const int ready = WaitForHandle(handle, false, static_cast<int>(kWaitSliceMs));
+    if (ready == 0) continue;
+    if (ready > 0) received = ReceiveOnce(handle, buffer, capacity);
+    if (received < 0) {
+      last_error_ = LastSocketError();
+      received = -1;
+    } else if (received > 0) {
+      last_byte_ms_ = Elapsed();
+      CountBytes(last_byte_ms_, static_cast<std::uint32_t>(received));
+    }
+    break;
+  }
+  TellSilent(false);
+  return received;
 }
 
 int TcpSocket::Close() {
@@ -79,6 +162,8 @@ int TcpSocket::Close() {
 }
 
 void TcpSocket::Abort() {
+  // Seen by a connect or receive between the slices of its wait.
+  aborted_ = true;
   if (kAbortByClosing) {
     Close();
     return;

@@ -4,16 +4,17 @@ so that a run that gets through went through the proxy.
 """
 
 import os
+import time
 
-from harness import ID_OK
+from harness import ID_CANCEL, ID_NEXT, ID_OK, WIZARD_CAPTION, wait_for
 import scenarios
-from scenarios import (INDEX_PATH, LOG_PATH, PACKAGE, PACKAGE_DIR, SETUP_PATH, check_installed,
-                       check_log_has, check_served, check_nothing_installed, check_raw, eq,
-                       get_lines, leave, log_lines, next_page, web_site, point_at, prepare,
-                       run_quiet, run_to_done, scenario)
+from scenarios import (INDEX_PATH, INTERNET_SETTINGS, LOG_PATH, MSG_STOP, PACKAGE, PACKAGE_DIR,
+                       SETUP_PATH, IDYES, check_box, check_installed, check_log_has, check_served,
+                       check_nothing_installed, check_raw, eq, get_lines, leave, log_lines,
+                       next_page, no_box_for, web_site, point_at, prepare, run_quiet,
+                       run_to_done, scenario)
 from scripted_server import Reply, ok_reply
 
-INTERNET_SETTINGS = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings"
 NAME = "skins.test"
 MSG_PROXY_AUTH = ("The proxy server %s asks for a user name and password. Ask your network "
                   "administrator to allow this program, then try again.")
@@ -188,6 +189,47 @@ def proxy_script(rig):
     eq(squid.requests(), proxied(squid, base), "requests squid forwarded")
     check_forwarded(rig, base)
     check_installed(rig, PACKAGE)
+
+
+@scenario
+def proxy_script_trickles(rig):
+    """The script's server sends a byte a second: /quiet gives the lookup up after its limit of
+    30 s and goes direct (where skins.test is unknown: exit 2), the log says why; with the
+    pages, Cancel + Yes during the lookup gives Next >> back at once, and nothing is fetched."""
+    prepare(rig)
+    server = rig.start_scripted()
+    script = "http://127.0.0.1:%d/proxy.pac" % server.port
+    server.routes["/proxy.pac"] = ok_reply((PAC % (NAME, "127.0.0.1:1")).encode(), chunk=1,
+                                           interval=1.0)
+    point_at(rig, "http://%s/cb/partner" % NAME)
+    proxy_settings(rig, enable=0, script=script)
+    started = time.monotonic()
+    eq(run_quiet(rig, "/quiet", "/log", LOG_PATH), 2, "exit code")
+    took = time.monotonic() - started
+    print("/quiet ended %.1f s after its start" % took)
+    if not 25 < took < 60:
+        raise AssertionError("/quiet ended after %.1f s" % took)
+    check_log_has(log_lines(rig), [route_line(
+        "http://%s/cb/partner/acme/urls.cb" % NAME,
+        "direct (script %s cannot be used: error 1460 (no answer within the lookup's limit))"
+        % script)])
+
+    rig.start_wizard()
+    next_page(rig)
+    d = rig.driver
+    d.wait("progress", 30)
+    wait_for(lambda: len(server.connections) == 2, 15, what="the wizard's script request")
+    time.sleep(1)
+    d.press("progress", ID_CANCEL)
+    check_box(d.box(10), WIZARD_CAPTION, MSG_STOP, ["Yes", "No"])
+    ms = d.must("timedpress", "box", IDYES, "welcome:%d" % ID_NEXT, 10000, timeout_ms=10000)["ms"]
+    print("Next >> enabled %.0f ms after Yes" % ms)
+    if ms > 3000:
+        raise AssertionError("Next >> enabled only %.0f ms after Yes" % ms)
+    no_box_for(d, 1.0)
+    eq([c.path for c in server.connections], ["/proxy.pac"] * 2, "requests")
+    check_nothing_installed(rig)
+    leave(rig)
 
 
 @scenario

@@ -152,6 +152,18 @@ def retry_quiet_resumes(rig):
 
 
 @scenario
+def retry_cut_then_garbage(rig):
+    """/quiet: a cut, then bytes that are no HTTP reply for the rest: a malformed reply, not
+    taken as the file nor tried again; exit 5, nothing installed."""
+    prepare(rig)
+    server = package_site(rig, [cut(), Reply([(b"<html>no reply</html>" * 8, 0.0)])])
+    eq(run_quiet(rig, "/quiet", "/log", LOG_PATH), 5, "exit code with /quiet")
+    eq(bitmap_requests(server), [plain(), rest(CUT, '"v1"')], "requests for the bitmap")
+    check_log_has(log_lines(rig), ["failed: ReplyCutShort (Malformed)"])
+    check_nothing_installed(rig)
+
+
+@scenario
 def retry_refused_every_try(rig):
     """A server that refuses every connection: three tries, then message 3 within 10 s, and the
     page closes without the question, as before."""

@@ -16,6 +16,7 @@ import proxy_scenarios  # noqa: E402,F401  (registers the proxy scenarios)
 import unicode_scenarios  # noqa: E402,F401  (registers the scenarios outside the code page)
 import retry_scenarios  # noqa: E402,F401  (registers the retry scenarios)
 import trust_scenarios  # noqa: E402,F401  (registers the scenarios of signatures)
+import hostile_scenarios  # noqa: E402,F401  (registers chunked replies and stalled servers)
 
 
 def describe_screen(rig):

@@ -75,7 +75,8 @@ const RunResult kAllResults[] = {
     RunResult::CannotStoreFile, RunResult::DownloadListMissing, RunResult::IndexFileUnreadable,
     RunResult::SetupIncomplete, RunResult::SetupDigestMismatch, RunResult::ProxyAuthRequired,
     RunResult::NoPartnerId,     RunResult::BadSwitch,           RunResult::LogUnavailable,
-    RunResult::AlreadyRunning};
+    RunResult::AlreadyRunning,  RunResult::ServerStalled,       RunResult::PackageNotVerified,
+    RunResult::SetupNotSigned,  RunResult::PartnerKeyUnusable};
 
 TEST(ExitCodeForTest, EachFailureHasItsOwnCode) {
   EXPECT_EQ(ExitCodeFor({RunResult::SetupDigestMismatch, 0}), 10);

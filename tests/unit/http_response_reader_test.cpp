@@ -26,6 +26,15 @@ std::string WithLength(const std::string& value) {
   return Ok("Content-Length:" + value + "\r\n");
 }
 
+// An HTTP/1.1 reply whose body is the given chunk framing.
+std::string Chunked(const std::string& framing, const std::string& lines = "") {
+  return "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n" + lines + "\r\n" + framing;
+}
+
+std::string Coded(const std::string& lines) {
+  return "HTTP/1.1 200 OK\r\n" + lines + "\r\n5\r\nhello\r\n0\r\n\r\n";
+}
+
 // A header block of exactly size bytes, blank line included, announcing an empty body.
 std::string HeaderOfSize(std::size_t size) {
   const std::string head = "HTTP/1.0 200 OK\r\nContent-Length: 0\r\nX-Pad: ";
@@ -144,6 +153,54 @@ const ReplyCase kCases[] = {
     {"BytesAfterLengthZero", {WithLength(" 0") + "junk"}, kClosed, "HDC|", "", {0}},
     {"HeadBytesBeyondLength", {WithLength(" 2") + "abcd"}, kClosed, "HDC|", "ab", {2}, true},
 
+    // A chunked body arrives without its framing; the last chunk ends it, not the close.
+    {"Chunked", {Chunked("5\r\nhello\r\n6\r\n world\r\n0\r\n\r\n")}, kClosed, "HDC|",
+     "hello world", {11}},
+    {"ChunkSizesInHexOfAnyCase", {Chunked("0A\r\n0123456789\r\na\r\nabcdefghij\r\n000\r\n\r\n")},
+     kClosed, "HDC|", "0123456789abcdefghij", {20}},
+    {"ChunkExtensionsAndTrailersSkipped",
+     {Chunked("5;n=\"a;b\"\r\nhello\r\n3 ; x\r\nabc\r\n0;last\r\nX-Sum: 1\r\nY: 2\r\n\r\n")},
+     kClosed, "HDC|", "helloabc", {8}},
+    {"ChunksOverThreeReads", {Chunked("5\r\nhel"), "lo\r\n0\r\n", "\r\n"}, kClosed, "HDDC|",
+     "hello", {3, 2}},
+    {"BytesAfterLastChunkDropped", {Chunked("2\r\nok\r\n0\r\n\r\njunk")}, kClosed, "HDC|", "ok",
+     {2}},
+    {"ChunkedCodingInAnyCase", {Coded("Transfer-Encoding:  CHUNKED ,\r\n")}, kClosed, "HDC|",
+     "hello", {5}},
+    {"ClosedBeforeLastChunk", {Chunked("5\r\nhello\r\n")}, kClosed, "HD|T", "hello", {5}},
+    {"LastChunkWithoutItsEmptyLine", {Chunked("5\r\nhello\r\n0\r\n")}, kClosed, "HD|T", "hello",
+     {5}},
+    {"ClosedInsideTrailer", {Chunked("0\r\nX-Sum: 1\r\n")}, kClosed, "HD|T", "", {0}},
+    {"ResetBeforeLastChunk", {Chunked("5\r\nhel")}, kFailed, "HD|R", "hel", {3}},
+    {"LargestChunkSize", {Chunked("fFfFfFfF\r\nabc")}, kClosed, "HD|T", "abc", {3}},
+    {"ChunkSizeBeyond4GiB", {Chunked("100000000\r\nabc")}, kClosed, "HDM|", "", {0}},
+    {"ChunkSizesAddingUpBeyond4GiB", {Chunked("2\r\nab\r\nFFFFFFFE\r\n")}, kClosed, "HDM|", "ab",
+     {2}},
+    {"ChunkSizeNotHex", {Chunked("5\r\nhello\r\nx\r\n")}, kClosed, "HDM|", "hello", {5}},
+    {"ChunkSizeMissing", {Chunked(";x\r\nhello\r\n0\r\n\r\n")}, kClosed, "HDM|", "", {0}},
+    {"ChunkSizeWithSign", {Chunked("+5\r\nhello\r\n0\r\n\r\n")}, kClosed, "HDM|", "", {0}},
+    {"ChunkSizeLineEndsInBareLf", {Chunked("5\nhello\r\n0\r\n\r\n")}, kClosed, "HDM|", "", {0}},
+    {"ChunkDataWithoutCrLf", {Chunked("5\r\nhelloX\r\n0\r\n\r\n")}, kClosed, "HDM|", "hello", {5}},
+    {"ChunkDataWithBareLf", {Chunked("5\r\nhello\n0\r\n\r\n")}, kClosed, "HDM|", "hello", {5}},
+    {"TrailerLineEndsInBareLf", {Chunked("0\r\nX: 1\n\r\n")}, kClosed, "HDM|", "", {0}},
+    {"ExtensionsBeyondTheLineLimit", {Chunked("1;" + std::string(5000, 'e') + "\r\nx\r\n")},
+     kClosed, "HDM|", "", {0}},
+
+    // Framing that cannot be trusted: nothing of the body is passed on.
+    {"ChunkedBesideALength", {Coded("Transfer-Encoding: chunked\r\nContent-Length: 5\r\n")},
+     kClosed, "M|", "", {}},
+    {"OtherCoding", {Coded("Transfer-Encoding: gzip\r\n")}, kClosed, "M|", "", {}},
+    {"ChunkedAfterOtherCoding", {Coded("Transfer-Encoding: gzip, chunked\r\n")}, kClosed, "M|",
+     "", {}},
+    {"ChunkedTwice", {Coded("Transfer-Encoding: chunked\r\nTransfer-Encoding: chunked\r\n")},
+     kClosed, "M|", "", {}},
+    {"EmptyCoding", {Coded("Transfer-Encoding: \r\n")}, kClosed, "M|", "", {}},
+    {"ChunkedInHttp10Reply", {"HTTP/1.0 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n"},
+     kClosed, "M|", "", {}},
+    {"CodingOfOtherStatusDoesNotMatter",
+     {"HTTP/1.1 404 Not Found\r\nTransfer-Encoding: gzip\r\nContent-Length: 1\r\n\r\n"},
+     kClosed, "HS404|", "", {}},
+
     // A NUL in the header block hides what follows it.
     {"NulInHeaderLine", {Ok(Bytes("X: a\0b\r\nContent-Length: 3\r\n", 27)) + "abc"}, kClosed,
      "M|", "", {}},
@@ -226,6 +283,30 @@ TEST_P(HttpResponseSplits, EveryTwoWaySplitGivesTheSameReply) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, HttpResponseSplits, ::testing::ValuesIn(ShortCases()), CaseName);
+
+TEST(HttpResponseReader, WhereAnHttpReplyIsRequiredOtherBytesAreMalformed) {
+  const struct {
+    std::string reply;
+    Ending end;
+    const char* events;
+  } cases[] = {
+      {"<html>not a reply</html>", kClosed, "M|"},
+      {"HTT", kClosed, "|M"},
+      {"", kClosed, "|T"},
+      {"HTT", kFailed, "|R"},
+      {WithLength(" 2") + "ok", kClosed, "HDC|"},
+  };
+  for (const auto& c : cases) {
+    HeaderMap headers;
+    HttpResponseReader reader(headers, false);
+    reader.RequireHttpReply();
+    RecordingReplyEvents events;
+    FeedAsReceives(reader, c.reply.data(), c.reply.size(), events);
+    events.events += '|';
+    reader.End(c.end, events);
+    EXPECT_EQ(events.events, c.events) << c.reply;
+  }
+}
 
 TEST(HttpResponseReader, RefusedBlockEndsTheReading) {
   HeaderMap headers;

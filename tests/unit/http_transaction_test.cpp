@@ -11,8 +11,12 @@
 namespace {
 // Long enough apart that each run of bytes arrives in a read of its own.
 constexpr int kGapMs = 100;
-// Short receive time limit, so that stalls end quickly; the hold outlasts it.
-constexpr int kTestReceiveTimeoutMs = 700;
+// A short silence limit, so that stalls end quickly; the hold outlasts it.
+TransferLimits ShortSilence() {
+  TransferLimits limits;
+  limits.silence_ms = 700;
+  return limits;
+}
 
 struct TransactionCase {
   const char* name;
@@ -64,13 +68,7 @@ void PrintTo(const TransactionCase& c, std::ostream* os) {
   *os << c.name;
 }
 
-class HttpTransaction : public ::testing::TestWithParam<TransactionCase> {
- protected:
-  void SetUp() override { TcpSocket::SetReceiveTimeoutForTesting(kTestReceiveTimeoutMs); }
-  void TearDown() override {
-    TcpSocket::SetReceiveTimeoutForTesting(TcpSocket::kDefaultReceiveTimeoutMs);
-  }
-};
+class HttpTransaction : public ::testing::TestWithParam<TransactionCase> {};
 
 TEST_P(HttpTransaction, DeliversBodyAndResult) {
   const TransactionCase& c = GetParam();
@@ -80,6 +78,7 @@ TEST_P(HttpTransaction, DeliversBodyAndResult) {
   ScriptedServer server(script);
 
   RecordingRequest request(server.UrlFor("/cb/partner/p1/urls.cb"));
+  request.SetTransferLimits(ShortSilence());
   ASSERT_TRUE(request.Start(false));
   request.Wait();
   server.Finish();
@@ -221,20 +220,26 @@ TEST_F(HttpTransactionRequest, HttpsWithoutTlsIsAFailedConnect) {
 }
 
 // Only http and https are spoken: any other scheme before "://" is refused before a lookup or a
-// connection, so a mistyped https never leaves in the clear.
-TEST_F(HttpTransactionRequest, OtherSchemesAreRefusedUnsent) {
-  for (const char* scheme : {"htps", "ftp", "\xef\xbb\xbfhttps", " http", ""}) {
+// connection, so a mistyped https never leaves in the clear; so is a port that would wrap to
+// another one (here to the server's own).
+TEST_F(HttpTransactionRequest, OtherSchemesAndPortsOutOfRangeAreRefusedUnsent) {
+  const std::string wrapping = "://127.0.0.1:";
+  for (const char* scheme : {"htps", "ftp", "\xef\xbb\xbfhttps", " http", "", "http"}) {
     SCOPED_TRACE(scheme);
     Script script;
     script.accept_ms = 300;
     ScriptedServer server(script);
-    const std::string url = scheme + server.UrlFor("/x").substr(4);
+    const bool plain = scheme == std::string("http");
+    const std::string url =
+        scheme + (plain ? wrapping + std::to_string(server.Port() + 65536) + "/x"
+                        : server.UrlFor("/x").substr(4));
     RecordingRequest request(url);
     ASSERT_TRUE(request.Start(false));
     request.Wait();
     server.Finish();
     EXPECT_EQ(request.events, "SEF");
-    EXPECT_EQ(request.errors, std::vector<TransferError>{TransferError::UnsupportedScheme});
+    EXPECT_EQ(request.errors, std::vector<TransferError>{plain ? TransferError::MalformedUrl
+                                                               : TransferError::UnsupportedScheme});
     EXPECT_FALSE(server.Accepted());
   }
 }

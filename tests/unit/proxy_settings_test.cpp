@@ -10,8 +10,9 @@
 namespace {
 struct SchemeCase {
   const char* proxy_server;
-  const char* http;   // the proxy for http, "" for none
-  const char* https;  // and for https
+  const char* http;           // the proxy for http, "" for none
+  const char* https;          // and for https
+  const char* unusable = "";  // the entry for http that cannot be used
 };
 
 const SchemeCase kSchemeCases[] = {
@@ -21,14 +22,17 @@ const SchemeCase kSchemeCases[] = {
     {"http=a:1;https=b:2", "a:1", "b:2"},
     {"HTTPS=b:2", "", "b:2"},
     {"http=a:1", "a:1", ""},
-    {"ftp=f:21;socks=s:1080", "", ""},
+    {"ftp=f:21;socks=s:1080", "", "", "socks=s:1080"},
+    {"https=b:2", "", "b:2"},
+    {"user:secret@p:8080", "", "", "user:secret@p:8080"},
+    {"http=u:p@a:1;https=b:2", "", "b:2", "http=u:p@a:1"},
     {"http=http://a:1 https=b", "a:1", "b:80"},
     {"https=;http=a:1", "a:1", ""},
     {"", "", ""},
-    {"proxy:0", "", ""},
-    {"proxy:65536", "", ""},
-    {"proxy:80x", "", ""},
-    {":3128", "", ""},
+    {"proxy:0", "", "", "proxy:0"},
+    {"proxy:65536", "", "", "proxy:65536"},
+    {"proxy:80x", "", "", "proxy:80x"},
+    {":3128", "", "", ":3128"},
     {"a:1;b:2", "a:1", "a:1"},
 };
 
@@ -39,7 +43,9 @@ std::string Named(const std::optional<ProxyAddress>& address) {
 TEST(ProxySettings, ProxyServerGivesEachSchemeItsProxy) {
   for (const SchemeCase& c : kSchemeCases) {
     SCOPED_TRACE(c.proxy_server);
-    EXPECT_EQ(Named(ProxyForScheme(c.proxy_server, false)), c.http);
+    std::string unusable = "left over";
+    EXPECT_EQ(Named(ProxyForScheme(c.proxy_server, false, &unusable)), c.http);
+    EXPECT_EQ(unusable, c.unusable);
     EXPECT_EQ(Named(ProxyForScheme(c.proxy_server, true)), c.https);
   }
 }

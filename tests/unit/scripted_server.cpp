@@ -6,8 +6,9 @@
 namespace {
 constexpr int kRequestTimeoutMs = 5000;
 constexpr std::size_t kRequestLimit = 8 * 1024 * 1024;
+}  // namespace
 
-SocketHandle ListenOnLoopback(std::uint16_t* port) {
+SocketHandle ListenOnLoopback(std::uint16_t* port, int backlog) {
   SocketHandle handle = OpenTcpHandle();
   if (handle == kInvalidSocket) return handle;
   sockaddr_in address;
@@ -17,7 +18,7 @@ SocketHandle ListenOnLoopback(std::uint16_t* port) {
   address.sin_port = 0;
   SocketLength length = sizeof address;
   if (bind(handle, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(handle, 4) != 0 ||
+      listen(handle, backlog) != 0 ||
       getsockname(handle, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     CloseHandleOfSocket(handle);
     return kInvalidSocket;
@@ -25,6 +26,8 @@ SocketHandle ListenOnLoopback(std::uint16_t* port) {
   *port = ntohs(address.sin_port);
   return handle;
 }
+
+namespace {
 
 void SendAllBytes(SocketHandle handle, const std::string& bytes) {
   std::size_t sent = 0;

@@ -72,5 +72,9 @@ class ScriptedServer {
   bool client_closed_first_ = false;
 };
 
+// A socket listening on 127.0.0.1 at a free port (*port), or kInvalidSocket. A listener that
+// never accepts keeps about backlog + 1 connections waiting; further ones go unanswered.
+SocketHandle ListenOnLoopback(std::uint16_t* port, int backlog = 4);
+
 // Whether a socket becomes readable within timeout_ms.
 bool WaitReadable(SocketHandle handle, int timeout_ms);

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "net/socket/socket_address.h"
 #include "net/socket/tcp_socket.h"
@@ -104,23 +105,88 @@ TEST(TcpSocketExchange, SendsAllAndReceivesUntilClose) {
   EXPECT_TRUE(server.Request() == request);
 }
 
-TEST(TcpSocketReceive, StalledPeerFailsAfterTheTimeLimit) {
-  TcpSocket::SetReceiveTimeoutForTesting(200);
-  ScriptedServer server({{}, ScriptEnd::Hold, 5000});
-  TcpSocket socket;
-  ASSERT_TRUE(socket.Create());
-  TcpSocket::SetReceiveTimeoutForTesting(TcpSocket::kDefaultReceiveTimeoutMs);
-  ASSERT_TRUE(socket.Connect(SocketAddress("127.0.0.1", server.Port())));
-  ASSERT_TRUE(socket.SendAll("GET / HTTP/1.0\n\n", 16));
-  const auto began = std::chrono::steady_clock::now();
-  char buffer[16];
-  EXPECT_EQ(socket.Receive(buffer, sizeof buffer), -1);
-  const auto waited = std::chrono::steady_clock::now() - began;
-  EXPECT_GE(waited, std::chrono::milliseconds(150));
-  EXPECT_LT(waited, std::chrono::seconds(4));
-  socket.Close();
-  server.Finish();
-  EXPECT_TRUE(server.ClientClosedFirst());
+class RecordingWatcher : public SilenceWatcher {
+ public:
+  std::vector<bool> told;
+  void OnPeerSilent(bool silent) override { told.push_back(silent); }
+};
+
+// A peer that falls silent, one that trickles (each byte well within the silence limit) and one
+// that sends steadily, against limits shortened in proportion.
+TEST(TcpSocketReceive, GivesUpOnASilentOrTricklingPeer) {
+  TransferLimits limits;
+  limits.silence_ms = 600;
+  limits.rate_window_ms = 800;
+  limits.rate_min_bytes = 100;
+  limits.waiting_notice_ms = 200;
+  const std::vector<ScriptStep> trickle(40, {"x", 50});
+  const std::vector<ScriptStep> steady(16, {std::string(100, 's'), 50});
+  const struct {
+    const char* name;
+    std::vector<ScriptStep> steps;
+    ScriptEnd end;
+    Stall stall;
+    int at_least_ms;
+  } cases[] = {
+      {"silent", {{"some", 0}}, ScriptEnd::Hold, Stall::Silent, 550},
+      {"trickling", trickle, ScriptEnd::Hold, Stall::TooSlow, 750},
+      {"steady", steady, ScriptEnd::Close, Stall::None, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedServer server({c.steps, c.end, 5000});
+    TcpSocket socket;
+    socket.SetLimits(limits);
+    RecordingWatcher watcher;
+    socket.WatchSilence(&watcher);
+    ASSERT_TRUE(socket.Create());
+    ASSERT_TRUE(socket.Connect(SocketAddress("127.0.0.1", server.Port())));
+    ASSERT_TRUE(socket.SendAll("GET / HTTP/1.0\n\n", 16));
+    const auto began = std::chrono::steady_clock::now();
+    char buffer[4096];
+    int received;
+    while ((received = socket.Receive(buffer, sizeof buffer)) > 0) {
+    }
+    const auto waited = std::chrono::steady_clock::now() - began;
+    EXPECT_EQ(received, c.stall == Stall::None ? 0 : -1);
+    EXPECT_EQ(socket.LastStall(), c.stall);
+    if (c.stall != Stall::None) {
+      EXPECT_TRUE(IsTimeoutError(socket.LastError()));
+    }
+    // The silence is told after its notice time, and its end before the receive returns.
+    if (c.stall == Stall::Silent) {
+      EXPECT_EQ(watcher.told, (std::vector<bool>{true, false}));
+    }
+    EXPECT_GE(waited, std::chrono::milliseconds(c.at_least_ms));
+    EXPECT_LT(waited, std::chrono::seconds(4));
+    socket.Close();
+    server.Finish();
+  }
+}
+
+TEST(TcpSocketConnect, GivesUpOnAServerThatDoesNotAnswerWithinTheLimit) {
+  std::uint16_t port = 0;
+  const SocketHandle listener = ListenOnLoopback(&port, 0);
+  ASSERT_NE(listener, kInvalidSocket);
+  TransferLimits limits;
+  limits.connect_ms = 300;
+  // The listener never accepts: once its queue is full, a connect is not answered.
+  TcpSocket sockets[8];
+  bool gave_up = false;
+  for (TcpSocket& socket : sockets) {
+    socket.SetLimits(limits);
+    ASSERT_TRUE(socket.Create());
+    const auto began = std::chrono::steady_clock::now();
+    if (socket.Connect(SocketAddress("127.0.0.1", port))) continue;
+    const auto waited = std::chrono::steady_clock::now() - began;
+    EXPECT_TRUE(IsTimeoutError(socket.LastError())) << socket.LastError();
+    EXPECT_GE(waited, std::chrono::milliseconds(250));
+    EXPECT_LT(waited, std::chrono::seconds(4));
+    gave_up = true;
+    break;
+  }
+  EXPECT_TRUE(gave_up);
+  CloseHandleOfSocket(listener);
 }
 
 TEST(TcpSocketReceive, AbortFromAnotherThreadBreaksABlockedReceive) {

@@ -29,7 +29,7 @@ const UrlCase kCases[] = {
     {"http:/pkgsrv/x", "HTTP", "http", 0, "/pkgsrv/", "x"},
     {"http://pkgsrv:/x", "http", "pkgsrv", 0, "/", "x"},
     {"http://:8080/x", "http", "8080", 80, "/", "x"},
-    {"http://pkgsrv:99999/x", "http", "pkgsrv", 34463, "/", "x"},
+    {"http://pkgsrv:99999/x", "http", "pkgsrv", 80, "/", "x"},  // out of range, see below
     {"http://pkgsrv/cgi?a=1/b", "http", "pkgsrv", 80, "/cgi?a=1/", "b"},
     {"HTTP://PkgSrv/Setup.EXE", "HTTP", "PkgSrv", 80, "/", "Setup.EXE"},
     {"ftp://10.0.0.1/f", "ftp", "10.0.0.1", 80, "/", "f"},
@@ -70,6 +70,20 @@ TEST_P(UrlParse, SplitsTheText) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, UrlParse, ::testing::ValuesIn(kCases));
+
+// A port above 65535 would wrap to another port than the one written.
+TEST(UrlPort, AboveTheLargestPortIsOutOfRange) {
+  const struct {
+    const char* text;
+    bool out_of_range;
+  } cases[] = {{"http://h:65535/x", false},
+               {"http://h:65536/x", true},
+               {"http://h:4294967377/x", true},  // 2^32 + 81
+               {"h:99999", true},
+               {"http://h:-1/x", false},
+               {"http://h/x:99999", false}};
+  for (const auto& c : cases) EXPECT_EQ(Url(c.text).port_out_of_range, c.out_of_range) << c.text;
+}
 
 // The scheme before "://" decides; without one the URL is plain HTTP.
 TEST(UrlScheme, OnlyHttpAndHttpsAreSupported) {

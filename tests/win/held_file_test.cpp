@@ -110,4 +110,26 @@ TEST(HeldFile, EntryNamesCompareAsTheFileSystemDoes) {
   }
 }
 
+// A log opened for appending with administrator rights writes only into a plain file at its
+// path: a hard link to another file is refused, and a drive's root is a folder like any other.
+TEST(OutputFile, AppendsOnlyToAPlainFileAtItsPath) {
+  const TempTestFolder folder("orvex-append");
+  WriteFileText(folder / "victim.txt", "kept");
+  ASSERT_TRUE(
+      CreateHardLinkA((folder / "link.log").c_str(), (folder / "victim.txt").c_str(), nullptr));
+  const std::string at_root = "C:\\orvex-append-test.log";
+  DeleteFileA(at_root.c_str());
+  for (const std::string& path : {folder / "new.log", at_root, folder / "link.log"}) {
+    OutputFile log;
+    const bool plain = path != folder / "link.log";
+    EXPECT_EQ(log.Append(path.c_str()), plain) << path;
+    if (plain) {
+      EXPECT_TRUE(log.Write("x", 1));
+    }
+  }
+  EXPECT_EQ(ReadFileText(folder / "victim.txt"), "kept");
+  EXPECT_EQ(ReadFileText(at_root), "x");
+  DeleteFileA(at_root.c_str());
+}
+
 }  // namespace

@@ -1,5 +1,5 @@
 // The TLS channel's use of its socket: a server that never answers the handshake is left by
-// the socket's receive time-out, and an abort from another thread ends a waiting handshake,
+// the socket's silence limit, and an abort from another thread ends a waiting handshake,
 // just as they end a plain transfer. Handshakes with real servers are the e2e rig's (e2e_tls).
 #include "net/tls/tls_channel.h"
 
@@ -31,9 +31,10 @@ TEST_P(TlsChannelSilentServer, HandshakeEndsWithoutAnAnswer) {
   const SilentServerCase& c = GetParam();
   ScriptedServer server({{}, ScriptEnd::Hold, 8000});
   TcpSocket socket;
-  TcpSocket::SetReceiveTimeoutForTesting(c.receive_timeout_ms);
+  TransferLimits limits;
+  limits.silence_ms = static_cast<std::uint32_t>(c.receive_timeout_ms);
+  socket.SetLimits(limits);
   ASSERT_TRUE(socket.Create());
-  TcpSocket::SetReceiveTimeoutForTesting(TcpSocket::kDefaultReceiveTimeoutMs);
   ASSERT_TRUE(socket.Connect(SocketAddress("127.0.0.1", server.Port())));
 
   TlsChannel channel(socket);
