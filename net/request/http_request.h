@@ -24,7 +24,7 @@
 //
 // The reader of the reply calls OnData itself: a body block goes from the receive buffer to the
 // derived class in one call.
-class HttpRequest : private HttpResponseReader::Events {
+class HttpRequest : private HttpResponseReader::Events, private ConnectObserver {
  public:
   // The largest body block a receive can bring (the response reader's).
   static constexpr int kReceiveBufferSize = HttpResponseReader::kBodyReceiveSize;
@@ -47,6 +47,9 @@ class HttpRequest : private HttpResponseReader::Events {
   void Stop();
 
   const Url& RequestUrl() const { return state_.url; }
+  // Points the next Start at another URL (a redirect's target, or the first URL again); what
+  // the request asks for of the file (the resume point) stays.
+  void SetUrl(const char* url_text) { state_.url.Parse(url_text); }
   // The way to the server, set before Start; without one the transfer goes straight there.
   void SetRoute(ProxyRoute route) { route_ = std::move(route); }
   const ProxyRoute& Route() const { return route_; }
@@ -79,6 +82,10 @@ class HttpRequest : private HttpResponseReader::Events {
   virtual std::string FormatRequest();
   // One hop of the route failed and the next one is tried; result says why.
   virtual void OnHopFailed(const ProxyHop& /*hop*/, const TransferResult& /*result*/) {}
+  // An address of host (the server's, or a proxy's) was tried: error 0 when it answered and
+  // the connection uses it, else the system's code for its failure.
+  virtual void OnAddressTried(const std::string& /*host*/, const SocketAddress& /*address*/,
+                              long /*error*/) {}
 
   // Stores the failure and tells OnError, unless the transfer was asked to stop: a stopped
   // transfer ends without one.
@@ -104,6 +111,9 @@ class HttpRequest : private HttpResponseReader::Events {
   // The failure the reader found, as a transfer error; receive_error is the socket's code
   // for a failed receive.
   TransferError ReplyError(long receive_error) const;
+  // The connect's reports, passed on to OnAddressTried with the host being connected to.
+  void OnAddressFailed(const SocketAddress& address, long error) override;
+  void OnAddressConnected(const SocketAddress& address) override;
 
   TcpSocket socket_;
   HeaderMap headers_;
@@ -115,6 +125,7 @@ class HttpRequest : private HttpResponseReader::Events {
   const HttpResponseReader* reader_ = nullptr;  // while Run reads a reply
   ProxyRoute route_;
   int hop_used_ = -1;
+  const std::string* connecting_to_ = nullptr;  // the host of the connect under way
   std::string proxy_auth_offered_;
   // Set by Start before the thread exists, cleared by the thread as its last touch of the
   // object; the thread itself stays joinable until Wait joins it.

@@ -25,20 +25,36 @@ bool TcpSocket::Create() {
   Close();
   SocketHandle handle = OpenTcpHandle();
   created_ = handle != kInvalidSocket;
-  if (created_) SetReceiveTimeout(handle, receive_timeout_ms);
+  receive_timeout_ms_ = receive_timeout_ms;
+  if (created_) SetReceiveTimeout(handle, receive_timeout_ms_);
   LockGuard guard(handle_change_);
   handle_ = handle;
+  aborted_ = false;
   return created_;
 }
 
-bool TcpSocket::Connect(const SocketAddress& address) {
-  SocketHandle handle = handle_.load();
-  if (handle == kInvalidSocket) return false;
-  if (!ConnectOnce(handle, address.Get(), address.Size())) {
-    last_error_ = LastSocketError();
+bool TcpSocket::ConnectToAny(const std::vector<SocketAddress>& addresses, ConnectObserver* observer,
+                             int stagger_ms) {
+  const RaceOutcome outcome = RaceConnect(addresses, aborted_, observer, stagger_ms);
+  if (outcome.handle == kInvalidSocket) {
+    last_error_ = outcome.error;
     return false;
   }
-  return true;
+  SetReceiveTimeout(outcome.handle, receive_timeout_ms_);
+  SocketHandle replaced;
+  bool aborted;
+  {
+    LockGuard guard(handle_change_);
+    // An abort that came as the race ended must still break the connection it made.
+    aborted = aborted_;
+    replaced = handle_.exchange(aborted && kAbortByClosing ? kInvalidSocket : outcome.handle);
+    if (aborted && !kAbortByClosing) ShutdownBoth(outcome.handle);
+  }
+  if (replaced != kInvalidSocket) CloseHandleOfSocket(replaced);
+  if (aborted && kAbortByClosing) CloseHandleOfSocket(outcome.handle);
+  created_ = true;
+  last_error_ = 0;
+  return !aborted;
 }
 
 int TcpSocket::Send(const char* bytes, int length) {
@@ -79,6 +95,7 @@ int TcpSocket::Close() {
 }
 
 void TcpSocket::Abort() {
+  aborted_ = true;
   if (kAbortByClosing) {
     Close();
     return;

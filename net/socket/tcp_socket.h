@@ -1,13 +1,17 @@
 // A blocking TCP stream socket. The transfer thread connects, sends, receives and closes it;
 // the owning thread may abort it at the same time to break a blocked call. The handle is taken
 // out atomically, so that it is shut down and closed exactly once, and never closed while an
-// abort is shutting it down.
+// abort is shutting it down. A connect races the host's addresses (connect_race.h) and keeps
+// the handle of the one that answered.
 #pragma once
 
 #include <atomic>
 
+#include <vector>
 #include "base/critical_section_lock.h"
+
 #include "net/socket/byte_stream.h"
+#include "net/socket/connect_race.h"
 #include "net/socket/socket_address.h"
 #include "net/socket/socket_platform.h"
 
@@ -18,9 +22,16 @@ class TcpSocket : public ByteStream {
   TcpSocket(const TcpSocket&) = delete;
   TcpSocket& operator=(const TcpSocket&) = delete;
 
-  // Obtains a new handle (closing one still open); true when one was obtained.
+  // Obtains a new handle (closing one still open); true when one was obtained. Ends an abort:
+  // the socket can be used again.
   bool Create();
-  bool Connect(const SocketAddress& address);
+  // Connects to the first of the addresses that answers and keeps that connection in place of
+  // the handle it had; false when none did or the socket was aborted meanwhile (LastError then
+  // tells the last failure, 0 after an abort). The observer, when given, is told of each
+  // address.
+  bool ConnectToAny(const std::vector<SocketAddress>& addresses, ConnectObserver* observer,
+                    int stagger_ms = kConnectStaggerMs);
+  bool Connect(const SocketAddress& address) { return ConnectToAny({address}, nullptr); }
   // One send: bytes accepted, or -1.
   int Send(const char* bytes, int length);
   // Sends every byte, however many sends it takes; false when one fails.
@@ -29,8 +40,9 @@ class TcpSocket : public ByteStream {
   int Receive(char* buffer, int capacity) override;
   // Shuts down and closes the handle; the result of the close, or -1 when there was none.
   int Close();
-  // From another thread: makes a connect, send or receive blocked on this socket fail now.
-  // The handle may stay open until its user or the destructor closes it.
+  // From another thread: makes a connect, send or receive blocked on this socket fail now,
+  // and any later connect until the next Create. The handle may stay open until its user or
+  // the destructor closes it.
   void Abort();
 
   bool IsCreated() const { return created_; }
@@ -49,6 +61,8 @@ class TcpSocket : public ByteStream {
   std::atomic<SocketHandle> handle_{kInvalidSocket};
   // Held while the handle is replaced or shut down, never for I/O.
   CriticalSectionLock handle_change_;
+  std::atomic<bool> aborted_{false};
+  int receive_timeout_ms_ = kDefaultReceiveTimeoutMs;  // as it was when the socket was created
   bool created_ = false;
   std::atomic<int> last_error_{0};
 };

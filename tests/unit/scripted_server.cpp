@@ -7,7 +7,7 @@ namespace {
 constexpr int kRequestTimeoutMs = 5000;
 constexpr std::size_t kRequestLimit = 8 * 1024 * 1024;
 
-SocketHandle ListenOnLoopback(std::uint16_t* port) {
+SocketHandle ListenOnLoopback(std::uint16_t* port, int backlog = 4) {
   SocketHandle handle = OpenTcpHandle();
   if (handle == kInvalidSocket) return handle;
   sockaddr_in address;
@@ -17,7 +17,7 @@ SocketHandle ListenOnLoopback(std::uint16_t* port) {
   address.sin_port = 0;
   SocketLength length = sizeof address;
   if (bind(handle, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(handle, 4) != 0 ||
+      listen(handle, backlog) != 0 ||
       getsockname(handle, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     CloseHandleOfSocket(handle);
     return kInvalidSocket;
@@ -65,6 +65,21 @@ void ScriptedServer::Finish() {
 
 std::string ScriptedServer::UrlFor(const std::string& path) const {
   return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+SilentPort::SilentPort() {
+  listener_ = ListenOnLoopback(&port_, 0);
+  queued_ = OpenTcpHandle();
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(0x7F000001);
+  address.sin_port = htons(port_);
+  connect(queued_, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+}
+
+SilentPort::~SilentPort() {
+  CloseHandleOfSocket(queued_);
+  CloseHandleOfSocket(listener_);
 }
 
 std::uint16_t ScriptedServer::UnusedPort() {

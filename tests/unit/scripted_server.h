@@ -72,5 +72,22 @@ class ScriptedServer {
   bool client_closed_first_ = false;
 };
 
+// A port on 127.0.0.1 where a connect gets no answer, as from a host that is down: its listener's
+// queue (one long) holds a connection that is never accepted, so further connects wait.
+class SilentPort {
+ public:
+  SilentPort();
+  ~SilentPort();
+  SilentPort(const SilentPort&) = delete;
+  SilentPort& operator=(const SilentPort&) = delete;
+
+  std::uint16_t Port() const { return port_; }
+
+ private:
+  SocketHandle listener_ = kInvalidSocket;
+  SocketHandle queued_ = kInvalidSocket;
+  std::uint16_t port_ = 0;
+};
+
 // Whether a socket becomes readable within timeout_ms.
 bool WaitReadable(SocketHandle handle, int timeout_ms);

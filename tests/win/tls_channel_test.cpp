@@ -34,7 +34,7 @@ TEST_P(TlsChannelSilentServer, HandshakeEndsWithoutAnAnswer) {
   TcpSocket::SetReceiveTimeoutForTesting(c.receive_timeout_ms);
   ASSERT_TRUE(socket.Create());
   TcpSocket::SetReceiveTimeoutForTesting(TcpSocket::kDefaultReceiveTimeoutMs);
-  ASSERT_TRUE(socket.Connect(SocketAddress("127.0.0.1", server.Port())));
+  ASSERT_TRUE(socket.Connect(ResolveHost("127.0.0.1", server.Port()).list.at(0)));
 
   TlsChannel channel(socket);
   std::atomic<int> handshake{-1};
