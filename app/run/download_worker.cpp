@@ -82,8 +82,9 @@ class DownloadRun {
   std::optional<Outcome> FetchIndexFile(const std::string& url);
   std::optional<Outcome> FetchPackageFiles();
   Outcome SetupThenInstall();
-  // One transfer into the temporary folder along the way the proxy settings give, started and
-  // waited for; the caller reads its outcome and takes its file.
+  // One transfer into the temporary folder along the ways the proxy settings give (its URL's and
+  // each redirect target's), started and waited for; the caller reads its outcome and takes its
+  // file.
   std::unique_ptr<FileDownload> Transfer(const std::string& url);
   Outcome Install(bool after_setup);
   Outcome InstallAndLog(bool after_setup);
@@ -108,7 +109,7 @@ class DownloadRun {
 
 std::unique_ptr<FileDownload> DownloadRun::Transfer(const std::string& url) {
   auto download = std::make_unique<FileDownload>(url.c_str(), view_, TempFolderBuffer, cancel_);
-  download->SetRoute(proxies_.RouteFor(url, download->RequestUrl()));
+  download->ChooseRoutesWith(proxies_);
   download->Fetch();
   return download;
 }

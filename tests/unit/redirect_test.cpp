@@ -41,7 +41,9 @@ TEST(Redirect, FollowsHttpAndHttpsTargetsAndNeverLeavesHttps) {
   for (const auto& c : cases) {
     const RedirectStep step = NextRedirect(Url(c.from), c.location, 0);
     EXPECT_EQ(step.refusal, c.refusal) << c.location;
-    if (c.target != nullptr) EXPECT_EQ(step.target, c.target) << c.location;
+    if (c.target != nullptr) {
+      EXPECT_EQ(step.target, c.target) << c.location;
+    }
   }
 }
 
