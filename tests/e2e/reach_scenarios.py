@@ -9,9 +9,9 @@ import time
 from harness import SETUP_CONTROL_KEY, RigError
 from retry_scenarios import CUT, cut
 from scenarios import (INDEX_PATH, LOG_PATH, PACKAGE, PACKAGE_DIR, PARTNER, SETUP_NAME,
-                       SETUP_PATH, check_installed, check_log_has, check_nothing_installed,
-                       check_raw, eq, log_lines, point_at, prepare, run_quiet, scenario,
-                       scripted_package, setup_runs)
+                       SETUP_PATH, check_installed, check_log_has, check_nothing_installed, eq,
+                       log_lines, point_at, prepare, run_quiet, scenario, scripted_package,
+                       setup_runs)
 from scripted_server import ok_reply, partial_reply, status_reply
 
 BMP_PATH = PACKAGE_DIR + "skin.bmp"
@@ -37,11 +37,10 @@ def require_ipv6_loopback():
 
 @scenario
 def redirects_followed(rig):
-    """The index on http answered 301 to https, a package file 302 to another host and path (a
-    CDN's object URL), the setup link 307 to a relative path: each is a new request with its own
-    TLS check, the files keep the download list's names, the log has a line per redirect without
-    its query string. A cut file's next try starts at the first URL and asks wherever that leads
-    for the rest. The requests of the files that are not redirected are as they always were."""
+    """The index on http 301 to https, a package file 302 to another host's object URL (cut, and
+    its next try starting at the first URL, asking wherever that leads for the rest), the setup
+    307 to a relative path: the files keep their names, a log line per redirect without its
+    query string; the request of a file not redirected is as it always was."""
     certs = rig.certificates()
     rig.trust(certs.ca)
     prepare(rig, version=None, app_paths=False)
@@ -181,11 +180,9 @@ def ipv6_literal_base(rig):
 
 @scenario
 def addresses_of_a_host(rig):
-    """A name's addresses, from a hosts file of the wizard's own, are tried in the resolver's
-    order, the families taking turns, until one answers: a name with an IPv6 address only, one
-    whose first address refuses, one whose IPv6 address refuses, one whose IPv6 address does not
-    answer at all (it delays each file by a quarter second, not by the system's connect time-out
-    of a minute or more)."""
+    """A name's addresses (a hosts file of the wizard's own) are tried in order until one
+    answers: an IPv6 address only; a first address that refuses; an IPv6 address that refuses;
+    one that never answers (a quarter second per file, not the system's connect time-out)."""
     require_ipv6_loopback()
     prepare(rig)
     v6 = rig.start_scripted(host="::1")
