@@ -230,10 +230,11 @@ class Sink : public HttpRequest, public Measured {
   // then the body until Content-Length or the end of the connection. Enough for nginx.
   void RunWithReceiveSize() {
     const Url& url = RequestUrl();
-    SocketAddress address(url.Host.c_str(), url.Port);
+    const HostAddresses addresses = ResolveHost(url.Host, url.Port);
     HeaderMap headers;
     bool headers_done = false;
-    if (address.Address() == 0 || !socket_.Create() || !socket_.Connect(address)) {
+    if (addresses.list.empty() || !socket_.Create() ||
+        !socket_.ConnectToAny(ConnectionOrder(addresses.list), nullptr)) {
       socket_.Close();
       ReportError({TransferError::Connect, 0, socket_.LastError()});
       return;

@@ -13,7 +13,12 @@
 namespace {
 void CheckAddress(const ProxyAddress& address) {
   if (address.host.empty() || address.port == 0) std::abort();
-  if (address.host.find_first_of(":/; =") != std::string::npos) std::abort();
+  if (address.host.find_first_of("/; =") != std::string::npos) std::abort();
+  // A ':' stands only in an IPv6 literal, which keeps its brackets.
+  if (address.host.find(':') != std::string::npos &&
+      (address.host.front() != '[' || address.host.back() != ']')) {
+    std::abort();
+  }
 }
 }  // namespace
 

@@ -1,5 +1,7 @@
 // Url::Parse on any text: it must never read past the text, and what it yields must keep the
-// shape the request line relies on; the target it writes there is always a valid one.
+// shape the request line relies on; the target it writes there is always a valid one. Then the
+// text as a redirect's Location, resolved against the URL parsed: what a redirect leads to is
+// an http or https URL whose host the parse reads back, or it is refused.
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
@@ -7,6 +9,8 @@
 #include <string>
 
 #include "net/http/url.h"
+#include "net/http/url_reference.h"
+#include "net/request/redirect.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);  // stops at a NUL byte
@@ -16,7 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::abort();
   }
   if (url.FileName.find('/') != std::string::npos) std::abort();
-  if (url.Host.find_first_of(":/") != std::string::npos) std::abort();
+  // Only an IPv6 literal, in its brackets, holds a ':'; no host holds a '/'.
+  const bool literal = url.Host.size() >= 2 && url.Host.front() == '[' && url.Host.back() == ']';
+  if (url.Host.find('/') != std::string::npos) std::abort();
+  if (!literal && url.Host.find(':') != std::string::npos) std::abort();
+  if (literal && url.Host.find(']') != url.Host.size() - 1) std::abort();
+  if (literal && url.HostName() != url.Host.substr(1, url.Host.size() - 2)) std::abort();
 
   // The request line's target is visible ASCII, and every '%' in it begins an escape.
   const std::string target = url.RequestTarget();
@@ -36,6 +45,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (again.Scheme != url.Scheme || again.Host != url.Host || again.Port != url.Port ||
       again.Directory != url.Directory || again.FileName != url.FileName) {
     std::abort();
+  }
+
+  // The text as a Location: a reference resolved against a URL with a scheme keeps it, or
+  // names its own.
+  const std::string base = url.Absolute();
+  if (SchemeOf(ResolveReference(base, text)).empty()) std::abort();
+  const RedirectStep step = NextRedirect(url, text, 0);
+  if (step.refusal == TransferError::None) {
+    const Url target(step.target.c_str());
+    if (!target.HasSupportedScheme() || target.Host.empty()) std::abort();
+    if (url.IsHttps() && !target.IsHttps()) std::abort();
+    if (step.target.find('#') != std::string::npos) std::abort();
   }
   return 0;
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """A scripted, misbehaving HTTP server for whole-program tests.
 
-It binds 127.0.0.1 only. Each path gets a scripted reply: raw bytes cut at chosen split
+It binds 127.0.0.1 only (or another loopback address it is given: ::1, 127.0.0.2). Each path
+gets a scripted reply: raw bytes cut at chosen split
 points with a delay before each piece, then an ordinary close, a reset, or a stall (the
 connection held open, silent, for a bounded time). Unknown paths get a plain 404. Every
 connection's request bytes are recorded exactly as received.
@@ -157,17 +158,21 @@ class Connection:
 
 
 class ScriptedServer:
-    """Serves scripted replies on 127.0.0.1 from a background thread until stop()."""
+    """Serves scripted replies on a loopback address (127.0.0.1 unless host names another) from
+    a background thread until stop(); port 0 takes a free one."""
 
-    def __init__(self, routes=None, lifetime=300.0):
+    def __init__(self, routes=None, lifetime=300.0, host="127.0.0.1", port=0):
+        if not is_loopback(host):
+            raise ValueError("the scripted server binds loopback addresses only")
         self.routes = dict(routes or {})
         self.lifetime = lifetime
+        self.host = host
         self.connections = []
         self._lock = threading.Lock()
         self._stopping = threading.Event()
-        self._listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        self._listener = socket.socket(family_of(host), socket.SOCK_STREAM)
         self._listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        self._listener.bind(("127.0.0.1", 0))
+        self._listener.bind((host, port))
         self._listener.listen(16)
         self._listener.settimeout(0.2)
         self.port = self._listener.getsockname()[1]
@@ -294,13 +299,32 @@ class ScriptedServer:
             sock.close()
 
 
-def refused_port():
+def family_of(host):
+    return socket.AF_INET6 if ":" in host else socket.AF_INET
+
+
+def is_loopback(host):
+    return host == "::1" or host.startswith("127.")
+
+
+def refused_port(host="127.0.0.1", port=0):
     """A socket bound to a loopback port that does not listen: connecting to it is refused.
 
     Keep the returned socket open for as long as the port must stay refused."""
-    sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    sock.bind(("127.0.0.1", 0))
+    sock = socket.socket(family_of(host), socket.SOCK_STREAM)
+    sock.bind((host, port))
     return sock, sock.getsockname()[1]
+
+
+def silent_port(host="127.0.0.1", port=0):
+    """A listening socket whose queue (one long) is full: a further connect to it gets no answer,
+    as from a host that is down, until the sockets are closed. Returns (sockets, port); keep the
+    sockets open for as long as the port must stay silent."""
+    listener = socket.socket(family_of(host), socket.SOCK_STREAM)
+    listener.bind((host, port))
+    listener.listen(0)
+    queued = socket.create_connection(listener.getsockname()[:2], timeout=5)
+    return (listener, queued), listener.getsockname()[1]
 
 
 def reply_from_json(entry, base_dir):

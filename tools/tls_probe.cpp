@@ -67,17 +67,19 @@ int main(int argc, char** argv) {
   ProbeRequest request(argv[1]);
   const Url& url = request.RequestUrl();
 
-  SocketAddress address(url.Host.c_str(), url.Port);
-  if (address.Address() == 0) return Report(1, "resolve", 0);
+  const HostAddresses addresses = ResolveHost(url.Host, url.Port);
+  if (addresses.list.empty()) return Report(1, "resolve", 0);
   TcpSocket socket;
   if (argc == 4) {
     TransferLimits limits;
     limits.silence_ms = static_cast<std::uint32_t>(std::atoi(argv[3]));
     socket.SetLimits(limits);
   }
-  if (!socket.Create() || !socket.Connect(address)) return Report(2, "connect", 0);
+  if (!socket.Create() || !socket.ConnectToAny(ConnectionOrder(addresses.list), nullptr)) {
+    return Report(2, "connect", 0);
+  }
   TlsChannel channel(socket);
-  if (!channel.Handshake(url.Host.c_str())) return Report(2, "refused", channel.LastError());
+  if (!channel.Handshake(url.HostName().c_str())) return Report(2, "refused", channel.LastError());
   const std::string text = request.FormatRequest();
   if (!channel.SendAll(text.data(), static_cast<int>(text.size()))) {
     return Report(3, "send", channel.LastError());

@@ -51,11 +51,13 @@ Outcome OutcomeOf(const TransferResult& transfer) {
     case TransferError::Resolve:
       return {RunResult::HostNotResolved, 0};
     // A URL the program cannot fetch as written is refused like a server that cannot be
-    // reached.
+    // reached; so is a redirect that would leave https or go to another scheme, as a refused
+    // certificate is.
     case TransferError::UnsupportedScheme:
     case TransferError::MalformedUrl:
     case TransferError::Connect:
     case TransferError::TlsRefused:
+    case TransferError::RedirectRefused:
       return {RunResult::CannotConnect, 0};
     case TransferError::Send:
       return {RunResult::SendFailed, 0};
@@ -67,8 +69,11 @@ Outcome OutcomeOf(const TransferResult& transfer) {
     case TransferError::Malformed:
     case TransferError::ReceiveFailed:
     case TransferError::RangeRefused:
+    case TransferError::RedirectMalformed:
       return {RunResult::ReplyCutShort, 0};
     case TransferError::HttpStatus:
+    // A redirect not followed ends with its status, as every redirect did before any was.
+    case TransferError::TooManyRedirects:
       return {RunResult::HttpStatus, transfer.http_status};
     case TransferError::ProxyAuthRequired:
       return {RunResult::ProxyAuthRequired, 0};

@@ -107,10 +107,10 @@ class DownloadRun {
   // What ends a run whose package a signature or a digest does not vouch for.
   Outcome NotVerified(const std::string& file, const std::string& why);
   Outcome SetupThenInstall();
-  // One transfer into the temporary folder along the way the proxy settings give, started and
-  // waited for; the caller reads its outcome and takes its file. vouching: a file that vouches
-  // for others, whose absence the caller tells. A cancel during the choice of the way starts
-  // none.
+  // One transfer into the temporary folder along the ways the proxy settings give (its URL's and
+  // each redirect target's), started and waited for; the caller reads its outcome and takes its
+  // file. vouching: a file that vouches for others, whose absence the caller tells. A cancel
+  // during the choice of the way starts none.
   std::unique_ptr<FileDownload> Transfer(const std::string& url, bool vouching = false);
   Outcome Install(bool after_setup);
   Outcome InstallAndLog(bool after_setup);
@@ -141,7 +141,7 @@ class DownloadRun {
 std::unique_ptr<FileDownload> DownloadRun::Transfer(const std::string& url, bool vouching) {
   auto download = std::make_unique<FileDownload>(url.c_str(), view_, TempFolderBuffer, cancel_);
   if (vouching) download->LeaveMissingToCaller();
-  download->SetRoute(proxies_.RouteFor(url, download->RequestUrl()));
+  download->ChooseRoutesWith(proxies_);
   if (!cancel_.IsSet()) download->Fetch();
   return download;
 }

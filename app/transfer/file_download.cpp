@@ -17,8 +17,16 @@ FileDownload::FileDownload(const char* url_text, RunView& view, const std::strin
     : HttpRequest(url_text),
       view_(view),
       cancel_(cancel),
-      url_text_(RedactUrl(url_text)),
+      first_url_(url_text != nullptr ? url_text : ""),
+      file_name_(RequestUrl().FileName),
+      url_text_(RedactUrl(first_url_)),
       DestinationPath(folder) {}
+
+void FileDownload::ChooseRoutesWith(ProxyChooser& proxies) {
+  proxies_ = &proxies;
+  first_route_ = proxies.RouteFor(first_url_, RequestUrl());
+  SetRoute(first_route_);
+}
 
 FileDownload::~FileDownload() {
   // The transfer thread calls this object's hooks, so it must end before the members go.
@@ -28,18 +36,15 @@ FileDownload::~FileDownload() {
 Outcome FileDownload::Fetch() {
   for (try_ = 1;; ++try_) {
     retry_pause_ms_.reset();
-    if (!Start(false)) {
-      not_started_ = true;
-      view_.Log().Write("GET %s: the transfer cannot start, %s", url_text_.c_str(),
-                        ErrorText(GetLastError()).c_str());
-      view_.Message(IDS_CANNOT_CONNECT, kErrorCaption, MB_ICONSTOP);
-      break;
+    if (redirects_ > 0) {
+      // A later try asks the first URL again: where it leads may have changed.
+      SetUrl(first_url_.c_str());
+      SetRoute(first_route_);
+      url_text_ = RedactUrl(first_url_);
+      redirects_ = 0;
     }
-    {
-      const CancelSignal::Watch watch(cancel_, *this);
-      Wait();
-    }
-    if (!retry_pause_ms_) break;
+    every_hop_https_ = RequestUrl().IsHttps();
+    if (!FetchFollowingRedirects() || cancelled_between_ || !retry_pause_ms_) break;
     ChooseNextRequest();
     const std::optional<ResumePoint>& resume = State().resume;
     view_.Log().Write("try %d of %d failed, trying again in %lu ms, %s", try_, kTransferTries,
@@ -51,12 +56,50 @@ Outcome FileDownload::Fetch() {
     ShowRetryNotice();
     if (cancel_.WaitFor(*retry_pause_ms_)) {
       // A cancel in the pause ends the file as a cancel during its transfer would.
-      cancelled_in_pause_ = true;
+      cancelled_between_ = true;
       view_.Log().Write("GET %s: cancelled before try %d", url_text_.c_str(), try_ + 1);
       break;
     }
   }
   return TransferOutcome();
+}
+
+bool FileDownload::FetchFollowingRedirects() {
+  for (;;) {
+    next_url_.reset();
+    if (!Start(false)) {
+      ReportNotStarted();
+      return false;
+    }
+    {
+      const CancelSignal::Watch watch(cancel_, *this);
+      Wait();
+    }
+    if (!next_url_) return true;
+    if (cancel_.IsSet()) {
+      cancelled_between_ = true;
+      return true;
+    }
+    ++redirects_;
+    const std::string target = std::move(*next_url_);
+    SetUrl(target.c_str());
+    every_hop_https_ = every_hop_https_ && RequestUrl().IsHttps();
+    url_text_ = RedactUrl(target);
+    SetRoute(proxies_ != nullptr ? proxies_->RouteFor(target, RequestUrl()) : ProxyRoute{});
+    // The choice of the way may have taken a while (a proxy script): a cancel meanwhile
+    // starts nothing more.
+    if (cancel_.IsSet()) {
+      cancelled_between_ = true;
+      return true;
+    }
+  }
+}
+
+void FileDownload::ReportNotStarted() {
+  not_started_ = true;
+  view_.Log().Write("GET %s: the transfer cannot start, %s", url_text_.c_str(),
+                    ErrorText(GetLastError()).c_str());
+  view_.Message(IDS_CANNOT_CONNECT, kErrorCaption, MB_ICONSTOP);
 }
 
 void FileDownload::ChooseNextRequest() {
@@ -91,12 +134,12 @@ bool FileDownload::OpenDestination() {
   if (DestinationPath.empty()) DestinationPath = ProgramFolder();
   const std::string folder = DestinationPath;
   DestinationPath += '\\';
-  DestinationPath += RequestUrl().FileName;
+  DestinationPath += file_name_;
   // The name comes from the server: nothing may be written outside the folder.
-  if (!IsPlainName(RequestUrl().FileName.c_str())) return false;
+  if (!IsPlainName(file_name_.c_str())) return false;
   if (!file_.CreateNew(DestinationPath.c_str())) return false;
   // What was created must be the new file in the folder itself, not something a link led to.
-  if (IsEntryOfFolderAt(file_.Handle(), folder, RequestUrl().FileName.c_str())) return true;
+  if (IsEntryOfFolderAt(file_.Handle(), folder, file_name_.c_str())) return true;
   file_.Close();
   SetLastError(ERROR_CANT_ACCESS_FILE);
   return false;
@@ -113,20 +156,22 @@ bool FileDownload::OnStart() {
   try_started_ = now;
   try_bytes_ = 0;
   FirstBlock = true;
-  if (try_ <= 1) {
+  // A redirect's request follows one whose reply stored nothing: the file stays as it is.
+  const bool first_request = redirects_ == 0;
+  if (first_request && try_ <= 1) {
     if (!OpenDestination()) {
       ReportUnwritableDestination();
       view_.Log().Write("GET %s: %s cannot be created, %s", url_text_.c_str(),
                         LoggedDestination().c_str(), ErrorText(store_error_).c_str());
       return false;
     }
-  } else if (!State().resume && !StartOver()) {
+  } else if (first_request && !State().resume && !StartOver()) {
     // A file that cannot be emptied must not take a second version after the first.
     view_.Log().Write("GET %s: %s cannot be emptied, %s", url_text_.c_str(),
                       LoggedDestination().c_str(), ErrorText(store_error_).c_str());
     return false;
   }
-  view_.CurrentFile(RequestUrl().FileName);
+  view_.CurrentFile(file_name_);
   view_.Status(IDS_CONNECTING);
   // A try that continues the file keeps the bar where the last one left it.
   if (!State().resume) {
@@ -170,6 +215,8 @@ bool FileDownload::OnData(const char* data, int length) {
 
 void FileDownload::OnFinish() {
   LogTransfer();
+  // The redirect's target is asked at once, for the same file.
+  if (next_url_) return;
   // Through the pause before the next try the page still shows the file and how far it got,
   // with no speed: nothing arrives meanwhile.
   if (retry_pause_ms_) {
@@ -201,9 +248,23 @@ void FileDownload::LogTransfer() {
   log.Write("GET %s%s: status %d, Content-Length %s, %llu bytes in %lld ms, %.2f MiB/s",
             url_text_.c_str(), range.c_str(), ReplyHeaders().StatusCode, content_length.c_str(),
             static_cast<unsigned long long>(try_bytes_), ms, mib_per_s);
+  if (next_url_) {
+    log.Write("redirect %d to %s", ReplyHeaders().StatusCode, RedactUrl(*next_url_).c_str());
+    return;
+  }
   const Outcome outcome = TransferOutcome();
   const TransferResult& transfer = Result();
-  if (outcome.Succeeded()) {
+  if (redirect_failure_) {
+    const std::string status = outcome.result == RunResult::HttpStatus
+                                   ? " " + std::to_string(outcome.http_status)
+                                   : std::string();
+    const std::string target = refused_redirect_.target.empty()
+                                   ? std::string()
+                                   : " to " + RedactUrl(refused_redirect_.target);
+    log.Write("failed: %s%s (%s), redirect %d%s refused: %s", RunResultName(outcome.result),
+              status.c_str(), TransferErrorName(redirect_failure_->error),
+              redirect_failure_->http_status, target.c_str(), refused_redirect_.why);
+  } else if (outcome.Succeeded()) {
     log.Write("wrote %s (%llu bytes)", DestinationPath.c_str(),
               static_cast<unsigned long long>(bytes_stored_));
   } else if (outcome.result == RunResult::HttpStatus) {
@@ -250,21 +311,35 @@ std::string FileDownload::LoggedDestination() const {
 }
 
 HeldFile FileDownload::TakeFile() {
-  return HeldFile{RequestUrl().FileName, file_.Release()};
+  return HeldFile{file_name_, file_.Release()};
 }
 
 Outcome FileDownload::TransferOutcome() const {
-  if (cancelled_in_pause_) return {RunResult::Succeeded, 0};
+  if (cancelled_between_) return {RunResult::Succeeded, 0};
   if (not_started_) return {RunResult::CannotConnect, 0};
   if (store_failed_) return {RunResult::CannotStoreFile, 0};
+  if (redirect_failure_) return OutcomeOf(*redirect_failure_);
   return OutcomeOf(Result());
 }
 
 bool FileDownload::FetchedOverHttps() const {
-  return RequestUrl().IsHttps() && TransferOutcome().Succeeded() && !cancel_.IsSet();
+  return every_hop_https_ && TransferOutcome().Succeeded() && !cancel_.IsSet();
 }
 
 void FileDownload::OnError(const TransferResult& result) {
+  if (result.error == TransferError::HttpStatus && IsFollowedRedirect(result.http_status) &&
+      ReplyHeaders().Contains("Location")) {
+    RedirectStep step = NextRedirect(RequestUrl(), ReplyHeaders().Lookup("Location"), redirects_);
+    if (step.refusal == TransferError::None) {
+      next_url_ = std::move(step.target);
+      return;
+    }
+    // Never tried again: the same server would send the same redirect.
+    redirect_failure_ = TransferResult{step.refusal, result.http_status, 0};
+    refused_redirect_ = std::move(step);
+    view_.Message(IDS_CANNOT_CONNECT, kErrorCaption, MB_ICONSTOP);
+    return;
+  }
   // A failure that may pass is told only when no try is left.
   if (!cancel_.IsSet())
     retry_pause_ms_ = RetryPauseMs(result, ReplyHeaders().Lookup("Retry-After"), try_);
@@ -282,4 +357,18 @@ void FileDownload::OnError(const TransferResult& result) {
 
 void FileDownload::OnHopFailed(const ProxyHop& hop, const TransferResult& result) {
   LogHopFailed(view_.Log(), hop, result);
+}
+
+void FileDownload::OnAddressTried(const std::string& host, const SocketAddress& address,
+                                  long error) {
+  // A host written as an address needs no second naming.
+  const std::string name = AddressBytesOf(host).empty()
+                               ? EscapeControlBytes(host) + " at " + address.Text()
+                               : address.Text();
+  if (error == 0) {
+    view_.Log().Write("connected to %s", name.c_str());
+  } else {
+    view_.Log().Write("could not connect to %s, %s", name.c_str(),
+                      ErrorText(static_cast<DWORD>(error)).c_str());
+  }
 }

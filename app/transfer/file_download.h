@@ -1,8 +1,8 @@
 // The run's side of one file's transfer: stores the body in a new file of the temporary folder,
-// held open for the run, tries again after a failure that may pass (continuing a file that was
-// cut short where the server allows it), shows the transfer in the run's view (current-file
-// line, status line, progress bar and the line under it) with a message for a failure that
-// stays, and logs every try.
+// held open for the run, follows redirects (each one a new request along its own way), tries
+// again after a failure that may pass (continuing a file that was cut short where the server
+// allows it), shows the transfer in the run's view (current-file line, status line, progress
+// bar and the line under it) with a message for a failure that stays, and logs every request.
 #pragma once
 
 #include <windows.h>
@@ -15,9 +15,11 @@
 #include "app/report/outcome.h"
 #include "app/report/run_view.h"
 #include "app/transfer/cancel_signal.h"
+#include "app/transfer/proxy_choice.h"
 #include "base/held_file.h"
 #include "base/output_file.h"
 #include "net/request/http_request.h"
+#include "net/request/redirect.h"
 
 class FileDownload : public HttpRequest {
  public:
@@ -27,11 +29,17 @@ class FileDownload : public HttpRequest {
                CancelSignal& cancel);
   ~FileDownload() override;
 
-  // Starts the transfer and waits for it; a cancel meanwhile aborts it. A transient failure is
-  // tried again, up to kTransferTries in all, after a pause that a cancel ends at once (the
-  // transfer then counts as cancelled). A transfer that cannot even start (no socket, no
-  // thread) fetched nothing and must not pass for a completed one: it is reported like a
-  // server that cannot be reached. Returns TransferOutcome().
+  // Each request's way, the first URL's and every redirect target's, from the proxy settings;
+  // without a chooser every request goes direct.
+  void ChooseRoutesWith(ProxyChooser& proxies);
+
+  // Starts the transfer and waits for it; a cancel meanwhile aborts it. A redirect is followed
+  // with a request to its target (redirect.h says which); the file keeps the name the URL asked
+  // for gives it. A transient failure is tried again, up to kTransferTries in all, from the
+  // first URL, after a pause that a cancel ends at once (the transfer then counts as
+  // cancelled). A transfer that cannot even start (no socket, no thread) fetched nothing and
+  // must not pass for a completed one: it is reported like a server that cannot be reached.
+  // Returns TransferOutcome().
   Outcome Fetch();
 
   // The file's full path, once the transfer has begun.
@@ -43,7 +51,8 @@ class FileDownload : public HttpRequest {
   // How the transfer ended, read after it has: a cancelled one counts as succeeded.
   Outcome TransferOutcome() const;
   // Whether the file came whole over https, every connection's certificate checked (no https
-  // transfer skips the check): what lets it vouch for what it says.
+  // transfer skips the check): every request of the try that fetched it, the first URL's and
+  // each redirect target's. What lets it vouch for what it says.
   bool FetchedOverHttps() const;
   // For a file that vouches for others (a signature, the sums): a reply that says it is not
   // there (404, 410) is the caller's to tell, not message 3's.
@@ -56,8 +65,13 @@ class FileDownload : public HttpRequest {
   bool OnData(const char* data, int length) override;
   void OnHopFailed(const ProxyHop& hop, const TransferResult& result) override;
   void OnServerSilent(bool silent) override { view_.ServerWaiting(silent); }
+  void OnAddressTried(const std::string& host, const SocketAddress& address, long error) override;
 
  private:
+  // One try: the request, and one more for each redirect followed. False when a request
+  // cannot even start.
+  bool FetchFollowingRedirects();
+  void ReportNotStarted();
   bool OpenDestination();
   // Empties the file for a try that fetches it whole again.
   bool StartOver();
@@ -72,7 +86,18 @@ class FileDownload : public HttpRequest {
   OutputFile file_;
   RunView& view_;
   CancelSignal& cancel_;
-  std::string url_text_;  // as the log shows it (RedactUrl)
+  const std::string first_url_;  // the URL asked for; every try starts there
+  const std::string file_name_;  // the name it gives the file, wherever redirects lead
+  std::string url_text_;         // of the request under way, as the log shows it (RedactUrl)
+  ProxyChooser* proxies_ = nullptr;
+  ProxyRoute first_route_;
+  int redirects_ = 0;  // followed in the running try
+  // Set by a reply that is a redirect to be followed: the target.
+  std::optional<std::string> next_url_;
+  // A redirect that is not followed, and what the log says of it.
+  std::optional<TransferResult> redirect_failure_;
+  RedirectStep refused_redirect_;
+  bool every_hop_https_ = false;
   bool FirstBlock = true;
   std::string DestinationPath;
   std::chrono::steady_clock::time_point try_started_;
@@ -81,7 +106,8 @@ class FileDownload : public HttpRequest {
   std::uint64_t try_bytes_ = 0;     // stored by the running try
   // Set when the running try failed in a way worth another: the pause before it.
   std::optional<std::uint32_t> retry_pause_ms_;
-  bool cancelled_in_pause_ = false;
+  // A cancel came between requests: in the pause before a try, or before a redirect's.
+  bool cancelled_between_ = false;
   // The destination could not be created or written, and why (the system's code).
   bool store_failed_ = false;
   DWORD store_error_ = 0;

@@ -129,3 +129,9 @@ std::string HeaderMap::Lookup(const char* name) const {
   auto found = pairs_.find(name);
   return found != pairs_.end() ? found->second : std::string();
 }
+
+bool HeaderMap::Contains(const char* name) const {
+  if (name == nullptr) return false;
+  LockGuard guard(lock_);
+  return pairs_.find(name) != pairs_.end();
+}

@@ -30,6 +30,8 @@ class HeaderMap {
   void Parse(const char* block, LineObserver* observer = nullptr);
   // A copy of the value stored under name, or "" when absent.
   std::string Lookup(const char* name) const;
+  // Whether a line named name was there, with a value or an empty one.
+  bool Contains(const char* name) const;
   // Whether two header names are the same name, ASCII letter case aside.
   static bool SameName(const std::string& a, const char* b);
 

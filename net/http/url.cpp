@@ -48,6 +48,21 @@ std::string Url::RequestTarget() const {
   return PercentEncodePath(Directory + FileName);
 }
 
+std::string Url::Absolute() const {
+  const bool https = IsHttps();
+  std::string text = https ? "https://" : "http://";
+  text += Host;
+  if (Port != (https ? 443 : 80)) text += ":" + std::to_string(Port);
+  return text + Directory + FileName;
+}
+
+std::string Url::HostName() const {
+  if (Host.size() >= 2 && Host.front() == '[' && Host.back() == ']') {
+    return Host.substr(1, Host.size() - 2);
+  }
+  return Host;
+}
+
 std::string PercentEncodePath(const std::string& text) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string encoded;
@@ -88,7 +103,13 @@ void Url::Parse(const char* text) {
     while (*cursor == ':' || *cursor == '/') ++cursor;
   }
 
+  // An IPv6 literal runs to its closing bracket, colons and all; without one (before any '/')
+  // the '[' is an ordinary character.
   const char* host_end = cursor + std::strcspn(cursor, ":/");
+  if (*cursor == '[') {
+    const char* close = cursor + 1 + std::strcspn(cursor + 1, "]/");
+    if (*close == ']') host_end = close + 1;
+  }
   Host.assign(cursor, host_end);
   cursor = host_end;
 

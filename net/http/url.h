@@ -1,6 +1,7 @@
 // A URL split into the pieces a transfer needs. The parse is lenient and total: it never
 // fails, changes no letter case and decodes nothing; the pieces hold the text as written (a
-// file name stays the name of the local copy), and only the request line is encoded.
+// file name stays the name of the local copy, an IPv6 literal keeps its brackets, as the Host
+// line carries it), and only the request line is encoded.
 #pragma once
 
 #include <cstdint>
@@ -23,9 +24,15 @@ class Url {
   // byte, byte outside ASCII and lone '%' percent-encoded, as a browser sends a path; a '%'
   // with two hexadecimal digits stays, being encoded already.
   std::string RequestTarget() const;
+  // The URL written out whole ("https://host:8443/dir/file"), the port only where it is not the
+  // scheme's own: the base a redirect's relative Location is resolved against.
+  std::string Absolute() const;
+  // Host without the brackets of an IPv6 literal ("::1" for "[::1]"): the name a certificate
+  // is checked against.
+  std::string HostName() const;
 
   std::string Scheme;     // "HTTP" unless the text names one before "://"
-  std::string Host;       // host name or dotted address, may be empty
+  std::string Host;       // host name, dotted address or bracketed IPv6 literal, may be empty
   std::string Directory;  // request path up to and including its last '/', starts with '/'
   std::string FileName;   // request path after its last '/'
   std::uint16_t Port;     // the text's port, else 443 for "https" (any letter case), else 80

@@ -1,6 +1,7 @@
 #include "net/proxy/proxy_route.h"
 
 #include "base/ascii.h"
+#include "net/socket/socket_address.h"
 
 namespace {
 std::string Trimmed(const std::string& text) {
@@ -81,17 +82,27 @@ bool ParseProxyAddress(const std::string& text, std::uint16_t default_port, Prox
   if (separator != std::string::npos) rest.erase(0, separator + 3);
   const std::size_t slash = rest.find('/');
   if (slash != std::string::npos) rest.erase(slash);
-  const std::size_t colon = rest.find(':');
+  // An IPv6 literal keeps its brackets ("[::1]:3128"): its colons are no port's.
+  std::size_t host_end = rest.find(':');
+  if (!rest.empty() && rest[0] == '[') {
+    const std::size_t close = rest.find(']');
+    if (close == std::string::npos || AddressBytesOf(rest.substr(0, close + 1)).size() != 16) {
+      return false;
+    }
+    host_end = close + 1;
+    if (host_end < rest.size() && rest[host_end] != ':') return false;
+    if (host_end == rest.size()) host_end = std::string::npos;
+  }
   std::uint32_t port = default_port;
-  if (colon != std::string::npos) {
-    const std::string digits = rest.substr(colon + 1);
+  if (host_end != std::string::npos) {
+    const std::string digits = rest.substr(host_end + 1);
     if (digits.empty() || digits.size() > 5) return false;
     port = 0;
     for (char c : digits) {
       if (!IsAsciiDigit(c)) return false;
       port = port * 10u + static_cast<std::uint32_t>(c - '0');
     }
-    rest.erase(colon);
+    rest.erase(host_end);
   }
   if (rest.empty() || port == 0 || port > 65535) return false;
   for (char c : rest) {

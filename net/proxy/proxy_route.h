@@ -40,9 +40,10 @@ struct ProxyRoute {
 // "settings", "script", "detection" (and "none").
 const char* RouteSourceName(RouteSource source);
 
-// A proxy's address as the settings and the scripts write it: "host", "host:port", optionally
-// after "http://" and before a "/". port: the one to take when the text gives none. False for
-// an empty host or a port that is not 1..65535.
+// A proxy's address as the settings and the scripts write it: "host", "host:port" (an IPv6
+// literal keeps its brackets: "[::1]:3128"), optionally after "http://" and before a "/".
+// port: the one to take when the text gives none. False for an empty host, a bracketed host
+// that is no IPv6 address, or a port that is not 1..65535.
 bool ParseProxyAddress(const std::string& text, std::uint16_t default_port, ProxyAddress* address);
 
 // An auto-config script's answer ("PROXY a:1; PROXY b:2; DIRECT"), or the proxy list the system

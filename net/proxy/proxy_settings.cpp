@@ -1,6 +1,5 @@
 #include "net/proxy/proxy_settings.h"
 
-#include <cstdint>
 #include <vector>
 
 #include "base/ascii.h"
@@ -82,12 +81,16 @@ std::optional<ProxyAddress> ProxyForScheme(const std::string& proxy_server, bool
 
 bool InBypassList(const std::string& proxy_override, const std::string& host) {
   if (host.empty()) return false;
+  // An IPv6 literal is matched as the URL writes it ("[::1]") and without its brackets.
+  const bool ipv6 = host.front() == '[';
+  const std::string bare = ipv6 ? host.substr(1, host.size() - 2) : host;
   for (const std::string& pattern : Split(proxy_override, true)) {
     if (pattern.size() == 7 && EqualsIgnoringAsciiCase(pattern.data(), "<local>", 7)) {
-      if (host.find('.') == std::string::npos) return true;
+      // A name without a dot; an address is no name.
+      if (!ipv6 && host.find('.') == std::string::npos) return true;
       continue;
     }
-    if (WildcardMatch(pattern, host)) return true;
+    if (WildcardMatch(pattern, host) || (ipv6 && WildcardMatch(pattern, bare))) return true;
   }
   return false;
 }
@@ -96,11 +99,13 @@ bool IsLoopbackHost(const std::string& host) {
   std::string name = host;
   if (!name.empty() && name.back() == '.') name.pop_back();
   if (name.size() == 9 && EqualsIgnoringAsciiCase(name.data(), "localhost", 9)) return true;
-  if (name == "::1" || name == "[::1]") return true;
-  std::uint32_t address = 0;
-  if (!IsAddressHost(name.c_str(), &address)) return false;
-  // Network order: the first byte in memory is the first of the dotted form.
-  return reinterpret_cast<const unsigned char*>(&address)[0] == 127;
+  const std::string address = AddressBytesOf(name);
+  if (address.size() == 4) return address[0] == 127;
+  if (address.size() != 16) return false;
+  // ::1, or 127.0.0.0/8 written as an IPv4-mapped address (::ffff:127.0.0.1).
+  const std::string mapped = std::string(10, '\0') + "\xff\xff";
+  return address == std::string(15, '\0') + '\1' ||
+         (address.compare(0, 12, mapped) == 0 && address[12] == 127);
 }
 
 bool ConnectionSettingsAskDetection(const unsigned char* data, std::size_t size) {

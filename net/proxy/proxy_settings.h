@@ -17,7 +17,8 @@ std::optional<ProxyAddress> ProxyForScheme(const std::string& proxy_server, bool
                                            std::string* unusable = nullptr);
 
 // ProxyOverride: patterns separated by ';' (or blanks), '*' standing for any run of
-// characters, letter case aside; "<local>" stands for any host name without a dot.
+// characters, letter case aside; "<local>" stands for any host name without a dot. An IPv6
+// literal host matches a pattern with or without its brackets.
 bool InBypassList(const std::string& proxy_override, const std::string& host);
 
 // localhost, 127.0.0.0/8 and ::1: never through a proxy.

@@ -24,7 +24,9 @@
 //
 // The reader of the reply calls OnData itself: a body block goes from the receive buffer to the
 // derived class in one call.
-class HttpRequest : private HttpResponseReader::Events, private SilenceWatcher {
+class HttpRequest : private HttpResponseReader::Events,
+                    private SilenceWatcher,
+                    private ConnectObserver {
  public:
   // The largest body block a receive can bring (the response reader's).
   static constexpr int kReceiveBufferSize = HttpResponseReader::kBodyReceiveSize;
@@ -50,6 +52,9 @@ class HttpRequest : private HttpResponseReader::Events, private SilenceWatcher {
   // The time limits of the connects and receives, set before Start; the program's own unless
   // set.
   void SetTransferLimits(const TransferLimits& limits) { socket_.SetLimits(limits); }
+  // Points the next Start at another URL (a redirect's target, or the first URL again); what
+  // the request asks for of the file (the resume point) stays.
+  void SetUrl(const char* url_text) { state_.url.Parse(url_text); }
   // The way to the server, set before Start; without one the transfer goes straight there.
   void SetRoute(ProxyRoute route) { route_ = std::move(route); }
   const ProxyRoute& Route() const { return route_; }
@@ -85,6 +90,10 @@ class HttpRequest : private HttpResponseReader::Events, private SilenceWatcher {
   // On the transfer thread: the server (or proxy) has sent nothing for a while (silent), or
   // sends again or the wait has ended (not silent).
   virtual void OnServerSilent(bool /*silent*/) {}
+  // An address of host (the server's, or a proxy's) was tried: error 0 when it answered and
+  // the connection uses it, else the system's code for its failure.
+  virtual void OnAddressTried(const std::string& /*host*/, const SocketAddress& /*address*/,
+                              long /*error*/) {}
 
   // Stores the failure and tells OnError, unless the transfer was asked to stop: a stopped
   // transfer ends without one.
@@ -111,6 +120,9 @@ class HttpRequest : private HttpResponseReader::Events, private SilenceWatcher {
   // The failure the reader found, as a transfer error; receive_error is the socket's code
   // for a failed receive. A stall is noted in the state.
   TransferError ReplyError(long receive_error);
+  // The connect's reports, passed on to OnAddressTried with the host being connected to.
+  void OnAddressFailed(const SocketAddress& address, long error) override;
+  void OnAddressConnected(const SocketAddress& address) override;
 
   TcpSocket socket_;
   HeaderMap headers_;
@@ -122,6 +134,7 @@ class HttpRequest : private HttpResponseReader::Events, private SilenceWatcher {
   const HttpResponseReader* reader_ = nullptr;  // while Run reads a reply
   ProxyRoute route_;
   int hop_used_ = -1;
+  const std::string* connecting_to_ = nullptr;  // the host of the connect under way
   std::string proxy_auth_offered_;
   // Set by Start before the thread exists, cleared by the thread as its last touch of the
   // object; the thread itself stays joinable until Wait joins it.

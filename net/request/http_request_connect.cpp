@@ -1,6 +1,7 @@
 // The transfer's connection along its route: to the server itself, or to a proxy, which for
-// https is asked for a tunnel (CONNECT) before TLS starts over it. A proxy that cannot be
-// reached gives way to the route's next hop; the last hop's failure is the transfer's.
+// https is asked for a tunnel (CONNECT) before TLS starts over it. Each host's addresses are
+// raced (connect_race.h). A proxy that cannot be reached gives way to the route's next hop; the
+// last hop's failure is the transfer's.
 #include <string>
 
 #include "net/proxy/proxy_answer.h"
@@ -27,22 +28,17 @@ bool HttpRequest::OpenConnection() {
   for (std::size_t i = 0; i < count; ++i) {
     const ProxyHop& hop = route_.hops.empty() ? kDirect : route_.hops[i];
     hop_used_ = route_.hops.empty() ? -1 : static_cast<int>(i);
-    // The first hop uses the socket Start made; a later one needs a fresh one. A stop asked for
-    // before it exists aborts nothing, so it is looked at after.
-    if (i > 0 && !socket_.Create()) {
-      ReportError({TransferError::Connect, 0, LastSocketError()});
-      return false;
-    }
     const std::string& host = hop.direct ? url.Host : hop.proxy.host;
-    SocketAddress address(host.c_str(), hop.direct ? url.Port : hop.proxy.port);
+    const HostAddresses addresses = ResolveHost(host, hop.direct ? url.Port : hop.proxy.port);
     if (StopRequested) {
       socket_.Close();  // a name lookup cannot be broken; a connect after it is not begun
       return false;
     }
+    connecting_to_ = &host;
     TransferResult failure;
-    if (address.Address() == 0) {
-      failure = {TransferError::Resolve, 0, LastSocketError()};
-    } else if (!socket_.Connect(address)) {
+    if (addresses.list.empty()) {
+      failure = {TransferError::Resolve, 0, addresses.error};
+    } else if (!socket_.ConnectToAny(ConnectionOrder(addresses.list), this)) {
       failure = {TransferError::Connect, 0, socket_.LastError()};
     } else if (hop.direct || !url.IsHttps()) {
       return true;
@@ -57,6 +53,14 @@ bool HttpRequest::OpenConnection() {
     OnHopFailed(hop, failure);
   }
   return false;
+}
+
+void HttpRequest::OnAddressFailed(const SocketAddress& address, long error) {
+  OnAddressTried(*connecting_to_, address, error);
+}
+
+void HttpRequest::OnAddressConnected(const SocketAddress& address) {
+  OnAddressTried(*connecting_to_, address, 0);
 }
 
 bool HttpRequest::OpenTunnel() {

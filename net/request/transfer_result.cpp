@@ -30,6 +30,12 @@ const char* TransferErrorName(TransferError error) {
       return "MalformedUrl";
     case TransferError::RangeRefused:
       return "RangeRefused";
+    case TransferError::RedirectRefused:
+      return "RedirectRefused";
+    case TransferError::RedirectMalformed:
+      return "RedirectMalformed";
+    case TransferError::TooManyRedirects:
+      return "TooManyRedirects";
   }
   return "Unknown";
 }

@@ -24,11 +24,19 @@ enum class TransferError : std::uint8_t {
   // Asked for the rest of a file, the server answered with another part or version of it (a
   // 206 that does not continue the file, or 416).
   RangeRefused,
+  // A redirect that is not followed: to plain http from https, or to a URL that is not http or
+  // https with a host. Nothing is sent there.
+  RedirectRefused,
+  // A redirect whose Location is empty, longer than 2,048 bytes or holds control bytes.
+  RedirectMalformed,
+  // A redirect after the last one a try follows.
+  TooManyRedirects,
 };
 
 struct TransferResult {
   TransferError error = TransferError::None;
-  std::int32_t http_status = 0;  // with HttpStatus, ProxyAuthRequired and RangeRefused
+  // With HttpStatus, ProxyAuthRequired, RangeRefused and the redirects' errors.
+  std::int32_t http_status = 0;
   // The system's code: a socket error, an SSPI status or a certificate check's code, the
   // name lookup's error; 0 when the failure has none (a reply cut short by a close).
   long system_error = 0;

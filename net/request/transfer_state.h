@@ -21,7 +21,7 @@ struct FileVersion {
 struct TransferState {
   explicit TransferState(const char* url_text) : url(url_text) {}
 
-  Url url;  // parsed once, at construction
+  Url url;  // parsed at construction, and again for each URL a redirect leads to
   bool HeadOnly = false;
   // Set: the request asks for the rest of the file from this point (Range and If-Range).
   std::optional<ResumePoint> resume;

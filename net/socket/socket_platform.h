@@ -1,13 +1,14 @@
-// The one place where Winsock 1.1 and BSD sockets differ: handle type, start-up, closing,
-// errors, waiting on a handle with a time limit and the first IPv4 address of a host name.
-// Everything above this file is written once for both.
+// The one place where Winsock and BSD sockets differ: handle type, start-up, closing, errors,
+// blocking and non-blocking connects and the wait for them, waiting on a handle with a time
+// limit. Everything above this file is written once for both.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 
 #ifdef _WIN32
-#include <winsock.h>
+#include <winsock2.h>
+#include <ws2tcpip.h>
 #else
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -33,10 +34,11 @@ using SocketLength = socklen_t;
 constexpr SocketHandle kInvalidSocket = -1;
 #endif
 
-// Starts the socket layer (Winsock 1.1); returns 0 on success, as WSAStartup does.
+// Starts the socket layer; returns 0 on success, as WSAStartup does. Version 2.2: name lookup
+// of both families (getaddrinfo) and IPv6 sockets are Winsock 2's.
 inline int SocketStartup(SocketStartupData* data) {
 #ifdef _WIN32
-  return WSAStartup(0x0101, data);
+  return WSAStartup(0x0202, data);
 #else
   (void)data;
   return 0;
@@ -49,11 +51,11 @@ inline void SocketCleanup() {
 #endif
 }
 
-inline SocketHandle OpenTcpHandle() {
-  return socket(AF_INET, SOCK_STREAM, 0);
+inline SocketHandle OpenTcpHandle(int family = AF_INET) {
+  return socket(family, SOCK_STREAM, 0);
 }
 
-// Shuts down both directions (SD_BOTH, which winsock.h of Winsock 1.1 does not name).
+// Shuts down both directions.
 inline void ShutdownBoth(SocketHandle handle) {
 #ifdef _WIN32
   shutdown(handle, 2);
@@ -104,30 +106,6 @@ inline bool IsTimeoutError(long error) {
 #endif
 }
 
-// A non-blocking handle makes connect return at once, so that its wait can have a limit.
-inline bool SetBlocking(SocketHandle handle, bool blocking) {
-#ifdef _WIN32
-  u_long non_blocking = blocking ? 0 : 1;
-  return ioctlsocket(handle, FIONBIO, &non_blocking) == 0;
-#else
-  const int flags = fcntl(handle, F_GETFL, 0);
-  return flags != -1 &&
-         fcntl(handle, F_SETFL, blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK) == 0;
-#endif
-}
-
-// Begins a connect on a non-blocking handle: 1 connected, 0 under way, -1 failed.
-inline int BeginConnect(SocketHandle handle, const sockaddr* address, int size) {
-#ifdef _WIN32
-  if (connect(handle, address, size) == 0) return 1;
-  return WSAGetLastError() == WSAEWOULDBLOCK ? 0 : -1;
-#else
-  if (connect(handle, address, static_cast<socklen_t>(size)) == 0) return 1;
-  // A connect that a signal interrupts goes on in the background.
-  return errno == EINPROGRESS || errno == EINTR ? 0 : -1;
-#endif
-}
-
 // Waits at most ms for the handle to have bytes (or an end) to read, or with for_connect for
 // its connect to end: 1 when it has, 0 when not yet (a signal counts as not yet), -1 on failure.
 inline int WaitForHandle(SocketHandle handle, bool for_connect, int ms) {
@@ -148,16 +126,6 @@ inline int WaitForHandle(SocketHandle handle, bool for_connect, int ms) {
   if (count < 0) return errno == EINTR ? 0 : -1;
   return count > 0 ? 1 : 0;
 #endif
-}
-
-// How a connect that WaitForHandle saw end turned out: 0 connected, else the system's code.
-inline int ConnectOutcome(SocketHandle handle) {
-  int error = 0;
-  SocketLength length = sizeof error;
-  if (getsockopt(handle, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0) {
-    return LastSocketError();
-  }
-  return error;
 }
 
 // One send; never raises SIGPIPE when the peer has gone. A POSIX call that a signal
@@ -196,31 +164,95 @@ inline std::uint32_t ParseDottedAddress(const char* host) {
   return static_cast<std::uint32_t>(inet_addr(host));
 }
 
-// The first IPv4 address of a host name, in network order; 0 when the name is unknown or its
-// entry carries no address.
-inline std::uint32_t LookUpFirstAddress(const char* host) {
+// Whether the error ends a connect because the system gave up waiting for the peer.
+inline bool IsConnectTimeout(long error) {
 #ifdef _WIN32
-  // Winsock keeps the entry per thread; the address is copied out at once.
-  const hostent* entry = gethostbyname(host);
-  if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != 4 ||
-      entry->h_addr_list == nullptr || entry->h_addr_list[0] == nullptr) {
-    return 0;
-  }
-  std::uint32_t address;
-  memcpy(&address, entry->h_addr_list[0], 4);
-  return address;
+  return error == WSAETIMEDOUT;
 #else
-  // gethostbyname shares one entry between threads here; getaddrinfo does not.
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* list = nullptr;
-  if (getaddrinfo(host, nullptr, &hints, &list) != 0 || list == nullptr) return 0;
-  std::uint32_t address = 0;
-  if (list->ai_addr != nullptr && list->ai_addrlen >= sizeof(sockaddr_in)) {
-    address = reinterpret_cast<const sockaddr_in*>(list->ai_addr)->sin_addr.s_addr;
-  }
-  freeaddrinfo(list);
-  return address;
+  return error == ETIMEDOUT;
 #endif
+}
+
+inline bool SetBlocking(SocketHandle handle, bool blocking) {
+#ifdef _WIN32
+  u_long non_blocking = blocking ? 0 : 1;
+  return ioctlsocket(handle, FIONBIO, &non_blocking) == 0;
+#else
+  const int flags = fcntl(handle, F_GETFL, 0);
+  if (flags < 0) return false;
+  return fcntl(handle, F_SETFL, blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK) == 0;
+#endif
+}
+
+enum class ConnectStart { Connected, InProgress, Failed };
+
+// Begins a connect on a non-blocking handle; error: the system's code when it failed at once.
+inline ConnectStart BeginConnect(SocketHandle handle, const sockaddr* address, int size,
+                                 long* error) {
+#ifdef _WIN32
+  if (connect(handle, address, size) == 0) return ConnectStart::Connected;
+  *error = WSAGetLastError();
+  return *error == WSAEWOULDBLOCK ? ConnectStart::InProgress : ConnectStart::Failed;
+#else
+  if (connect(handle, address, static_cast<socklen_t>(size)) == 0) return ConnectStart::Connected;
+  *error = errno;
+  // A connect that a signal interrupts goes on in the background, as one in progress does.
+  return *error == EINPROGRESS || *error == EINTR ? ConnectStart::InProgress : ConnectStart::Failed;
+#endif
+}
+
+// The most connects one wait watches.
+constexpr int kMostConnectsAtOnce = 16;
+
+// Waits up to timeout_ms for connects in progress (at most kMostConnectsAtOnce) to end, either
+// way; done[i] tells which did. Returns how many did, 0 when none did in time, -1 when the wait
+// itself failed. Winsock's select tells a failed connect in its exception set; poll tells it as
+// writable.
+inline int WaitForConnects(const SocketHandle* handles, int count, int timeout_ms, bool* done) {
+  if (count > kMostConnectsAtOnce) count = kMostConnectsAtOnce;
+  for (int i = 0; i < count; ++i) done[i] = false;
+#ifdef _WIN32
+  fd_set writable;
+  fd_set failed;
+  FD_ZERO(&writable);
+  FD_ZERO(&failed);
+  for (int i = 0; i < count; ++i) {
+    FD_SET(handles[i], &writable);
+    FD_SET(handles[i], &failed);
+  }
+  timeval timeout;
+  timeout.tv_sec = timeout_ms / 1000;
+  timeout.tv_usec = (timeout_ms % 1000) * 1000;
+  const int ready = select(0, nullptr, &writable, &failed, &timeout);
+  if (ready <= 0) return ready < 0 ? -1 : 0;
+  int ended = 0;
+  for (int i = 0; i < count; ++i) {
+    done[i] = FD_ISSET(handles[i], &writable) || FD_ISSET(handles[i], &failed);
+    if (done[i]) ++ended;
+  }
+  return ended;
+#else
+  // poll rather than select: a handle's number may lie beyond what an fd_set holds.
+  pollfd entries[kMostConnectsAtOnce];
+  for (int i = 0; i < count; ++i) entries[i] = pollfd{handles[i], POLLOUT, 0};
+  const int ready = poll(entries, static_cast<nfds_t>(count), timeout_ms);
+  if (ready < 0) return errno == EINTR ? 0 : -1;
+  int ended = 0;
+  for (int i = 0; i < count; ++i) {
+    done[i] = entries[i].revents != 0;
+    if (done[i]) ++ended;
+  }
+  return ended;
+#endif
+}
+
+// How a connect that WaitForConnects reported as ended came out: 0 connected, else the
+// system's code.
+inline long ConnectOutcome(SocketHandle handle) {
+  int error = 0;
+  SocketLength length = sizeof error;
+  if (getsockopt(handle, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0) {
+    return LastSocketError();
+  }
+  return error;
 }

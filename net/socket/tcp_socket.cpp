@@ -22,52 +22,39 @@ bool TcpSocket::Create() {
   Close();
   SocketHandle handle = OpenTcpHandle();
   created_ = handle != kInvalidSocket;
-  aborted_ = false;
   connected_at_ = Clock::now();
   LockGuard guard(handle_change_);
   handle_ = handle;
+  aborted_ = false;
   return created_;
 }
 
-bool TcpSocket::Connect(const SocketAddress& address) {
-  const SocketHandle handle = handle_.load();
-  if (handle == kInvalidSocket) return false;
-  int state = SetBlocking(handle, false) ? BeginConnect(handle, address.Get(), address.Size()) : -1;
-  int error = state < 0 ? LastSocketError() : 0;
-  const Clock::time_point began = Clock::now();
-  while (state == 0) {
-    const auto waited = static_cast<std::uint32_t>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - began).count());
-    int ready = -1;
-    if (aborted_) {
-      error = LastSocketError();
-    } else if (waited >= limits_.connect_ms) {
-      error = kTimedOutError;
-    } else {
-      ready = WaitForHandle(handle, true,
-                            static_cast<int>(std::min(kWaitSliceMs, limits_.connect_ms - waited)));
-      if (ready < 0) error = LastSocketError();
-    }
-    if (ready > 0) {
-      error = ConnectOutcome(handle);
-      state = error == 0 ? 1 : -1;
-    } else if (ready < 0) {
-      state = -1;
-    }
-  }
-  if (state == 1 && !SetBlocking(handle, true)) {
-    error = LastSocketError();
-    state = -1;
-  }
-  if (state != 1) {
-    last_error_ = error;
+bool TcpSocket::ConnectToAny(const std::vector<SocketAddress>& addresses, ConnectObserver* observer,
+                             int stagger_ms) {
+  const RaceOutcome outcome =
+      RaceConnect(addresses, aborted_, observer, limits_.connect_ms, stagger_ms);
+  if (outcome.handle == kInvalidSocket) {
+    last_error_ = outcome.error;
     return false;
   }
+  SocketHandle replaced;
+  bool aborted;
+  {
+    LockGuard guard(handle_change_);
+    // An abort that came as the race ended must still break the connection it made.
+    aborted = aborted_;
+    replaced = handle_.exchange(aborted && kAbortByClosing ? kInvalidSocket : outcome.handle);
+    if (aborted && !kAbortByClosing) ShutdownBoth(outcome.handle);
+  }
+  if (replaced != kInvalidSocket) CloseHandleOfSocket(replaced);
+  if (aborted && kAbortByClosing) CloseHandleOfSocket(outcome.handle);
+  created_ = true;
+  last_error_ = 0;
   connected_at_ = Clock::now();
   last_byte_ms_ = 0;
   std::fill(rate_bytes_, rate_bytes_ + kRateSlices + 1, 0u);
   rate_slice_ = 0;
-  return true;
+  return !aborted;
 }
 
 int TcpSocket::Send(const char* bytes, int length) {

@@ -1,16 +1,19 @@
 // A blocking TCP stream socket. The transfer thread connects, sends, receives and closes it;
 // the owning thread may abort it at the same time to break a blocked call. The handle is taken
 // out atomically, so that it is shut down and closed exactly once, and never closed while an
-// abort is shutting it down. A connect and each receive wait within the transfer's limits: a
-// peer that does not answer, falls silent or trickles is given up on.
+// abort is shutting it down. A connect races the host's addresses (connect_race.h) and keeps
+// the handle of the one that answered; the connect and each receive wait within the transfer's
+// limits: a peer that does not answer, falls silent or trickles is given up on.
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <vector>
 
 #include "base/critical_section_lock.h"
 #include "net/socket/byte_stream.h"
+#include "net/socket/connect_race.h"
 #include "net/socket/socket_address.h"
 #include "net/socket/socket_platform.h"
 #include "net/socket/transfer_limits.h"
@@ -37,11 +40,16 @@ class TcpSocket : public ByteStream {
   void SetLimits(const TransferLimits& limits) { limits_ = limits; }
   void WatchSilence(SilenceWatcher* watcher) { silence_watcher_ = watcher; }
 
-  // Obtains a new handle (closing one still open); true when one was obtained.
+  // Obtains a new handle (closing one still open); true when one was obtained. Ends an abort:
+  // the socket can be used again.
   bool Create();
-  // False when refused, unreachable, or not answered within the connect limit (LastError is
-  // then the time-out's code).
-  bool Connect(const SocketAddress& address);
+  // Connects to the first of the addresses that answers within the connect limit and keeps that
+  // connection in place of the handle it had; false when none did or the socket was aborted
+  // meanwhile (LastError then tells the last failure, the time-out's code when the limit
+  // passed, 0 after an abort). The observer, when given, is told of each address.
+  bool ConnectToAny(const std::vector<SocketAddress>& addresses, ConnectObserver* observer,
+                    int stagger_ms = kConnectStaggerMs);
+  bool Connect(const SocketAddress& address) { return ConnectToAny({address}, nullptr); }
   // One send: bytes accepted, or -1.
   int Send(const char* bytes, int length);
   // Sends every byte, however many sends it takes; false when one fails.
@@ -51,8 +59,9 @@ class TcpSocket : public ByteStream {
   int Receive(char* buffer, int capacity) override;
   // Shuts down and closes the handle; the result of the close, or -1 when there was none.
   int Close();
-  // From another thread: makes a connect, send or receive blocked on this socket fail now.
-  // The handle may stay open until its user or the destructor closes it.
+  // From another thread: makes a connect, send or receive blocked on this socket fail now,
+  // and any later connect until the next Create. The handle may stay open until its user or
+  // the destructor closes it.
   void Abort();
 
   bool IsCreated() const { return created_; }

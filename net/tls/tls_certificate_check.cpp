@@ -1,6 +1,7 @@
 #include "net/tls/tls_certificate_check.h"
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "base/wide_text.h"
@@ -16,8 +17,8 @@ long LastErrorCode() {
                     : static_cast<long>(HRESULT_FROM_WIN32(error));
 }
 
-// Whether the certificate's subject alternative names hold this IPv4 address.
-bool NamesAddress(PCCERT_CONTEXT certificate, std::uint32_t address) {
+// Whether the certificate's subject alternative names hold this address (4 or 16 bytes).
+bool NamesAddress(PCCERT_CONTEXT certificate, const std::string& address) {
   const CERT_INFO* info = certificate->pCertInfo;
   const CERT_EXTENSION* extension =
       Tls().CertFindExtension(szOID_SUBJECT_ALT_NAME2, info->cExtension, info->rgExtension);
@@ -32,8 +33,9 @@ bool NamesAddress(PCCERT_CONTEXT certificate, std::uint32_t address) {
   const LocalMemory owner(names);
   for (DWORD i = 0; i < names->cAltEntry; ++i) {
     const CERT_ALT_NAME_ENTRY& entry = names->rgAltEntry[i];
-    if (entry.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS && entry.IPAddress.cbData == 4 &&
-        std::memcmp(entry.IPAddress.pbData, &address, 4) == 0) {
+    if (entry.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS &&
+        entry.IPAddress.cbData == address.size() &&
+        std::memcmp(entry.IPAddress.pbData, address.data(), address.size()) == 0) {
       return true;
     }
   }
@@ -82,8 +84,8 @@ long CheckServerCertificate(PCCERT_CONTEXT certificate, const char* host) {
   if (const long error = ChainError(chain->TrustStatus.dwErrorStatus)) return error;
 
   // An address host is checked against the certificate's IP addresses below, not as a name.
-  std::uint32_t address = 0;
-  const bool address_host = IsAddressHost(host, &address);
+  const std::string address = AddressBytesOf(host);
+  const bool address_host = !address.empty();
   WideText server_name = Widen(host);
   HTTPSPolicyCallbackData ssl_para{};
   ssl_para.cbStruct = sizeof ssl_para;

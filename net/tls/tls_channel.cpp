@@ -72,8 +72,7 @@ bool TlsChannel::Handshake(const char* host) {
   if (context_.Get() != nullptr) return Fail(SEC_E_INVALID_HANDLE);  // one handshake a channel
   if (!Tls().loaded) return Fail(SEC_E_SECPKG_NOT_FOUND);
   host_ = host != nullptr ? host : "";
-  std::uint32_t address;
-  host_is_address_ = IsAddressHost(host_.c_str(), &address);
+  host_is_address_ = !AddressBytesOf(host_).empty();
   if (!AcquireCredentials()) return false;
 
   // The first step has nothing to read: it makes the ClientHello.

@@ -397,6 +397,8 @@ class WebServer:
     """A real web server on free loopback ports serving `docroot`: one port for plain HTTP, and
     with tls {name: (certificate file, key file)} one more for each certificate (tls_ports[name]),
     TLS 1.2 or newer. slow_paths: URL paths (and what lies below them) sent at `rate`.
+    redirects (Apache only): (path, URL) pairs answered as Apache's `Redirect permanent` does;
+    "{port}" in a URL stands for the server's http port.
 
     Each kind writes an access log of its own in one shape, read by requests() and
     server_names(); every process it starts is stopped when the rig closes, also on failure.
@@ -406,7 +408,10 @@ class WebServer:
     kind = None
     logs_server_name = True
 
-    def __init__(self, rig, docroot=None, slow_paths=(), rate="64k", tls=None):
+    def __init__(self, rig, docroot=None, slow_paths=(), rate="64k", tls=None, redirects=()):
+        if redirects and self.kind != "apache":
+            raise RigError("redirects are set up for Apache only")
+        self.redirects = redirects
         self.rig = rig
         self.docroot = docroot or rig.public_folder("docroot")
         self.log = os.path.join(rig.dir, self.kind + "-access.log")
@@ -523,6 +528,7 @@ class Apache(WebServer):
         self.pid_file = os.path.join(run, "apache.pid")
         modules = ["mpm_event", "authz_core"] + (["env", "ratelimit"] if slow_paths else [])
         modules += ["socache_shmcb", "ssl"] if tls else []
+        modules += ["alias"] if self.redirects else []
         lines = ["ServerRoot /usr/lib/apache2", "ServerName localhost"]
         lines += ["LoadModule %s_module %s/mod_%s.so" % (m, self.MODULES, m) for m in modules]
         if os.getuid() == 0:
@@ -537,6 +543,8 @@ class Apache(WebServer):
                   "Listen 127.0.0.1:%d" % self.port,
                   "DocumentRoot " + self.docroot,
                   "<Directory %s>\n  Require all granted\n</Directory>" % self.docroot]
+        lines += ["Redirect permanent %s %s" % (path, url.format(port=self.port))
+                  for path, url in self.redirects]
         lines += ["<Location %s>\n  SetOutputFilter RATE_LIMIT\n  SetEnv rate-limit %d\n"
                   "</Location>" % (path, kib_per_second(rate)) for path in slow_paths]
         if tls:
@@ -916,13 +924,15 @@ class Rig:
         return self.squid
 
     def start_scripted(self, routes=None, lifetime=180, tls=None, close_notify=True,
-                       notify_then_stall=False):
-        """The scripted server; with tls (certificate file, key file) behind TLS."""
+                       notify_then_stall=False, host="127.0.0.1", port=0):
+        """The scripted server on a loopback address (::1 too); with tls (certificate file, key
+        file) behind TLS."""
         if tls:
             server = TlsScriptedServer(routes, tls, close_notify, notify_then_stall,
-                                       lifetime=lifetime)
+                                       lifetime=lifetime, host=host, port=port)
         else:
-            server = scripted_server.ScriptedServer(routes, lifetime=lifetime)
+            server = scripted_server.ScriptedServer(routes, lifetime=lifetime, host=host,
+                                                    port=port)
         server.start()
         self._servers.append(server)
         return server
@@ -965,9 +975,15 @@ class Rig:
                 self._setup_program = f.read()
         return self._setup_program
 
-    def refused_port(self):
-        sock, port = scripted_server.refused_port()
+    def refused_port(self, host="127.0.0.1", port=0):
+        sock, port = scripted_server.refused_port(host, port)
         self._held_sockets.append(sock)
+        return port
+
+    def silent_port(self, host="127.0.0.1", port=0):
+        """A port where a connect gets no answer (see scripted_server.silent_port)."""
+        socks, port = scripted_server.silent_port(host, port)
+        self._held_sockets.extend(socks)
         return port
 
     # The wizard ---------------------------------------------------------------------------
@@ -982,8 +998,20 @@ class Rig:
             self.write_file(folder + "\\OrvexDownload.dat", download_list)
         self.wizard_path = folder + "\\OrvexDownload.exe"
 
-    def start_wizard(self, *args):
-        self.wizard = self.start_wine([self.wizard_path] + list(args))
+    def start_wizard(self, *args, hosts=None):
+        """The wizard with args; with hosts (the lines of a hosts file) it resolves names by
+        that file alone: it runs in a mount namespace of its own with the file over /etc/hosts
+        (needs root)."""
+        argv = [self.wizard_path] + list(args)
+        if hosts is None:
+            self.wizard = self.start_wine(argv)
+            return self.wizard
+        path = os.path.join(self.dir, "hosts-%d" % len(self._procs))
+        with open(path, "w") as f:
+            f.write("".join(line + "\n" for line in hosts))
+        self.wizard = self.spawn(["unshare", "-m", "sh", "-c",
+                                  'mount --bind "$0" /etc/hosts && exec "$@"', path,
+                                  self.loader] + argv, env=self.env)
         return self.wizard
 
     def wizard_exit(self, seconds=20):

@@ -17,6 +17,7 @@ import unicode_scenarios  # noqa: E402,F401  (registers the scenarios outside th
 import retry_scenarios  # noqa: E402,F401  (registers the retry scenarios)
 import trust_scenarios  # noqa: E402,F401  (registers the scenarios of signatures)
 import hostile_scenarios  # noqa: E402,F401  (registers chunked replies and stalled servers)
+import reach_scenarios  # noqa: E402,F401  (registers the redirect and address scenarios)
 
 
 def describe_screen(rig):

@@ -1020,10 +1020,11 @@ def status_lines_while_connecting(rig):
 LOG_PATH = "C:\\logs\\run.log"
 
 
-def run_quiet(rig, *args, seconds=60):
-    """Starts the wizard with args and checks, until it exits, that it never shows a window."""
+def run_quiet(rig, *args, seconds=60, hosts=None):
+    """Starts the wizard with args (with a hosts file of its own: see Rig.start_wizard) and
+    checks, until it exits, that it never shows a window."""
     os.makedirs(rig.host_path("C:\\logs"), exist_ok=True)
-    rig.start_wizard(*args)
+    rig.start_wizard(*args, hosts=hosts)
     deadline = time.monotonic() + seconds
     while rig.wizard.poll() is None and time.monotonic() < deadline:
         eq(rig.driver.dialogs(), [], "windows shown by %s" % " ".join(args))

@@ -22,8 +22,9 @@ BODY = os.urandom(100000)
 SLOW = 256 * 1024  # at 128 KiB/s: about 2 s, where unlimited it takes milliseconds
 
 
-def exchange(port, request, context=None):
-    """The reply's status, Content-Length and body for raw request bytes."""
+def exchange(port, request, context=None, field="Content-Length"):
+    """The reply's status, a header's value (Content-Length unless field names another) and body
+    for raw request bytes."""
     with socket.create_connection(("127.0.0.1", port), timeout=10) as plain:
         sock = context.wrap_socket(plain, server_hostname="localhost") if context else plain
         sock.sendall(request)
@@ -36,14 +37,15 @@ def exchange(port, request, context=None):
     head, _, body = reply.partition(b"\r\n\r\n")
     lines = head.decode("latin-1").split("\r\n")
     fields = dict(line.split(": ", 1) for line in lines[1:] if ": " in line)
-    return int(lines[0].split()[1]), fields.get("Content-Length"), body
+    return int(lines[0].split()[1]), fields.get(field), body
 
 
 def check_server(build, kind, private=False):
     with harness.Rig("web-" + kind, build, wine=False) as rig:
         certs = rig.certificates()
+        moved = {"redirects": [("/old", "http://127.0.0.1:{port}/pkg")]} if kind == "apache" else {}
         web = rig.start_web(kind, tls={"server": certs.server}, slow_paths=["/slow/"],
-                            rate="128k")
+                            rate="128k", **moved)
         eq(web.docroot.startswith(rig.dir + os.sep), not private, kind + ": docroot in the run")
         web.put("/pkg/f.bin", BODY)
         web.put("/slow/s.bin", bytes(SLOW))
@@ -68,6 +70,10 @@ def check_server(build, kind, private=False):
         names = web.server_names()
         eq(names and names[:2], ["-", "localhost"] if web.logs_server_name else None,
            kind + " server names")
+        if moved:
+            eq(exchange(web.port, (crlf % b"127.0.0.1").replace(b"/pkg/", b"/old/"),
+                        field="Location")[:2],
+               (301, "http://127.0.0.1:%d/pkg/f.bin" % web.port), kind + ": Redirect permanent")
         ports = [web.port, web.tls_ports["server"]]
     for port in ports:
         try:

@@ -56,12 +56,17 @@ TEST(RunResult, EveryTransferErrorHasItsOutcome) {
       {TransferError::ReceiveFailed, RunResult::ReplyCutShort},
       {TransferError::HttpStatus, RunResult::HttpStatus},
       {TransferError::ProxyAuthRequired, RunResult::ProxyAuthRequired},
+      {TransferError::RedirectRefused, RunResult::CannotConnect},
+      {TransferError::RedirectMalformed, RunResult::ReplyCutShort},
+      {TransferError::TooManyRedirects, RunResult::HttpStatus},
   };
   std::set<std::string> names;
   for (const auto& c : cases) {
     const Outcome outcome = OutcomeOf({c.error, 503, 0});
     EXPECT_EQ(outcome.result, c.result) << TransferErrorName(c.error);
-    EXPECT_EQ(outcome.http_status, c.error == TransferError::HttpStatus ? 503 : 0);
+    const bool with_status =
+        c.error == TransferError::HttpStatus || c.error == TransferError::TooManyRedirects;
+    EXPECT_EQ(outcome.http_status, with_status ? 503 : 0);
     names.insert(TransferErrorName(c.error));
   }
   EXPECT_EQ(names.size(), std::size(cases));

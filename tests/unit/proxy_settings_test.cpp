@@ -34,6 +34,11 @@ const SchemeCase kSchemeCases[] = {
     {"proxy:80x", "", "", "proxy:80x"},
     {":3128", "", "", ":3128"},
     {"a:1;b:2", "a:1", "a:1"},
+    {"[::1]:3128", "[::1]:3128", "[::1]:3128"},
+    {"http=[2001:db8::1];https=http://[::1]:81/", "[2001:db8::1]:80", "[::1]:81"},
+    {"[::1", "", "", "[::1"},
+    {"[proxy]:80", "", "", "[proxy]:80"},
+    {"[::1]x:80", "", "", "[::1]x:80"},
 };
 
 std::string Named(const std::optional<ProxyAddress>& address) {
@@ -71,6 +76,9 @@ const BypassCase kBypassCases[] = {
     {" ; ;", "skins.test", false},
     {"skins.test other.test", "other.test", true},
     {"", "", false},
+    {"<local>", "[::1]", false},  // an address is no local name
+    {"[::1]", "[::1]", true},
+    {"::1;fe80::*", "[fe80::2]", true},
 };
 
 TEST(ProxySettings, OverrideListLetsMatchingHostsGoDirect) {
@@ -82,11 +90,11 @@ TEST(ProxySettings, OverrideListLetsMatchingHostsGoDirect) {
 
 TEST(ProxySettings, LoopbackHostsAreKnown) {
   for (const char* host : {"localhost", "LocalHost", "localhost.", "127.0.0.1", "127.255.0.9",
-                           "127.1", "::1", "[::1]"}) {
+                           "127.1", "::1", "[::1]", "[0:0::1]", "[::ffff:127.0.0.1]"}) {
     EXPECT_TRUE(IsLoopbackHost(host)) << host;
   }
-  for (const char* host :
-       {"", "skins.test", "128.0.0.1", "10.127.0.1", "localhost.test", "127.0.0.1.example"}) {
+  for (const char* host : {"", "skins.test", "128.0.0.1", "10.127.0.1", "localhost.test",
+                           "127.0.0.1.example", "[::2]", "[::1"}) {
     EXPECT_FALSE(IsLoopbackHost(host)) << host;
   }
 }

@@ -70,6 +70,21 @@ std::string ScriptedServer::UrlFor(const std::string& path) const {
   return "http://127.0.0.1:" + std::to_string(port_) + path;
 }
 
+SilentPort::SilentPort() {
+  listener_ = ListenOnLoopback(&port_, 0);
+  queued_ = OpenTcpHandle();
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(0x7F000001);
+  address.sin_port = htons(port_);
+  connect(queued_, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+}
+
+SilentPort::~SilentPort() {
+  CloseHandleOfSocket(queued_);
+  CloseHandleOfSocket(listener_);
+}
+
 std::uint16_t ScriptedServer::UnusedPort() {
   std::uint16_t port = 0;
   SocketHandle handle = ListenOnLoopback(&port);

@@ -76,5 +76,22 @@ class ScriptedServer {
 // never accepts keeps about backlog + 1 connections waiting; further ones go unanswered.
 SocketHandle ListenOnLoopback(std::uint16_t* port, int backlog = 4);
 
+// A port on 127.0.0.1 where a connect gets no answer, as from a host that is down: its listener's
+// queue (one long) holds a connection that is never accepted, so further connects wait.
+class SilentPort {
+ public:
+  SilentPort();
+  ~SilentPort();
+  SilentPort(const SilentPort&) = delete;
+  SilentPort& operator=(const SilentPort&) = delete;
+
+  std::uint16_t Port() const { return port_; }
+
+ private:
+  SocketHandle listener_ = kInvalidSocket;
+  SocketHandle queued_ = kInvalidSocket;
+  std::uint16_t port_ = 0;
+};
+
 // Whether a socket becomes readable within timeout_ms.
 bool WaitReadable(SocketHandle handle, int timeout_ms);

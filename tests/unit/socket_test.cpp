@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -12,39 +14,74 @@
 #include "tests/unit/scripted_server.h"
 
 namespace {
-std::uint32_t Dotted(int a, int b, int c, int d) {
-  return htonl(static_cast<std::uint32_t>(a << 24 | b << 16 | c << 8 | d));
+using Clock = std::chrono::steady_clock;
+
+SocketAddress Loopback(std::uint16_t port) {
+  return ResolveHost("127.0.0.1", port).list.at(0);
 }
 
-struct AddressCase {
+std::vector<std::string> Texts(const std::vector<SocketAddress>& addresses) {
+  std::vector<std::string> texts;
+  for (const SocketAddress& address : addresses) texts.push_back(address.Text());
+  return texts;
+}
+
+struct ResolveCase {
   const char* host;
-  std::uint32_t address;  // network order
+  std::vector<std::string> addresses;
 };
 
-class SocketAddressResolve : public ::testing::TestWithParam<AddressCase> {};
+// Addresses as written are taken without a lookup; what connects nowhere resolves to nothing.
+const ResolveCase kResolveCases[] = {
+    {"192.168.0.1", {"192.168.0.1:80"}},
+    {"10.1", {"10.0.0.1:80"}},  // the short dotted forms inet_addr reads
+    {"255.255.255.255", {"255.255.255.255:80"}},
+    {"0.0.0.0", {}},
+    {"[::1]", {"[::1]:80"}},
+    {"[2001:DB8:0:0::1]", {"[2001:db8::1]:80"}},
+    {"[::]", {}},
+    {"[127.0.0.1]", {}},  // brackets hold an IPv6 address, nothing else
+    {"[localhost]", {}},
+    {"", {}},
+};
 
-TEST_P(SocketAddressResolve, GivesTheFirstIPv4Address) {
-  SocketAddress address(GetParam().host, 80);
-  EXPECT_EQ(address.Address(), GetParam().address);
+class HostResolve : public ::testing::TestWithParam<ResolveCase> {};
+
+TEST_P(HostResolve, GivesTheAddressesAsWritten) {
+  EXPECT_EQ(Texts(ResolveHost(GetParam().host, 80).list), GetParam().addresses);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, SocketAddressResolve,
-    ::testing::Values(AddressCase{"192.168.0.1", Dotted(192, 168, 0, 1)},
-                      AddressCase{"127.0.0.1", Dotted(127, 0, 0, 1)},
-                      // The broadcast text is the one all-ones address kept without a lookup.
-                      AddressCase{"255.255.255.255", 0xFFFFFFFFu},
-                      // 0.0.0.0 parses to 0, the value that means "not resolved".
-                      AddressCase{"0.0.0.0", 0u}, AddressCase{"localhost", Dotted(127, 0, 0, 1)}));
+INSTANTIATE_TEST_SUITE_P(Table, HostResolve, ::testing::ValuesIn(kResolveCases));
 
-TEST(SocketAddressLayout, PortAndFamilyAreInNetworkOrder) {
-  SocketAddress address("10.0.0.1", 80);
+TEST(HostResolve, LooksUpNamesAndSetsThePort) {
+  const std::vector<std::string> found = Texts(ResolveHost("localhost", 8080).list);
+  EXPECT_NE(std::find(found.begin(), found.end(), "127.0.0.1:8080"), found.end());
+  const SocketAddress address = Loopback(80);
   const auto* bytes = reinterpret_cast<const unsigned char*>(address.Get());
-  EXPECT_EQ(address.Size(), 16);
-  EXPECT_EQ(reinterpret_cast<const sockaddr_in*>(address.Get())->sin_family, AF_INET);
-  EXPECT_EQ(bytes[2], 0x00);
+  EXPECT_EQ(bytes[2], 0x00);  // the port in network order
   EXPECT_EQ(bytes[3], 0x50);
-  for (int i = 8; i < 16; ++i) EXPECT_EQ(bytes[i], 0) << i;
+  EXPECT_TRUE(ResolveHost("no-such-host.invalid", 80).list.empty());
+}
+
+TEST(ConnectionOrderTest, FamiliesTakeTurnsFromTheFirstOnesFamily) {
+  const SocketAddress v4 = Loopback(1);
+  const SocketAddress v6 = ResolveHost("[::1]", 1).list.at(0);
+  struct {
+    std::vector<SocketAddress> resolved;
+    std::string families;
+  } cases[] = {
+      {{v6, v6, v6, v4}, "6466"},
+      {{v4, v4, v6, v6, v6}, "46466"},
+      {{}, ""},
+      {std::vector<SocketAddress>(20, v4), std::string(16, '4')},  // at most 16 are tried
+  };
+  for (const auto& c : cases) {
+    std::string families;
+    for (const SocketAddress& address : ConnectionOrder(c.resolved)) {
+      families += address.Family() == AF_INET6 ? '6' : '4';
+    }
+    EXPECT_EQ(families, c.families);
+  }
 }
 
 TEST(WinsockSessionTest, StartsBeforeTests) {
@@ -82,17 +119,78 @@ TEST(TcpSocketClose, OverlappingClosesCloseExactlyOnce) {
   }
 }
 
-TEST(TcpSocketConnect, RefusedConnectionFails) {
+// Records what a connect tells of each address: "-addr" failed, "+addr" connected.
+class AddressLog : public ConnectObserver {
+ public:
+  void OnAddressFailed(const SocketAddress& address, long /*error*/) override {
+    told.push_back("-" + address.Text());
+  }
+  void OnAddressConnected(const SocketAddress& address) override {
+    told.push_back("+" + address.Text());
+  }
+  std::vector<std::string> told;
+};
+
+long long MsSince(Clock::time_point began) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - began).count();
+}
+
+TEST(TcpSocketConnect, ARefusedAddressGivesWayAtOnce) {
+  ScriptedServer server({{{"x", 0}}, ScriptEnd::Close});
+  const SocketAddress refused_v6 = ResolveHost("[::1]", ScriptedServer::UnusedPort()).list.at(0);
+  const SocketAddress refused = Loopback(ScriptedServer::UnusedPort());
+  TcpSocket socket;
+  AddressLog log;
+  const auto began = Clock::now();
+  // A stagger far beyond the test's time: only a failure may start the next attempt.
+  ASSERT_TRUE(socket.ConnectToAny({refused_v6, refused, Loopback(server.Port())}, &log, 60000));
+  EXPECT_LT(MsSince(began), 30000);
+  EXPECT_EQ(log.told, (std::vector<std::string>{"-" + refused_v6.Text(), "-" + refused.Text(),
+                                                "+" + Loopback(server.Port()).Text()}));
+  ASSERT_TRUE(socket.SendAll("GET / HTTP/1.0\r\n\r\n", 18));
+  char byte = 0;
+  EXPECT_EQ(socket.Receive(&byte, 1), 1);  // the connection kept is the one that answered
+  EXPECT_EQ(byte, 'x');
+}
+
+TEST(TcpSocketConnect, ASilentAddressGetsTheNextOneBesideItAfterTheStagger) {
+  SilentPort silent;
+  ScriptedServer server({{}, ScriptEnd::Close});
+  TcpSocket socket;
+  AddressLog log;
+  const auto began = Clock::now();
+  ASSERT_TRUE(socket.ConnectToAny({Loopback(silent.Port()), Loopback(server.Port())}, &log, 300));
+  const long long waited = MsSince(began);
+  EXPECT_GE(waited, 300);
+  EXPECT_LT(waited, 20000);  // far below the system's own connect time-out
+  // The silent attempt is closed, not reported: it neither failed nor answered.
+  EXPECT_EQ(log.told, std::vector<std::string>{"+" + Loopback(server.Port()).Text()});
+}
+
+TEST(TcpSocketConnect, AbortEndsEveryPendingAttempt) {
+  SilentPort silent;
   TcpSocket socket;
   ASSERT_TRUE(socket.Create());
-  EXPECT_FALSE(socket.Connect(SocketAddress("127.0.0.1", ScriptedServer::UnusedPort())));
+  AddressLog log;
+  std::atomic<bool> connected{true};
+  std::thread connecting([&] {
+    connected = socket.ConnectToAny({Loopback(silent.Port()), Loopback(silent.Port())}, &log, 50);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const auto began = Clock::now();
+  socket.Abort();
+  connecting.join();
+  EXPECT_LT(MsSince(began), 3000);
+  EXPECT_FALSE(connected.load());
+  EXPECT_EQ(socket.LastError(), 0);
+  EXPECT_TRUE(log.told.empty());
 }
 
 TEST(TcpSocketExchange, SendsAllAndReceivesUntilClose) {
   ScriptedServer server({{{"reply bytes", 0}}, ScriptEnd::Close});
   TcpSocket socket;
   ASSERT_TRUE(socket.Create());
-  ASSERT_TRUE(socket.Connect(SocketAddress("127.0.0.1", server.Port())));
+  ASSERT_TRUE(socket.Connect(Loopback(server.Port())));
   // Large enough that one send need not take it all.
   std::string request(3 * 1024 * 1024, 'a');
   request += "\n\n";
@@ -140,7 +238,7 @@ TEST(TcpSocketReceive, GivesUpOnASilentOrTricklingPeer) {
     RecordingWatcher watcher;
     socket.WatchSilence(&watcher);
     ASSERT_TRUE(socket.Create());
-    ASSERT_TRUE(socket.Connect(SocketAddress("127.0.0.1", server.Port())));
+    ASSERT_TRUE(socket.Connect(Loopback(server.Port())));
     ASSERT_TRUE(socket.SendAll("GET / HTTP/1.0\n\n", 16));
     const auto began = std::chrono::steady_clock::now();
     char buffer[4096];
@@ -177,7 +275,7 @@ TEST(TcpSocketConnect, GivesUpOnAServerThatDoesNotAnswerWithinTheLimit) {
     socket.SetLimits(limits);
     ASSERT_TRUE(socket.Create());
     const auto began = std::chrono::steady_clock::now();
-    if (socket.Connect(SocketAddress("127.0.0.1", port))) continue;
+    if (socket.Connect(Loopback(port))) continue;
     const auto waited = std::chrono::steady_clock::now() - began;
     EXPECT_TRUE(IsTimeoutError(socket.LastError())) << socket.LastError();
     EXPECT_GE(waited, std::chrono::milliseconds(250));
@@ -193,7 +291,7 @@ TEST(TcpSocketReceive, AbortFromAnotherThreadBreaksABlockedReceive) {
   ScriptedServer server({{}, ScriptEnd::Hold, 5000});
   TcpSocket socket;
   ASSERT_TRUE(socket.Create());
-  ASSERT_TRUE(socket.Connect(SocketAddress("127.0.0.1", server.Port())));
+  ASSERT_TRUE(socket.Connect(Loopback(server.Port())));
   ASSERT_TRUE(socket.SendAll("GET / HTTP/1.0\n\n", 16));
   std::atomic<int> result{1};
   std::thread receiver([&] {

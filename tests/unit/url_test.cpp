@@ -48,6 +48,14 @@ const UrlCase kCases[] = {
     {"https:/pkgsrv/x", "HTTP", "https", 0, "/pkgsrv/", "x"},
     {"httpss://pkgsrv/x", "httpss", "pkgsrv", 80, "/", "x"},
     {"xhttps://pkgsrv/x", "xhttps", "pkgsrv", 80, "/", "x"},
+    // An IPv6 literal keeps its brackets, colons and all; without a closing one before the
+    // path, '[' is an ordinary character.
+    {"http://[::1]:8080/pkg/f.cb", "http", "[::1]", 8080, "/pkg/", "f.cb"},
+    {"https://[2001:db8::7]/f", "https", "[2001:db8::7]", 443, "/", "f"},
+    {"[fe80::1%25eth0]/x", "HTTP", "[fe80::1%25eth0]", 80, "/", "x"},
+    {"http://[::1]x/y", "http", "[::1]", 80, "/x/", "y"},
+    {"http://[::1/x]", "http", "[", 0, "/:1/", "x]"},
+    {"http://a[::1]:81/x", "http", "a[", 0, "/:1]:81/", "x"},
 };
 
 void PrintTo(const UrlCase& c, std::ostream* os) {
@@ -104,6 +112,12 @@ TEST(UrlScheme, OnlyHttpAndHttpsAreSupported) {
       {"h/a?u=http://b", false},
   };
   for (const auto& c : cases) EXPECT_EQ(Url(c.text).HasSupportedScheme(), c.supported) << c.text;
+}
+
+TEST(UrlHostName, DropsTheBracketsOfAnIpv6Literal) {
+  EXPECT_EQ(Url("http://[::1]:8/x").HostName(), "::1");
+  EXPECT_EQ(Url("http://pkgsrv/x").HostName(), "pkgsrv");
+  EXPECT_EQ(Url("http://[/x").HostName(), "[");
 }
 
 TEST(UrlParseDefaults, NullTextLeavesDefaults) {

@@ -35,7 +35,7 @@ TEST_P(TlsChannelSilentServer, HandshakeEndsWithoutAnAnswer) {
   limits.silence_ms = static_cast<std::uint32_t>(c.receive_timeout_ms);
   socket.SetLimits(limits);
   ASSERT_TRUE(socket.Create());
-  ASSERT_TRUE(socket.Connect(SocketAddress("127.0.0.1", server.Port())));
+  ASSERT_TRUE(socket.Connect(ResolveHost("127.0.0.1", server.Port()).list.at(0)));
 
   TlsChannel channel(socket);
   std::atomic<int> handshake{-1};

@@ -1,0 +1,67 @@
+#include "net/request/redirect.h"
+
+#include "base/ascii.h"
+#include "net/http/url_reference.h"
+
+namespace {
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+bool HasControlBytes(const std::string& text) {
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) return true;
+  }
+  return false;
+}
+
+bool SchemeIs(const std::string& scheme, const char* name, std::size_t length) {
+  return scheme.size() == length && EqualsIgnoringAsciiCase(scheme.data(), name, length);
+}
+
+RedirectStep Refused(TransferError refusal, std::string target, const char* why) {
+  return RedirectStep{refusal, std::move(target), why};
+}
+
+}  // namespace
+
+bool IsFollowedRedirect(int status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+RedirectStep NextRedirect(const Url& from, const std::string& location, int followed) {
+  if (followed >= kMostRedirects) {
+    return Refused(TransferError::TooManyRedirects, "", "more redirects than 5");
+  }
+  // A header line's value, less the blanks around it (the header map keeps a trailing one).
+  std::size_t begin = 0;
+  std::size_t end = location.size();
+  while (begin < end && IsBlank(location[begin])) ++begin;
+  while (end > begin && IsBlank(location[end - 1])) --end;
+  const std::string reference = location.substr(begin, end - begin);
+  if (reference.empty()) return Refused(TransferError::RedirectMalformed, "", "empty Location");
+  if (reference.size() > kLongestLocation) {
+    return Refused(TransferError::RedirectMalformed, "", "Location longer than 2048 bytes");
+  }
+  if (HasControlBytes(reference)) {
+    return Refused(TransferError::RedirectMalformed, "", "Location with control bytes");
+  }
+
+  std::string target = WithoutFragment(ResolveReference(from.Absolute(), reference));
+  const std::string scheme = SchemeOf(target);
+  const bool https = SchemeIs(scheme, "https", 5);
+  std::string authority;
+  // The host must be there as the URL parse reads it: no user part, no empty host.
+  if ((!https && !SchemeIs(scheme, "http", 4)) || !AuthorityOf(target, &authority) ||
+      authority.empty() || authority[0] == ':' || authority.find('@') != std::string::npos) {
+    return Refused(TransferError::RedirectRefused, std::move(target),
+                   "not an http or https URL with a host");
+  }
+  // Nothing may go over plain http that was asked for over https.
+  if (from.IsHttps() && !https) {
+    return Refused(TransferError::RedirectRefused, std::move(target), "from https to http");
+  }
+  return RedirectStep{TransferError::None, std::move(target), ""};
+}
