@@ -50,8 +50,7 @@ def redirects_followed(rig):
     base = "http://127.0.0.1:%d" % site.port
     secure_index = "https://localhost:%d%s" % (secure.port, INDEX_PATH)
     object_url = "http://localhost:%d%s" % (cdn.port, OBJECT_PATH)
-    with open(rig.tool("standin_setup.exe"), "rb") as f:
-        setup = f.read()
+    setup = rig.setup_program()  # signed: nothing else vouches for it over plain http
     site.routes.update({
         INDEX_PATH: moved(secure_index, 301),
         PACKAGE_DIR + "Skin.dat": ok_reply(PACKAGE["Skin.dat"]),
