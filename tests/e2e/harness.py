@@ -130,6 +130,10 @@ class Driver:
     def text(self, role, control):
         return self.must("text", role, control)["text"]
 
+    def texts(self, role):
+        """The texts of all the window's controls, in template order."""
+        return self.must("texts", role)["texts"]
+
     def enabled(self, role, control=0):
         return self.must("enabled", role, control)["enabled"]
 
@@ -930,8 +934,12 @@ class Rig:
             self.write_file(folder + "\\OrvexDownload.dat", download_list)
         self.wizard_path = folder + "\\OrvexDownload.exe"
 
-    def start_wizard(self, *args):
-        self.wizard = self.start_wine([self.wizard_path] + list(args))
+    def start_wizard(self, *args, lang=None):
+        """The wizard; with lang (a Linux locale such as "de_DE.UTF-8", which need not be
+        installed) Wine gives it that display language and code page. Wine 8 takes them from
+        LC_ALL: LANG alone leaves a prefix made in another locale as it was."""
+        env = dict(self.env, LANG=lang, LC_ALL=lang) if lang else self.env
+        self.wizard = self.start_wine([self.wizard_path] + list(args), env=env)
         return self.wizard
 
     def wizard_exit(self, seconds=20):
