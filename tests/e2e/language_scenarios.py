@@ -12,30 +12,29 @@ from scenarios import (INDEX_PATH, LOG_PATH, PACKAGE, PACKAGE_DIR, SETUP_PATH, S
 from scripted_server import ok_reply
 import unicode_scenarios
 
-# The welcome page's controls in template order: welcome line, group box, icon, the Pro note,
-# the version note, Cancel, Next.
+# The welcome page's controls in template order, but for the icon: welcome line, group box, the
+# Pro note, the version note, Cancel, Next.
 WELCOME = {
     "en": ("Orvex Contact List Download Wizard",
-           ["Welcome to the Orvex Customized Contact List download.", "", "",
+           ["Welcome to the Orvex Customized Contact List download.", "",
             "This Customized Contact List is designed to work with the Full Orvex version "
             "(Orvex Pro)",
             "If an older/different Orvex version is detected, \nThe latest Orvex version will "
             "be downloaded as well", "Cancel", "Next >>"]),
     "de": ("Orvex-Kontaktlisten-Download-Assistent",
-           ["Willkommen beim Download der angepassten Orvex-Kontaktliste.", "", "",
+           ["Willkommen beim Download der angepassten Orvex-Kontaktliste.", "",
             "Diese angepasste Kontaktliste ist für die Vollversion von Orvex (Orvex Pro) "
             "vorgesehen.",
             "Wird eine ältere oder andere Orvex-Version erkannt,\nwird zusätzlich die neueste "
             "Orvex-Version heruntergeladen.", "Abbrechen", "Weiter >>"]),
     "ru": ("Мастер загрузки списка контактов Orvex",
-           ["Вас приветствует мастер загрузки персонализированного списка контактов Orvex.",
-            "", "",
+           ["Вас приветствует мастер загрузки персонализированного списка контактов Orvex.", "",
             "Этот персонализированный список контактов предназначен для полной версии Orvex "
             "(Orvex Pro).",
             "Если обнаружена более старая или другая версия Orvex,\nбудет также загружена "
             "последняя версия Orvex.", "Отмена", "Далее >>"]),
     "ja": ("Orvex 連絡先リスト ダウンロード ウィザード",
-           ["Orvex カスタム連絡先リストの\nダウンロードへようこそ。", "", "",
+           ["Orvex カスタム連絡先リストの\nダウンロードへようこそ。", "",
             "このカスタム連絡先リストは、\nOrvex の完全版 (Orvex Pro) 用に\n設計されています。",
             "Orvex の古いバージョンまたは\n別のバージョンが見つかった場合は、\n最新バージョンの "
             "Orvex も\nダウンロードされます。", "キャンセル", "次へ >>"]),
@@ -45,7 +44,8 @@ WELCOME = {
 def check_welcome_in(driver, tag):
     caption, texts = WELCOME[tag]
     driver.wait("welcome", 30)
-    eq((driver.text("welcome", 0), driver.texts("welcome")), (caption, texts),
+    shown = driver.texts("welcome")
+    eq((driver.text("welcome", 0), shown[:2] + shown[3:]), (caption, texts),
        "welcome page in %s" % tag)
 
 
@@ -88,9 +88,7 @@ def german_whole_run(rig):
     eq(rig.wizard_exit(), 0, "exit code")
     check_log_has(log_lines(rig), [
         "language de (0x0407 from the display language)",
-        "message 3 (Error): Can't connect to server, please try again later.",
-        "message 18 (Customized Contact List Download Wizard): Are you sure you want to stop "
-        "downloading ?"])
+        "message 3 (Error): Can't connect to server, please try again later."])
 
 
 @scenario
