@@ -45,6 +45,10 @@ class CryptHash {
  private:
   HCRYPTHASH handle_ = 0;
 };
+bool HashValue(HCRYPTHASH hash, std::array<unsigned char, 32>* digest) {
+  DWORD size = static_cast<DWORD>(digest->size());
+  return CryptGetHashParam(hash, HP_HASHVAL, digest->data(), &size, 0) && size == digest->size();
+}
 }  // namespace
 
 bool FileSha256(const char* path, std::array<unsigned char, 32>* digest) {
@@ -66,7 +70,18 @@ bool FileSha256(HANDLE file, std::array<unsigned char, 32>* digest) {
     if (read == 0) break;
     if (!CryptHashData(hash.get(), buffer, read, 0)) return false;
   }
-  DWORD size = static_cast<DWORD>(digest->size());
-  return CryptGetHashParam(hash.get(), HP_HASHVAL, digest->data(), &size, 0) &&
-         size == digest->size();
+  return HashValue(hash.get(), digest);
+}
+
+bool BytesSha256(const void* data, std::size_t size, std::array<unsigned char, 32>* digest) {
+  const CryptProvider provider;
+  const CryptHash hash(provider.get());
+  const auto* bytes = static_cast<const BYTE*>(data);
+  while (hash.get() != 0 && size > 0) {
+    const DWORD part = size > 0x10000000 ? 0x10000000 : static_cast<DWORD>(size);
+    if (!CryptHashData(hash.get(), bytes, part, 0)) return false;
+    bytes += part;
+    size -= part;
+  }
+  return hash.get() != 0 && HashValue(hash.get(), digest);
 }

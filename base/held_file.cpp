@@ -105,3 +105,17 @@ std::FILE* ReadStreamOf(HANDLE file) {
   }
   return stream;
 }
+
+bool ReadAllOf(HANDLE file, std::size_t limit, std::string* bytes) {
+  bytes->clear();
+  const LARGE_INTEGER start = {};
+  if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return false;
+  char buffer[4096];
+  for (;;) {
+    DWORD read = 0;
+    if (!ReadFile(file, buffer, sizeof buffer, &read, nullptr)) return false;
+    if (read == 0) return true;
+    if (read > limit - bytes->size()) return false;
+    bytes->append(buffer, read);
+  }
+}

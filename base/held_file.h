@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 
@@ -38,6 +39,10 @@ OwnedHandle OpenPlainFileForReading(const std::string& folder_path, const char* 
 // False, with the file no longer held, when no such handle can be had (another program opened
 // the file for writing meanwhile).
 bool HoldForStart(HeldFile* file);
+
+// Every byte of an open file, read through its handle from its start, when it holds at most
+// limit bytes; false when it cannot be read or holds more.
+bool ReadAllOf(HANDLE file, std::size_t limit, std::string* bytes);
 
 // A C stream that reads an open file from its start, through a duplicate of its handle, or
 // null. The caller closes it with fclose, which leaves the original handle open.

@@ -13,9 +13,13 @@ namespace {
 // read only when it is a plain file there, never through a link, which could have the
 // elevated program read a file its user may not and pass its lines on. It is held, sharing
 // reading only, so it stays as it is while it is read. Null when it cannot be had.
+std::string FolderOfProgram() {
+  const std::string folder = ProgramFolder();
+  return folder.empty() ? "." : folder;
+}
+
 std::FILE* OpenBesideProgram(const char* name) {
-  std::string folder = ProgramFolder();
-  if (folder.empty()) folder = ".";
+  const std::string folder = FolderOfProgram();
   const OwnedHandle file = OpenPlainFileForReading(folder, name);
   return file.Valid() ? ReadStreamOf(file.Get()) : nullptr;
 }
@@ -45,4 +49,19 @@ std::optional<PartnerId> ReadPartnerId() {
 DownloadList ReadDownloadList() {
   TextFileReader reader(OpenBesideProgram("OrvexDownload.dat"));
   return ReadDownloadList(reader);
+}
+
+BesideProgram ReadFileBesideProgram(const char* name, std::size_t limit, std::string* bytes) {
+  const std::string folder = FolderOfProgram();
+  const std::string path = folder + "\\" + name;
+  if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+      return BesideProgram::Missing;
+    }
+    return BesideProgram::Unreadable;
+  }
+  const OwnedHandle file = OpenPlainFileForReading(folder, name);
+  return file.Valid() && ReadAllOf(file.Get(), limit, bytes) ? BesideProgram::Read
+                                                             : BesideProgram::Unreadable;
 }

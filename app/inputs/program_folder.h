@@ -1,6 +1,7 @@
 // The files beside the program: where they are, and reading them from there.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -16,6 +17,13 @@ std::string ProgramFolder();
 // The partner identifier from partner.dat in the program's folder; none when unusable. A link
 // counts as a missing file.
 std::optional<PartnerId> ReadPartnerId();
+
+enum class BesideProgram { Missing, Read, Unreadable };
+
+// The bytes of the file name in the program's folder, when it is a plain file of at most limit
+// bytes. Missing only when nothing of that name is there: a link, a folder or a file that
+// cannot be read or is too long is Unreadable, so that what stands there is never passed over.
+BesideProgram ReadFileBesideProgram(const char* name, std::size_t limit, std::string* bytes);
 
 // OrvexDownload.dat in the program's folder (or, when the module path is unknown, in the
 // current folder). A link counts as a missing file.

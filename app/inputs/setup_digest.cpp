@@ -13,11 +13,15 @@ int HexValue(char c) {
 }  // namespace
 
 bool ParseDigestWord(const std::string& word, Sha256Digest* digest) {
-  if (word.size() != kPrefixLength + 2 * digest->size() || word.compare(0, kPrefixLength, kPrefix))
-    return false;
+  return word.compare(0, kPrefixLength, kPrefix) == 0 &&
+         ParseDigestHex(word.substr(kPrefixLength), digest);
+}
+
+bool ParseDigestHex(const std::string& hex, Sha256Digest* digest) {
+  if (hex.size() != 2 * digest->size()) return false;
   for (std::size_t i = 0; i < digest->size(); ++i) {
-    const int high = HexValue(word[kPrefixLength + 2 * i]);
-    const int low = HexValue(word[kPrefixLength + 2 * i + 1]);
+    const int high = HexValue(hex[2 * i]);
+    const int low = HexValue(hex[2 * i + 1]);
     if (high < 0 || low < 0) return false;
     (*digest)[i] = static_cast<unsigned char>(high * 16 + low);
   }

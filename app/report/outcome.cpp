@@ -25,9 +25,12 @@ constexpr ResultRow kResults[] = {
     {RunResult::SetupIncomplete, "SetupIncomplete", 9, "setup not completed"},
     {RunResult::SetupDigestMismatch, "SetupDigestMismatch", 10, "setup digest mismatch"},
     {RunResult::ProxyAuthRequired, "ProxyAuthRequired", 11, "proxy asks for credentials"},
+    {RunResult::PackageNotVerified, "PackageNotVerified", 12, "package not verified"},
+    {RunResult::SetupNotSigned, "SetupNotSigned", 13, "setup not vouched for, not started"},
     {RunResult::BadSwitch, "BadSwitch", 20, "bad switch"},
     {RunResult::LogUnavailable, "LogUnavailable", 21, "log cannot be opened"},
     {RunResult::AlreadyRunning, "AlreadyRunning", 22, "already running for this partner"},
+    {RunResult::PartnerKeyUnusable, "PartnerKeyUnusable", 23, "partner.pub unusable"},
     {RunResult::HttpStatus, "HttpStatus", kHttpStatusExitBase, "HTTP status other than 200"},
 };
 
@@ -110,6 +113,9 @@ std::int32_t ResultCode(const Outcome& outcome) {
     case RunResult::CannotStoreFile:
     case RunResult::DownloadListMissing:
     case RunResult::SetupDigestMismatch:
+    case RunResult::PackageNotVerified:
+    case RunResult::SetupNotSigned:
+    case RunResult::PartnerKeyUnusable:
       return -5;
     case RunResult::SetupIncomplete:
       return -6;

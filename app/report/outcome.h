@@ -21,6 +21,9 @@ enum class RunResult : std::uint8_t {
   SetupIncomplete,      // the messenger is still missing or too old, or its folder is unknown
   SetupDigestMismatch,  // the setup program is not the one the index file's digest names
   ProxyAuthRequired,    // the proxy asks for credentials (407)
+  PackageNotVerified,   // with a partner key: a signature or a package file's digest fails
+  SetupNotSigned,       // nothing vouches for the setup program's bytes: it was not started
+  PartnerKeyUnusable,   // partner.pub exists but cannot be read or holds no usable key
   // The program ends before any run:
   NoPartnerId,     // partner.dat gives no usable identifier
   BadSwitch,       // a switch the program does not know

@@ -16,6 +16,10 @@
 #include "app/run/setup_program.h"
 #include "app/transfer/file_download.h"
 #include "app/transfer/proxy_choice.h"
+#include "app/trust/partner_key.h"
+#include "app/trust/partner_signature.h"
+#include "app/trust/sha256_sums.h"
+#include "base/file_sha256.h"
 #include "base/held_file.h"
 #include "base/owned_handle.h"
 #include "base/path_limits.h"
@@ -33,6 +37,15 @@ constexpr const char* kMessengerMutexes[] = {"Kestrane Orvex Mutex", "Kestrane_O
                                              "Kestrane_Orvex_Global_Mutex"};
 
 constexpr Outcome kSucceeded{RunResult::Succeeded, 0};
+
+constexpr char kPartnerKeyFile[] = "partner.pub";
+constexpr char kSumsFile[] = "SHA256SUMS";
+constexpr char kSignatureSuffix[] = ".sig";
+// Far above what the files hold (a key block is under 200 bytes, a DER signature at most 72,
+// a line of the sums about 100): a larger one is not what it claims to be.
+constexpr std::size_t kPartnerKeyFileLimit = 64 * 1024;
+constexpr std::size_t kSignatureLimit = 1024;
+constexpr std::size_t kSumsLimit = 1024 * 1024;
 
 // "TestSkinPath" when it can be read and fits in 100 bytes, else the built-in base URL.
 std::string BaseUrl() {
@@ -78,13 +91,26 @@ class DownloadRun {
     cancelled_ = true;
     return kSucceeded;
   }
+  // partner.pub beside the program: with a key, everything the run fetches must be signed.
+  std::optional<Outcome> ReadPartnerKey();
   std::optional<Outcome> PrepareFolder();
   std::optional<Outcome> FetchIndexFile(const std::string& url);
+  // A file that vouches for others (a signature, the sums) into file; a reply that it is not
+  // there means the package cannot be verified.
+  std::optional<Outcome> FetchVouchingFile(const std::string& url, HeldFile* file);
+  // With a key: url + ".sig" fetched and checked against file's bytes (url's download).
+  std::optional<Outcome> CheckSignature(const std::string& url, const HeldFile& file,
+                                        std::string* key_id);
+  std::optional<Outcome> FetchPackageSums();
   std::optional<Outcome> FetchPackageFiles();
+  std::optional<Outcome> CheckPackageFile(const std::string& name, const HeldFile& file);
+  // What ends a run whose package a signature or a digest does not vouch for.
+  Outcome NotVerified(const std::string& file, const std::string& why);
   Outcome SetupThenInstall();
   // One transfer into the temporary folder along the way the proxy settings give, started and
-  // waited for; the caller reads its outcome and takes its file.
-  std::unique_ptr<FileDownload> Transfer(const std::string& url);
+  // waited for; the caller reads its outcome and takes its file. vouching: a file that vouches
+  // for others, whose absence the caller tells.
+  std::unique_ptr<FileDownload> Transfer(const std::string& url, bool vouching = false);
   Outcome Install(bool after_setup);
   Outcome InstallAndLog(bool after_setup);
 
@@ -98,7 +124,12 @@ class DownloadRun {
   // The per-partner temporary folder, without a trailing backslash, and its holder.
   char TempFolderBuffer[kPathBufferSize] = {};
   OwnedHandle temp_holder_;
+  // The partner's keys; none without partner.pub.
+  std::unique_ptr<PartnerKeys> keys_;
   IndexFile index_;
+  bool index_signed_ = false;
+  bool index_over_https_ = false;
+  Sha256Sums sums_;
   DownloadList list_;
   // The package files, held from their transfer to their installation.
   std::vector<HeldFile> package_files_;
@@ -106,11 +137,80 @@ class DownloadRun {
   char MessengerFolder[kPathBufferSize] = {};
 };
 
-std::unique_ptr<FileDownload> DownloadRun::Transfer(const std::string& url) {
+std::unique_ptr<FileDownload> DownloadRun::Transfer(const std::string& url, bool vouching) {
   auto download = std::make_unique<FileDownload>(url.c_str(), view_, TempFolderBuffer, cancel_);
+  if (vouching) download->LeaveMissingToCaller();
   download->SetRoute(proxies_.RouteFor(url, download->RequestUrl()));
   download->Fetch();
   return download;
+}
+
+std::optional<Outcome> DownloadRun::ReadPartnerKey() {
+  std::string text;
+  const BesideProgram read = ReadFileBesideProgram(kPartnerKeyFile, kPartnerKeyFileLimit, &text);
+  if (read == BesideProgram::Missing) {
+    log_.Write("no partner key (%s): the index and the package are not checked by signature",
+               kPartnerKeyFile);
+    return std::nullopt;
+  }
+  std::string unusable;
+  if (read == BesideProgram::Read) {
+    const PartnerKeyFile file = ReadPartnerKeys(text);
+    keys_ = std::make_unique<PartnerKeys>(file.keys);
+    const int refused = file.unusable_blocks + static_cast<int>(file.keys.size() - keys_->Count());
+    if (refused > 0) {
+      log_.Write("%s: %d block(s) hold no usable P-256 public key", kPartnerKeyFile, refused);
+    }
+    if (keys_->Count() > 0) {
+      std::string ids;
+      for (std::size_t i = 0; i < keys_->Count(); ++i) ids += (i > 0 ? ", " : "") + keys_->KeyId(i);
+      log_.Write("partner key from %s: %s", kPartnerKeyFile, ids.c_str());
+      return std::nullopt;
+    }
+    keys_.reset();
+    unusable = "holds no usable P-256 public key";
+  } else {
+    unusable = "cannot be read (a link, a folder, unreadable or over 64 KiB)";
+  }
+  log_.Write("%s %s: nothing downloaded", kPartnerKeyFile, unusable.c_str());
+  view_.Message(IDS_PARTNER_KEY_UNUSABLE, kErrorCaption, MB_ICONSTOP);
+  return Outcome{RunResult::PartnerKeyUnusable, 0};
+}
+
+Outcome DownloadRun::NotVerified(const std::string& file, const std::string& why) {
+  log_.Write("the package cannot be verified: %s: %s; nothing installed", file.c_str(),
+             why.c_str());
+  view_.Message(IDS_PACKAGE_NOT_VERIFIED, kErrorCaption, MB_ICONSTOP);
+  return {RunResult::PackageNotVerified, 0};
+}
+
+std::optional<Outcome> DownloadRun::FetchVouchingFile(const std::string& url, HeldFile* file) {
+  std::unique_ptr<FileDownload> download = Transfer(url, true);
+  if (cancel_.IsSet()) return EndCancelled();
+  const Outcome fetched = download->TransferOutcome();
+  if (fetched.result == RunResult::HttpStatus &&
+      (fetched.http_status == 404 || fetched.http_status == 410)) {
+    return NotVerified(download->RequestUrl().FileName,
+                       "missing (status " + std::to_string(fetched.http_status) + ")");
+  }
+  if (!fetched.Succeeded()) return fetched;
+  *file = download->TakeFile();
+  return std::nullopt;
+}
+
+std::optional<Outcome> DownloadRun::CheckSignature(const std::string& url, const HeldFile& file,
+                                                   std::string* key_id) {
+  HeldFile signature;
+  if (std::optional<Outcome> ended = FetchVouchingFile(url + kSignatureSuffix, &signature)) {
+    return *ended;
+  }
+  std::string der;
+  if (!ReadAllOf(signature.handle.Get(), kSignatureLimit, &der)) {
+    return NotVerified(signature.name, "cannot be read, or too long for a signature");
+  }
+  const std::string problem = CheckFileSignature(*keys_, file.handle.Get(), der, key_id);
+  if (!problem.empty()) return NotVerified(file.name, problem);
+  return std::nullopt;
 }
 
 // Without a usable temporary folder the files would land beside the program.
@@ -140,8 +240,17 @@ std::optional<Outcome> DownloadRun::FetchIndexFile(const std::string& url) {
   std::unique_ptr<FileDownload> index = Transfer(url);
   if (cancel_.IsSet()) return EndCancelled();
   if (!index->TransferOutcome().Succeeded()) return index->TransferOutcome();
+  index_over_https_ = index->FetchedOverHttps();
   // Read through the handle it was written with.
   const HeldFile index_file = index->TakeFile();
+  index.reset();
+  if (keys_) {
+    // Not a word of it is used before its signature holds.
+    std::string key_id;
+    if (std::optional<Outcome> ended = CheckSignature(url, index_file, &key_id)) return *ended;
+    index_signed_ = true;
+    log_.Write("index signature verified (key %s)", key_id.c_str());
+  }
   TextFileReader reader(ReadStreamOf(index_file.handle.Get()));
   std::optional<IndexFile> words = ReadIndexFile(reader);
   if (!words) {
@@ -153,6 +262,38 @@ std::optional<Outcome> DownloadRun::FetchIndexFile(const std::string& url) {
   return std::nullopt;
 }
 
+std::optional<Outcome> DownloadRun::FetchPackageSums() {
+  const std::string url = index_.PackageBaseUrl + kSumsFile;
+  HeldFile sums_file;
+  if (std::optional<Outcome> ended = FetchVouchingFile(url, &sums_file)) return *ended;
+  std::string key_id;
+  if (std::optional<Outcome> ended = CheckSignature(url, sums_file, &key_id)) return *ended;
+  std::string text;
+  if (!ReadAllOf(sums_file.handle.Get(), kSumsLimit, &text)) {
+    return NotVerified(kSumsFile, "cannot be read, or over 1 MiB");
+  }
+  sums_ = ReadSha256Sums(text);
+  log_.Write("SHA256SUMS verified (key %s): %lu lines, %d of another form", key_id.c_str(),
+             static_cast<unsigned long>(sums_.lines.size()), sums_.malformed_lines);
+  return std::nullopt;
+}
+
+// Hashed through the handle that holds it, so what is checked is what will be installed.
+std::optional<Outcome> DownloadRun::CheckPackageFile(const std::string& name,
+                                                     const HeldFile& file) {
+  const std::optional<Sha256Digest> expected = SumFor(sums_, name);
+  if (!expected) return NotVerified(name, "SHA256SUMS gives no single digest for it");
+  Sha256Digest actual{};
+  if (!FileSha256(file.handle.Get(), &actual)) return NotVerified(name, "it cannot be read");
+  if (actual != *expected) {
+    return NotVerified(name,
+                       "its digest sha256:" + DigestText(actual) +
+                           " is not the one SHA256SUMS gives, sha256:" + DigestText(*expected));
+  }
+  log_.Write("%s: sha256:%s as SHA256SUMS gives", name.c_str(), DigestText(actual).c_str());
+  return std::nullopt;
+}
+
 std::optional<Outcome> DownloadRun::FetchPackageFiles() {
   list_ = ReadDownloadList();
   if (list_.FileList.empty()) {
@@ -161,12 +302,19 @@ std::optional<Outcome> DownloadRun::FetchPackageFiles() {
     return Outcome{RunResult::DownloadListMissing, 0};
   }
   view_.Status(IDS_DOWNLOAD_IN_PROGRESS);
+  if (keys_) {
+    if (std::optional<Outcome> ended = FetchPackageSums()) return *ended;
+  }
   for (const std::string& name : list_.FileList) {
     if (cancel_.IsSet()) return EndCancelled();
     view_.Status(IDS_CONNECTING);
     std::unique_ptr<FileDownload> package_file = Transfer(index_.PackageBaseUrl + name);
     if (!package_file->TransferOutcome().Succeeded()) return package_file->TransferOutcome();
-    package_files_.push_back(package_file->TakeFile());
+    HeldFile file = package_file->TakeFile();
+    if (keys_) {
+      if (std::optional<Outcome> ended = CheckPackageFile(name, file)) return *ended;
+    }
+    package_files_.push_back(std::move(file));
   }
   if (cancel_.IsSet()) return EndCancelled();
   return std::nullopt;
@@ -216,9 +364,14 @@ Outcome DownloadRun::SetupThenInstall() {
   if (!setup->TransferOutcome().Succeeded()) return setup->TransferOutcome();
   HeldFile setup_file = setup->TakeFile();
   const std::string setup_path = std::string(TempFolderBuffer) + "\\" + setup_file.name;
+  const SetupVouchers vouchers{!index_.setup_digest_word.empty(), index_signed_, index_over_https_,
+                               setup->FetchedOverHttps()};
   setup.reset();
   if (!SetupReadyToStart(index_.setup_digest_word, &setup_file, setup_path, view_)) {
     return {RunResult::SetupDigestMismatch, 0};
+  }
+  if (!SetupVouchedFor(vouchers, &setup_file, setup_path, view_)) {
+    return {RunResult::SetupNotSigned, 0};
   }
   RunSetupProgram(setup_path, view_);
   setup_file.handle.Reset();  // held until the setup has ended
@@ -231,6 +384,7 @@ Outcome DownloadRun::SetupThenInstall() {
 Outcome DownloadRun::Run() {
   const std::string index_url = BuildIndexUrl(BaseUrl(), partner_id_.c_str());
   view_.Status(IDS_PREPARING);
+  if (std::optional<Outcome> ended = ReadPartnerKey()) return *ended;
   if (std::optional<Outcome> ended = PrepareFolder()) return *ended;
   if (std::optional<Outcome> ended = FetchIndexFile(index_url)) return *ended;
   if (std::optional<Outcome> ended = FetchPackageFiles()) return *ended;

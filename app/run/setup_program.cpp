@@ -3,9 +3,11 @@
 #include <windows.h>
 
 #include "app/inputs/setup_digest.h"
+#include "app/report/log_text.h"
 #include "app/report/message_texts.h"
 #include "app/report/run_log.h"
 #include "app/resources/resource.h"
+#include "app/trust/authenticode_check.h"
 #include "base/file_sha256.h"
 #include "base/owned_handle.h"
 
@@ -47,6 +49,39 @@ bool SetupReadyToStart(const std::string& digest_word, HeldFile* setup, const st
             ("sha256:" + DigestText(actual)).c_str(), path.c_str());
   DiscardSetup(setup, path);
   view.Message(IDS_SETUP_DAMAGED, kErrorCaption, MB_ICONSTOP);
+  return false;
+}
+
+bool SetupVouchedFor(const SetupVouchers& vouchers, HeldFile* setup, const std::string& path,
+                     RunView& view) {
+  RunLog& log = view.Log();
+  if (vouchers.digest_matched && vouchers.index_signed) {
+    log.Write("setup vouched for by: signed index");
+    return true;
+  }
+  if (vouchers.digest_matched && vouchers.index_over_https) {
+    log.Write("setup vouched for by: https (its digest in urls.cb)");
+    return true;
+  }
+  if (vouchers.index_over_https && vouchers.setup_over_https) {
+    log.Write("setup vouched for by: https (urls.cb and the setup)");
+    return true;
+  }
+  const AuthenticodeVerdict verdict = CheckAuthenticode(setup->handle.Get(), path);
+  if (verdict.trusted) {
+    log.Write("setup vouched for by: Authenticode, %s", EscapeControlBytes(verdict.signer).c_str());
+    return true;
+  }
+  const std::string why = verdict.signer.empty() ? verdict.reason
+                                                 : "signer " + EscapeControlBytes(verdict.signer) +
+                                                       ": " + verdict.reason;
+  log.Write(
+      "nothing vouches for the setup program %s: no digest word in a signed or https index, not "
+      "fetched over https with its index, and no trusted Authenticode signature (%s); deleted, "
+      "not started",
+      path.c_str(), why.c_str());
+  DiscardSetup(setup, path);
+  view.Message(IDS_SETUP_NOT_SIGNED, kErrorCaption, MB_ICONSTOP);
   return false;
 }
 

@@ -13,6 +13,21 @@
 bool SetupReadyToStart(const std::string& digest_word, HeldFile* setup, const std::string& path,
                        RunView& view);
 
+// What may vouch for the setup program's bytes, besides its own Authenticode signature.
+struct SetupVouchers {
+  bool digest_matched;    // the index gave a digest word, and the setup has that digest
+  bool index_signed;      // the index's signature by a partner key held
+  bool index_over_https;  // the index came over https, its server's certificate checked
+  bool setup_over_https;  // so did the setup
+};
+
+// Whether something vouches for the setup program held by setup (checked ready to start): the
+// digest word of a signed index or of one fetched over https, both the index and the setup
+// fetched over https, or an Authenticode signature whose signer's chain ends in a trusted root
+// and allows code signing. When nothing does, it is deleted and the user is told.
+bool SetupVouchedFor(const SetupVouchers& vouchers, HeldFile* setup, const std::string& path,
+                     RunView& view);
+
 // Runs the setup program at path and waits for it, with the page taking no input meanwhile.
 // The caller holds the file, so what starts is what was checked.
 void RunSetupProgram(const std::string& path, RunView& view);

@@ -249,11 +249,19 @@ Outcome FileDownload::TransferOutcome() const {
   return OutcomeOf(Result());
 }
 
+bool FileDownload::FetchedOverHttps() const {
+  return RequestUrl().IsHttps() && TransferOutcome().Succeeded() && !cancel_.IsSet();
+}
+
 void FileDownload::OnError(const TransferResult& result) {
   // A failure that may pass is told only when no try is left.
   if (!cancel_.IsSet())
     retry_pause_ms_ = RetryPauseMs(result, ReplyHeaders().Lookup("Retry-After"), try_);
   if (retry_pause_ms_) return;
+  if (missing_left_to_caller_ && result.error == TransferError::HttpStatus &&
+      (result.http_status == 404 || result.http_status == 410)) {
+    return;
+  }
   if (result.error == TransferError::ProxyAuthRequired && ProxyUsed() != nullptr) {
     view_.Message(IDS_PROXY_AUTH, kErrorCaption, MB_ICONSTOP, ProxyUsed()->Text());
     return;

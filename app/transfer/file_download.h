@@ -42,6 +42,12 @@ class FileDownload : public HttpRequest {
   HeldFile TakeFile();
   // How the transfer ended, read after it has: a cancelled one counts as succeeded.
   Outcome TransferOutcome() const;
+  // Whether the file came whole over https, every connection's certificate checked (no https
+  // transfer skips the check): what lets it vouch for what it says.
+  bool FetchedOverHttps() const;
+  // For a file that vouches for others (a signature, the sums): a reply that says it is not
+  // there (404, 410) is the caller's to tell, not message 3's.
+  void LeaveMissingToCaller() { missing_left_to_caller_ = true; }
 
  protected:
   bool OnStart() override;
@@ -79,4 +85,5 @@ class FileDownload : public HttpRequest {
   bool store_failed_ = false;
   DWORD store_error_ = 0;
   bool not_started_ = false;
+  bool missing_left_to_caller_ = false;
 };

@@ -198,7 +198,7 @@ class Certificates:
     folder only. server: localhost and 127.0.0.1; wrong_name: another name only; expired:
     localhost, valid in 2020 only."""
 
-    def __init__(self, folder):
+    def __init__(self, folder, servers=True):
         self.folder = folder
         os.makedirs(folder, exist_ok=True)
         self.ca, self._ca_key = self._path("ca.pem"), self._path("ca.key")
@@ -216,6 +216,8 @@ class Certificates:
                     % (self._path("index.txt"), folder, self._path("serial")))
         with open(self._path("serial"), "w") as f:
             f.write("1000\n")
+        if not servers:
+            return
         self.server = self.issue("server", "localhost", "DNS:localhost,IP:127.0.0.1")
         self.wrong_name = self.issue("wrong_name", "wrong.example", "DNS:wrong.example")
         self.expired = self.issue("expired", "localhost", "DNS:localhost",
@@ -236,14 +238,18 @@ class Certificates:
         if result.returncode != 0:
             raise RigError("openssl %s failed: %s" % (args[0], result.stderr.strip()))
 
-    def issue(self, name, common_name, alt_names, dates=None, usage="serverAuth"):
+    def issue(self, name, common_name, alt_names, dates=None, usage="serverAuth", crl_url=None):
         """A server certificate and key signed by the CA: alt_names in openssl's notation,
-        dates (start, end) in its time format (default: valid for a week from now)."""
+        dates (start, end) in its time format (default: valid for a week from now); crl_url:
+        where its revocation list is said to lie."""
         key, request, cert = (self._path(name + x) for x in (".key", ".csr", ".pem"))
         extensions = self._path(name + ".ext")
         with open(extensions, "w") as f:
-            f.write("subjectAltName = %s\nextendedKeyUsage = %s\n"
-                    "basicConstraints = critical,CA:FALSE\n" % (alt_names, usage))
+            if alt_names:
+                f.write("subjectAltName = %s\n" % alt_names)
+            f.write("extendedKeyUsage = %s\nbasicConstraints = critical,CA:FALSE\n" % usage)
+            if crl_url:
+                f.write("crlDistributionPoints = URI:%s\n" % crl_url)
         self._openssl("req", "-new", "-subj", "/CN=" + common_name, "-keyout", key,
                       "-out", request, *self._new_key())
         validity = ["-startdate", dates[0], "-enddate", dates[1]] if dates else ["-days", "7"]
@@ -251,6 +257,34 @@ class Certificates:
                       "-keyfile", self._ca_key, "-in", request, "-out", cert,
                       "-extfile", extensions, *validity)
         return cert, key
+
+    def revoke(self, cert, crl_file):
+        """Revokes cert and writes the CA's revocation list (DER) to crl_file."""
+        self._openssl("ca", "-config", self._config, "-cert", self.ca, "-keyfile", self._ca_key,
+                      "-revoke", cert)
+        pem = crl_file + ".pem"
+        self._openssl("ca", "-gencrl", "-config", self._config, "-cert", self.ca, "-keyfile",
+                      self._ca_key, "-crldays", "7", "-out", pem)
+        self._openssl("crl", "-in", pem, "-outform", "DER", "-out", crl_file)
+
+
+class CodeSigning:
+    """A throwaway CA and a code-signing certificate it signed ("Orvex Test Publisher"), made
+    with openssl in `folder`; programs signed with osslsigncode as the build signs a release."""
+
+    def __init__(self, folder):
+        self.certificates = Certificates(folder, servers=False)
+        self.ca = self.certificates.ca
+        self.publisher = self.certificates.issue("publisher", "Orvex Test Publisher", None,
+                                                 usage="codeSigning")
+
+    def sign(self, program, out, publisher=None):
+        cert, key = publisher or self.publisher
+        result = subprocess.run([os.path.join(SOURCE, "tools", "sign-program"), program, out,
+                                 cert, key], capture_output=True, text=True, timeout=60)
+        if result.returncode != 0:
+            raise RigError("sign-program failed: %s" % result.stderr.strip())
+        return out
 
 
 class TlsScriptedServer(scripted_server.ScriptedServer):
@@ -702,6 +736,8 @@ class Rig:
         self.nginx = None
         self.squid = None
         self.wizard = None
+        self._setup_program = None
+        self.signing = None  # the trusted code-signing CA of setup_program()
 
     # Set-up ---------------------------------------------------------------------------
     def __enter__(self):
@@ -916,6 +952,22 @@ class Rig:
             raise RigError("add_root_cert did not end within 60 s")
         if proc.returncode != 0:
             raise RigError("add_root_cert failed: %s" % error.decode("latin-1").strip())
+
+    def code_signing(self, name="signing"):
+        """A fresh throwaway code-signing CA and publisher (not trusted by the prefix)."""
+        return CodeSigning(os.path.join(self.dir, name))
+
+    def setup_program(self):
+        """The stand-in setup as served: signed under a test CA that the prefix trusts, so that
+        a run may start it whatever it came over (bytes; made once per rig)."""
+        if self._setup_program is None:
+            signing = self.signing = self.code_signing()
+            self.trust(signing.ca)
+            signed = signing.sign(self.tool("standin_setup.exe"),
+                                  os.path.join(self.dir, "signed_setup.exe"))
+            with open(signed, "rb") as f:
+                self._setup_program = f.read()
+        return self._setup_program
 
     def refused_port(self):
         sock, port = scripted_server.refused_port()

@@ -15,6 +15,7 @@ import scenarios  # noqa: E402
 import proxy_scenarios  # noqa: E402,F401  (registers the proxy scenarios)
 import unicode_scenarios  # noqa: E402,F401  (registers the scenarios outside the code page)
 import retry_scenarios  # noqa: E402,F401  (registers the retry scenarios)
+import trust_scenarios  # noqa: E402,F401  (registers the scenarios of signatures)
 import language_scenarios  # noqa: E402,F401  (registers the scenarios in other languages)
 
 

@@ -42,6 +42,10 @@ MSG_CONNECT = "Can't connect to server, please try again later."
 MSG_STOP = "Are you sure you want to stop downloading ?"
 MSG_INCOMPLETE = "Orvex Install has not been completed"
 MSG_DAMAGED = "The downloaded setup program is damaged or has been changed. It was not started."
+MSG_NOT_VERIFIED = ("The downloaded package could not be verified: it is damaged or has been "
+                    "changed. Nothing was installed.")
+MSG_NOT_SIGNED = ("The downloaded setup program is not signed by a trusted publisher. It was not "
+                  "started.")
 MSG_ACTIVATE = ("In order to activate this skin, open the Preferences/Contact List/Design tab "
                 "and choose the skin to apply.")
 IDYES, IDNO = 6, 7
@@ -105,6 +109,8 @@ BOX_STYLE = {
     MSG_CREATE: ("stop", ["OK"]),
     MSG_CONNECT: ("stop", ["OK"]),
     MSG_DAMAGED: ("stop", ["OK"]),
+    MSG_NOT_VERIFIED: ("stop", ["OK"]),
+    MSG_NOT_SIGNED: ("stop", ["OK"]),
     MSG_STOP: ("question", ["No"]),
     MSG_INCOMPLETE: ("exclamation", ["OK"]),
     MSG_ACTIVATE: ("information", ["OK"]),
@@ -213,8 +219,7 @@ def web_site(rig, files=PACKAGE, setup_url=None, slow_paths=(), rate="64k", inde
     web.put(INDEX_PATH, index.encode())
     for name, data in files.items():
         web.put(PACKAGE_DIR + name, data)
-    with open(rig.tool("standin_setup.exe"), "rb") as f:
-        web.put(SETUP_PATH, f.read())
+    web.put(SETUP_PATH, rig.setup_program())
     point_at(rig, base + "/cb/partner")  # no trailing "/": the wizard adds one
     return base
 
@@ -694,7 +699,7 @@ def cancel_during_setup_download(rig):
     seen = rig.web.requests()
     eq([line for line, _, _, _ in seen], get_lines(PACKAGE) + ["GET %s HTTP/1.0" % SETUP_PATH],
        "requests the server received")
-    if int(seen[-1][3]) >= os.path.getsize(rig.tool("standin_setup.exe")):
+    if int(seen[-1][3]) >= len(rig.setup_program()):
         raise AssertionError("the setup was sent whole despite the cancel")
     no_box_for(d, 1.0)
     eq(setup_runs(rig), 0, "setup runs")
@@ -1089,7 +1094,11 @@ def quiet_setup_path(rig):
     eq(setup_runs(rig), 1, "setup runs")
     eq(rig.driver.reg(SETUP_CONTROL_KEY, "RanFrom"), setup, "setup started from")
     check_installed(rig, PACKAGE, setup_ran=True)
-    check_log_has(log_lines(rig), ["messenger version 0", "starting the setup " + setup,
+    check_log_has(log_lines(rig), ["messenger version 0",
+                                   "no partner key (partner.pub): the index and the package are "
+                                   "not checked by signature",
+                                   "setup vouched for by: Authenticode, Orvex Test Publisher",
+                                   "starting the setup " + setup,
                                    "the setup ended with exit code 0 after ",
                                    "messenger version after the setup 600", "exit code 0"]
                   + installation_lines(setup_ran=True))
@@ -1201,29 +1210,29 @@ def usage_box(rig):
 # ---- https and the setup program's digest --------------------------------------------------
 
 def setup_digest(rig):
-    with open(rig.tool("standin_setup.exe"), "rb") as f:
-        return hashlib.sha256(f.read()).hexdigest()
+    return hashlib.sha256(rig.setup_program()).hexdigest()
 
 
 @scenario_variants(https_whole_run={"server": "nginx", "tls": True},
                    apache_whole_run={"server": "apache", "tls": False},
                    apache_https_whole_run={"server": "apache", "tls": True},
                    lighttpd_whole_run={"server": "lighttpd", "tls": False},
-                   lighttpd_https_whole_run={"server": "lighttpd", "tls": True})
-def whole_run(rig, server, tls):
+                   lighttpd_https_whole_run={"server": "lighttpd", "tls": True, "digest": False})
+def whole_run(rig, server, tls, digest=True):
     """Index, package and setup from each kind of web server a partner may use, over https
     (the CA trusted) or http; the setup's digest (in capitals, as a partner may write it)
-    matches, so it runs."""
+    matches, so it runs. Without the digest, https for both the index and the setup vouches for
+    it."""
     host = "127.0.0.1"
     if tls:
         certs = rig.certificates()
         rig.trust(certs.ca)
         tls, host = {"server": certs.server}, "localhost"
     prepare(rig, version=None, app_paths=False)
-    digest = setup_digest(rig).upper()
+    word = " sha256:" + setup_digest(rig).upper() if digest else ""
     web_site(rig, server=server, tls=tls,
-             index=lambda base: "%s%s\r\n%s%s sha256:%s\r\n" % (
-                 base.replace("https", "HTTPS", 1), PACKAGE_DIR, base, SETUP_PATH, digest))
+             index=lambda base: "%s%s\r\n%s%s%s\r\n" % (
+                 base.replace("https", "HTTPS", 1), PACKAGE_DIR, base, SETUP_PATH, word))
     os.makedirs(rig.host_path("C:\\logs"), exist_ok=True)
     rig.start_wizard("/log", LOG_PATH)
     next_page(rig)
@@ -1236,7 +1245,10 @@ def whole_run(rig, server, tls):
     eq(setup_runs(rig), 1, "setup runs")
     check_installed(rig, PACKAGE, setup_ran=True)
     leave(rig)
-    check_log_has(log_lines(rig), ["setup digest matches", "run ended: Succeeded"])
+    vouched = ("https (its digest in urls.cb)" if tls else "Authenticode") if digest else \
+        "https (urls.cb and the setup)"
+    check_log_has(log_lines(rig), ["setup digest matches" if digest else "setup vouched",
+                                   "setup vouched for by: " + vouched, "run ended: Succeeded"])
 
 
 @scenario
@@ -1556,8 +1568,7 @@ def unelevated_program_changes_nothing(rig):
     prepare(rig, version=None, app_paths=False)
     rig.driver.set_dword(SETUP_CONTROL_KEY, "Hold", 1)
     server, base = scripted_site(rig)
-    with open(rig.tool("standin_setup.exe"), "rb") as f:
-        setup = f.read()
+    setup = rig.setup_program()
     digest = hashlib.sha256(setup).hexdigest()
     gate = threading.Event()
     server.routes.update({
