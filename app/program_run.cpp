@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/inputs/command_line.h"
 #include "app/inputs/program_folder.h"
@@ -19,6 +20,7 @@
 #include "app/run/download_worker.h"
 #include "app/run/partner_lock.h"
 #include "app/run/run_context.h"
+#include "base/code_page.h"
 
 namespace {
 
@@ -53,13 +55,51 @@ void ShowUsage(const std::string& bad_switch) {
     text = "Unknown switch: " + bad_switch + "\n\n" + text;
     icon = MB_ICONSTOP;
   }
-  MessageBoxA(nullptr, text.c_str(), kWelcomeCaption, MB_OK | icon);
+  MessageBoxA(nullptr, text.c_str(), LoadResString(kWelcomeCaption).c_str(), MB_OK | icon);
+}
+
+std::string Hex4(unsigned number) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string text = "0x";
+  for (int shift = 12; shift >= 0; shift -= 4) text += kDigits[(number >> shift) & 0xF];
+  return text;
+}
+
+// The run's language, chosen once before anything is shown or read: the /lang switch's, else
+// the one the Windows display language chooses, among the languages whose texts the program's
+// code page can carry. Older text files are then read in that language's code page (in the
+// system's for English, as ever). Returns how it was chosen, for the log.
+std::string ChooseRunLanguage(const CommandLine& options) {
+  const unsigned code_page = GetACP();
+  const LANGID display = GetUserDefaultUILanguage();
+  std::vector<const Language*> every;
+  std::vector<const Language*> offered;
+  for (const Language& language : Languages()) {
+    every.push_back(&language);
+    if (Showable(language, code_page)) offered.push_back(&language);
+  }
+  const Language* wanted = options.language;
+  std::string how = wanted != nullptr ? std::string("from /lang:") + wanted->tag
+                                      : Hex4(display) + " from the display language";
+  if (wanted == nullptr) {
+    wanted = &ChooseLanguage(display, every);
+    // English for another language: a Greek display language, say.
+    if (wanted == &English() && (display & 0x3FF) != (English().id & 0x3FF)) {
+      how += ", which has no translation";
+    }
+  }
+  RunLanguage = Showable(*wanted, code_page) ? wanted : &ChooseLanguage(display, offered);
+  if (RunLanguage != wanted) {
+    how += std::string(", ") + wanted->tag + " cannot be shown in code page " +
+           std::to_string(code_page);
+  }
+  if (RunLanguage != &English()) SetLegacyCodePage(RunLanguage->legacy_code_page);
+  return std::string("language ") + RunLanguage->tag + " (" + how + ")";
 }
 
 int RunWizard(RunContext& context) {
   WelcomePage welcome(context);
-  DialogBoxParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_WELCOME), nullptr, WelcomeDlgProc,
-                  reinterpret_cast<LPARAM>(&welcome));
+  RunDialog(IDD_WELCOME, nullptr, WelcomeDlgProc, reinterpret_cast<LPARAM>(&welcome));
   // A worker that still runs (a name lookup cannot be broken, an installation is not) must not
   // meet the run being torn down: it is given a while, then the process ends without that.
   context.CancelRequested.Set();
@@ -105,6 +145,7 @@ int RunForPartner(const CommandLine& options, RunLog& log) {
 
 int RunProgram(const char* command_line) {
   const CommandLine options = ParseCommandLine(command_line);
+  const std::string language = ChooseRunLanguage(options);
   if (!options.bad_switch.empty() || options.help) {
     if (!options.quiet) ShowUsage(options.bad_switch);
     return ExitCodeFor({options.bad_switch.empty() ? RunResult::Succeeded : RunResult::BadSwitch});
@@ -116,6 +157,7 @@ int RunProgram(const char* command_line) {
   }
   log.Write("OrvexDownload %s started, command line \"%s\"", ProgramVersion().c_str(),
             command_line != nullptr ? command_line : "");
+  log.Write("%s", language.c_str());
   const int code = RunForPartner(options, log);
   log.Write("exit code %d", code);
   return code;

@@ -26,7 +26,13 @@ void AppendUtf8(std::uint32_t code_point, std::string* text) {
   }
 }
 
+unsigned run_legacy_code_page = 0;
+
 }  // namespace
+
+void SetLegacyCodePage(unsigned code_page) {
+  run_legacy_code_page = code_page;
+}
 
 #ifdef _WIN32
 
@@ -36,6 +42,7 @@ bool ProgramTextIsUtf8() {
 
 TextDecoding TextDecoding::ForProgram() {
   if (!ProgramTextIsUtf8()) return AsStored();
+  if (run_legacy_code_page != 0) return Utf8From(run_legacy_code_page);
   // The system's own ANSI code page, which GetACP no longer gives under the manifest's UTF-8.
   char digits[8] = {};
   unsigned code_page = 0;

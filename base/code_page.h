@@ -10,6 +10,11 @@
 // the system's ANSI code page, and text files are read as they are stored.
 bool ProgramTextIsUtf8();
 
+// The code page older tools wrote the program's text files in, for the whole run: the one of
+// the user's language, set once by the entry point before any other thread starts. 0, the
+// default, leaves it to the system's ANSI code page.
+void SetLegacyCodePage(unsigned code_page);
+
 // How the bytes of a text file become the program's text.
 class TextDecoding {
  public:
@@ -18,8 +23,9 @@ class TextDecoding {
   static TextDecoding Utf8From(unsigned legacy_code_page) { return TextDecoding(legacy_code_page); }
   // The bytes pass as they are stored.
   static TextDecoding AsStored() { return TextDecoding(0); }
-  // What the running program needs: UTF-8, older files taken as written in the system's ANSI
-  // code page (natively Windows-1252), where its text is UTF-8; else as stored.
+  // What the running program needs: UTF-8, older files taken as written in the legacy code page
+  // set for the run or else the system's ANSI code page (natively Windows-1252), where its text
+  // is UTF-8; else as stored.
   static TextDecoding ForProgram();
 
   bool GivesUtf8() const { return legacy_code_page_ != 0; }

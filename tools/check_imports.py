@@ -15,6 +15,7 @@ import sys
 ALLOWED = {
     "ADVAPI32.DLL",
     "COMCTL32.DLL",  # through the manifest's dependency on version 6
+    "GDI32.DLL",  # the pages' font in another character set
     "KERNEL32.DLL",
     "MSVCRT.DLL",
     "USER32.DLL",

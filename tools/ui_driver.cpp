@@ -5,14 +5,16 @@
 // line of JSON on stdout: {"ok":true,...} or {"ok":false,"error":"..."}. Every wait is bounded
 // by the timeout given with the command (at most one minute).
 //
-// Roles name the windows: "welcome" (the first page), "progress" (the second page, told apart
-// from message boxes of the same caption by its progress bar) and "box" (any other dialog
-// window: the message boxes).
+// Roles name the windows, in whatever language the wizard speaks: "welcome" (the first page,
+// the dialog with the "Next >>" button), "progress" (the second page, the dialog with the
+// progress bar) and "box" (any other dialog window: the message boxes). Window texts are
+// answered in Unicode; registry texts in the driver's code page (1252), byte for byte.
 //
 //   find ROLE                   is the window there?
 //   wait ROLE MS                wait until it is there
 //   gone ROLE MS                wait until it is gone
 //   text ROLE ID                text of a control (ID 0: the window's caption)
+//   texts ROLE                  the texts of all its controls, in template order
 //   enabled ROLE ID             whether a control (ID 0: the window) is enabled
 //   progress                    position and range of the progress bar
 //   box MS                      wait for a message box: caption, text, buttons, default
@@ -53,8 +55,6 @@
 
 namespace {
 
-const char kWelcomeCaption[] = "Orvex Contact List Download Wizard";
-const char kProgressCaption[] = "Customized Contact List Download Wizard";
 constexpr int kProgressBarId = 1005;
 constexpr int kNextId = 1001;
 constexpr DWORD kLongestWaitMs = 60000;
@@ -97,6 +97,36 @@ std::string Quote(const std::string& text) {
   return out + "\"";
 }
 
+// A window text (UTF-8) as a JSON string: every character outside ASCII escaped as the
+// UTF-16 units it has.
+std::string QuoteText(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    if (length == 1) {
+      const std::string quoted = Quote(std::string(1, text[i++]));
+      out += quoted.substr(1, quoted.size() - 2);
+      continue;
+    }
+    unsigned long code = lead & (0x3F >> (length - 1));
+    for (std::size_t k = 1; k < length && i + k < text.size(); ++k) {
+      code = code << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    }
+    i += length;
+    char escaped[16];
+    if (code >= 0x10000) {
+      code -= 0x10000;
+      std::snprintf(escaped, sizeof escaped, "\\u%04lx\\u%04lx", 0xD800 + (code >> 10),
+                    0xDC00 + (code & 0x3FF));
+    } else {
+      std::snprintf(escaped, sizeof escaped, "\\u%04lx", code);
+    }
+    out += escaped;
+  }
+  return "\"" + out + "\"";
+}
+
 std::string Hex(const void* handle) {
   char text[32];
   std::snprintf(text, sizeof text, "\"0x%lx\"",
@@ -118,11 +148,10 @@ void Fail(const std::string& error) {
 
 std::string RoleOf(HWND window) {
   if (!IsClass(window, "#32770")) return "";
-  std::string caption = WindowText(window);
-  if (caption == kWelcomeCaption && GetDlgItem(window, kNextId) != nullptr) return "welcome";
-  if (caption == kProgressCaption && GetDlgItem(window, kProgressBarId) != nullptr) {
-    return "progress";
-  }
+  HWND next = GetDlgItem(window, kNextId);
+  if (next != nullptr && IsClass(next, "Button")) return "welcome";
+  HWND bar = GetDlgItem(window, kProgressBarId);
+  if (bar != nullptr && IsClass(bar, PROGRESS_CLASSA)) return "progress";
   return "box";
 }
 
@@ -182,7 +211,7 @@ std::string BoxButtons(HWND box) {
   for (HWND child : ChildWindows(box)) {
     if (!IsClass(child, "Button") || !IsWindowVisible(child)) continue;
     if (!list.empty()) list += ",";
-    list += Quote(WindowText(child));
+    list += QuoteText(WindowText(child));
   }
   return "[" + list + "]";
 }
@@ -196,7 +225,7 @@ std::string BoxDefaults(HWND box) {
     if (!IsClass(child, "Button") || !IsWindowVisible(child)) continue;
     if ((GetWindowLongA(child, GWL_STYLE) & BS_TYPEMASK) != BS_DEFPUSHBUTTON) continue;
     if (!list.empty()) list += ",";
-    list += Quote(WindowText(child));
+    list += QuoteText(WindowText(child));
   }
   return "[" + list + "]";
 }
@@ -340,9 +369,9 @@ std::string BoxIcon(HWND box, DWORD patience_ms) {
 
 std::string DescribeBox(HWND box, DWORD icon_patience_ms = 0) {
   return "\"hwnd\":" + Hex(box) + ",\"owner\":" + Hex(GetWindow(box, GW_OWNER)) +
-         ",\"caption\":" + Quote(WindowText(box)) + ",\"text\":" + Quote(MessageBoxText(box)) +
-         ",\"buttons\":" + BoxButtons(box) + ",\"defaults\":" + BoxDefaults(box) +
-         ",\"icon\":" + Quote(BoxIcon(box, icon_patience_ms));
+         ",\"caption\":" + QuoteText(WindowText(box)) +
+         ",\"text\":" + QuoteText(MessageBoxText(box)) + ",\"buttons\":" + BoxButtons(box) +
+         ",\"defaults\":" + BoxDefaults(box) + ",\"icon\":" + Quote(BoxIcon(box, icon_patience_ms));
 }
 
 // ---- Registry ----------------------------------------------------------------------------
@@ -508,10 +537,18 @@ bool Execute(const std::vector<std::string>& f) {
     HWND control = window ? Control(window, std::atoi(arg(2).c_str())) : nullptr;
     if (control == nullptr) return Fail("no control"), true;
     if (cmd == "text") {
-      Answer("\"text\":" + Quote(WindowText(control)));
+      Answer("\"text\":" + QuoteText(WindowText(control)));
     } else {
       Answer(std::string("\"enabled\":") + (IsWindowEnabled(control) ? "true" : "false"));
     }
+  } else if (cmd == "texts") {
+    HWND window = FirstOf(arg(1));
+    if (window == nullptr) return Fail("no window " + arg(1)), true;
+    std::string list;
+    for (HWND child : ChildWindows(window)) {
+      list += (list.empty() ? "" : ",") + QuoteText(WindowText(child));
+    }
+    Answer("\"texts\":[" + list + "]");
   } else if (cmd == "responsive") {
     HWND window = FirstOf(arg(1));
     DWORD_PTR ignored = 0;
@@ -561,8 +598,8 @@ bool Execute(const std::vector<std::string>& f) {
       GetWindowThreadProcessId(window, &pid);
       list += std::string(list.empty() ? "" : ",") + "{\"hwnd\":" + Hex(window) +
               ",\"class\":" + Quote(WindowClass(window)) +
-              ",\"caption\":" + Quote(WindowText(window)) + ",\"role\":" + Quote(RoleOf(window)) +
-              ",\"pid\":" + std::to_string(pid) + "}";
+              ",\"caption\":" + QuoteText(WindowText(window)) +
+              ",\"role\":" + Quote(RoleOf(window)) + ",\"pid\":" + std::to_string(pid) + "}";
     }
     Answer("\"windows\":[" + list + "]");
   } else if (cmd == "threads") {

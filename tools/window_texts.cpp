@@ -11,17 +11,23 @@ bool IsClass(HWND window, const char* class_name) {
 }
 
 std::string WindowText(HWND window) {
-  // GetWindowTextLengthA would send a message to the window: grow the buffer instead while
+  // GetWindowTextLengthW would send a message to the window: grow the buffer instead while
   // the text fills it.
-  std::string text(256, '\0');
+  std::wstring wide(256, L'\0');
+  int length = 0;
   for (;;) {
-    int length = GetWindowTextA(window, &text[0], static_cast<int>(text.size()));
-    if (length < static_cast<int>(text.size()) - 1 || text.size() >= 65536) {
-      text.resize(length > 0 ? length : 0);
-      return text;
-    }
-    text.resize(text.size() * 4);
+    length = GetWindowTextW(window, &wide[0], static_cast<int>(wide.size()));
+    if (length < static_cast<int>(wide.size()) - 1 || wide.size() >= 65536) break;
+    wide.resize(wide.size() * 4);
   }
+  if (length <= 0) return std::string();
+  const int bytes =
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+  if (bytes > 0) {
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, &text[0], bytes, nullptr, nullptr);
+  }
+  return text;
 }
 
 std::vector<HWND> ChildWindows(HWND window) {

@@ -13,8 +13,9 @@ std::string WindowClass(HWND window);
 // Whether the window is of that class; class names compare without regard to case.
 bool IsClass(HWND window, const char* class_name);
 
-// The caption or control text. For another process's window this reads the stored text
-// without sending a message, so a busy program cannot block the reader.
+// The caption or control text in UTF-8, whatever the reader's code page. For another process's
+// window this reads the stored text without sending a message, so a busy program cannot block
+// the reader.
 std::string WindowText(HWND window);
 
 // The window's direct children in z-order, which for a dialog is its template's order.

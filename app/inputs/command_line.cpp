@@ -47,7 +47,7 @@ std::string SwitchName(const std::string& argument) {
 bool NamesSwitch(const std::string& argument) {
   const std::string name = SwitchName(argument);
   return name == "quiet" || name == "s" || name == "?" || name == "help" || name == "log" ||
-         name.compare(0, 4, "log=") == 0;
+         name.compare(0, 4, "log=") == 0 || name.compare(0, 5, "lang:") == 0;
 }
 
 }  // namespace
@@ -69,6 +69,8 @@ CommandLine ParseCommandLine(const char* text) {
       result.log_path = arguments[++i];
     } else if (name.compare(0, 4, "log=") == 0 && name.size() > 4) {
       result.log_path = argument.substr(5);
+    } else if (name.compare(0, 5, "lang:") == 0 && LanguageForTag(name.substr(5)) != nullptr) {
+      result.language = LanguageForTag(name.substr(5));
     } else if (result.bad_switch.empty()) {
       // Later switches still count: "/bogus /quiet" must not open a box.
       result.bad_switch = argument;
@@ -78,10 +80,11 @@ CommandLine ParseCommandLine(const char* text) {
 }
 
 std::string UsageText() {
-  return "OrvexDownload [/quiet] [/log PATH] [/?]\n"
+  return "OrvexDownload [/quiet] [/log PATH] [/lang:TAG] [/?]\n"
          "\n"
          "/quiet, /S\tno window and no message box\n"
          "/log PATH, /log=PATH\tappend a log of the run to PATH\n"
+         "/lang:TAG\tspeak de, fr, es, it, pt-BR, ru, pl, tr, zh-CN, ja or en\n"
          "/?, /help\tthis list\n"
          "\n"
          "Exit codes:\n" +

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "app/pages/page_font.h"
 #include "app/run/run_context.h"
 
 // Welcome page (dialog 101): "Next >>" runs the progress page, Cancel/"Done" ends the wizard.
@@ -14,6 +15,7 @@
 struct WelcomePage {
   explicit WelcomePage(RunContext& run) : context(run) {}
   RunContext& context;
+  PageFont font;
   bool progress_open = false;
   bool finished = false;
 };
@@ -26,6 +28,7 @@ INT_PTR CALLBACK WelcomeDlgProc(HWND window, UINT message, WPARAM wparam, LPARAM
 struct ProgressPage {
   explicit ProgressPage(RunContext& run) : context(run) {}
   RunContext& context;
+  PageFont font;
   bool cancelling = false;  // a confirmed cancel is ending the page
   int asking = 0;           // stop questions open (one may nest in another's loop)
   bool command_deferred = false;

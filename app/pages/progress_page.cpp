@@ -6,6 +6,7 @@
 
 #include "app/pages/pages.h"
 #include "app/report/message_texts.h"
+#include "app/report/module_instance.h"
 #include "app/report/outcome.h"
 #include "app/report/page_updates.h"
 #include "app/resources/resource.h"
@@ -26,6 +27,7 @@ void EndWithCancel(HWND window, ProgressPage& page) {
 }
 
 void OnInitDialog(HWND window, ProgressPage& page) {
+  page.font.Apply(window, *RunLanguage);
   SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETRANGE32, 0, 100);
   SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
   EnableWindow(GetDlgItem(window, IDOK), FALSE);

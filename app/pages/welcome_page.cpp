@@ -1,7 +1,9 @@
 #include "app/pages/pages.h"
+#include "app/report/message_texts.h"
 #include "app/report/module_instance.h"
 #include "app/report/page_updates.h"
 #include "app/resources/resource.h"
+#include "app/run/partner_lock.h"
 
 namespace {
 
@@ -17,12 +19,12 @@ void RunProgressPage(HWND window, WelcomePage& welcome) {
   EnableNext(window, false);
   welcome.progress_open = true;
   ProgressPage progress(context);
-  INT_PTR result = DialogBoxParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_PROGRESS), window,
-                                   ProgressDlgProc, reinterpret_cast<LPARAM>(&progress));
+  INT_PTR result =
+      RunDialog(IDD_PROGRESS, window, ProgressDlgProc, reinterpret_cast<LPARAM>(&progress));
   welcome.progress_open = false;
   if (result == IDOK) {
     welcome.finished = true;
-    SetDlgItemTextA(window, IDCANCEL, "Done");
+    SetDlgItemTextA(window, IDCANCEL, LoadResString(IDS_DONE).c_str());
   } else if (!context.DownloadThread.Running()) {
     EnableNext(window, true);
   }
@@ -35,7 +37,12 @@ INT_PTR CALLBACK WelcomeDlgProc(HWND window, UINT message, WPARAM wparam, LPARAM
   if (welcome == nullptr) return 0;
   switch (message) {
     case WM_INITDIALOG:
+      welcome->font.Apply(window, *RunLanguage);
       welcome->context.welcome_updates.Open(window);
+      MarkWelcomePage(window);
+      break;
+    case WM_DESTROY:
+      UnmarkWelcomePage(window);
       break;
     case kPageUpdateMessage: {
       std::string none;

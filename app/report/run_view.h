@@ -18,11 +18,11 @@ class RunView {
   RunView(const RunView&) = delete;
   RunView& operator=(const RunView&) = delete;
 
-  // Logs the message of string text_id, then shows it; returns the answer (IDOK when nothing
-  // is shown).
-  int Message(unsigned text_id, const char* caption, unsigned flags);
+  // Logs the message of string text_id with the caption of string caption_id, in English, then
+  // shows them in the run's language; returns the answer (IDOK when nothing is shown).
+  int Message(unsigned text_id, unsigned caption_id, unsigned flags);
   // The same with the text's "%s" replaced by argument.
-  int Message(unsigned text_id, const char* caption, unsigned flags, const std::string& argument);
+  int Message(unsigned text_id, unsigned caption_id, unsigned flags, const std::string& argument);
 
   virtual void Status(unsigned text_id) = 0;
   // A notice of the program's own in the status line (a retry), already composed.

@@ -56,7 +56,7 @@ std::string BaseUrl() {
       prefs.QueryValue(kTestSkinPathValue, value, &size)) {
     return value;
   }
-  return LoadResString(IDS_DEFAULT_BASE_URL);
+  return LoadResString(IDS_DEFAULT_BASE_URL, English());
 }
 
 bool MessengerIsRunning() {
@@ -398,8 +398,7 @@ Outcome DownloadRun::Run() {
   const bool running = MessengerIsRunning();
   const Outcome installed = InstallAndLog(false);
   if (!installed.Succeeded()) return installed;
-  if (running)
-    view_.Message(IDS_ACTIVATE_HINT, LoadResString(IDS_WIZARD_CAPTION).c_str(), MB_ICONINFORMATION);
+  if (running) view_.Message(IDS_ACTIVATE_HINT, kWizardCaption, MB_ICONINFORMATION);
   return kSucceeded;
 }
 

@@ -4,21 +4,22 @@
 
 #include <string>
 
-#include "app/report/message_texts.h"
-
 namespace {
 
 constexpr char kDialogClass[] = "#32770";
+// A window property: found by name in any process, unlike a caption that depends on the
+// language of the wizard that shows it.
+constexpr char kWelcomePageMark[] = "OrvexDownload.WelcomePage";
 
 BOOL CALLBACK FindOtherWizard(HWND window, LPARAM found) {
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
   if (process == GetCurrentProcessId()) return TRUE;
-  char text[64] = {};
   char class_name[16] = {};
   GetClassNameA(window, class_name, sizeof class_name);
-  GetWindowTextA(window, text, sizeof text);
-  if (lstrcmpA(class_name, kDialogClass) != 0 || lstrcmpA(text, kWelcomeCaption) != 0) return TRUE;
+  if (lstrcmpA(class_name, kDialogClass) != 0 || GetPropA(window, kWelcomePageMark) == nullptr) {
+    return TRUE;
+  }
   *reinterpret_cast<HWND*>(found) = window;
   return FALSE;
 }
@@ -56,6 +57,14 @@ bool PartnerLock::Acquire(const char* partner_id) {
   if (error_ == ERROR_ALREADY_EXISTS) return false;
   error_ = 0;
   return true;
+}
+
+void MarkWelcomePage(HWND window) {
+  SetPropA(window, kWelcomePageMark, reinterpret_cast<HANDLE>(1));
+}
+
+void UnmarkWelcomePage(HWND window) {
+  RemovePropA(window, kWelcomePageMark);
 }
 
 bool RaiseRunningWizard() {

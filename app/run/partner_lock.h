@@ -29,6 +29,11 @@ class PartnerLock {
 // cannot be formed.
 WideText PartnerLockName(const char* partner_id);
 
+// Marks the window as a wizard's welcome page, whatever language its caption is in, so that
+// another process can find it; the mark goes when the window is destroyed.
+void MarkWelcomePage(HWND window);
+void UnmarkWelcomePage(HWND window);
+
 // Brings the wizard of another process to the front (its topmost page or box); false when no
 // such window is found.
 bool RaiseRunningWizard();

@@ -130,6 +130,10 @@ class Driver:
     def text(self, role, control):
         return self.must("text", role, control)["text"]
 
+    def texts(self, role):
+        """The texts of all the window's controls, in template order."""
+        return self.must("texts", role)["texts"]
+
     def enabled(self, role, control=0):
         return self.must("enabled", role, control)["enabled"]
 
@@ -998,20 +1002,23 @@ class Rig:
             self.write_file(folder + "\\OrvexDownload.dat", download_list)
         self.wizard_path = folder + "\\OrvexDownload.exe"
 
-    def start_wizard(self, *args, hosts=None):
-        """The wizard with args; with hosts (the lines of a hosts file) it resolves names by
-        that file alone: it runs in a mount namespace of its own with the file over /etc/hosts
-        (needs root)."""
+    def start_wizard(self, *args, hosts=None, lang=None):
+        """The wizard with args. With lang (a Linux locale such as "de_DE.UTF-8", which need not
+        be installed) Wine gives it that display language and code page; Wine 8 takes them from
+        LC_ALL: LANG alone leaves a prefix made in another locale as it was. With hosts (the
+        lines of a hosts file) it resolves names by that file alone: it runs in a mount namespace
+        of its own with the file over /etc/hosts (needs root)."""
         argv = [self.wizard_path] + list(args)
+        env = dict(self.env, LANG=lang, LC_ALL=lang) if lang else self.env
         if hosts is None:
-            self.wizard = self.start_wine(argv)
+            self.wizard = self.start_wine(argv, env=env)
             return self.wizard
         path = os.path.join(self.dir, "hosts-%d" % len(self._procs))
         with open(path, "w") as f:
             f.write("".join(line + "\n" for line in hosts))
         self.wizard = self.spawn(["unshare", "-m", "sh", "-c",
                                   'mount --bind "$0" /etc/hosts && exec "$@"', path,
-                                  self.loader] + argv, env=self.env)
+                                  self.loader] + argv, env=env)
         return self.wizard
 
     def wizard_exit(self, seconds=20):

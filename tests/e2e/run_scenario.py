@@ -18,6 +18,7 @@ import retry_scenarios  # noqa: E402,F401  (registers the retry scenarios)
 import trust_scenarios  # noqa: E402,F401  (registers the scenarios of signatures)
 import hostile_scenarios  # noqa: E402,F401  (registers chunked replies and stalled servers)
 import reach_scenarios  # noqa: E402,F401  (registers the redirect and address scenarios)
+import language_scenarios  # noqa: E402,F401  (registers the scenarios in other languages)
 
 
 def describe_screen(rig):

@@ -20,6 +20,12 @@ struct CommandLineCase {
 
 class ParseCommandLineTest : public testing::TestWithParam<CommandLineCase> {};
 
+TEST(ParseCommandLine, ReadsTheLanguageInAnyCase) {
+  EXPECT_EQ(ParseCommandLine("/quiet").language, nullptr);
+  EXPECT_STREQ(ParseCommandLine("/LANG:PT-br /quiet").language->tag, "pt-BR");
+  EXPECT_STREQ(ParseCommandLine("-lang:en").language->tag, "en");
+}
+
 TEST_P(ParseCommandLineTest, ReadsTheSwitches) {
   const CommandLineCase& c = GetParam();
   const CommandLine result = ParseCommandLine(c.text);
@@ -66,7 +72,11 @@ INSTANTIATE_TEST_SUITE_P(
         CommandLineCase{"StrayWord", "quiet", false, false, "", "quiet"},
         CommandLineCase{"LoneSlash", "/", false, false, "", "/"},
         CommandLineCase{"PrefixOfASwitch", "/qui", false, false, "", "/qui"},
-        CommandLineCase{"SwitchGluedToText", "/quietly", false, false, "", "/quietly"}),
+        CommandLineCase{"SwitchGluedToText", "/quietly", false, false, "", "/quietly"},
+        CommandLineCase{"LanguageAfterLog", "/log /lang:de", false, false, "", "/log"},
+        CommandLineCase{"UnknownLanguage", "/lang:el /quiet", true, false, "", "/lang:el"},
+        CommandLineCase{"LanguageWithoutTag", "/lang:", false, false, "", "/lang:"},
+        CommandLineCase{"LanguageWithoutColon", "/lang de", false, false, "", "/lang"}),
     [](const testing::TestParamInfo<CommandLineCase>& info) { return info.param.name; });
 
 const RunResult kAllResults[] = {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "app/report/language.h"
+#include "app/report/message_texts.h"
 #include "app/report/progress_text.h"
 #include "app/resources/resource.h"
 #include "tests/win/wizard_test_support.h"
@@ -96,28 +98,46 @@ TEST_P(DialogResources, MatchTheirLayout) {
   }
 }
 
+std::wstring WideText(HWND window) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(
+      static_cast<std::size_t>(GetWindowTextW(window, &text[0], static_cast<int>(text.size()))));
+  return text;
+}
+
 // The text, laid out as its static control lays it out (its font, its width, its alignment,
-// lines broken between words), needs no more room than the control has.
+// lines broken between words), needs no more room than the control has. A push button's
+// text stays on one line inside its edges.
 void ExpectTextFits(HWND child) {
   DWORD style = static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE));
   DWORD type = style & SS_TYPEMASK;
-  std::string text = WindowText(child);
+  const bool button = IsClass(child, "Button");
+  std::wstring text = WideText(child);
   RECT client;
   GetClientRect(child, &client);
-  UINT flags = DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS;
-  if (type == SS_CENTER) flags |= DT_CENTER;
-  if (type == SS_RIGHT) flags |= DT_RIGHT;
-  if (style & SS_NOPREFIX) flags |= DT_NOPREFIX;
-  RECT needed = {0, 0, client.right, 0};
+  UINT flags = DT_CALCRECT | DT_EXPANDTABS | (button ? DT_SINGLELINE : DT_WORDBREAK);
+  if (!button && type == SS_CENTER) flags |= DT_CENTER;
+  if (!button && type == SS_RIGHT) flags |= DT_RIGHT;
+  if (!button && (style & SS_NOPREFIX)) flags |= DT_NOPREFIX;
+  // A button draws its text inside its edge and the focus rectangle's gap.
+  const int margin = button ? 2 * (GetSystemMetrics(SM_CXEDGE) + 2) : 0;
+  RECT needed = {0, 0, client.right - margin, 0};
   HDC dc = GetDC(child);
   HGDIOBJ old_font =
       SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(child, WM_GETFONT, 0, 0)));
-  DrawTextA(dc, text.c_str(), -1, &needed, flags);
+  DrawTextW(dc, text.c_str(), -1, &needed, flags);
   SelectObject(dc, old_font);
   ReleaseDC(child, dc);
-  SCOPED_TRACE("\"" + text + "\"");
+  SCOPED_TRACE("\"" + WindowText(child) + "\"");
   EXPECT_LE(needed.bottom - needed.top, client.bottom);
-  EXPECT_LE(needed.right - needed.left, client.right);
+  EXPECT_LE(needed.right - needed.left, client.right - margin);
+}
+
+bool IsTextControl(HWND child) {
+  DWORD style = static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE));
+  DWORD type = style & SS_TYPEMASK;
+  if (IsClass(child, "Button")) return (style & BS_TYPEMASK) <= BS_DEFPUSHBUTTON;
+  return IsClass(child, "Static") && (type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT);
 }
 
 // Every static text of the page fits its control.
@@ -125,11 +145,7 @@ TEST_P(DialogResources, ShowEveryTextWhole) {
   HiddenPage page(GetParam().template_id);
   ASSERT_NE(page.window(), nullptr);
   for (HWND child : ChildWindows(page.window())) {
-    DWORD type = static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE)) & SS_TYPEMASK;
-    if (!IsClass(child, "Static") || (type != SS_LEFT && type != SS_CENTER && type != SS_RIGHT)) {
-      continue;
-    }
-    ExpectTextFits(child);
+    if (IsTextControl(child)) ExpectTextFits(child);
   }
 }
 
@@ -140,20 +156,10 @@ std::string Loaded(UINT id) {
 }
 
 // The line under the bar fits on its one line with the widest amounts, speeds and times the
-// string table's texts can make.
-TEST(ProgressPage, LineUnderTheBarFitsItsLongestTexts) {
-  HiddenPage page(IDD_PROGRESS);
-  HWND line = GetDlgItem(page.window(), IDC_PROGRESS_LINE);
+// texts can make.
+void ExpectLineUnderTheBarFits(HWND page, const ProgressTexts& texts) {
+  HWND line = GetDlgItem(page, IDC_PROGRESS_LINE);
   ASSERT_NE(line, nullptr);
-  const ProgressTexts texts = {Loaded(IDS_PROGRESS_OF_SPEED_LEFT),
-                               Loaded(IDS_PROGRESS_OF_SPEED),
-                               Loaded(IDS_PROGRESS_OF),
-                               Loaded(IDS_SIZE_KB),
-                               Loaded(IDS_SIZE_MB),
-                               Loaded(IDS_SIZE_GB),
-                               Loaded(IDS_TIME_SECONDS),
-                               Loaded(IDS_TIME_MINUTES),
-                               Loaded(IDS_TIME_HOURS)};
   // The widest number of each unit (9.9 KB, 1023 KB, 1023.9 MB, 3.9 GB).
   const std::uint64_t widest[] = {10239, 1048575, 1073741823, 4294967295u};
   for (std::uint64_t total : widest) {
@@ -172,6 +178,85 @@ TEST(ProgressPage, LineUnderTheBarFitsItsLongestTexts) {
     }
   }
 }
+
+TEST(ProgressPage, LineUnderTheBarFitsItsLongestTexts) {
+  HiddenPage page(IDD_PROGRESS);
+  ExpectLineUnderTheBarFits(
+      page.window(),
+      {Loaded(IDS_PROGRESS_OF_SPEED_LEFT), Loaded(IDS_PROGRESS_OF_SPEED), Loaded(IDS_PROGRESS_OF),
+       Loaded(IDS_SIZE_KB), Loaded(IDS_SIZE_MB), Loaded(IDS_SIZE_GB), Loaded(IDS_TIME_SECONDS),
+       Loaded(IDS_TIME_MINUTES), Loaded(IDS_TIME_HOURS)});
+}
+
+// Both pages in each language, at the DPI the test runs at (the prefix's, 96, and 144 in a
+// second run): every text of the templates, the captions in the title bar, the status
+// line's texts, the file line, the welcome page's "Done" and the line under the bar.
+class PagesInEveryLanguage : public testing::TestWithParam<Language> {};
+
+// The caption fits the title bar beside the close box.
+void ExpectCaptionFits(HWND page) {
+  NONCLIENTMETRICSW metrics = {};
+  metrics.cbSize = sizeof metrics;
+  ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
+  HFONT font = CreateFontIndirectW(&metrics.lfCaptionFont);
+  HDC dc = GetDC(page);
+  HGDIOBJ old_font = SelectObject(dc, font);
+  const std::wstring caption = WideText(page);
+  SIZE size = {};
+  GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &size);
+  SelectObject(dc, old_font);
+  ReleaseDC(page, dc);
+  DeleteObject(font);
+  RECT window;
+  GetWindowRect(page, &window);
+  const int room = window.right - window.left - 2 * GetSystemMetrics(SM_CXFIXEDFRAME) -
+                   metrics.iCaptionWidth - 4;
+  EXPECT_LE(size.cx, room) << "caption \"" << WindowText(page) << "\"";
+}
+
+TEST_P(PagesInEveryLanguage, HoldEveryTextWhole) {
+  const Language& language = GetParam();
+  const auto text = [&language](unsigned id) { return LoadResString(id, language); };
+  for (unsigned id : {IDD_WELCOME, IDD_PROGRESS}) {
+    HiddenPage page(id, language);
+    ASSERT_NE(page.window(), nullptr);
+    EXPECT_EQ(WindowText(page.window()),
+              text(id == IDD_WELCOME ? IDS_WELCOME_CAPTION : IDS_WIZARD_CAPTION));
+    ExpectCaptionFits(page.window());
+    for (HWND child : ChildWindows(page.window())) {
+      if (IsTextControl(child)) ExpectTextFits(child);
+    }
+  }
+  HiddenPage welcome(IDD_WELCOME, language);
+  HWND done = GetDlgItem(welcome.window(), IDCANCEL);
+  SetWindowTextA(done, text(IDS_DONE).c_str());
+  ExpectTextFits(done);
+
+  HiddenPage progress(IDD_PROGRESS, language);
+  HWND status = GetDlgItem(progress.window(), IDC_STATUS);
+  for (const std::string& line :
+       {text(IDS_PREPARING), text(IDS_CONNECTING), text(IDS_DOWNLOAD_IN_PROGRESS),
+        text(IDS_WAITING_FOR_SERVER), FillIn(text(IDS_RETRY_CONNECTION), {"3", "3"}),
+        FillIn(text(IDS_RETRY_BUSY), {"3", "3"})}) {
+    SetWindowTextA(status, line.c_str());
+    ExpectTextFits(status);
+  }
+  HWND file = GetDlgItem(progress.window(), IDC_CURRENT_FILE);
+  SetWindowTextA(file, FillIn(text(IDS_CURRENTLY_DOWNLOADING), {"skin.bmp"}).c_str());
+  ExpectTextFits(file);
+  ExpectLineUnderTheBarFits(
+      progress.window(),
+      {text(IDS_PROGRESS_OF_SPEED_LEFT), text(IDS_PROGRESS_OF_SPEED), text(IDS_PROGRESS_OF),
+       text(IDS_SIZE_KB), text(IDS_SIZE_MB), text(IDS_SIZE_GB), text(IDS_TIME_SECONDS),
+       text(IDS_TIME_MINUTES), text(IDS_TIME_HOURS)});
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, PagesInEveryLanguage, testing::ValuesIn(Languages()),
+                         [](const testing::TestParamInfo<Language>& info) {
+                           std::string name = info.param.tag;
+                           for (char& c : name) c = c == '-' ? '_' : c;
+                           return name;
+                         });
 
 const DialogRow kWelcome = {
     IDD_WELCOME,

@@ -62,6 +62,29 @@ TEST(LoadResString, UsesTheStoredModuleInstance) {
   EXPECT_EQ(LoadResString(IDS_CONNECTING), "Connecting...");
 }
 
+// Each language's own text, whatever the thread's resource language; English for a language
+// without a translation and for what a translation lacks.
+TEST(LoadResString, GivesTheTextOfTheLanguageAsked) {
+  const Language greek = {"el", 0x0408, 1253};
+  const struct {
+    const char* tag;
+    unsigned id;
+    const char* text;
+  } cases[] = {
+      {"de", IDS_DONE, "Fertig"},
+      {"ru", IDS_CONNECTING, "Подключение..."},
+      {"ja", IDS_ERROR_CAPTION, "エラー"},
+      {"zh-CN", IDS_CURRENTLY_DOWNLOADING, "正在下载 %s"},
+      {"en", IDS_WELCOME_CAPTION, "Orvex Contact List Download Wizard"},
+      {"de", IDS_DEFAULT_BASE_URL, "http://skins.example.com/cb/partner/"},
+      {"ru", 999, ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(LoadResString(c.id, *LanguageForTag(c.tag)), c.text) << c.tag << " " << c.id;
+  }
+  EXPECT_EQ(LoadResString(IDS_CONFIRM_STOP, greek), "Are you sure you want to stop downloading ?");
+}
+
 // What a message box showed, read from the box itself by a second thread, which then answers
 // it with the given button.
 struct ShownBox {
@@ -71,10 +94,10 @@ struct ShownBox {
 };
 
 int ShowAndAnswer(unsigned id, unsigned flags, int button, ShownBox* shown) {
-  static const char kCaption[] = "Orvex message texts test";
+  const std::string caption = LoadResString(kWizardCaption);
   std::thread answerer([=] {
     for (int attempt = 0; attempt < 1000; ++attempt) {
-      HWND box = FindWindowA(nullptr, kCaption);
+      HWND box = FindWindowA(nullptr, caption.c_str());
       if (box != nullptr) {
         char text[600] = {};
         GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // the message's static control
@@ -89,7 +112,7 @@ int ShowAndAnswer(unsigned id, unsigned flags, int button, ShownBox* shown) {
       Sleep(10);
     }
   });
-  const int result = ShowResMessage(nullptr, id, kCaption, flags);
+  const int result = ShowResMessage(nullptr, id, kWizardCaption, flags);
   answerer.join();
   return result;
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "app/report/message_texts.h"
 #include "app/resources/resource.h"
 #include "base/owned_handle.h"
 #include "net/request/http_request.h"
@@ -50,6 +51,14 @@ HiddenPage::HiddenPage(int template_id) {
   InitCommonControls();
   window_ = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(template_id), nullptr,
                                SilentDialogProc, 0);
+}
+
+HiddenPage::HiddenPage(int template_id, const Language& language) {
+  InitCommonControls();
+  window_ =
+      CreateDialogIndirectParamA(GetModuleHandleA(nullptr), DialogTemplate(template_id, language),
+                                 nullptr, SilentDialogProc, 0);
+  if (window_ != nullptr) font_.Apply(window_, language);
 }
 
 HiddenPage::~HiddenPage() {

@@ -12,13 +12,18 @@
 #include <thread>
 #include <vector>
 
+#include "app/pages/page_font.h"
+#include "app/report/language.h"
+
 class HttpRequest;
 
 // A hidden instance of a wizard page (dialog template 101 or 102) whose dialog procedure
-// handles nothing; destroyed when it goes.
+// handles nothing; destroyed when it goes. Given a language, the page is that language's, in
+// the font the wizard gives it.
 class HiddenPage {
  public:
   explicit HiddenPage(int template_id);
+  HiddenPage(int template_id, const Language& language);
   ~HiddenPage();
   HiddenPage(const HiddenPage&) = delete;
   HiddenPage& operator=(const HiddenPage&) = delete;
@@ -26,6 +31,7 @@ class HiddenPage {
   HWND window() const { return window_; }
 
  private:
+  PageFont font_;
   HWND window_ = nullptr;
 };
 
