@@ -38,6 +38,7 @@ import re
 import statistics
 import subprocess
 import sys
+import textwrap
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -529,13 +530,14 @@ def wine_table(results, sizes, latencies, arch):
 
 def many_table(results, phases, count, kib):
     runs = len(next(iter(results.values())))
-    lines = ["Many small files under Wine: %d files of %d KiB, medians of %d interleaved runs, "
-             "each process from its start to its exit;" % (count, kib, runs),
-             "https: https://localhost, its certificate signed by a throwaway CA the prefix "
-             "trusts (no check turned off);",
-             "ratio: WinINet + copy time / wizard time (above 1: the wizard is faster).",
-             "%-6s %-28s %7s %12s %8s  %s" % ("proto", "what", "s", "s range", "ms/file",
-                                              "ratio")]
+    lines = textwrap.wrap(
+        "Many small files under Wine: %d files of %d KiB; medians of %d interleaved runs, each "
+        "whole process timed from its start to its exit; https: https://localhost, its "
+        "certificate signed by a throwaway CA the prefix trusts (no check turned off); ratio: "
+        "WinINet + copy time / wizard time (above 1: the wizard is faster)."
+        % (count, kib, runs), 100)
+    lines.append("%-6s %-28s %7s %12s %8s  %s" % ("proto", "what", "s", "s range", "ms/file",
+                                                  "ratio"))
     for scheme in ("http", "https"):
         wizard, wininet = results[(scheme, "wizard")], results[(scheme, "WinINet")]
         rows = [("wizard /quiet", wizard, "%.2f" % (median(wininet, 0) / median(wizard, 0))),
@@ -547,14 +549,14 @@ def many_table(results, phases, count, kib):
             lines.append("%-6s %-28s %7.2f %12s %8.1f  %s"
                          % (scheme, label, seconds, spread(s[0] for s in samples),
                             seconds * 1000 / count, note))
-    lines += ["The wizard's time from one run with /log each, ms per file: transfer, the "
-              "transfers' own times; around, the",
-              "rest of the downloads (the index's included); staging+inst, from the last file "
-              "written to the last installed;",
-              "start-up, from the process's start to the first request; rest, to the exit.",
-              "%-6s %9s %7s %13s %9s %6s %9s %7s" % ("proto", "transfer", "around",
-                                                   "staging+inst", "start-up", "rest",
-                                                   "requests", "run s")]
+    lines += textwrap.wrap(
+        "The wizard's time from one run with /log each, in ms per file: transfer, the "
+        "transfers' own times; around, the rest of the downloads (the index's included); "
+        "staging+inst, from the last file written to the last installed; start-up, from the "
+        "process's start to the first request; rest, to the exit.", 100)
+    lines.append("%-6s %9s %7s %13s %9s %6s %9s %7s" % ("proto", "transfer", "around",
+                                                      "staging+inst", "start-up", "rest",
+                                                      "requests", "run s"))
     keys = ("transfers", "around", "installation", "start-up", "rest")
     for scheme in ("http", "https"):
         p = phases[scheme]
@@ -587,7 +589,7 @@ def run(build, data, sizes, rounds, latency_tries, rate, parts, log, many=None):
         bench = None
         try:
             bench = WineBench(rig, data, sizes, rate, log, many and many[:2])
-            for scheme in bench.bases if many else ():
+            for scheme in bench.bases if many else ():  # the same for the many files
                 bench.many_wininet(scheme)
                 bench.many_wizard(scheme)
             for name, _ in sizes:  # loads Wine's DLLs and the files into the caches once
