@@ -9,8 +9,9 @@ throughput, CPU time (user+sys) and peak RSS for each, and our/curl ratios.
 
 Wine part (wine_bench.py): the engine with the program's disk path, WinINet and WinHTTP
 downloaders of our own and the whole wizard, against one nginx, interleaved; the latency of
-the stop question. Under Wine everything is the build of --wine-build (build/win64 by default,
-which every machine of this kind can run).
+the stop question; a package of many small files over http and https, the wizard against
+WinINet with the same copies. Under Wine everything is the build of --wine-build (build/win64
+by default, which every machine of this kind can run).
 
 Data and downloads live under build/ and are removed at the end. A measurement, not a test:
 nothing here fails on a slow machine.
@@ -214,14 +215,22 @@ def wine_part(args, data, parts):
     for path in needed:
         if not os.path.exists(path):
             sys.exit(f"{path} is missing; build the win64 preset first")
-    sizes = [s for s in wine_bench.SIZES if s[0] in args.wine_sizes.split(",")]
+    if "many" in parts:  # the https rig trusts its CA with this tool of the e2e tests
+        trust = os.path.join(build, "tools", "add_root_cert.exe")
+        if not os.path.exists(trust):
+            log(f"building {trust}")
+            subprocess.run(["cmake", "--build", build, "-j", "2", "--target", "add_root_cert"],
+                           check=True, stdout=subprocess.DEVNULL)
+    large = "wine" in parts or "experiments" in parts
+    sizes = [s for s in wine_bench.SIZES if large and s[0] in args.wine_sizes.split(",")]
     files = {}
-    for name, size in sorted(set(sizes + [wine_bench.SIZES[-1]])):  # the latency's file too
-        files[name] = os.path.join(data, name + ".bin")
+    for name, size in sorted(set(sizes + [wine_bench.SIZES[-1]] if large else [])):
+        files[name] = os.path.join(data, name + ".bin")  # the latency's file too
         make_file(files[name], size)
+    many = (args.many_files, args.many_kib, args.many_rounds) if "many" in parts else None
     try:
         return wine_bench.run(build, files, sizes, args.wine_rounds, args.latency_tries,
-                              args.latency_rate, parts, log)
+                              args.latency_rate, parts, log, many)
     except wine_bench.BenchError as error:
         sys.exit(str(error))
 
@@ -230,11 +239,13 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", default="build/bench", help="native build folder")
     parser.add_argument("--wine-build", default="build/win64", help="Windows build folder")
-    parser.add_argument("--parts", default="native,wine",
-                        help="comma-separated: native, wine, experiments (the engine's "
-                        "variants under Wine on the first Wine size; a few minutes)")
+    parser.add_argument("--parts", default="native,wine,many",
+                        help="comma-separated: native, wine, many (many small files under "
+                        "Wine), experiments (the engine's variants under Wine on the first "
+                        "Wine size; a few minutes)")
     parser.add_argument("--quick", action="store_true",
-                        help="3 rounds, no 1 GiB natively, only 64 MiB under Wine")
+                        help="3 rounds (2 of many files), no 1 GiB natively, only 64 MiB "
+                        "under Wine")
     parser.add_argument("--rounds", type=int, default=5, help="native rounds, 1 and 64 MiB")
     parser.add_argument("--big-rounds", type=int, default=3, help="native rounds for 1 GiB")
     parser.add_argument("--sizes", default="1MiB,64MiB,1GiB", help="native files")
@@ -243,12 +254,16 @@ def main():
     parser.add_argument("--latency-tries", type=int, default=10)
     parser.add_argument("--latency-rate", default="32m",
                         help="nginx limit_rate of the transfer the cancel latency runs in")
+    parser.add_argument("--many-files", type=int, default=200, help="files of the package")
+    parser.add_argument("--many-kib", type=int, default=4, help="KiB of each of those files")
+    parser.add_argument("--many-rounds", type=int, default=5, help="rounds of many files")
     parser.add_argument("--keep-data", action="store_true", help="keep the generated files")
     args = parser.parse_args()
     if args.quick:
         args.rounds = args.big_rounds = args.wine_rounds = 3
         args.sizes = "1MiB,64MiB"
         args.wine_sizes = "64MiB"
+        args.many_rounds = 2
 
     base = os.path.join(ROOT, "build", "bench-run")
     data = os.path.join(base, "data")
@@ -260,7 +275,7 @@ def main():
         parts = args.parts.split(",")
         if "native" in parts:
             lines += native_part(args, data) + [""]
-        if "wine" in parts or "experiments" in parts:
+        if {"wine", "experiments", "many"} & set(parts):
             lines += wine_part(args, data, parts)
     finally:
         if not args.keep_data:

@@ -20,13 +20,25 @@ Then Cancel on the progress page during a 256 MiB transfer (nginx limit_rate kee
 running): the time from the click until the stop question (message 18) is on screen, timed by
 the UI driver, each question answered No; and the same while the server of the large file has
 stalled after 64 KiB, so that the page has nothing else to do: the cost of the question alone.
+
+Many small files (--parts many), over http and over https (https://localhost, whose certificate
+a throwaway CA signed that the prefix trusts), interleaved round by round, each whole process
+timed from its start to its exit:
+  wizard   OrvexDownload.exe /quiet on a package of N files of K KiB, the files installed in
+           the partner folder checked byte for byte
+  WinINet  bench_wininet.exe --many: one session fetches the files into a folder, then copies
+           each with CopyFileA into another, flushes the copy and removes the download
+Then one wizard run per protocol with /log, whose timestamps split its time into phases.
 """
 
+import datetime
 import filecmp
 import os
+import re
 import statistics
 import subprocess
 import sys
+import textwrap
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -74,6 +86,36 @@ class BenchError(Exception):
     pass
 
 
+STAMP = re.compile(r"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}) (.*)")
+TRANSFER = re.compile(r"GET \S+: status \d+\b.* in (\d+) ms\b")
+
+
+def log_phases(text, started, ended):
+    """Seconds of a logged run's phases from its lines' local times and the process's start
+    and exit (time.time()): start-up until the line before the first GET (the first request
+    begins), the downloads until the last file written, within them the transfers' own times
+    ("in N ms") and what lies around them, staging and installation until the last file
+    installed, and the rest until the exit. Lines of other kinds (retries, redirects, routes)
+    fall into the phase they lie in."""
+    lines = []
+    for line in text.splitlines():
+        match = STAMP.match(line)
+        if match:
+            when = datetime.datetime.strptime(match[1], "%Y-%m-%dT%H:%M:%S.%f").timestamp()
+            lines.append((when, match[2]))
+    gets = [i for i, (_, what) in enumerate(lines) if TRANSFER.match(what)]
+    wrote = [when for when, what in lines if what.startswith("wrote ")]
+    installed = [when for when, what in lines if what.startswith("installed ")]
+    if not (gets and wrote and installed):
+        raise BenchError("the log has no GET, wrote or installed line")
+    first = lines[max(gets[0] - 1, 0)][0]
+    transfers = sum(int(TRANSFER.match(lines[i][1])[1]) for i in gets) / 1000.0
+    return {"start-up": first - started, "downloads": wrote[-1] - first,
+            "transfers": transfers, "around": wrote[-1] - first - transfers,
+            "installation": installed[-1] - wrote[-1], "rest": ended - installed[-1],
+            "requests": len(gets), "seconds": ended - started}
+
+
 def report_fields(stdout):
     """The key=value fields of a bench program's report line."""
     for line in reversed(stdout.splitlines()):
@@ -95,11 +137,16 @@ def peak_mib(pid, program):
 
 
 class WineBench:
-    def __init__(self, rig, data, sizes, rate, log):
+    def __init__(self, rig, data, sizes, rate, log, many=None):
+        """many: (files, KiB) of the package of many small files, or None."""
         self.rig = rig
         self.data = data  # {name: path of the source file}
         self.sizes = sizes
         self.log = log
+        self.many = {}  # {file name: bytes} of the package of many files
+        if many:
+            count, kib = many
+            self.many = {"file%04d.bin" % i: os.urandom(kib * 1024) for i in range(count)}
         self.driver = rig.driver
         self.temp = "C:\\users\\%s\\Temp\\bench" % rig.user
         self.copies = "C:\\bench-copies"
@@ -121,8 +168,17 @@ class WineBench:
 
     def _serve(self, rate):
         os.makedirs(self.docroot)
-        self.nginx = self.rig.start_nginx(self.docroot, slow_paths=["/pkg/slow/"], rate=rate)
+        tls = None
+        if self.many:
+            certs = self.rig.certificates()  # its server certificate names localhost
+            self.rig.trust(certs.ca)
+            tls = {"server": certs.server}
+        self.nginx = self.rig.start_nginx(self.docroot, slow_paths=["/pkg/slow/"], rate=rate,
+                                          tls=tls)
         self.base = "http://127.0.0.1:%d" % self.nginx.port
+        self.bases = {"http": self.base}
+        if tls:
+            self.bases["https"] = "https://localhost:%d" % self.nginx.tls_ports["server"]
         for name, _ in self.sizes:
             self._put("/files/%s.bin" % name, link=self.data[name])
         # The wizard's packages, each under a partner of its own: one for each large file,
@@ -132,10 +188,13 @@ class WineBench:
             self.partners["p" + name] = {"Skin.dat": sample_package.SKIN_DAT,
                                          name + ".bin": self.data[name]}
         self.partners["demo"] = dict(SMALL_PACKAGE)
-        self.partners["slow"] = {"Skin.dat": sample_package.SKIN_DAT,
-                                 LATENCY_SIZE + ".bin": self.data[LATENCY_SIZE]}
-        # Its large file comes from a scripted server that stops sending after a few blocks.
-        self.partners["stalled"] = {"Skin.dat": sample_package.SKIN_DAT, "stalled.bin": None}
+        if LATENCY_SIZE in self.data:
+            self.partners["slow"] = {"Skin.dat": sample_package.SKIN_DAT,
+                                     LATENCY_SIZE + ".bin": self.data[LATENCY_SIZE]}
+            # Its large file comes from a scripted server that stops sending after a few blocks.
+            self.partners["stalled"] = {"Skin.dat": sample_package.SKIN_DAT, "stalled.bin": None}
+        for scheme in self.bases if self.many else ():
+            self.partners["many-" + scheme] = self.many
         for partner, files in self.partners.items():
             self._index(partner, self.base)
             for file_name, content in files.items():
@@ -145,6 +204,8 @@ class WineBench:
                     self._put("/pkg/%s/%s" % (partner, file_name), content)
                 else:
                     self._put("/pkg/%s/%s" % (partner, file_name), link=content)
+        if "https" in self.bases:
+            self._index("many-https", self.bases["https"])
 
     def _index(self, partner, package_base):
         self._put("/cb/partner/%s/urls.cb" % partner,
@@ -291,6 +352,57 @@ class WineBench:
             self.log("cancel latency: the transfer ended after %d tries; again" % len(latencies))
         raise BenchError("only %d tries of the cancel latency" % len(latencies))
 
+    # Many small files ------------------------------------------------------------------------
+    def _take_many(self, folder):
+        for file_name, content in self.many.items():
+            self._take(folder + "\\" + file_name, content)
+
+    def many_wininet(self, scheme):
+        """(seconds from start to exit, download seconds, copy+flush seconds) of bench_wininet
+        on the package of many files."""
+        listing = "C:\\bench-many.txt"
+        if not os.path.exists(self.rig.host_path(listing)):
+            self.rig.write_file(listing, "".join(n + "\n" for n in self.many))
+        downloads, copies = self.temp + "\\many", self.copies + "\\many"
+        for folder in (downloads, copies):
+            os.makedirs(self.rig.host_path(folder), exist_ok=True)
+        started = time.perf_counter()
+        report = self._run_tool("bench_wininet.exe", [
+            "--many", "%s/pkg/many-%s/" % (self.bases[scheme], scheme), listing, downloads,
+            copies])
+        seconds = time.perf_counter() - started
+        if os.listdir(self.rig.host_path(downloads)):
+            raise BenchError("bench_wininet left downloads behind")
+        self._take_many(copies)
+        return seconds, report["seconds"], report["copy_seconds"]
+
+    def many_wizard(self, scheme, log=None, timeout=600):
+        """(seconds, wall-clock start, wall-clock exit) of OrvexDownload.exe /quiet [/log log]
+        on the package of many files."""
+        partner = "many-" + scheme
+        self.rig.wizard_path = "C:\\wizard-%s\\OrvexDownload.exe" % partner
+        args = ["/quiet"] + (["/log", log] if log else [])
+        wall = time.time()
+        started = time.perf_counter()
+        self.rig.start_wizard(*args)
+        code = self.rig.wizard_exit(timeout)
+        seconds = time.perf_counter() - started
+        if code != 0:
+            raise BenchError("the wizard ended with %d (%s)" % (code, partner))
+        self._take_many(scenarios.MESSENGER_FOLDER + "\\Partner\\" + partner)
+        return seconds, wall, wall + seconds
+
+    def many_logged(self, scheme):
+        """The phases (log_phases) of one wizard run with /log."""
+        log = "C:\\logs\\many-%s.log" % scheme
+        path = self.rig.host_path(log)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        if os.path.exists(path):
+            os.remove(path)  # the wizard appends
+        _, started, ended = self.many_wizard(scheme, log)
+        with open(path, encoding="utf-8-sig") as f:
+            return log_phases(f.read(), started, ended)
+
     def remove_big_files(self):
         """The large files of the run folder: kept on a failure, they would fill the disk."""
         temp = self.rig.host_path("C:\\users\\%s\\Temp" % self.rig.user)  # the wizard's too
@@ -336,6 +448,20 @@ def measure_experiments(bench, name, rounds, log):
             results.setdefault(label, []).append(bench.engine(name, variant))
         log("experiment round %d/%d done" % (r + 1, rounds))
     return results
+
+
+def measure_many(bench, rounds, log):
+    """{(protocol, contender): [sample]} of interleaved rounds, and {protocol: phases} of one
+    logged wizard run each."""
+    results = {}
+    for r in range(rounds):
+        for scheme in bench.bases:
+            for contender in rotate(["wizard", "WinINet"], r):
+                sample = (bench.many_wizard(scheme) if contender == "wizard" else
+                          bench.many_wininet(scheme))
+                results.setdefault((scheme, contender), []).append(sample)
+        log("many-files round %d/%d done" % (r + 1, rounds))
+    return results, {scheme: bench.many_logged(scheme) for scheme in bench.bases}
 
 
 def median(samples, i):
@@ -402,6 +528,44 @@ def wine_table(results, sizes, latencies, arch):
     return lines
 
 
+def many_table(results, phases, count, kib):
+    runs = len(next(iter(results.values())))
+    lines = textwrap.wrap(
+        "Many small files under Wine: %d files of %d KiB; medians of %d interleaved runs, each "
+        "whole process timed from its start to its exit; https: https://localhost, its "
+        "certificate signed by a throwaway CA the prefix trusts (no check turned off); ratio: "
+        "WinINet + copy time / wizard time (above 1: the wizard is faster)."
+        % (count, kib, runs), 100)
+    lines.append("%-6s %-28s %7s %12s %8s  %s" % ("proto", "what", "s", "s range", "ms/file",
+                                                  "ratio"))
+    for scheme in ("http", "https"):
+        wizard, wininet = results[(scheme, "wizard")], results[(scheme, "WinINet")]
+        rows = [("wizard /quiet", wizard, "%.2f" % (median(wininet, 0) / median(wizard, 0))),
+                ("WinINet + CopyFileA + flush", wininet,
+                 "(download %.2f s, copy+flush %.2f s)" % (median(wininet, 1),
+                                                          median(wininet, 2)))]
+        for label, samples, note in rows:
+            seconds = median(samples, 0)
+            lines.append("%-6s %-28s %7.2f %12s %8.1f  %s"
+                         % (scheme, label, seconds, spread(s[0] for s in samples),
+                            seconds * 1000 / count, note))
+    lines += textwrap.wrap(
+        "The wizard's time from one run with /log each, in ms per file: transfer, the "
+        "transfers' own times; around, the rest of the downloads (the index's included); "
+        "staging+inst, from the last file written to the last installed; start-up, from the "
+        "process's start to the first request; rest, to the exit.", 100)
+    lines.append("%-6s %9s %7s %13s %9s %6s %9s %7s" % ("proto", "transfer", "around",
+                                                      "staging+inst", "start-up", "rest",
+                                                      "requests", "run s"))
+    keys = ("transfers", "around", "installation", "start-up", "rest")
+    for scheme in ("http", "https"):
+        p = phases[scheme]
+        per_file = tuple(p[k] * 1000 / count for k in keys)
+        lines.append("%-6s %9.1f %7.1f %13.1f %9.1f %6.1f %9d %7.2f"
+                     % ((scheme,) + per_file + (p["requests"], p["seconds"])))
+    return lines
+
+
 def experiments_table(results, name):
     base = median(results[EXPERIMENTS[0][0]], 0)
     lines = ["Engine variants under Wine, %s, medians of %d interleaved runs "
@@ -417,13 +581,17 @@ def experiments_table(results, name):
     return lines
 
 
-def run(build, data, sizes, rounds, latency_tries, rate, parts, log):
+def run(build, data, sizes, rounds, latency_tries, rate, parts, log, many=None):
     """Runs the parts ("wine": the table, "experiments": the engine's variants on the first
-    size); returns the lines of their tables."""
+    size, "many": many small files, many = (files, KiB, rounds)); returns the lines of their
+    tables."""
     with harness.Rig("bench", build) as rig:
         bench = None
         try:
-            bench = WineBench(rig, data, sizes, rate, log)
+            bench = WineBench(rig, data, sizes, rate, log, many and many[:2])
+            for scheme in bench.bases if many else ():  # the same for the many files
+                bench.many_wininet(scheme)
+                bench.many_wizard(scheme)
             for name, _ in sizes:  # loads Wine's DLLs and the files into the caches once
                 bench.engine(name)
                 bench.downloader("bench_wininet.exe", name, copy=True)
@@ -438,6 +606,9 @@ def run(build, data, sizes, rounds, latency_tries, rate, parts, log):
                 name = sizes[0][0]
                 lines += experiments_table(measure_experiments(bench, name, rounds, log),
                                            name) + [""]
+            if "many" in parts:
+                count, kib, many_rounds = many
+                lines += many_table(*measure_many(bench, many_rounds, log), count, kib) + [""]
             return lines
         except (RigError, BenchError, subprocess.TimeoutExpired) as error:
             raise BenchError("wine part failed: %s (run folder %s)" % (error, rig.dir))
