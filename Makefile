@@ -68,7 +68,7 @@ bench: bootstrap
 	@$(CMAKE_BUILD) build/win32 -j $(JOBS) --target OrvexDownload
 	@cmake --preset win64 >/dev/null
 	@$(CMAKE_BUILD) build/win64 -j $(JOBS) --target OrvexDownload ui_driver bench_download \
-	    bench_wininet bench_winhttp
+	    bench_wininet bench_winhttp add_root_cert
 	@python3 bench/program_sizes.py build/win32 build/win64
 	@python3 bench/run_bench.py --build build/bench --wine-build build/win64 $(BENCH_ARGS)
 

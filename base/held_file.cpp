@@ -3,7 +3,10 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstring>
+#include <string_view>
+#include <vector>
 
 #include "base/ascii.h"
 #include "base/wide_text.h"
@@ -20,6 +23,33 @@ OwnedHandle OpenFolder(const std::string& path) {
 }
 
 }  // namespace
+
+bool MoveHeldFile(HANDLE file, const std::string& to) {
+  const WideText wide = Widen(to.c_str());
+  wchar_t full[kFinalPathSize];
+  const DWORD length = GetFullPathNameW(wide.data(), kFinalPathSize, full, nullptr);
+  if (wide.size() <= 1 || length == 0 || length >= kFinalPathSize) return false;
+  // The handle's rename takes the system's own form of a path: "\??\C:\...", and
+  // "\??\UNC\server\share\..." for a share.
+  std::wstring_view path(full, length);
+  std::wstring_view prefix = L"\\??\\";
+  if (path.substr(0, 4) == L"\\\\?\\") {
+    path.remove_prefix(4);
+  } else if (path.substr(0, 2) == L"\\\\") {
+    path.remove_prefix(2);
+    prefix = L"\\??\\UNC\\";
+  }
+  const std::size_t name_bytes = (prefix.size() + path.size()) * sizeof(wchar_t);
+  std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + name_bytes);
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->ReplaceIfExists = FALSE;
+  info->RootDirectory = nullptr;
+  info->FileNameLength = static_cast<DWORD>(name_bytes);
+  std::copy(prefix.begin(), prefix.end(), info->FileName);
+  std::copy(path.begin(), path.end(), info->FileName + prefix.size());
+  return SetFileInformationByHandle(file, FileRenameInfo, info,
+                                    static_cast<DWORD>(buffer.size())) != FALSE;
+}
 
 std::string FinalPathOf(HANDLE handle) {
   char path[kFinalPathSize];

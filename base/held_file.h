@@ -40,6 +40,12 @@ OwnedHandle OpenPlainFileForReading(const std::string& folder_path, const char* 
 // the file for writing meanwhile).
 bool HoldForStart(HeldFile* file);
 
+// Moves an open file, whose handle may move it (OutputFile::CreateNew with movable), to the
+// full path to (a name nothing has yet) through that handle, so that it stays held on the way:
+// no byte is copied and nobody can change it meanwhile. False when it cannot be moved there,
+// as to another volume (ERROR_NOT_SAME_DEVICE).
+bool MoveHeldFile(HANDLE file, const std::string& to);
+
 // Every byte of an open file, read through its handle from its start, when it holds at most
 // limit bytes; false when it cannot be read or holds more.
 bool ReadAllOf(HANDLE file, std::size_t limit, std::string* bytes);

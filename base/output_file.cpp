@@ -16,11 +16,12 @@ std::string FolderOf(const char* full, const char* name) {
 }
 }  // namespace
 
-bool OutputFile::CreateNew(const char* path) {
+bool OutputFile::CreateNew(const char* path, bool movable) {
   // CREATE_NEW: a name someone placed first (a file, a link) is an error, never written
   // through. Sharing reading only keeps the file as written for as long as it is held.
-  handle_.Reset(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const DWORD access = GENERIC_READ | GENERIC_WRITE | (movable ? DELETE : 0);
+  handle_.Reset(CreateFileA(path, access, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
   return IsOpen();
 }
 

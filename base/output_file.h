@@ -16,8 +16,9 @@ class OutputFile {
 
   // Creates the file; false when a file (or a link) of that name already exists or it cannot
   // be created. It is open for writing and for reading back; while it is open others may read
-  // it, but neither write, rename nor delete it.
-  bool CreateNew(const char* path);
+  // it, but neither write, rename nor delete it. movable: the handle may also move the file
+  // (MoveHeldFile), which nobody else can.
+  bool CreateNew(const char* path, bool movable = false);
   // Opens the file for appending, creating it when missing; every write lands at its end,
   // also when another process appends to it meanwhile. False for a link (symbolic or hard), a
   // junction on the way, or anything else that is not a plain file at path itself: what the

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/find_handle.h"
+#include "base/held_file.h"
 #include "base/owned_handle.h"
 #include "base/plain_names.h"
 #include "messenger/folder_swap.h"
@@ -68,18 +69,39 @@ bool CopyWhole(HANDLE from, const std::string& to) {
          FlushFileBuffers(copy.Get()) != FALSE;
 }
 
-// Copies every downloaded package file into staging, a new folder, under its own name, and
-// lists the names. False as soon as one cannot be stored whole.
-bool StagePackageFiles(const std::vector<HeldFile>& files, const std::string& staging,
-                       std::vector<std::string>& names) {
+// Puts every downloaded package file into staging, a new folder, under its own name, and lists
+// the names. Where the temporary folder shares the volume, the file itself moves there
+// through the handle that holds it, once it is on the disk (listed in moved); else it is
+// copied. False as soon as one cannot be stored whole. Every file is closed once all are
+// staged: a folder that holds an open file cannot be renamed into place.
+bool StagePackageFiles(std::vector<HeldFile>& files, const std::string& staging,
+                       std::vector<std::string>& names, std::vector<std::string>& moved) {
   if (!CreateDirectoryA(staging.c_str(), nullptr)) return false;
-  for (const HeldFile& file : files) {
-    // A name that is no plain one would place the copy outside the staging folder.
+  for (HeldFile& file : files) {
+    // A name that is no plain one would place the file outside the staging folder.
     if (!IsPlainName(file.name.c_str())) return false;
-    if (!CopyWhole(file.handle.Get(), staging + "\\" + file.name)) return false;
+    const std::string to = staging + "\\" + file.name;
+    if (FlushFileBuffers(file.handle.Get()) && MoveHeldFile(file.handle.Get(), to)) {
+      moved.push_back(file.name);
+    } else if (!CopyWhole(file.handle.Get(), to)) {
+      return false;
+    }
     names.push_back(file.name);
   }
+  files.clear();
   return true;
+}
+
+// A package that could not be stored leaves the downloaded files where they were: those that
+// moved into staging go back to the temporary folder (closed first, or they could not move
+// by name).
+void ReturnMovedFiles(std::vector<HeldFile>& files, const std::vector<std::string>& moved,
+                      const std::string& staging, const char* temp_folder) {
+  files.clear();
+  for (const std::string& name : moved) {
+    MoveFileExA((staging + "\\" + name).c_str(), (std::string(temp_folder) + "\\" + name).c_str(),
+                0);
+  }
 }
 
 // A run that was cut short may have left the previous partner folder set aside: it goes back
@@ -123,13 +145,18 @@ InstallOutcome InstallPackageFiles(const char* messenger_folder, const char* par
   EnsureFolder(folders.root);
   CreateDirectoryA(folders.work.c_str(), nullptr);
   std::vector<std::string> names;
-  if (!StagePackageFiles(package_files, folders.staging, names) ||
+  std::vector<std::string> moved;
+  if (!StagePackageFiles(package_files, folders.staging, names, moved) ||
       !SwapFolderIntoPlace(folders.staging, destination, folders.set_aside)) {
+    ReturnMovedFiles(package_files, moved, folders.staging, temp_folder);
     RemoveStagingFolders(folders);
     return InstallOutcome::CouldNotStore;
   }
   RemoveOwnTree(folders.work.c_str());  // the previous skin, read-only files and all
   RemoveDirectoryA(folders.root.c_str());
+  Note(record, "staged " + std::to_string(names.size()) +
+                   " package files: " + std::to_string(moved.size()) + " moved, " +
+                   std::to_string(names.size() - moved.size()) + " copied");
   for (const std::string& name : names) Note(record, "installed " + destination + "\\" + name);
   // Held files and a held folder cannot be removed.
   package_files.clear();

@@ -109,9 +109,10 @@ class DownloadRun {
   Outcome SetupThenInstall();
   // One transfer into the temporary folder along the ways the proxy settings give (its URL's and
   // each redirect target's), started and waited for; the caller reads its outcome and takes its
-  // file. vouching: a file that vouches for others, whose absence the caller tells. A cancel
-  // during the choice of the way starts none.
-  std::unique_ptr<FileDownload> Transfer(const std::string& url, bool vouching = false);
+  // file. Vouching: a file that vouches for others, whose absence the caller tells; PackageFile:
+  // one that may move into the installation. A cancel during the choice of the way starts none.
+  enum class Kind { Plain, Vouching, PackageFile };
+  std::unique_ptr<FileDownload> Transfer(const std::string& url, Kind kind = Kind::Plain);
   Outcome Install(bool after_setup);
   Outcome InstallAndLog(bool after_setup);
 
@@ -125,6 +126,8 @@ class DownloadRun {
   // The per-partner temporary folder, without a trailing backslash, and its holder.
   char TempFolderBuffer[kPathBufferSize] = {};
   OwnedHandle temp_holder_;
+  // Where the folder lies as the system resolves it, found once for all its files.
+  std::string temp_final_;
   // The partner's keys; none without partner.pub.
   std::unique_ptr<PartnerKeys> keys_;
   IndexFile index_;
@@ -138,9 +141,11 @@ class DownloadRun {
   char MessengerFolder[kPathBufferSize] = {};
 };
 
-std::unique_ptr<FileDownload> DownloadRun::Transfer(const std::string& url, bool vouching) {
+std::unique_ptr<FileDownload> DownloadRun::Transfer(const std::string& url, Kind kind) {
   auto download = std::make_unique<FileDownload>(url.c_str(), view_, TempFolderBuffer, cancel_);
-  if (vouching) download->LeaveMissingToCaller();
+  if (kind == Kind::Vouching) download->LeaveMissingToCaller();
+  if (kind == Kind::PackageFile) download->MakeMovable();
+  download->SetFolderFinalPath(temp_final_);
   download->ChooseRoutesWith(proxies_);
   if (!cancel_.IsSet()) download->Fetch();
   return download;
@@ -186,7 +191,7 @@ Outcome DownloadRun::NotVerified(const std::string& file, const std::string& why
 }
 
 std::optional<Outcome> DownloadRun::FetchVouchingFile(const std::string& url, HeldFile* file) {
-  std::unique_ptr<FileDownload> download = Transfer(url, true);
+  std::unique_ptr<FileDownload> download = Transfer(url, Kind::Vouching);
   if (cancel_.IsSet()) return EndCancelled();
   const Outcome fetched = download->TransferOutcome();
   if (fetched.result == RunResult::HttpStatus &&
@@ -231,6 +236,7 @@ std::optional<Outcome> DownloadRun::PrepareFolder() {
     return Outcome{RunResult::CannotStoreFile, 0};
   }
   log_.Write("temporary folder %s", TempFolderBuffer);
+  temp_final_ = FinalPathOf(temp_holder_.Get());
   if (status == TempFolderStatus::Ready) {
     log_.Write("registry HKCU\\Software\\Kestrane\\TempPartnerPath = %s", TempFolderBuffer);
   }
@@ -309,7 +315,8 @@ std::optional<Outcome> DownloadRun::FetchPackageFiles() {
   for (const std::string& name : list_.FileList) {
     if (cancel_.IsSet()) return EndCancelled();
     view_.Status(IDS_CONNECTING);
-    std::unique_ptr<FileDownload> package_file = Transfer(index_.PackageBaseUrl + name);
+    std::unique_ptr<FileDownload> package_file =
+        Transfer(index_.PackageBaseUrl + name, Kind::PackageFile);
     if (!package_file->TransferOutcome().Succeeded()) return package_file->TransferOutcome();
     if (cancel_.IsSet()) return EndCancelled();
     HeldFile file = package_file->TakeFile();

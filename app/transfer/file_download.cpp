@@ -137,9 +137,12 @@ bool FileDownload::OpenDestination() {
   DestinationPath += file_name_;
   // The name comes from the server: nothing may be written outside the folder.
   if (!IsPlainName(file_name_.c_str())) return false;
-  if (!file_.CreateNew(DestinationPath.c_str())) return false;
+  if (!file_.CreateNew(DestinationPath.c_str(), movable_)) return false;
   // What was created must be the new file in the folder itself, not something a link led to.
-  if (IsEntryOfFolderAt(file_.Handle(), folder, file_name_.c_str())) return true;
+  const bool in_folder = folder_final_.empty()
+                             ? IsEntryOfFolderAt(file_.Handle(), folder, file_name_.c_str())
+                             : IsEntryOf(file_.Handle(), folder_final_, file_name_.c_str());
+  if (in_folder) return true;
   file_.Close();
   SetLastError(ERROR_CANT_ACCESS_FILE);
   return false;

@@ -57,6 +57,11 @@ class FileDownload : public HttpRequest {
   // For a file that vouches for others (a signature, the sums): a reply that says it is not
   // there (404, 410) is the caller's to tell, not message 3's.
   void LeaveMissingToCaller() { missing_left_to_caller_ = true; }
+  // For a package file: its handle may move it (MoveHeldFile) into the installation.
+  void MakeMovable() { movable_ = true; }
+  // The folder's final path (FinalPathOf its held handle), when the run knows it: the new file
+  // is checked against it instead of the folder being looked up for each file.
+  void SetFolderFinalPath(const std::string& final_path) { folder_final_ = final_path; }
 
  protected:
   bool OnStart() override;
@@ -113,4 +118,6 @@ class FileDownload : public HttpRequest {
   DWORD store_error_ = 0;
   bool not_started_ = false;
   bool missing_left_to_caller_ = false;
+  bool movable_ = false;
+  std::string folder_final_;
 };

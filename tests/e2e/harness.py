@@ -810,6 +810,10 @@ class Rig:
         return os.path.join(self.build, "tools", name)
 
     # Files of the prefix ----------------------------------------------------------------
+    def add_outside(self, folder):
+        """A folder of the run outside the run folder: removed (or kept) with it."""
+        self._outside.append(folder)
+
     def host_path(self, windows_path):
         """The Linux path of a C:\\ path in the prefix."""
         assert windows_path[:3].upper() == "C:\\", windows_path

@@ -14,6 +14,7 @@ import re
 import select
 import shutil
 import subprocess
+import tempfile
 import threading
 import time
 
@@ -1083,9 +1084,27 @@ def quiet_success(rig):
                           "wrote %s\\skin.bmp (%d bytes)" % (rig.temp_folder(PARTNER),
                                                             len(PACKAGE["skin.bmp"])),
                           "messenger version 600", "message 21 (" + WIZARD_CAPTION + "): ",
+                          "staged 2 package files: 2 moved, 0 copied",
                           "run ended: Succeeded", "exit code 0"]
                   + installation_lines())
     eq(lines[-1], "exit code 0", "last log line")
+
+
+@scenario
+def temp_folder_on_another_drive(rig):
+    """A temporary folder on another volume (T:, a tmpfs): the files cannot move into the
+    messenger's folder, so they are copied, and installed the same."""
+    prepare(rig)
+    web_site(rig)
+    other = tempfile.mkdtemp(prefix="orvex-e2e-drive.", dir="/dev/shm")
+    rig.add_outside(other)
+    os.symlink(other, os.path.join(rig.prefix, "dosdevices", "t:"))
+    use_temp_path(rig, "T:\\")
+    eq(run_quiet(rig, "/quiet", "/log", LOG_PATH), 0, "exit code")
+    eq(rig.listing(PARTNER_FOLDER), PACKAGE, "files in the partner folder")
+    eq(os.listdir(other), [], "the temporary drive after the installation")
+    check_log_has(log_lines(rig), ["temporary folder T:\\" + PARTNER,
+                                   "staged 2 package files: 0 moved, 2 copied"])
 
 
 @scenario

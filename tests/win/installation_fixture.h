@@ -52,9 +52,12 @@ class InstallationTest : public MessengerRegistryTest {
 
   // The installation as the download worker runs it, on the run's values and the files staged
   // as downloaded, each held open as its transfer left it.
-  InstallOutcome InstallPackage() {
+  // movable: each held as a package file's transfer leaves it, able to move it.
+  InstallOutcome InstallPackage(bool movable = false) {
     std::vector<HeldFile> files;
-    for (const std::string& name : downloaded_) files.push_back({name, OpenDownloaded(name)});
+    for (const std::string& name : downloaded_) {
+      files.push_back({name, movable ? OpenMovable(name) : OpenDownloaded(name)});
+    }
     return InstallHeld(std::move(files));
   }
   InstallOutcome InstallHeld(std::vector<HeldFile> files) {
@@ -68,6 +71,11 @@ class InstallationTest : public MessengerRegistryTest {
     return OwnedHandle(CreateFileA((temp_folder_ + "\\" + name).c_str(), GENERIC_READ,
                                    FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  }
+  OwnedHandle OpenMovable(const std::string& name) const {
+    return OwnedHandle(CreateFileA((temp_folder_ + "\\" + name).c_str(),
+                                   GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   }
   void RegisterPackageSkin() {
     RegisterSkin(run_.MessengerFolder, run_.PartnerId, run_.PackageTitle);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/output_file.h"
 #include "base/owned_handle.h"
 #include "messenger/messenger_detection.h"
 #include "tests/win/installation_fixture.h"
@@ -151,6 +152,40 @@ TEST_F(InstallationTest, PartnerRootThatIsAFileStoresNothingAndKeepsTheDownload)
   EXPECT_FALSE(PathExists(kStagingRoot));
 }
 
+TEST_F(InstallationTest, MovableDownloadsMoveIntoPlaceOrBackWhenTheyCannotBeStored) {
+  for (const bool stored : {false, true}) {
+    SCOPED_TRACE(stored ? "stored" : "partner root is a file");
+    ForceRemove(kPartnerRoot);
+    if (!stored) WriteFileText(kPartnerRoot, "a file");
+    MakeFolder(temp_folder_);
+    Stage({{"Skin.dat", "S A=1"}, {"a.txt", "a"}});
+
+    ASSERT_EQ(InstallPackage(true), stored ? kInstalled : kCouldNotStore);
+
+    const std::string where = stored ? kAcmeFolder : temp_folder_;
+    EXPECT_EQ(ListFolder(where), (Names{"Skin.dat", "a.txt"}));
+    EXPECT_EQ(ReadFileText(where + "\\a.txt"), "a");
+    EXPECT_EQ(PathExists(temp_folder_), !stored);
+    EXPECT_FALSE(PathExists(kStagingRoot));
+  }
+}
+
+TEST(HeldFileMove, MovesThroughItsHandleOnlyToANewName) {
+  const TempTestFolder folder("orvex-held-move");
+  OutputFile file;
+  ASSERT_TRUE(file.CreateNew((folder / "a.bmp").c_str(), true));
+  ASSERT_TRUE(file.Write("BM", 2));
+  WriteFileText(folder / "taken.bmp", "other");
+
+  EXPECT_FALSE(MoveHeldFile(file.Handle(), folder / "taken.bmp"));
+  ASSERT_TRUE(MoveHeldFile(file.Handle(), folder / "b.bmp"));
+  EXPECT_FALSE(PathExists(folder / "a.bmp"));
+  EXPECT_EQ(ReadFileText(folder / "taken.bmp"), "other");
+  EXPECT_FALSE(DeleteFileA((folder / "b.bmp").c_str())) << "still held where it went";
+  file.Close();
+  EXPECT_EQ(ReadFileText(folder / "b.bmp"), "BM");
+}
+
 TEST_F(InstallationTest, EmptyTempFolderNeverReachesTheDriveRoot) {
   const std::string canary = "C:\\orvex-canary.txt";
   WriteFileText(canary, "canary");
@@ -189,14 +224,11 @@ TEST_F(InstallationTest, LeftOversOfAnInterruptedRunAreClearedFirst) {
     if (c.partner_folder) put(kAcmeFolder, "current");
     if (c.staged) put(work + "\\new", "partial");
     if (c.set_aside) put(work + "\\old", "previous");
-    // The installation fails after the clearing, which shows what the clearing did: a.txt's
-    // handle cannot read.
+    // The installation fails after the clearing, which shows what the clearing did: a.txt has
+    // no handle that could move or read it.
     std::vector<HeldFile> files;
     files.push_back({"Skin.dat", OpenDownloaded("Skin.dat")});
-    files.push_back(
-        {"a.txt",
-         OwnedHandle(CreateFileA((temp_folder_ + "\\a.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))});
+    files.push_back({"a.txt", OwnedHandle()});
 
     EXPECT_EQ(InstallHeld(std::move(files)), kCouldNotStore);
 
