@@ -2,6 +2,7 @@
 // and certificate checks, without the wizard around them.
 //
 //   tls_probe.exe URL OUTFILE [RECEIVE_TIMEOUT_MS]
+//   tls_probe.exe --shared URL1 URL2 OUTFILE   (two connections sharing what a run's share)
 //
 // Writes the reply's body to OUTFILE and prints one line: "ok BYTES", or what failed and the
 // channel's LastError in hex. Exit code: 0 the body arrived whole; 1 the host name was not
@@ -18,6 +19,7 @@
 #include "net/socket/socket_address.h"
 #include "net/socket/tcp_socket.h"
 #include "net/tls/tls_channel.h"
+#include "net/tls/tls_shared_state.h"
 
 namespace {
 constexpr std::size_t kLongestReply = 64u << 20;
@@ -57,28 +59,24 @@ bool BodyOf(const std::string& reply, bool closed, std::string* body, int* statu
   *body = reply.substr(start, length);
   return true;
 }
-}  // namespace
 
-int main(int argc, char** argv) {
-  if (argc < 3 || argc > 4) {
-    std::fprintf(stderr, "usage: tls_probe URL OUTFILE [RECEIVE_TIMEOUT_MS]\n");
-    return 64;
-  }
-  ProbeRequest request(argv[1]);
+int Fetch(const char* url_text, const char* out_file, const char* timeout_ms,
+          TlsSharedState* shared) {
+  ProbeRequest request(url_text);
   const Url& url = request.RequestUrl();
 
   const HostAddresses addresses = ResolveHost(url.Host, url.Port);
   if (addresses.list.empty()) return Report(1, "resolve", 0);
   TcpSocket socket;
-  if (argc == 4) {
+  if (timeout_ms != nullptr) {
     TransferLimits limits;
-    limits.silence_ms = static_cast<std::uint32_t>(std::atoi(argv[3]));
+    limits.silence_ms = static_cast<std::uint32_t>(std::atoi(timeout_ms));
     socket.SetLimits(limits);
   }
   if (!socket.Create() || !socket.ConnectToAny(ConnectionOrder(addresses.list), nullptr)) {
     return Report(2, "connect", 0);
   }
-  TlsChannel channel(socket);
+  TlsChannel channel(socket, shared);
   if (!channel.Handshake(url.HostName().c_str())) return Report(2, "refused", channel.LastError());
   const std::string text = request.FormatRequest();
   if (!channel.SendAll(text.data(), static_cast<int>(text.size()))) {
@@ -99,9 +97,25 @@ int main(int argc, char** argv) {
   }
   if (status != 200) return Report(5, "status", status);
 
-  std::ofstream out(argv[2], std::ios::binary);
+  std::ofstream out(out_file, std::ios::binary);
   out.write(body.data(), static_cast<std::streamsize>(body.size()));
   if (!out.flush()) return Report(64, "cannot write", 0);
   std::printf("ok %zu\n", body.size());
   return 0;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 5 && std::string(argv[1]) == "--shared") {
+    TlsSharedState shared;
+    const int first = Fetch(argv[2], argv[4], nullptr, &shared);
+    return first != 0 ? first : Fetch(argv[3], argv[4], nullptr, &shared);
+  }
+  if (argc < 3 || argc > 4) {
+    std::fprintf(stderr,
+                 "usage: tls_probe URL OUTFILE [RECEIVE_TIMEOUT_MS]\n"
+                 "       tls_probe --shared URL1 URL2 OUTFILE\n");
+    return 64;
+  }
+  return Fetch(argv[1], argv[2], argc == 4 ? argv[3] : nullptr, nullptr);
 }

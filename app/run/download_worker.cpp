@@ -30,6 +30,7 @@
 #include "messenger/registry_layout.h"
 #include "messenger/skin_registration.h"
 #include "messenger/temp_folder.h"
+#include "net/tls/tls_shared_state.h"
 
 namespace {
 
@@ -121,6 +122,7 @@ class DownloadRun {
   RunView& view_;
   RunLog& log_;
   ProxyChooser proxies_;
+  TlsSharedState tls_;
   bool cancelled_ = false;
 
   // The per-partner temporary folder, without a trailing backslash, and its holder.
@@ -146,6 +148,7 @@ std::unique_ptr<FileDownload> DownloadRun::Transfer(const std::string& url, Kind
   if (kind == Kind::Vouching) download->LeaveMissingToCaller();
   if (kind == Kind::PackageFile) download->MakeMovable();
   download->SetFolderFinalPath(temp_final_);
+  download->ShareTlsWith(&tls_);
   download->ChooseRoutesWith(proxies_);
   if (!cancel_.IsSet()) download->Fetch();
   return download;

@@ -19,6 +19,8 @@
 #include "net/request/transfer_state.h"
 #include "net/socket/tcp_socket.h"
 
+class TlsSharedState;
+
 // A derived class whose hooks use its own members must call Stop (or Wait) in its own
 // destructor: the base destructor runs after those members are gone.
 //
@@ -58,6 +60,9 @@ class HttpRequest : private HttpResponseReader::Events,
   // The way to the server, set before Start; without one the transfer goes straight there.
   void SetRoute(ProxyRoute route) { route_ = std::move(route); }
   const ProxyRoute& Route() const { return route_; }
+  // What this request's TLS connection shares with the run's others (credentials, trusted
+  // chains), set before Start; it outlives the request. Without it the connection has its own.
+  void ShareTlsWith(TlsSharedState* shared) { tls_shared_ = shared; }
   // The proxy the transfer went through (or last tried); null when it went direct.
   const ProxyAddress* ProxyUsed() const;
   // What a proxy's 407 offered in its Proxy-Authenticate lines ("NTLM, Negotiate").
@@ -133,6 +138,7 @@ class HttpRequest : private HttpResponseReader::Events,
   std::optional<HttpResponseReader::Failure> reply_failure_;
   const HttpResponseReader* reader_ = nullptr;  // while Run reads a reply
   ProxyRoute route_;
+  TlsSharedState* tls_shared_ = nullptr;
   int hop_used_ = -1;
   const std::string* connecting_to_ = nullptr;  // the host of the connect under way
   std::string proxy_auth_offered_;

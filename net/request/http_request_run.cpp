@@ -96,7 +96,7 @@ void HttpRequest::Run() {
   std::unique_ptr<ByteStream> tls;
   if (url.IsHttps()) {
     long refused = 0;
-    tls = StartTls(socket_, url.HostName().c_str(), &refused);
+    tls = StartTls(socket_, url.HostName().c_str(), tls_shared_, &refused);
     if (!tls) {
       const long broken = socket_.LastError();
       socket_.Close();

@@ -2,10 +2,12 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/wide_text.h"
 #include "net/socket/socket_address.h"
+#include "net/tls/tls_shared_state.h"
 
 namespace {
 // SECURITY_FLAG_IGNORE_CERT_CN_INVALID of wininet.h: the policy leaves the name to the caller.
@@ -65,9 +67,9 @@ long ChainError(DWORD status) {
   return status == CERT_TRUST_NO_ERROR ? 0 : static_cast<long>(TRUST_E_FAIL);
 }
 
-}  // namespace
-
-long CheckServerCertificate(PCCERT_CONTEXT certificate, const char* host) {
+// The chain from certificate to a root, for server authentication; *error when none can be
+// built or it is not to be trusted.
+CertificateChain TrustedChain(PCCERT_CONTEXT certificate, long* error) {
   LPSTR usages[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH)};
   CERT_CHAIN_PARA chain_para{};
   chain_para.cbSize = sizeof chain_para;
@@ -78,10 +80,24 @@ long CheckServerCertificate(PCCERT_CONTEXT certificate, const char* host) {
   // The server's other certificates (intermediates) come with the certificate's own store.
   if (!Tls().CertGetCertificateChain(nullptr, certificate, nullptr, certificate->hCertStore,
                                      &chain_para, 0, nullptr, &raw_chain)) {
-    return LastErrorCode();
+    *error = LastErrorCode();
+    return CertificateChain();
   }
-  const CertificateChain chain(raw_chain);
-  if (const long error = ChainError(chain->TrustStatus.dwErrorStatus)) return error;
+  CertificateChain chain(raw_chain);
+  *error = ChainError(chain->TrustStatus.dwErrorStatus);
+  return *error == 0 ? std::move(chain) : CertificateChain();
+}
+
+}  // namespace
+
+long CheckServerCertificate(PCCERT_CONTEXT certificate, const char* host, TlsSharedState* shared) {
+  CertificateChain chain = shared != nullptr ? shared->TrustedChainFor(certificate) : nullptr;
+  if (!chain) {
+    long error = 0;
+    chain = TrustedChain(certificate, &error);
+    if (!chain) return error;
+    if (shared != nullptr) shared->RememberTrustedChain(chain.get());
+  }
 
   // An address host is checked against the certificate's IP addresses below, not as a name.
   const std::string address = AddressBytesOf(host);

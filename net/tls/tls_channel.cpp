@@ -5,6 +5,7 @@
 
 #include "net/socket/socket_address.h"
 #include "net/tls/tls_certificate_check.h"
+#include "net/tls/tls_shared_state.h"
 
 namespace {
 // Schannel checks no certificate itself (the check here is stricter and explicit), and
@@ -30,7 +31,8 @@ bool OffsetInside(const void* outer, std::size_t outer_size, const void* inner,
 }
 }  // namespace
 
-TlsChannel::TlsChannel(TcpSocket& socket) : socket_(socket), request_flags_(kRequestFlags) {}
+TlsChannel::TlsChannel(TcpSocket& socket, TlsSharedState* shared)
+    : socket_(socket), shared_(shared), request_flags_(kRequestFlags) {}
 
 TlsChannel::~TlsChannel() = default;
 
@@ -45,18 +47,10 @@ SEC_CHAR* TlsChannel::TargetName() {
 }
 
 bool TlsChannel::AcquireCredentials() {
-  // SCHANNEL_CRED is what every Schannel knows. TLS 1.3 would need SCH_CREDENTIALS and a
-  // client that takes part in post-handshake messages; TLS 1.2 alone is enabled here.
-  SCHANNEL_CRED data{};
-  data.dwVersion = SCHANNEL_CRED_VERSION;
-  data.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT;
-  data.dwFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
-  const SECURITY_STATUS status = Tls().sspi->AcquireCredentialsHandleA(
-      nullptr, const_cast<SEC_CHAR*>(UNISP_NAME_A), SECPKG_CRED_OUTBOUND, nullptr, &data, nullptr,
-      nullptr, credentials_.Fill(), nullptr);
-  if (status != SEC_E_OK) return Fail(status);
-  credentials_.Own();
-  return true;
+  SECURITY_STATUS status = SEC_E_OK;
+  credentials_ = shared_ != nullptr ? shared_->Credentials(&status)
+                                    : AcquireTlsCredentials(&own_credentials_, &status);
+  return credentials_ != nullptr || Fail(status);
 }
 
 bool TlsChannel::SendToken(const SecBuffer& token) {
@@ -80,7 +74,7 @@ bool TlsChannel::Handshake(const char* host) {
   SecBufferDesc out_desc{SECBUFFER_VERSION, 1, &out};
   unsigned long attributes = 0;
   const SECURITY_STATUS status = Tls().sspi->InitializeSecurityContextA(
-      credentials_.Get(), nullptr, TargetName(), request_flags_, 0, 0, nullptr, 0, context_.Fill(),
+      credentials_, nullptr, TargetName(), request_flags_, 0, 0, nullptr, 0, context_.Fill(),
       &out_desc, &attributes, nullptr);
   const SspiBuffer token(out.pvBuffer);
   if (status != SEC_I_CONTINUE_NEEDED) return Fail(status);
@@ -103,9 +97,9 @@ TlsRecordPeer::Step TlsChannel::HandshakeStep(char* input, std::size_t size, std
     SecBufferDesc in_desc{SECBUFFER_VERSION, 2, in};
     SecBufferDesc out_desc{SECBUFFER_VERSION, 1, &out};
     unsigned long attributes = 0;
-    status = Tls().sspi->InitializeSecurityContextA(credentials_.Get(), context_.Get(),
-                                                    TargetName(), request_flags_, 0, 0, &in_desc, 0,
-                                                    nullptr, &out_desc, &attributes, nullptr);
+    status = Tls().sspi->InitializeSecurityContextA(credentials_, context_.Get(), TargetName(),
+                                                    request_flags_, 0, 0, &in_desc, 0, nullptr,
+                                                    &out_desc, &attributes, nullptr);
     // A server that asks for a client certificate gets none: the same input again, once,
     // with the (empty) credentials as they are.
     if (status != SEC_I_INCOMPLETE_CREDENTIALS || attempt > 0) break;
@@ -138,7 +132,7 @@ bool TlsChannel::CheckConnection() {
   const CertificateContext certificate(raw_certificate);
   if (status != SEC_E_OK) return Fail(status);
   if (!certificate) return Fail(SEC_E_CERT_UNKNOWN);
-  const long refused = CheckServerCertificate(certificate.get(), host_.c_str());
+  const long refused = CheckServerCertificate(certificate.get(), host_.c_str(), shared_);
   if (refused != 0) return Fail(refused);
 
   status = Tls().sspi->QueryContextAttributesA(context_.Get(), SECPKG_ATTR_STREAM_SIZES, &sizes_);

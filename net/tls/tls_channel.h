@@ -15,9 +15,13 @@
 #include "net/tls/tls_handles.h"
 #include "net/tls/tls_record_buffer.h"
 
+class TlsSharedState;
+
 class TlsChannel : public ByteStream, private TlsRecordPeer {
  public:
-  explicit TlsChannel(TcpSocket& socket);
+  // shared: what the run's connections share (credentials, trusted chains), which outlives the
+  // channel; without it the channel has credentials of its own.
+  explicit TlsChannel(TcpSocket& socket, TlsSharedState* shared = nullptr);
   ~TlsChannel() override;
   TlsChannel(const TlsChannel&) = delete;
   TlsChannel& operator=(const TlsChannel&) = delete;
@@ -53,10 +57,13 @@ class TlsChannel : public ByteStream, private TlsRecordPeer {
                           std::size_t* length) override;
 
   TcpSocket& socket_;
+  TlsSharedState* const shared_;
   std::string host_;
   bool host_is_address_ = false;
-  // Declared before the context, which is therefore deleted first.
-  CredentialsHandle credentials_;
+  // Declared before the context, which is therefore deleted first: the channel's own, or the
+  // shared ones (credentials_ then owns none).
+  CredentialsHandle own_credentials_;
+  PCredHandle credentials_ = nullptr;
   SecurityContext context_;
   unsigned long request_flags_;
   TlsRecordBuffer records_;

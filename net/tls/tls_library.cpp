@@ -18,6 +18,7 @@ TlsLibrary Load() {
       FindFunction(crypt32, "CertVerifyCertificateChainPolicy",
                    &tls.CertVerifyCertificateChainPolicy) &&
       FindFunction(crypt32, "CertFreeCertificateChain", &tls.CertFreeCertificateChain) &&
+      FindFunction(crypt32, "CertDuplicateCertificateChain", &tls.CertDuplicateCertificateChain) &&
       FindFunction(crypt32, "CertFreeCertificateContext", &tls.CertFreeCertificateContext) &&
       FindFunction(crypt32, "CertCloseStore", &tls.CertCloseStore);
   return tls;

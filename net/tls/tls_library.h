@@ -24,6 +24,7 @@ struct TlsLibrary {
   decltype(&::CertGetCertificateChain) CertGetCertificateChain = nullptr;
   decltype(&::CertVerifyCertificateChainPolicy) CertVerifyCertificateChainPolicy = nullptr;
   decltype(&::CertFreeCertificateChain) CertFreeCertificateChain = nullptr;
+  decltype(&::CertDuplicateCertificateChain) CertDuplicateCertificateChain = nullptr;
   decltype(&::CertFreeCertificateContext) CertFreeCertificateContext = nullptr;
   decltype(&::CertCloseStore) CertCloseStore = nullptr;
 };

@@ -67,6 +67,7 @@ def main():
     with harness.Rig("tls", build) as rig:
         certs = rig.certificates()
         client_only = certs.issue("client_only", "localhost", "DNS:localhost", usage="clientAuth")
+        name_only = certs.issue("name_only", "localhost", "DNS:localhost")
         with_ca = os.path.join(certs.folder, "server_and_ca.pem")
         with open(with_ca, "wb") as f:
             for part in (certs.server[0], certs.ca):
@@ -77,7 +78,8 @@ def main():
         with open(os.path.join(docroot, "f.bin"), "wb") as f:
             f.write(BODY)
         nginx = rig.start_nginx(docroot, tls={"server": certs.server, "wrong": certs.wrong_name,
-                                              "expired": certs.expired, "client": client_only})
+                                              "expired": certs.expired, "client": client_only,
+                                              "name_only": name_only})
         routes = {"/ok": ok_reply(b"x" * 5000),
                   "/cut": ok_reply(b"y" * 50000, chunk=7000, truncate_to=30000),
                   "/stall": ok_reply(b"z" * 5000, truncate_to=3000, end="stall", stall=30)}
@@ -116,6 +118,17 @@ def main():
             result, line, _ = probe(rig, https % ("localhost", port, "f.bin"))
             eq((result, line.split()[0]), (REFUSED, "refused"), name)
         eq(len(nginx.requests()), 3, "requests nginx answered (the last one not HTTP)")
+
+        # Connections that share a run's credentials and trusted chains: a certificate trusted
+        # for one name is still checked against the next connection's.
+        for name, server, second in [("shared, both names right", "server", "ok %d" % len(BODY)),
+                                     ("shared, second name wrong", "name_only",
+                                      "refused " + NAME_MISMATCH)]:
+            urls = [https % (host, tls_port[server], "f.bin") for host in ("localhost", "127.0.0.1")]
+            proc = rig.start_wine([rig.tool("tls_probe.exe"), "--shared"] + urls + [OUT],
+                                  stdout=subprocess.PIPE)
+            out, _ = proc.communicate(timeout=120)
+            eq(out.decode("latin-1").splitlines(), ["ok %d" % len(BODY), second], name)
 
         # Cut short: a close (with or without close_notify) before the announced length.
         for server in (notifying, silent):
