@@ -70,15 +70,6 @@ std::vector<std::string> ReadNames(const char* list_path) {
   return names;
 }
 
-// The installer's durable copy: the copy is on disk before the download goes.
-bool CopyFlushRemove(const std::string& from, const std::string& to) {
-  if (!CopyFileA(from.c_str(), to.c_str(), FALSE)) return false;
-  OwnedHandle copy(CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!copy.Valid() || !FlushFileBuffers(copy.Get())) return false;
-  return DeleteFileA(from.c_str()) != FALSE;
-}
-
 int RunMany(const char* base_url, const char* list_path, const std::string& downloads,
             const std::string& destination) {
   std::vector<std::string> names = ReadNames(list_path);
@@ -102,7 +93,7 @@ int RunMany(const char* base_url, const char* list_path, const std::string& down
   double seconds = clock.Seconds();
   Stopwatch copying;
   for (const std::string& name : names) {
-    if (!CopyFlushRemove(downloads + "\\" + name, destination + "\\" + name)) {
+    if (CopyThenRemove((downloads + "\\" + name).c_str(), (destination + "\\" + name).c_str()) < 0) {
       std::fprintf(stderr, "bench_wininet: copying %s failed (error %lu)\n", name.c_str(),
                    static_cast<unsigned long>(GetLastError()));
       return 1;

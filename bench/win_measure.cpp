@@ -47,7 +47,13 @@ bool DrainToFile(const char* path, DWORD block_size, const ReadBlock& read,
 double CopyThenRemove(const char* from, const char* to) {
   Stopwatch clock;
   if (!CopyFileA(from, to, FALSE)) return -1;
-  DeleteFileA(from);
+  // The installer's durable copy: on the disk before the download goes.
+  const HANDLE copy =
+      CreateFileA(to, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (copy == INVALID_HANDLE_VALUE) return -1;
+  const bool flushed = FlushFileBuffers(copy) != FALSE;
+  CloseHandle(copy);
+  if (!flushed || !DeleteFileA(from)) return -1;
   return clock.Seconds();
 }
 

@@ -1,7 +1,7 @@
 // What the Windows download benchmarks share: a clock, the copy step of an installer, and the
 // one report line run_bench.py reads:
 //   bytes=N seconds=S copy_seconds=C peak_kib=K
-// seconds is the transfer until the file is closed; copy_seconds the CopyFileA (and the
+// seconds is the transfer until the file is closed; copy_seconds the CopyFileA and its flush (and the
 // removal of the downloaded file) after it, 0 when there was none; peak_kib the process's
 // peak working set.
 #pragma once
@@ -27,7 +27,8 @@ using ReadBlock = std::function<bool(char* buffer, DWORD capacity, DWORD* got)>;
 bool DrainToFile(const char* path, DWORD block_size, const ReadBlock& read,
                  unsigned long long* bytes);
 
-// CopyFileA from -> to, then DeleteFileA from; the seconds taken, or -1 when the copy failed.
+// CopyFileA from -> to, FlushFileBuffers of the copy, then DeleteFileA from (an installer's
+// durable copy); the seconds taken, or -1 when a step failed.
 double CopyThenRemove(const char* from, const char* to);
 
 void PrintReport(unsigned long long bytes, double seconds, double copy_seconds);

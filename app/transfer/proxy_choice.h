@@ -3,11 +3,14 @@
 // direct; then automatic detection when the connection settings ask for it, then the
 // auto-config script AutoConfigURL names, then ProxyServer with its bypass list ProxyOverride
 // when ProxyEnable is set. Every choice goes to the log. A script lookup that a confirmed cancel
-// meets is abandoned at once.
+// meets is abandoned at once. What a script or detection chose holds for the rest of the run
+// for every URL of the same scheme, host and port: each file does not run the script again.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "app/report/run_log.h"
 #include "app/transfer/cancel_signal.h"
@@ -44,6 +47,8 @@ class ProxyChooser {
   // A script that could not be had once is not asked for again in the same run.
   bool detection_failed_ = false;
   std::string script_failure_;
+  // The script's or detection's answers so far, by scheme, host and port: the route and why.
+  std::map<std::string, std::pair<ProxyRoute, std::string>> answers_;
 };
 
 // The log's lines for a transfer that went through a proxy: a hop that gave way to the next,
