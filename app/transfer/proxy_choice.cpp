@@ -81,10 +81,10 @@ bool ProxyChooser::AskWinHttp(const std::string& url_text, const std::string* sc
   url.Parse(url_text.c_str());
   const std::string origin = url.Scheme + "://" + url.Host + ":" + std::to_string(url.Port);
   const std::string key = (script_url != nullptr ? "script " : "detection ") + origin;
-  const auto known = answers_.find(key);
-  if (known != answers_.end()) {
-    *route = known->second.first;
-    *why = known->second.second + ", as for " + RedactUrl(origin) + " before";
+  for (const Answer& known : answers_) {
+    if (known.origin != key) continue;
+    *route = known.route;
+    *why = known.why + ", as for " + RedactUrl(origin) + " before";
     return true;
   }
   if (!finder_) finder_ = std::make_unique<WinHttpProxyFinder>();
@@ -98,7 +98,7 @@ bool ProxyChooser::AskWinHttp(const std::string& url_text, const std::string* sc
   route->source = script_url != nullptr ? RouteSource::Script : RouteSource::Detection;
   *why = script_url != nullptr ? "script " + RedactUrl(*script_url) : std::string("detection");
   if (route->hops.empty()) *why += " gave no proxy this program can use";
-  answers_.emplace(key, std::make_pair(*route, *why));
+  answers_.push_back({key, *route, *why});
   return true;
 }
 

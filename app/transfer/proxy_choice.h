@@ -7,10 +7,9 @@
 // for every URL of the same scheme, host and port: each file does not run the script again.
 #pragma once
 
-#include <map>
 #include <memory>
 #include <string>
-#include <utility>
+#include <vector>
 
 #include "app/report/run_log.h"
 #include "app/transfer/cancel_signal.h"
@@ -47,8 +46,13 @@ class ProxyChooser {
   // A script that could not be had once is not asked for again in the same run.
   bool detection_failed_ = false;
   std::string script_failure_;
-  // The script's or detection's answers so far, by scheme, host and port: the route and why.
-  std::map<std::string, std::pair<ProxyRoute, std::string>> answers_;
+  // The script's or detection's answers so far (a run asks for a few origins).
+  struct Answer {
+    std::string origin;  // who answered ("script " or "detection "), scheme, host and port
+    ProxyRoute route;
+    std::string why;
+  };
+  std::vector<Answer> answers_;
 };
 
 // The log's lines for a transfer that went through a proxy: a hop that gave way to the next,
