@@ -15,6 +15,7 @@
 struct HeldFile {
   std::string name;  // its name in the folder it was created in
   OwnedHandle handle;
+  bool on_disk = false;  // flushed since it was last written
 };
 
 // The path of an open file or folder as the system resolves it (links followed, long names),

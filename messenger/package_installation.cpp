@@ -81,7 +81,8 @@ bool StagePackageFiles(std::vector<HeldFile>& files, const std::string& staging,
     // A name that is no plain one would place the file outside the staging folder.
     if (!IsPlainName(file.name.c_str())) return false;
     const std::string to = staging + "\\" + file.name;
-    if (FlushFileBuffers(file.handle.Get()) && MoveHeldFile(file.handle.Get(), to)) {
+    const bool on_disk = file.on_disk || FlushFileBuffers(file.handle.Get());
+    if (on_disk && MoveHeldFile(file.handle.Get(), to)) {
       moved.push_back(file.name);
     } else if (!CopyWhole(file.handle.Get(), to)) {
       return false;

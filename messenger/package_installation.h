@@ -20,12 +20,12 @@ enum class InstallOutcome {
 
 // Puts package_files, the run's downloaded package files, into a staging folder,
 // messenger_folder's "PartnerStaging~\<partner_id>\new", each under its name: moved there
-// through its held handle (flushed first) where the volume allows, else copied from it and
-// each copy checked; then puts the folder in the place of "Partner\<partner_id>",
-// which it replaces whole. Nothing else in temp_folder is installed. Once installed, the files
-// and temp_holder (the temporary folder's holder) are let go and temp_folder is removed with
-// all it holds. Left-overs of an earlier run of the same partner that was cut short are
-// cleared first. partner_id is a plain folder name. Each file installed is noted in record,
+// through its held handle (flushed first, unless on_disk says it is) where the volume allows,
+// else copied from it and each copy checked; then puts the folder in the place of
+// "Partner\<partner_id>", which it replaces whole. Nothing else in temp_folder is installed. Once
+// installed, the files and temp_holder (the temporary folder's holder) are let go and temp_folder
+// is removed with all it holds. Left-overs of an earlier run of the same partner that was cut short
+// are cleared first. partner_id is a plain folder name. Each file installed is noted in record,
 // when given.
 InstallOutcome InstallPackageFiles(const char* messenger_folder, const char* partner_id,
                                    const char* temp_folder, std::vector<HeldFile> package_files,

@@ -19,6 +19,7 @@
 #include "app/trust/partner_key.h"
 #include "app/trust/partner_signature.h"
 #include "app/trust/sha256_sums.h"
+#include "base/file_flusher.h"
 #include "base/file_sha256.h"
 #include "base/held_file.h"
 #include "base/owned_handle.h"
@@ -139,6 +140,9 @@ class DownloadRun {
   DownloadList list_;
   // The package files, held from their transfer to their installation.
   std::vector<HeldFile> package_files_;
+  // Puts each package file on the disk while the next one downloads. Declared after the files,
+  // so that it is gone before their handles close.
+  FileFlusher flusher_;
   // The messenger's program folder, without a trailing backslash; empty when not found.
   char MessengerFolder[kPathBufferSize] = {};
 };
@@ -326,6 +330,7 @@ std::optional<Outcome> DownloadRun::FetchPackageFiles() {
     if (keys_) {
       if (std::optional<Outcome> ended = CheckPackageFile(name, file)) return *ended;
     }
+    flusher_.Add(file.handle.Get());
     package_files_.push_back(std::move(file));
   }
   if (cancel_.IsSet()) return EndCancelled();
@@ -337,6 +342,10 @@ std::optional<Outcome> DownloadRun::FetchPackageFiles() {
 // file that cannot be created, and the previous skin, the registry and the downloaded files
 // stay as they were.
 Outcome DownloadRun::Install(bool after_setup) {
+  const std::vector<bool> on_disk = flusher_.Finish();
+  for (std::size_t i = 0; i < package_files_.size() && i < on_disk.size(); ++i) {
+    package_files_[i].on_disk = on_disk[i];
+  }
   InstallRecord record;
   FindMessengerFolder(MessengerFolder);
   Outcome installed = kSucceeded;

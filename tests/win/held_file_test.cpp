@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/file_flusher.h"
 #include "base/output_file.h"
 #include "tests/win/test_folders.h"
 
@@ -130,6 +131,23 @@ TEST(OutputFile, AppendsOnlyToAPlainFileAtItsPath) {
   EXPECT_EQ(ReadFileText(folder / "victim.txt"), "kept");
   EXPECT_EQ(ReadFileText(at_root), "x");
   DeleteFileA(at_root.c_str());
+}
+
+// Which files reached the disk, in the order they were handed over; a flusher that is let go
+// without Finish gives the rest up rather than waiting for them.
+TEST(FileFlusher, TellsWhichFilesReachedTheDisk) {
+  const TempTestFolder folder("orvex-flush");
+  OutputFile a, b;
+  ASSERT_TRUE(a.CreateNew((folder / "a.bin").c_str()) && a.Write("a", 1));
+  ASSERT_TRUE(b.CreateNew((folder / "b.bin").c_str()) && b.Write("b", 1));
+  FileFlusher flusher;
+  flusher.Add(a.Handle());
+  flusher.Add(INVALID_HANDLE_VALUE);
+  flusher.Add(b.Handle());
+  EXPECT_EQ(flusher.Finish(), (std::vector<bool>{true, false, true}));
+
+  FileFlusher abandoned;
+  for (int i = 0; i < 100; ++i) abandoned.Add(a.Handle());
 }
 
 }  // namespace
