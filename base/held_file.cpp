@@ -60,9 +60,12 @@ std::string FinalPathOf(HANDLE handle) {
 }
 
 bool IsEntryOf(HANDLE entry, const std::string& folder_final, const char* name) {
-  BY_HANDLE_FILE_INFORMATION info;
-  if (folder_final.empty() || !GetFileInformationByHandle(entry, &info) ||
-      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+  // The attributes alone: GetFileInformationByHandle would also ask for the volume's serial
+  // number, which costs Wine a round trip to its mount manager for every file.
+  FILE_ATTRIBUTE_TAG_INFO info;
+  if (folder_final.empty() ||
+      !GetFileInformationByHandleEx(entry, FileAttributeTagInfo, &info, sizeof info) ||
+      (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
     return false;
   }
   // A link that the file system follows without showing it as one (Wine's view of a Unix
