@@ -60,8 +60,8 @@ class TlsChannel : public ByteStream, private TlsRecordPeer {
   TlsSharedState* const shared_;
   std::string host_;
   bool host_is_address_ = false;
-  // Declared before the context, which is therefore deleted first: the channel's own, or the
-  // shared ones (credentials_ then owns none).
+  // The credentials the handshake uses: own_credentials_, or the shared ones (own_credentials_
+  // then holds none). Declared before the context, which is therefore deleted first.
   CredentialsHandle own_credentials_;
   PCredHandle credentials_ = nullptr;
   SecurityContext context_;
