@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -69,20 +71,41 @@ bool CopyWhole(HANDLE from, const std::string& to) {
          FlushFileBuffers(copy.Get()) != FALSE;
 }
 
+// A moved file keeps the permissions it had in the user's own temporary folder (that user's
+// full control, nobody else's reading); installed, it takes those its new folder hands down, as a
+// file created there would (what "icacls /reset" does).
+bool TakeFolderPermissions(const std::string& path) {
+  ACL empty;
+  if (!InitializeAcl(&empty, sizeof empty, ACL_REVISION)) return false;
+  return SetNamedSecurityInfoA(const_cast<char*>(path.c_str()), SE_FILE_OBJECT,
+                               DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
+                               nullptr, nullptr, &empty, nullptr) == ERROR_SUCCESS;
+}
+
+// Moves file through its handle to the path to and gives it its new folder's permissions; a
+// file whose permissions cannot be set goes back to from.
+bool MoveIntoFolder(HANDLE file, const std::string& from, const std::string& to) {
+  if (!MoveHeldFile(file, to)) return false;
+  if (TakeFolderPermissions(to)) return true;
+  MoveHeldFile(file, from);
+  return false;
+}
+
 // Puts every downloaded package file into staging, a new folder, under its own name, and lists
 // the names. Where the temporary folder shares the volume, the file itself moves there
 // through the handle that holds it, once it is on the disk (listed in moved); else it is
 // copied. False as soon as one cannot be stored whole. Every file is closed once all are
 // staged: a folder that holds an open file cannot be renamed into place.
-bool StagePackageFiles(std::vector<HeldFile>& files, const std::string& staging,
-                       std::vector<std::string>& names, std::vector<std::string>& moved) {
+bool StagePackageFiles(std::vector<HeldFile>& files, const std::string& temp_folder,
+                       const std::string& staging, std::vector<std::string>& names,
+                       std::vector<std::string>& moved) {
   if (!CreateDirectoryA(staging.c_str(), nullptr)) return false;
   for (HeldFile& file : files) {
     // A name that is no plain one would place the file outside the staging folder.
     if (!IsPlainName(file.name.c_str())) return false;
     const std::string to = staging + "\\" + file.name;
     const bool on_disk = file.on_disk || FlushFileBuffers(file.handle.Get());
-    if (on_disk && MoveHeldFile(file.handle.Get(), to)) {
+    if (on_disk && MoveIntoFolder(file.handle.Get(), temp_folder + "\\" + file.name, to)) {
       moved.push_back(file.name);
     } else if (!CopyWhole(file.handle.Get(), to)) {
       return false;
@@ -147,7 +170,7 @@ InstallOutcome InstallPackageFiles(const char* messenger_folder, const char* par
   CreateDirectoryA(folders.work.c_str(), nullptr);
   std::vector<std::string> names;
   std::vector<std::string> moved;
-  if (!StagePackageFiles(package_files, folders.staging, names, moved) ||
+  if (!StagePackageFiles(package_files, temp_folder, folders.staging, names, moved) ||
       !SwapFolderIntoPlace(folders.staging, destination, folders.set_aside)) {
     ReturnMovedFiles(package_files, moved, folders.staging, temp_folder);
     RemoveStagingFolders(folders);
