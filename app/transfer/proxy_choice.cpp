@@ -75,10 +75,8 @@ ProxyRoute ProxyChooser::Logged(const std::string& url_text, ProxyRoute route,
   return route;
 }
 
-bool ProxyChooser::AskWinHttp(const std::string& url_text, const std::string* script_url,
-                              ProxyRoute* route, std::string* why) {
-  Url url;
-  url.Parse(url_text.c_str());
+bool ProxyChooser::AskWinHttp(const std::string& url_text, const Url& url,
+                              const std::string* script_url, ProxyRoute* route, std::string* why) {
   const std::string origin = url.Scheme + "://" + url.Host + ":" + std::to_string(url.Port);
   const std::string key = (script_url != nullptr ? "script " : "detection ") + origin;
   for (const Answer& known : answers_) {
@@ -111,14 +109,15 @@ ProxyRoute ProxyChooser::RouteFor(const std::string& url_text, const Url& url) {
   std::string why;
   const std::string cancelled = "cancelled during the proxy lookup";
   if (detect_ && !detection_failed_) {
-    if (AskWinHttp(url_text, nullptr, &route, &why)) return Logged(url_text, route, why);
+    if (AskWinHttp(url_text, url, nullptr, &route, &why)) return Logged(url_text, route, why);
     if (cancel_.IsSet()) return Logged(url_text, DirectRoute(RouteSource::Detection), cancelled);
     detection_failed_ = true;
     log_.Write("automatic proxy detection found no script: %s", why.c_str());
   }
   if (!script_url_.empty()) {
     if (script_failure_.empty()) {
-      if (AskWinHttp(url_text, &script_url_, &route, &why)) return Logged(url_text, route, why);
+      if (AskWinHttp(url_text, url, &script_url_, &route, &why))
+        return Logged(url_text, route, why);
       if (cancel_.IsSet()) return Logged(url_text, DirectRoute(RouteSource::Script), cancelled);
       script_failure_ = "script " + RedactUrl(script_url_) + " cannot be used: " + why;
     }

@@ -31,8 +31,8 @@ class ProxyChooser {
 
  private:
   // The script's (or detection's) route for the URL; false when there is no answer.
-  bool AskWinHttp(const std::string& url_text, const std::string* script_url, ProxyRoute* route,
-                  std::string* why);
+  bool AskWinHttp(const std::string& url_text, const Url& url, const std::string* script_url,
+                  ProxyRoute* route, std::string* why);
   ProxyRoute Logged(const std::string& url_text, ProxyRoute route, const std::string& why);
 
   RunLog& log_;
