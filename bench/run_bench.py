@@ -215,7 +215,7 @@ def wine_part(args, data, parts):
     for path in needed:
         if not os.path.exists(path):
             sys.exit(f"{path} is missing; build the win64 preset first")
-    if "many" in parts:  # the https rig trusts its CA with this tool of the e2e tests
+    if {"many", "rtt"} & set(parts):  # the https rig trusts its CA with this e2e tests' tool
         trust = os.path.join(build, "tools", "add_root_cert.exe")
         if not os.path.exists(trust):
             log(f"building {trust}")
@@ -228,9 +228,17 @@ def wine_part(args, data, parts):
         files[name] = os.path.join(data, name + ".bin")  # the latency's file too
         make_file(files[name], size)
     many = (args.many_files, args.many_kib, args.many_rounds) if "many" in parts else None
+    rtt = None
+    if "rtt" in parts:
+        compare = os.path.abspath(args.compare_wizard) if args.compare_wizard else None
+        if compare and not os.path.exists(compare):
+            sys.exit(f"{compare} is missing")
+        rtts = [int(ms) for ms in args.rtt_ms.split(",")]
+        rtt = (wine_bench.RoundTrips(rtts, args.rtt_files, args.rtt_kib, args.rtt_large_mib,
+                                     compare), args.rtt_rounds)
     try:
         return wine_bench.run(build, files, sizes, args.wine_rounds, args.latency_tries,
-                              args.latency_rate, parts, log, many)
+                              args.latency_rate, parts, log, many, rtt)
     except wine_bench.BenchError as error:
         sys.exit(str(error))
 
@@ -239,10 +247,11 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", default="build/bench", help="native build folder")
     parser.add_argument("--wine-build", default="build/win64", help="Windows build folder")
-    parser.add_argument("--parts", default="native,wine,many",
+    parser.add_argument("--parts", default="native,wine,many,rtt",
                         help="comma-separated: native, wine, many (many small files under "
-                        "Wine), experiments (the engine's variants under Wine on the first "
-                        "Wine size; a few minutes)")
+                        "Wine), rtt (round trips charged by a relay, under Wine), experiments "
+                        "(the engine's variants under Wine on the first Wine size; a few "
+                        "minutes)")
     parser.add_argument("--quick", action="store_true",
                         help="3 rounds (2 of many files), no 1 GiB natively, only 64 MiB "
                         "under Wine")
@@ -257,13 +266,21 @@ def main():
     parser.add_argument("--many-files", type=int, default=200, help="files of the package")
     parser.add_argument("--many-kib", type=int, default=4, help="KiB of each of those files")
     parser.add_argument("--many-rounds", type=int, default=5, help="rounds of many files")
+    parser.add_argument("--rtt-ms", default="0,50",
+                        help="round trips in ms (0: straight to the server)")
+    parser.add_argument("--rtt-rounds", type=int, default=5, help="rounds of the rtt part")
+    parser.add_argument("--rtt-files", type=int, default=30, help="small files of the rtt part")
+    parser.add_argument("--rtt-kib", type=int, default=16, help="KiB of each of those files")
+    parser.add_argument("--rtt-large-mib", type=int, default=8, help="MiB of its large file")
+    parser.add_argument("--compare-wizard", help="another build's OrvexDownload.exe (64-bit), "
+                        "run beside the wizard in the rtt part")
     parser.add_argument("--keep-data", action="store_true", help="keep the generated files")
     args = parser.parse_args()
     if args.quick:
         args.rounds = args.big_rounds = args.wine_rounds = 3
         args.sizes = "1MiB,64MiB"
         args.wine_sizes = "64MiB"
-        args.many_rounds = 2
+        args.many_rounds = args.rtt_rounds = 2
 
     base = os.path.join(ROOT, "build", "bench-run")
     data = os.path.join(base, "data")
@@ -275,7 +292,7 @@ def main():
         parts = args.parts.split(",")
         if "native" in parts:
             lines += native_part(args, data) + [""]
-        if {"wine", "experiments", "many"} & set(parts):
+        if {"wine", "experiments", "many", "rtt"} & set(parts):
             lines += wine_part(args, data, parts)
     finally:
         if not args.keep_data:

@@ -29,12 +29,19 @@ timed from its start to its exit:
   WinINet  bench_wininet.exe --many: one session fetches the files into a folder, then copies
            each with CopyFileA into another, flushes the copy and removes the download
 Then one wizard run per protocol with /log, whose timestamps split its time into phases.
+
+Round trips (--parts rtt): the same two kinds of contender, whole processes timed, on a package
+of N files of K KiB and on one large file, over http and https, at each round trip of --rtt-ms:
+0 means straight to nginx, anything else through a LatencyRelay (latency_relay.py) that delays
+every byte by half the round trip each way and a new connection's first bytes by one more.
+With --compare-wizard, another build of OrvexDownload.exe runs beside them, in the same rounds.
 """
 
 import datetime
 import filecmp
 import os
 import re
+import shutil
 import statistics
 import subprocess
 import sys
@@ -46,6 +53,7 @@ ROOT = os.path.dirname(HERE)
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 import harness  # noqa: E402
+import latency_relay  # noqa: E402
 import sample_package  # noqa: E402
 import scenarios  # noqa: E402
 from harness import ID_CANCEL, ID_CURRENT_FILE, ID_NEXT, RigError, wait_for  # noqa: E402
@@ -137,8 +145,9 @@ def peak_mib(pid, program):
 
 
 class WineBench:
-    def __init__(self, rig, data, sizes, rate, log, many=None):
-        """many: (files, KiB) of the package of many small files, or None."""
+    def __init__(self, rig, data, sizes, rate, log, many=None, rtt=None):
+        """many: (files, KiB) of the package of many small files, or None; rtt: the
+        RoundTrips to measure, or None."""
         self.rig = rig
         self.data = data  # {name: path of the source file}
         self.sizes = sizes
@@ -153,8 +162,11 @@ class WineBench:
         for folder in (self.temp, self.copies):
             os.makedirs(rig.host_path(folder), exist_ok=True)
         self.docroot = os.path.join(rig.dir, "docroot")
+        self.rtt = rtt
         self._serve(rate)
         self._prepare_wizards()
+        if rtt:
+            rtt.prepare(self)
 
     # Set-up ----------------------------------------------------------------------------
     def _put(self, path, data=None, link=None):
@@ -169,7 +181,7 @@ class WineBench:
     def _serve(self, rate):
         os.makedirs(self.docroot)
         tls = None
-        if self.many:
+        if self.many or self.rtt:
             certs = self.rig.certificates()  # its server certificate names localhost
             self.rig.trust(certs.ca)
             tls = {"server": certs.server}
@@ -353,34 +365,31 @@ class WineBench:
         raise BenchError("only %d tries of the cancel latency" % len(latencies))
 
     # Many small files ------------------------------------------------------------------------
-    def _take_many(self, folder):
-        for file_name, content in self.many.items():
+    def _take_files(self, folder, files):
+        for file_name, content in files.items():
             self._take(folder + "\\" + file_name, content)
 
-    def many_wininet(self, scheme):
+    def wininet_package(self, package_url, files, listing):
         """(seconds from start to exit, download seconds, copy+flush seconds) of bench_wininet
-        on the package of many files."""
-        listing = "C:\\bench-many.txt"
+        --many fetching files ({name: bytes}) from package_url, their names in listing."""
         if not os.path.exists(self.rig.host_path(listing)):
-            self.rig.write_file(listing, "".join(n + "\n" for n in self.many))
+            self.rig.write_file(listing, "".join(n + "\n" for n in files))
         downloads, copies = self.temp + "\\many", self.copies + "\\many"
         for folder in (downloads, copies):
             os.makedirs(self.rig.host_path(folder), exist_ok=True)
         started = time.perf_counter()
-        report = self._run_tool("bench_wininet.exe", [
-            "--many", "%s/pkg/many-%s/" % (self.bases[scheme], scheme), listing, downloads,
-            copies])
+        report = self._run_tool("bench_wininet.exe", ["--many", package_url, listing, downloads,
+                                                      copies])
         seconds = time.perf_counter() - started
         if os.listdir(self.rig.host_path(downloads)):
             raise BenchError("bench_wininet left downloads behind")
-        self._take_many(copies)
+        self._take_files(copies, files)
         return seconds, report["seconds"], report["copy_seconds"]
 
-    def many_wizard(self, scheme, log=None, timeout=600):
+    def quiet_wizard(self, partner, files, log=None, timeout=600, folder=None):
         """(seconds, wall-clock start, wall-clock exit) of OrvexDownload.exe /quiet [/log log]
-        on the package of many files."""
-        partner = "many-" + scheme
-        self.rig.wizard_path = "C:\\wizard-%s\\OrvexDownload.exe" % partner
+        in C:\\wizard-<partner> (or folder), its installed files checked against files."""
+        self.rig.wizard_path = "%s\\OrvexDownload.exe" % (folder or "C:\\wizard-" + partner)
         args = ["/quiet"] + (["/log", log] if log else [])
         wall = time.time()
         started = time.perf_counter()
@@ -388,9 +397,16 @@ class WineBench:
         code = self.rig.wizard_exit(timeout)
         seconds = time.perf_counter() - started
         if code != 0:
-            raise BenchError("the wizard ended with %d (%s)" % (code, partner))
-        self._take_many(scenarios.MESSENGER_FOLDER + "\\Partner\\" + partner)
+            raise BenchError("the wizard ended with %d (%s)" % (code, self.rig.wizard_path))
+        self._take_files(scenarios.MESSENGER_FOLDER + "\\Partner\\" + partner, files)
         return seconds, wall, wall + seconds
+
+    def many_wininet(self, scheme):
+        return self.wininet_package("%s/pkg/many-%s/" % (self.bases[scheme], scheme), self.many,
+                                    "C:\\bench-many.txt")
+
+    def many_wizard(self, scheme, log=None):
+        return self.quiet_wizard("many-" + scheme, self.many, log)
 
     def many_logged(self, scheme):
         """The phases (log_phases) of one wizard run with /log."""
@@ -412,6 +428,84 @@ class WineBench:
                 for file_name in names:
                     if file_name.endswith(".bin"):
                         os.remove(os.path.join(folder, file_name))
+
+
+class RoundTrips:
+    """The round-trip part: a package of many small files and one of a large file, served
+    straight (0 ms) and through a LatencyRelay for each other round trip, over http and https;
+    a wizard folder for each (round trip, protocol, package), and one more for the wizard to
+    compare with when there is one."""
+
+    def __init__(self, rtts_ms, files, kib, large_mib, compare=None):
+        self.rtts = rtts_ms
+        self.packages = [
+            ("%d x %d KiB" % (files, kib),
+             {"f%03d.bin" % i: os.urandom(kib * 1024) for i in range(files)}),
+            ("1 x %d MiB" % large_mib, {"large.bin": os.urandom(large_mib * MIB)})]
+        self.compare = compare  # the path of another OrvexDownload.exe, or None
+        self.relays = {}  # {(rtt, scheme): LatencyRelay}
+        self.bases = {}  # {(rtt, scheme): URL of the server's root as the contenders reach it}
+
+    def contenders(self):
+        return ["wizard", "WinINet"] + (["before"] if self.compare else [])
+
+    @staticmethod
+    def partner(rtt, scheme, package):
+        return "rtt%d-%s-%d" % (rtt, scheme, package)
+
+    def prepare(self, bench):
+        self.bench = bench
+        rig = bench.rig
+        for package, (_, files) in enumerate(self.packages):
+            for name, content in files.items():
+                bench._put("/pkg/rtt-%d/%s" % (package, name), content)
+        ports = {"http": bench.nginx.port, "https": bench.nginx.tls_ports["server"]}
+        for rtt in self.rtts:
+            for scheme, base in bench.bases.items():
+                if rtt:
+                    relay = latency_relay.LatencyRelay(("127.0.0.1", ports[scheme]), rtt / 1000.0)
+                    self.relays[(rtt, scheme)] = relay
+                    host = "127.0.0.1" if scheme == "http" else "localhost"
+                    base = "%s://%s:%d" % (scheme, host, relay.port)
+                self.bases[(rtt, scheme)] = base
+                for package, (_, files) in enumerate(self.packages):
+                    partner = self.partner(rtt, scheme, package)
+                    bench._put("/cb/partner/%s/urls.cb" % partner,
+                               ("%s/pkg/rtt-%d/\r\n%s/dl/OrvexSetup.exe\r\n"
+                                % (base, package, bench.base)).encode())
+                    data = (partner.encode() + b"\r\n", scenarios.download_list(list(files)))
+                    rig.place_wizard(partner=data[0], download_list=data[1].encode(),
+                                     folder="C:\\wizard-" + partner)
+                    if self.compare:
+                        folder = "C:\\before-" + partner
+                        os.makedirs(rig.host_path(folder), exist_ok=True)
+                        shutil.copy(self.compare, rig.host_path(folder + "\\OrvexDownload.exe"))
+                        rig.write_file(folder + "\\partner.dat", data[0])
+                        rig.write_file(folder + "\\OrvexDownload.dat", data[1].encode())
+
+    def connections(self, rtt, scheme):
+        relay = self.relays.get((rtt, scheme))
+        return relay.accepted() if relay else 0
+
+    def sample(self, contender, rtt, scheme, package):
+        """(seconds from the process's start to its exit, connections it opened; 0 at 0 ms)."""
+        bench = self.bench
+        files = self.packages[package][1]
+        base = self.bases[(rtt, scheme)]
+        partner = self.partner(rtt, scheme, package)
+        before = self.connections(rtt, scheme)
+        if contender == "WinINet":
+            seconds = bench.wininet_package("%s/pkg/rtt-%d/" % (base, package), files,
+                                            "C:\\rtt-list-%d.txt" % package)[0]
+        else:
+            scenarios.point_at(bench.rig, base + "/cb/partner")
+            folder = "C:\\before-" + partner if contender == "before" else None
+            seconds = bench.quiet_wizard(partner, files, folder=folder)[0]
+        return seconds, self.connections(rtt, scheme) - before
+
+    def close(self):
+        for relay in self.relays.values():
+            relay.close()
 
 
 # Rounds and tables -----------------------------------------------------------------------------
@@ -566,6 +660,57 @@ def many_table(results, phases, count, kib):
     return lines
 
 
+def measure_rtt(bench, rounds, log):
+    """{(rtt, protocol, package, contender): [sample]} of interleaved rounds."""
+    trips = bench.rtt
+    results = {}
+    for r in range(rounds):
+        for rtt in trips.rtts:
+            for scheme in bench.bases:
+                for package in range(len(trips.packages)):
+                    for contender in rotate(trips.contenders(), r):
+                        results.setdefault((rtt, scheme, package, contender), []).append(
+                            trips.sample(contender, rtt, scheme, package))
+        log("round-trip round %d/%d done" % (r + 1, rounds))
+    return results
+
+
+def rtt_table(results, trips):
+    runs = len(next(iter(results.values())))
+    lines = textwrap.wrap(
+        "Round trips under Wine: medians of %d interleaved runs, each whole process timed from "
+        "its start to its exit; 0 ms: straight to nginx on loopback, else through a relay that "
+        "delays every byte by half the round trip each way and a new connection's first bytes "
+        "by one more; ratio: WinINet + copy time / wizard time (above 1: the wizard is faster); "
+        "conns: connections opened in the median run.%s" % (runs, (
+            " before: %s, same rounds; before/now: its time / the wizard's." % trips.compare)
+            if trips.compare else ""), 100)
+    head = "%-6s %-6s %-13s %9s %9s %6s %7s" % ("rtt", "proto", "package", "wizard s",
+                                              "WinINet s", "ratio", "conns")
+    if trips.compare:
+        head += " %9s %10s" % ("before s", "before/now")
+    lines.append(head)
+    for rtt in trips.rtts:
+        for scheme in ("http", "https"):
+            for package, (label, _) in enumerate(trips.packages):
+                key = (rtt, scheme, package)
+                wizard = median(results[key + ("wizard",)], 0)
+                wininet = median(results[key + ("WinINet",)], 0)
+
+                def conns(contender):
+                    samples = sorted(results[key + (contender,)])
+                    return samples[len(samples) // 2][1]
+
+                line = "%-6s %-6s %-13s %9.2f %9.2f %6.2f %7s" % (
+                    "%d ms" % rtt, scheme, label, wizard, wininet, wininet / wizard,
+                    "%d/%d" % (conns("wizard"), conns("WinINet")) if rtt else "-")
+                if trips.compare:
+                    before = median(results[key + ("before",)], 0)
+                    line += " %9.2f %10.2f" % (before, before / wizard)
+                lines.append(line)
+    return lines
+
+
 def experiments_table(results, name):
     base = median(results[EXPERIMENTS[0][0]], 0)
     lines = ["Engine variants under Wine, %s, medians of %d interleaved runs "
@@ -581,14 +726,14 @@ def experiments_table(results, name):
     return lines
 
 
-def run(build, data, sizes, rounds, latency_tries, rate, parts, log, many=None):
+def run(build, data, sizes, rounds, latency_tries, rate, parts, log, many=None, rtt=None):
     """Runs the parts ("wine": the table, "experiments": the engine's variants on the first
-    size, "many": many small files, many = (files, KiB, rounds)); returns the lines of their
-    tables."""
+    size, "many": many small files, many = (files, KiB, rounds); "rtt": the round trips, rtt =
+    (RoundTrips, rounds)); returns the lines of their tables."""
     with harness.Rig("bench", build) as rig:
         bench = None
         try:
-            bench = WineBench(rig, data, sizes, rate, log, many and many[:2])
+            bench = WineBench(rig, data, sizes, rate, log, many and many[:2], rtt and rtt[0])
             for scheme in bench.bases if many else ():  # the same for the many files
                 bench.many_wininet(scheme)
                 bench.many_wizard(scheme)
@@ -609,9 +754,16 @@ def run(build, data, sizes, rounds, latency_tries, rate, parts, log, many=None):
             if "many" in parts:
                 count, kib, many_rounds = many
                 lines += many_table(*measure_many(bench, many_rounds, log), count, kib) + [""]
+            if "rtt" in parts:
+                trips, rtt_rounds = rtt
+                for contender in trips.contenders():  # loads Wine and the caches once
+                    trips.sample(contender, 0, "http", 0)
+                lines += rtt_table(measure_rtt(bench, rtt_rounds, log), trips) + [""]
             return lines
         except (RigError, BenchError, subprocess.TimeoutExpired) as error:
             raise BenchError("wine part failed: %s (run folder %s)" % (error, rig.dir))
         finally:
             if bench is not None:
                 bench.remove_big_files()
+            if rtt:
+                rtt[0].close()
