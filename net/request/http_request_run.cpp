@@ -85,7 +85,7 @@ void HttpRequest::Run() {
     ReportError({TransferError::UnsupportedScheme, 0, 0});
     return;
   }
-  if (url.port_out_of_range) {
+  if (url.malformed) {
     socket_.Close();
     ReportError({TransferError::MalformedUrl, 0, 0});
     return;

@@ -52,10 +52,10 @@ RedirectStep NextRedirect(const Url& from, const std::string& location, int foll
   std::string target = WithoutFragment(ResolveReference(from.Absolute(), reference));
   const std::string scheme = SchemeOf(target);
   const bool https = SchemeIs(scheme, "https", 5);
-  std::string authority;
-  // The host must be there as the URL parse reads it: no user part, no empty host.
-  if ((!https && !SchemeIs(scheme, "http", 4)) || !AuthorityOf(target, &authority) ||
-      authority.empty() || authority[0] == ':' || authority.find('@') != std::string::npos) {
+  // The host and port as the request itself will read them: a user part, an empty host or a
+  // port that is not one are refused here rather than fetched somewhere else.
+  const Url next(target.c_str());
+  if ((!https && !SchemeIs(scheme, "http", 4)) || !next.HasSupportedScheme() || next.malformed) {
     return Refused(TransferError::RedirectRefused, std::move(target),
                    "not an http or https URL with a host");
   }
