@@ -9,15 +9,16 @@
 
 std::string HttpRequest::FormatRequest() {
   const Url& url = state_.url;
-  // A Host line without the port, as the package servers have always seen. Lines end in CR LF
-  // as HTTP requires: servers that guard against request smuggling refuse a bare LF.
+  // The Host line names the port unless it is the scheme's own: a server that builds URLs from
+  // it (a redirect to a path) must not lead to another port. Lines end in CR LF as HTTP
+  // requires: servers that guard against request smuggling refuse a bare LF.
   std::string request = state_.HeadOnly ? "HEAD" : "GET";
   request += ' ';
   // A proxy is told the whole URL.
   if (ThroughHttpProxy()) request += "http://" + url.Host + ":" + std::to_string(url.Port);
   request += url.RequestTarget();
   request += " HTTP/1.0\r\nHost: ";
-  request += url.Host;
+  request += url.Authority();
   request += "\r\n";
   // The rest of a file that was cut short, only if the server's file is still that version:
   // else it sends the whole file.

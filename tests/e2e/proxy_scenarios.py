@@ -132,10 +132,10 @@ def proxy_https_connect(rig):
     next_page(rig)
     run_to_done(rig)
     lines = get_lines(PACKAGE)
-    check_served(rig, [(line, 200) for line in lines], host=NAME)
-    eq(rig.web.server_names(), [NAME] * len(lines), "server name sent")
     tunnel = "%s:%d" % (NAME, rig.web.tls_ports["skins"])
     eq(squid.requests(), [("CONNECT", tunnel, "TCP_TUNNEL/200")] * len(lines),
+    check_served(rig, [(line, 200) for line in lines], host=tunnel)
+    eq(rig.web.server_names(), [NAME] * len(lines), "server name sent")
        "tunnels squid opened")
     check_installed(rig, PACKAGE)
     leave(rig)

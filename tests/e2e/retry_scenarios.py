@@ -24,13 +24,14 @@ MSG_LOST = "Connection lost, trying again (3 of 3)..."
 MSG_BUSY = "The server is busy, trying again (2 of 3)..."
 
 
+# Requests as bitmap_requests gives them: the Host line names the server's port as PORT.
 def plain():
-    return ("GET %s HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n" % BMP_PATH).encode()
+    return ("GET %s HTTP/1.0\r\nHost: 127.0.0.1:PORT\r\n\r\n" % BMP_PATH).encode()
 
 
 def rest(offset, validator):
-    return ("GET %s HTTP/1.0\r\nHost: 127.0.0.1\r\nRange: bytes=%d-\r\nIf-Range: %s\r\n\r\n"
-            % (BMP_PATH, offset, validator)).encode()
+    return ("GET %s HTTP/1.0\r\nHost: 127.0.0.1:PORT\r\nRange: bytes=%d-\r\n"
+            "If-Range: %s\r\n\r\n" % (BMP_PATH, offset, validator)).encode()
 
 
 def cut():
@@ -38,7 +39,10 @@ def cut():
 
 
 def bitmap_requests(server):
-    return [c.request for c in server.connections if c.path == BMP_PATH]
+    host = b"Host: 127.0.0.1:%d\r\n" % server.port
+    return [c.request.replace(host, b"Host: 127.0.0.1:PORT\r\n") for c in server.connections
+            if c.path == BMP_PATH]
+
 
 
 def package_site(rig, bitmap_replies):
