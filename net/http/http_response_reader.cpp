@@ -244,7 +244,10 @@ void HttpResponseReader::ReadHeaderBlock(Events& events) {
   }
   data[blank_offset] = '\0';
   FramingCollector framing(also_told_);
-  headers_.Parse(data, &framing);
+  if (!headers_.Parse(data, &framing)) {
+    Fail(Failure::Malformed, events);
+    return;
+  }
   const int status = headers_.StatusCode;
   const bool has_body = status == 200 || (status == 206 && accept_partial_);
   // Chunked alone, in a reply of HTTP/1.1 or later, with no length beside it to contradict it:
