@@ -50,7 +50,7 @@ Outcome FileDownload::Fetch() {
     view_.Log().Write("try %d of %d failed, trying again in %lu ms, %s", try_, kTransferTries,
                       static_cast<unsigned long>(*retry_pause_ms_),
                       resume ? ("for the rest from byte " + std::to_string(resume->offset) +
-                                " (If-Range " + EscapeControlBytes(resume->validator) + ")")
+                                " (If-Range " + EscapeControlBytes(resume->validator.value) + ")")
                                    .c_str()
                              : "from the start");
     ShowRetryNotice();

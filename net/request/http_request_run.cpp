@@ -24,7 +24,7 @@ std::string HttpRequest::FormatRequest() {
   // else it sends the whole file.
   if (state_.resume) {
     request += "Range: bytes=" + std::to_string(state_.resume->offset) + "-\r\nIf-Range: ";
-    request += state_.resume->validator;
+    request += state_.resume->validator.value;
     request += "\r\n";
   }
   request += "\r\n";
@@ -34,11 +34,12 @@ std::string HttpRequest::FormatRequest() {
 bool HttpRequest::OnHeaderBlock() {
   state_.HeadersDone = true;
   if (reader_->LengthKnown()) state_.content_length = reader_->ContentLength();
-  // Only the very rest of the same file may be added to what is on disk; any other part of it
-  // is not read.
+  // Only the very rest of the same version of the file may be added to what is on disk; any
+  // other part of it is not read.
   if (state_.resume && headers_.StatusCode == 206) {
-    state_.continues_file = ContinuesFile(*state_.resume, headers_.Lookup("Content-Range"),
-                                          state_.content_length, headers_.Lookup("ETag"));
+    state_.continues_file =
+        ContinuesFile(*state_.resume, headers_.Lookup("Content-Range"), state_.content_length,
+                      headers_.Lookup("ETag"), headers_.Lookup("Last-Modified"));
     state_.range_refused = !state_.continues_file;
   }
   return !state_.range_refused;
