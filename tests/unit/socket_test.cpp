@@ -40,7 +40,9 @@ const ResolveCase kResolveCases[] = {
     {"[::1]", {"[::1]:80"}},
     {"[2001:DB8:0:0::1]", {"[2001:db8::1]:80"}},
     {"[::]", {}},
-    {"[127.0.0.1]", {}},  // brackets hold an IPv6 address, nothing else
+    {"[127.0.0.1]", {}},                       // brackets hold an IPv6 address, nothing else
+    {"[::ffff:127.0.0.1]", {"127.0.0.1:80"}},  // an IPv6 socket on Windows could not reach it
+    {"[::ffff:0.0.0.0]", {}},
     {"[localhost]", {}},
     {"", {}},
 };
