@@ -33,6 +33,7 @@ std::string HttpRequest::FormatRequest() {
 
 bool HttpRequest::OnHeaderBlock() {
   state_.HeadersDone = true;
+  socket_.EndHeaderDeadline();
   if (reader_->LengthKnown()) state_.content_length = reader_->ContentLength();
   // Only the very rest of the same version of the file may be added to what is on disk; any
   // other part of it is not read.
@@ -115,6 +116,7 @@ void HttpRequest::Run() {
     ReportError({TransferError::Send, 0, error});
     return;
   }
+  socket_.StartHeaderDeadline();
 
   state_.BytesReceived = 0;
   ProxyAuthSchemes offered;

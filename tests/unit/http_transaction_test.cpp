@@ -11,11 +11,20 @@
 namespace {
 // Long enough apart that each run of bytes arrives in a read of its own.
 constexpr int kGapMs = 100;
-// A short silence limit, so that stalls end quickly; the hold outlasts it.
+// A short silence limit and header deadline, so that stalls end quickly; the hold outlasts them.
 TransferLimits ShortSilence() {
   TransferLimits limits;
   limits.silence_ms = 700;
+  limits.header_ms = 900;
   return limits;
+}
+
+// Header lines (or body blocks after the header block) sent kGapMs apart, each well within the
+// silence limit, for longer than the header deadline.
+std::vector<std::string> SlowRuns(std::string first, const std::string& each) {
+  std::vector<std::string> runs{std::move(first)};
+  for (int i = 0; i < 12; ++i) runs.push_back(each);
+  return runs;
 }
 
 struct TransactionCase {
@@ -59,6 +68,12 @@ const TransactionCase kCases[] = {
     {"StallBeforeLength", {"HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc"}, ScriptEnd::Hold,
      TransferError::Stalled, "abc", "SDEF", {3}, true},
     {"StallBeforeAnyByte", {}, ScriptEnd::Hold, TransferError::Stalled, "", "SEF", {}, true},
+    // The header block has a deadline of its own (without it, this would end cut short); the
+    // body after it has none.
+    {"HeaderBlockPastItsDeadline", SlowRuns("HTTP/1.0 200 OK\r\n", "X-Slow: 1\r\n"),
+     ScriptEnd::Close, TransferError::Stalled, "", "SEF", {}},
+    {"BodyPastTheHeaderDeadline", SlowRuns("HTTP/1.0 200 OK\r\n\r\n", "b"), ScriptEnd::Close, kOk,
+     "bbbbbbbbbbbb", "SDDDDDDDDDDDDDF", {}},
     // A server that accepts and closes without a byte sent no file, not an empty one.
     {"ClosedBeforeAnyByte", {}, ScriptEnd::Close, TransferError::CutShort, "", "SEF", {}},
 };
