@@ -3,8 +3,8 @@
 // stream ends by a close or a failed receive. Nothing may crash, the events must come in a
 // legal order, the body passed on must be the reply's body in order, a complete reply with
 // a valid Content-Length must pass on exactly the announced number of bytes, and a complete
-// chunked reply exactly its decoded body. Where an HTTP reply is required, other bytes are
-// never a body.
+// chunked reply exactly its decoded body. Interim (1xx) replies are passed over, five at most.
+// Where an HTTP reply is required, other bytes are never a body.
 //
 // Input: byte 0 chooses HEAD (bit 0), a refusal of the 1st to 3rd block (bits 1-2, 0 = never),
 // a failed receive (bit 3) or a close without notice (bit 4) rather than a close at the end,
@@ -243,16 +243,49 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     return 0;
   }
-  const std::size_t blank = reply.find("\r\n\r\n");
+  // Interim (1xx) replies before the final one are passed over, five at most, and what follows
+  // one must be an HTTP reply too.
+  std::size_t start = 0;
+  for (int interim = 0;; ++interim) {
+    const std::size_t end = reply.find("\r\n\r\n", start);
+    if (reply.substr(start, kHttpPrefixLength) != kHttpPrefix || end == std::string_view::npos ||
+        end + 4 - start > kHeaderRoom) {
+      break;
+    }
+    const std::string block(reply.substr(start, end - start));
+    HeaderMap interim_headers;
+    if (block.find('\0') != std::string::npos || !interim_headers.Parse(block.c_str())) break;
+    const int status = interim_headers.StatusCode;
+    if (status < 100 || status > 199) break;
+    if (status == 101 || interim == HttpResponseReader::kMostInterimReplies) {
+      if (order != "M") Fail("a 101 or one interim reply too many was taken", order);
+      return 0;
+    }
+    start = end + 4;
+  }
+  const std::string_view final_reply = reply.substr(start);
+  if (start > 0 && final_reply.substr(0, kHttpPrefixLength) != kHttpPrefix) {
+    const bool short_prefix = std::string_view(kHttpPrefix).substr(0, final_reply.size()) ==
+                              final_reply.substr(0, kHttpPrefixLength);
+    const char* expected = !short_prefix ? "M" : failed ? "R" : final_reply.empty() ? "T" : "M";
+    if (order != expected) Fail("what followed an interim reply was taken", order);
+    return 0;
+  }
+  const std::size_t blank = final_reply.find("\r\n\r\n");
   if (blank == std::string_view::npos || blank + 4 > kHeaderRoom) {
-    const char* expected = reply.size() >= kHeaderRoom ? "L" : failed ? "R" : "T";
+    const char* expected = final_reply.size() >= kHeaderRoom ? "L" : failed ? "R" : "T";
     if (order != expected) Fail("a header block without its end was not refused", order);
     return 0;
   }
-  if (!coded &&
-      (reply.substr(blank + 4, body.size()) != body || blank + 4 + body.size() > reply.size())) {
+  // Whether the final reply is chunked, as its own header block says.
+  CodingSeen final_coding;
+  HeaderMap final_headers;
+  final_headers.Parse(std::string(final_reply.substr(0, blank)).c_str(), &final_coding);
+  const bool coded_reply = final_coding.seen;
+  if (!coded_reply && (final_reply.substr(blank + 4, body.size()) != body ||
+                       blank + 4 + body.size() > final_reply.size())) {
     Fail("the body passed on is not the start of the reply's body", order);
   }
-  CheckHttpReply(input, headers, events, refused, coded, blank + 4);
+  CheckHttpReply(input, headers, events, refused, coded_reply, start + blank + 4);
   return 0;
 }

@@ -1,6 +1,6 @@
 // Url::Parse on any text: it must never read past the text, and what it yields must keep the
-// shape the request line relies on; the target it writes there is always a valid one. Then the
-// text as a redirect's Location, resolved against the URL parsed: what a redirect leads to is
+// shape the request and Host lines rely on; the target it writes there is always a valid one. Then
+// the text as a redirect's Location, resolved against the URL parsed: what a redirect leads to is
 // an http or https URL whose host the parse reads back, or it is refused.
 #include <cctype>
 #include <cstddef>
@@ -26,6 +26,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!literal && url.Host.find(':') != std::string::npos) std::abort();
   if (literal && url.Host.find(']') != url.Host.size() - 1) std::abort();
   if (literal && url.HostName() != url.Host.substr(1, url.Host.size() - 2)) std::abort();
+  // A URL that may be fetched has a host fit for the Host line and a real port; one that may
+  // not names no host at all.
+  if (url.malformed != url.Host.empty() || url.Port == 0) std::abort();
+  for (const char c : url.Host) {
+    if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F || c == '@' || c == '?' || c == '#') {
+      std::abort();
+    }
+  }
 
   // The request line's target is visible ASCII, and every '%' in it begins an escape.
   const std::string target = url.RequestTarget();
@@ -43,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Url again("ftp://other:1/x/y");
   again.Parse(text.c_str());
   if (again.Scheme != url.Scheme || again.Host != url.Host || again.Port != url.Port ||
-      again.Directory != url.Directory || again.FileName != url.FileName) {
+      again.Directory != url.Directory || again.FileName != url.FileName ||
+      again.malformed != url.malformed) {
     std::abort();
   }
 
@@ -54,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const RedirectStep step = NextRedirect(url, text, 0);
   if (step.refusal == TransferError::None) {
     const Url target(step.target.c_str());
-    if (!target.HasSupportedScheme() || target.Host.empty()) std::abort();
+    if (!target.HasSupportedScheme() || target.malformed) std::abort();
     if (url.IsHttps() && !target.IsHttps()) std::abort();
     if (step.target.find('#') != std::string::npos) std::abort();
   }

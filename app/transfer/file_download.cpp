@@ -50,7 +50,7 @@ Outcome FileDownload::Fetch() {
     view_.Log().Write("try %d of %d failed, trying again in %lu ms, %s", try_, kTransferTries,
                       static_cast<unsigned long>(*retry_pause_ms_),
                       resume ? ("for the rest from byte " + std::to_string(resume->offset) +
-                                " (If-Range " + EscapeControlBytes(resume->validator) + ")")
+                                " (If-Range " + EscapeControlBytes(resume->validator.value) + ")")
                                    .c_str()
                              : "from the start");
     ShowRetryNotice();
@@ -284,6 +284,9 @@ void FileDownload::LogTransfer() {
       log.Write("failed: %s (Stalled), fewer than %lu bytes in %lu s",
                 RunResultName(outcome.result), static_cast<unsigned long>(limits.rate_min_bytes),
                 static_cast<unsigned long>(limits.rate_window_ms / 1000));
+    } else if (State().stall == Stall::HeaderLate) {
+      log.Write("failed: %s (Stalled), no whole header block within %lu s",
+                RunResultName(outcome.result), static_cast<unsigned long>(limits.header_ms / 1000));
     } else {
       log.Write("failed: %s (Stalled), no byte for %lu s", RunResultName(outcome.result),
                 static_cast<unsigned long>(limits.silence_ms / 1000));

@@ -1,6 +1,8 @@
 #include "net/http/content_range.h"
 
 #include "base/ascii.h"
+#include "net/http/header_map.h"
+#include "net/http/http_date.h"
 
 namespace {
 
@@ -46,23 +48,34 @@ std::optional<ContentRange> ParseContentRange(const std::string& value) {
   return range;
 }
 
-std::string ResumeValidator(const std::string& etag, const std::string& last_modified) {
+StrongValidator StrongValidatorOf(const std::string& etag, const std::string& last_modified,
+                                  const std::string& date) {
+  StrongValidator validator;
   // If-Range takes no weak ETag: a server would ignore it and send the whole file.
-  const bool strong_etag = !etag.empty() && etag.compare(0, 2, "W/") != 0;
-  const std::string& chosen = strong_etag ? etag : last_modified;
-  for (const char c : chosen) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return "";
+  if (!etag.empty() && etag.compare(0, 2, "W/") != 0) {
+    validator.value = WithoutBlanksAround(etag);
+  } else {
+    const std::optional<std::int64_t> modified = ParseHttpDate(last_modified);
+    const std::optional<std::int64_t> sent = ParseHttpDate(date);
+    if (!modified || !sent || *sent < *modified + 1) return validator;
+    validator.value = WithoutBlanksAround(last_modified);
+    validator.is_date = true;
   }
-  return chosen;
+  for (const char c : validator.value) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return StrongValidator{};
+  }
+  return validator;
 }
 
 bool ContinuesFile(const ResumePoint& point, const std::string& content_range,
-                   std::optional<std::uint32_t> content_length, const std::string& etag) {
+                   std::optional<std::uint32_t> content_length, const std::string& etag,
+                   const std::string& last_modified) {
   const std::optional<ContentRange> range = ParseContentRange(content_range);
   if (!range || range->first != point.offset || range->total != point.total ||
       range->last != point.total - 1) {
     return false;
   }
   if (!content_length || *content_length != point.total - point.offset) return false;
-  return point.etag.empty() || etag == point.etag;
+  const std::string& carried = point.validator.is_date ? last_modified : etag;
+  return !point.validator.value.empty() && WithoutBlanksAround(carried) == point.validator.value;
 }

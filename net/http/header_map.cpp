@@ -74,9 +74,9 @@ bool HeaderMap::SameName(const std::string& a, const char* b) {
   return a.size() == length && EqualsIgnoringAsciiCase(a.data(), b, length);
 }
 
-void HeaderMap::Parse(const char* block, LineObserver* observer) {
+bool HeaderMap::Parse(const char* block, LineObserver* observer) {
   Clear();
-  if (block == nullptr) return;
+  if (block == nullptr) return true;
 
   // The caller has checked that the block begins with "HTTP/"; never step over its end.
   const char* cursor = block;
@@ -95,29 +95,48 @@ void HeaderMap::Parse(const char* block, LineObserver* observer) {
   ReasonPhrase.assign(cursor, line_end);
   cursor = line_end;
 
+  // A field is stored once its folded lines, if any, have been read: at the next line that
+  // begins a field, or at the end of the block. Each line begins after the CR LF that ends the
+  // one before.
+  std::string name;
+  std::string value;
+  bool in_field = false;
   for (;;) {
-    while (IsAsciiSpace(*cursor)) ++cursor;
-    if (*cursor == '\0') break;
-    line_end = LineEnd(cursor);
+    const bool at_end = *cursor == '\0';
+    if (!at_end) {
+      cursor += 2;
+      line_end = LineEnd(cursor);
+      if (IsBlank(*cursor)) {
+        // A fold: the blanks around the line break become one space. One before the first
+        // field continues nothing and is passed over.
+        if (in_field) {
+          while (!value.empty() && IsBlank(value.back())) value.pop_back();
+          while (IsBlank(*cursor)) ++cursor;
+          if (!value.empty()) value += ' ';
+          value.append(cursor, line_end);
+        }
+        cursor = line_end;
+        continue;
+      }
+    }
+    if (in_field) {
+      if (observer != nullptr) {
+        observer->OnHeaderLine(name, value.data(), value.data() + value.size());
+      }
+      LockGuard guard(lock_);
+      pairs_[name] = value;  // a name keeps the letter case of its first line
+      in_field = false;
+    }
+    if (at_end) return true;
     const char* colon = static_cast<const char*>(
         std::memchr(cursor, ':', static_cast<std::size_t>(line_end - cursor)));
-    if (colon == nullptr) {
-      // A line without a colon names nothing; it is passed over.
-      cursor = line_end;
-      continue;
-    }
-    std::string name(cursor, colon);
-    if (observer != nullptr) observer->OnHeaderLine(name, colon + 1, line_end);
-    const char* value = colon + 1;
-    while (IsBlank(*value)) ++value;
-    {
-      LockGuard guard(lock_);
-      auto found = pairs_.find(name);
-      if (found != pairs_.end()) {
-        found->second.assign(value, line_end);
-      } else {
-        pairs_.emplace(std::move(name), std::string(value, line_end));
-      }
+    if (colon != nullptr) {
+      if (colon > cursor && IsBlank(colon[-1])) return false;
+      name.assign(cursor, colon);
+      const char* text = colon + 1;
+      while (IsBlank(*text)) ++text;
+      value.assign(text, line_end);
+      in_field = true;
     }
     cursor = line_end;
   }
@@ -134,4 +153,12 @@ bool HeaderMap::Contains(const char* name) const {
   if (name == nullptr) return false;
   LockGuard guard(lock_);
   return pairs_.find(name) != pairs_.end();
+}
+
+std::string WithoutBlanksAround(const std::string& value) {
+  std::size_t begin = 0;
+  std::size_t end = value.size();
+  while (begin < end && IsBlank(value[begin])) ++begin;
+  while (end > begin && IsBlank(value[end - 1])) --end;
+  return value.substr(begin, end - begin);
 }

@@ -244,8 +244,27 @@ void HttpResponseReader::ReadHeaderBlock(Events& events) {
   }
   data[blank_offset] = '\0';
   FramingCollector framing(also_told_);
-  headers_.Parse(data, &framing);
+  if (!headers_.Parse(data, &framing)) {
+    Fail(Failure::Malformed, events);
+    return;
+  }
   const int status = headers_.StatusCode;
+  // An interim reply (103 Early Hints, say) comes before the final one, and is passed over. A
+  // 101 would switch the connection to another protocol, which no request here asks for.
+  if (status >= 100 && status <= 199) {
+    if (status == 101 || ++interim_replies_ > kMostInterimReplies) {
+      Fail(Failure::Malformed, events);
+      return;
+    }
+    const int next = blank_offset + kBlankLineLength;
+    std::memmove(data, data + next, static_cast<std::size_t>(held - next));
+    held_ = held - next;
+    data[held_] = '\0';
+    searched_ = 0;
+    require_http_ = true;  // what follows must be the final reply
+    ReadHeaderBlock(events);
+    return;
+  }
   const bool has_body = status == 200 || (status == 206 && accept_partial_);
   // Chunked alone, in a reply of HTTP/1.1 or later, with no length beside it to contradict it:
   // any other transfer coding would be stored as the file, and a length beside one could be
@@ -294,17 +313,21 @@ void HttpResponseReader::Fail(Failure failure, Events& events) {
 void HttpResponseReader::PassBody(const char* data, int length, Events& events) {
   bool complete = false;
   if (length_known_) {
-    const std::uint32_t missing = content_length_ - body_bytes_;
-    if (static_cast<std::uint32_t>(length) >= missing) {
+    const std::uint64_t missing = content_length_ - body_bytes_;
+    if (static_cast<std::uint64_t>(length) >= missing) {
       length = static_cast<int>(missing);
       complete = true;
     }
+  } else if (static_cast<std::uint64_t>(length) > kLongestBody - body_bytes_) {
+    // A body without a length may not outgrow one that a Content-Length could announce.
+    Fail(Failure::Malformed, events);
+    return;
   }
   if (!events.OnData(data, length)) {
     finished_ = true;
     return;
   }
-  body_bytes_ += static_cast<std::uint32_t>(length);
+  body_bytes_ += static_cast<std::uint64_t>(length);
   if (complete) {
     finished_ = true;
     events.OnComplete();
@@ -314,7 +337,7 @@ void HttpResponseReader::PassBody(const char* data, int length, Events& events) 
 void HttpResponseReader::PassChunked(char* data, int length, bool first, Events& events) {
   int decoded = 0;
   const ChunkDecoder::Result result =
-      chunks_.Decode(data, length, 0xFFFFFFFFu - body_bytes_, &decoded);
+      chunks_.Decode(data, length, kLongestBody - body_bytes_, &decoded);
   // What was decoded before broken framing is passed on like a body cut short, so that no split
   // of the reply changes what the events say.
   if (decoded > 0 || first) {
@@ -322,7 +345,7 @@ void HttpResponseReader::PassChunked(char* data, int length, bool first, Events&
       finished_ = true;
       return;
     }
-    body_bytes_ += static_cast<std::uint32_t>(decoded);
+    body_bytes_ += static_cast<std::uint64_t>(decoded);
   }
   if (result == ChunkDecoder::Result::Broken) {
     Fail(Failure::Malformed, events);

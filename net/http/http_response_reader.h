@@ -1,7 +1,7 @@
 // The reading of one HTTP/1.0 reply, apart from any socket: the bytes of each receive go in,
-// and the reader tells what they mean: the header block (parsed into a HeaderMap), the
-// status when it is not 200, the body block by block, and how the reply ended. A body an
-// HTTP/1.1 server sends chunked is passed on without its framing.
+// and the reader tells what they mean: the header block (parsed into a HeaderMap; interim 1xx
+// replies before it passed over), the status when it is not 200, the body block by block, and
+// how the reply ended. A body an HTTP/1.1 server sends chunked is passed on without its framing.
 //
 // Each receive goes straight into the reader's own buffer (Space, then Received), so that a
 // body block is handed on in place; Feed does the same for bytes held elsewhere. A body block
@@ -22,13 +22,18 @@ class HttpResponseReader {
   static constexpr int kBufferSize = 16384;
   // The body is received in larger pieces: each receive costs far more than its bytes.
   static constexpr int kBodyReceiveSize = 256 * 1024;
+  // The longest body taken, with a length or without: what a Content-Length can announce.
+  static constexpr std::uint64_t kLongestBody = 0xFFFFFFFFu;
+  // Interim (1xx) replies passed over before the final one; one more is malformed.
+  static constexpr int kMostInterimReplies = 5;
 
   enum class Failure {
     Malformed,  // no status number, or a status outside 100..999, a NUL in the header block, a
-                // Content-Length that is no plain number or contradicts another; a
+                // blank before a field's colon, a 101 or more than kMostInterimReplies interim
+                // replies; a Content-Length that is no plain number or contradicts another; a
                 // Transfer-Encoding other than chunked alone in an HTTP/1.1 reply, or one beside
-                // a Content-Length; broken chunk framing or a body beyond 2^32 - 1 bytes; bytes
-                // that are no HTTP reply where one is required
+                // a Content-Length; broken chunk framing or a body beyond kLongestBody bytes;
+                // bytes that are no HTTP reply where one is required
     HeaderTooLong,  // the header block does not end within the buffer
     CutShort,       // the peer closed before the first byte, inside the header block or before
                     // the announced length, or ended a body without length without notice
@@ -98,8 +103,9 @@ class HttpResponseReader {
   // OnHeaderBlock on. A chunked reply announces none.
   bool LengthKnown() const { return length_known_; }
   std::uint32_t ContentLength() const { return content_length_; }
-  // Body bytes handed on and taken so far (decoded, for a chunked body).
-  std::uint32_t BodyBytes() const { return body_bytes_; }
+  // Body bytes handed on and taken so far (decoded, for a chunked body); never beyond
+  // kLongestBody.
+  std::uint32_t BodyBytes() const { return static_cast<std::uint32_t>(body_bytes_); }
 
  private:
   class FramingCollector;
@@ -160,5 +166,6 @@ class HttpResponseReader {
   bool chunked_ = false;       // the body ends with its last chunk
   ChunkDecoder chunks_;
   std::uint32_t content_length_ = 0;
-  std::uint32_t body_bytes_ = 0;  // handed on and taken so far
+  std::uint64_t body_bytes_ = 0;  // handed on and taken so far
+  int interim_replies_ = 0;
 };

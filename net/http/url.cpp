@@ -3,21 +3,35 @@
 #include <cstring>
 
 #include "base/ascii.h"
+#include "net/http/url_reference.h"
 
 namespace {
-// The number at text as atoi reads it (white space, a sign, digits), wrapped to 16 bits; false
-// when its digits are worth more than 65535, which would name another port than written.
-bool ReadPort(const char* text, std::uint16_t* port) {
-  while (IsAsciiSpace(*text)) ++text;
-  bool negative = false;
-  if (*text == '+' || *text == '-') negative = *text++ == '-';
+// A port as written: digits alone worth 1 to 65535. Anything else (a sign, a blank, letters
+// after the digits, a value that wraps) would name another port than the one meant.
+bool ReadPort(const std::string& text, std::uint16_t* port) {
   std::uint32_t value = 0;
-  while (IsAsciiDigit(*text)) {
-    value = value * 10u + static_cast<std::uint32_t>(*text++ - '0');
+  for (const char c : text) {
+    if (!IsAsciiDigit(c)) return false;
+    value = value * 10u + static_cast<std::uint32_t>(c - '0');
     if (value > 65535u) return false;
   }
-  if (negative) value = 0u - value;
+  if (value == 0) return false;
   *port = static_cast<std::uint16_t>(value);
+  return true;
+}
+
+// Whether a host may go to the name lookup and into the Host line as written: not empty, no
+// blank, control byte or user part, brackets only around an IPv6 literal.
+bool IsWellFormedHost(const std::string& host) {
+  if (host.empty()) return false;
+  const bool literal = host.front() == '[';
+  for (std::size_t i = 0; i < host.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(host[i]);
+    if (byte <= 0x20 || byte == 0x7F || byte == '@') return false;
+    if ((byte == '[' || byte == ']') && !(literal && (i == 0 || i + 1 == host.size()))) {
+      return false;
+    }
+  }
   return true;
 }
 
@@ -48,12 +62,14 @@ std::string Url::RequestTarget() const {
   return PercentEncodePath(Directory + FileName);
 }
 
+std::string Url::Authority() const {
+  std::string authority = Host;
+  if (Port != (IsHttps() ? 443 : 80)) authority += ":" + std::to_string(Port);
+  return authority;
+}
+
 std::string Url::Absolute() const {
-  const bool https = IsHttps();
-  std::string text = https ? "https://" : "http://";
-  text += Host;
-  if (Port != (https ? 443 : 80)) text += ":" + std::to_string(Port);
-  return text + Directory + FileName;
+  return (IsHttps() ? "https://" : "http://") + Authority() + Directory + FileName;
 }
 
 std::string Url::HostName() const {
@@ -88,38 +104,32 @@ void Url::Reset() {
   Directory = "/";
   FileName.clear();
   Port = 80;
-  port_out_of_range = false;
+  malformed = true;
 }
 
 void Url::Parse(const char* text) {
   Reset();
   if (text == nullptr) return;
 
-  const char* cursor = text;
+  const char* rest = text;  // where the authority begins, after "scheme://"
+  bool names_host = true;
   if (const char* separator = std::strstr(text, "://")) {
     Scheme.assign(text, separator);
-    if (IsHttps()) Port = 443;
-    cursor = separator;
-    while (*cursor == ':' || *cursor == '/') ++cursor;
+    rest = separator + 3;
+  } else if (const char* colon = std::strchr(text, ':')) {
+    // "http:" without "//" names the scheme and no host; any other text names no scheme.
+    const std::string named(text, colon);
+    names_host = !SchemeIs(named, "http") && !SchemeIs(named, "https");
+    if (!names_host) Scheme = named;
   }
+  if (IsHttps()) Port = 443;
+  if (!names_host) return;
+  const std::string authority = SplitUri(std::string("//") + rest).authority;
 
-  // An IPv6 literal runs to its closing bracket, colons and all; without one (before any '/')
-  // the '[' is an ordinary character.
-  const char* host_end = cursor + std::strcspn(cursor, ":/");
-  if (*cursor == '[') {
-    const char* close = cursor + 1 + std::strcspn(cursor + 1, "]/");
-    if (*close == ']') host_end = close + 1;
-  }
-  Host.assign(cursor, host_end);
-  cursor = host_end;
-
-  if (*cursor == ':') {
-    ++cursor;
-    port_out_of_range = !ReadPort(cursor, &Port);
-    while (IsAsciiDigit(*cursor)) ++cursor;
-  }
+  // The request path is the text after the authority as written, query and fragment included,
+  // with one leading '/' implied.
+  const char* cursor = rest + authority.size();
   if (*cursor == '/') ++cursor;
-
   const char* last_slash = std::strrchr(cursor, '/');
   if (last_slash != nullptr) {
     Directory.assign(cursor, last_slash + 1);
@@ -128,4 +138,22 @@ void Url::Parse(const char* text) {
   } else {
     FileName.assign(cursor);
   }
+
+  // An IPv6 literal runs to its closing bracket, colons and all; a port may follow a ':'.
+  std::size_t host_end = authority.find(':');
+  if (!authority.empty() && authority[0] == '[') {
+    host_end = authority.find(']');
+    if (host_end == std::string::npos) return;
+    ++host_end;
+    if (host_end < authority.size() && authority[host_end] != ':') return;
+  }
+  std::string host = authority.substr(0, host_end);
+  if (!IsWellFormedHost(host)) return;
+  // An empty port is the scheme's own.
+  if (host_end != std::string::npos && host_end + 1 < authority.size() &&
+      !ReadPort(authority.substr(host_end + 1), &Port)) {
+    return;
+  }
+  Host = std::move(host);
+  malformed = false;
 }

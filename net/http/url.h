@@ -1,7 +1,9 @@
-// A URL split into the pieces a transfer needs. The parse is lenient and total: it never
-// fails, changes no letter case and decodes nothing; the pieces hold the text as written (a
-// file name stays the name of the local copy, an IPv6 literal keeps its brackets, as the Host
-// line carries it), and only the request line is encoded.
+// A URL split into the pieces a transfer needs, by the RFC 3986 split that a redirect's target
+// is checked with too (url_reference.h): "?" and "#" end the host, a port is digits alone. It
+// changes no letter case and decodes nothing; the pieces hold the text as written (a file name
+// stays the name of the local copy, an IPv6 literal keeps its brackets, as the Host line carries
+// it), and only the request line is encoded. A text without "://" names no scheme and is plain
+// HTTP ("pkgsrv:81/a").
 #pragma once
 
 #include <cstdint>
@@ -11,7 +13,8 @@ class Url {
  public:
   explicit Url(const char* text = nullptr);
 
-  // Reset, then fill every piece found in text; a null text leaves the defaults.
+  // Reset, then fill every piece found in text; a null text leaves the defaults, which name no
+  // host.
   void Parse(const char* text);
   void Reset();
   // Whether the scheme is "https", in any letter case.
@@ -24,6 +27,9 @@ class Url {
   // byte, byte outside ASCII and lone '%' percent-encoded, as a browser sends a path; a '%'
   // with two hexadecimal digits stays, being encoded already.
   std::string RequestTarget() const;
+  // The host, and its port where that is not the scheme's own ("host:8080", "[::1]:81"): the
+  // Host line's value, as a server that builds URLs from it needs it.
+  std::string Authority() const;
   // The URL written out whole ("https://host:8443/dir/file"), the port only where it is not the
   // scheme's own: the base a redirect's relative Location is resolved against.
   std::string Absolute() const;
@@ -32,12 +38,14 @@ class Url {
   std::string HostName() const;
 
   std::string Scheme;     // "HTTP" unless the text names one before "://"
-  std::string Host;       // host name, dotted address or bracketed IPv6 literal, may be empty
+  std::string Host;       // host name, dotted address or bracketed IPv6 literal; empty if malformed
   std::string Directory;  // request path up to and including its last '/', starts with '/'
   std::string FileName;   // request path after its last '/'
   std::uint16_t Port;     // the text's port, else 443 for "https" (any letter case), else 80
-  // The text's port is above 65535: the URL cannot be fetched as written.
-  bool port_out_of_range = false;
+  // The URL cannot be fetched as written: no host or an empty one, a user part, a blank or
+  // control byte in the host, a port that is not 1 to 65535 in digits alone, anything between
+  // the port and the path, or a scheme without "//" ("http:/pkgsrv/x").
+  bool malformed = true;
 };
 
 // text with every byte that may not stand in a request line's path (a space, a control byte, a

@@ -1,23 +1,7 @@
 #include "net/http/url_reference.h"
 
-namespace {
-
-// The five components of a reference (RFC 3986, appendix B), each with whether it is there:
-// an empty query differs from none.
-struct Parts {
-  bool has_scheme = false;
-  std::string scheme;
-  bool has_authority = false;
-  std::string authority;
-  std::string path;
-  bool has_query = false;
-  std::string query;
-  bool has_fragment = false;
-  std::string fragment;
-};
-
-Parts Split(const std::string& text) {
-  Parts parts;
+UriParts SplitUri(const std::string& text) {
+  UriParts parts;
   std::size_t at = 0;
   const std::size_t colon = text.find_first_of(":/?#");
   if (colon != std::string::npos && colon > 0 && text[colon] == ':') {
@@ -46,6 +30,8 @@ Parts Split(const std::string& text) {
   }
   return parts;
 }
+
+namespace {
 
 // The path without its "." and ".." segments (section 5.2.4).
 std::string RemoveDotSegments(std::string input) {
@@ -76,7 +62,7 @@ std::string RemoveDotSegments(std::string input) {
 }
 
 // A relative path against the base's (section 5.2.3).
-std::string Merge(const Parts& base, const std::string& path) {
+std::string Merge(const UriParts& base, const std::string& path) {
   if (base.has_authority && base.path.empty()) return "/" + path;
   const std::size_t last = base.path.rfind('/');
   return last == std::string::npos ? path : base.path.substr(0, last + 1) + path;
@@ -85,9 +71,9 @@ std::string Merge(const Parts& base, const std::string& path) {
 }  // namespace
 
 std::string ResolveReference(const std::string& base_text, const std::string& reference) {
-  const Parts base = Split(base_text);
-  const Parts r = Split(reference);
-  Parts t;
+  const UriParts base = SplitUri(base_text);
+  const UriParts r = SplitUri(reference);
+  UriParts t;
   if (r.has_scheme) {
     t = r;
     t.path = RemoveDotSegments(r.path);
@@ -128,14 +114,8 @@ std::string ResolveReference(const std::string& base_text, const std::string& re
 }
 
 std::string SchemeOf(const std::string& url) {
-  const Parts parts = Split(url);
+  const UriParts parts = SplitUri(url);
   return parts.has_scheme ? parts.scheme : std::string();
-}
-
-bool AuthorityOf(const std::string& url, std::string* authority) {
-  const Parts parts = Split(url);
-  *authority = parts.authority;
-  return parts.has_authority;
 }
 
 std::string WithoutFragment(const std::string& url) {

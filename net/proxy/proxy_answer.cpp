@@ -34,7 +34,7 @@ void ConnectAnswer::Finish() {
   block_.resize(block_.size() - 4);  // HeaderMap reads the block without its blank line
   HeaderMap headers;
   ProxyAuthSchemes schemes;
-  headers.Parse(block_.c_str(), &schemes);
+  if (!headers.Parse(block_.c_str(), &schemes)) return;
   if (headers.StatusCode < 100 || headers.StatusCode > 999) return;
   status_ = headers.StatusCode;
   schemes_ = schemes.Text();

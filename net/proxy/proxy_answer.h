@@ -26,7 +26,8 @@ class ConnectAnswer {
   enum class State {
     Incomplete,  // the blank line has not come yet
     Complete,    // status() and schemes() are known
-    Malformed,   // no "HTTP/" status line with a number 100..999, a NUL, or too long
+    Malformed,   // no "HTTP/" status line with a number 100..999, a NUL, a malformed header
+                 // line, or too long
   };
 
   // Takes bytes up to the end of the header block and no further; returns how many it took.

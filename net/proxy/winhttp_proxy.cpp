@@ -84,7 +84,9 @@ void RunLookup(void* argument) {
     options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT;
     options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
   }
-  options.fAutoLogonIfChallenged = TRUE;
+  // Whoever answers the script's URL (anyone on the LAN, for detection) must not get the
+  // user's logon: a script server that asks for credentials ends the lookup with an error.
+  options.fAutoLogonIfChallenged = FALSE;
   WINHTTP_PROXY_INFO info{};
   if (WinHttp().GetProxyForUrl(lookup.session->handle, wide_url.data(), &options, &info)) {
     const GlobalText proxy(info.lpszProxy);
@@ -172,6 +174,8 @@ const char* WinHttpErrorName(DWORD error) {
       return "ERROR_WINHTTP_INVALID_URL";
     case ERROR_WINHTTP_TIMEOUT:
       return "ERROR_WINHTTP_TIMEOUT";
+    case ERROR_WINHTTP_LOGIN_FAILURE:
+      return "ERROR_WINHTTP_LOGIN_FAILURE";
     case ERROR_TIMEOUT:
       return "no answer within the lookup's limit";
     case ERROR_CANCELLED:

@@ -2,7 +2,8 @@
 // from the one automatic detection (WPAD) finds; WinHTTP fetches and runs the script. winhttp.dll
 // is loaded at run time from the system folder, never imported. A lookup is bounded: each of its
 // steps by the session's time limits, the whole by the lookup limit (transfer_limits.h), and its
-// caller may give up on it at any moment.
+// caller may give up on it at any moment. It never answers a script server's challenge with the
+// user's logon.
 #pragma once
 
 #include <windows.h>

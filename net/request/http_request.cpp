@@ -65,16 +65,17 @@ void HttpRequest::ReportError(const TransferResult& result) {
 void HttpRequest::BeginFileVersion() {
   state_.resume.reset();
   state_.version.total = state_.content_length;
-  state_.version.etag = headers_.Lookup("ETag");
-  state_.version.validator = ResumeValidator(state_.version.etag, headers_.Lookup("Last-Modified"));
+  state_.version.validator = StrongValidatorOf(
+      headers_.Lookup("ETag"), headers_.Lookup("Last-Modified"), headers_.Lookup("Date"));
 }
 
 void HttpRequest::ResumeAfter(std::uint64_t stored) {
   const FileVersion& version = state_.version;
-  // Only the rest of a version the server can be asked for by name, and of a known length.
-  if (stored > 0 && version.total && stored < *version.total && !version.validator.empty()) {
-    state_.resume = ResumePoint{static_cast<std::uint32_t>(stored), *version.total, version.etag,
-                                version.validator};
+  // Only the rest of a version the server can be asked for by a strong validator, and of a
+  // known length: else the file starts over.
+  if (stored > 0 && version.total && stored < *version.total && !version.validator.value.empty()) {
+    state_.resume =
+        ResumePoint{static_cast<std::uint32_t>(stored), *version.total, version.validator};
   } else {
     state_.resume.reset();
   }

@@ -74,6 +74,7 @@ bool HttpRequest::OpenTunnel() {
     ReportError({TransferError::Send, 0, error});
     return false;
   }
+  socket_.StartHeaderDeadline();
   // One byte at a time: what follows the answer's blank line is the server's, for TLS.
   ConnectAnswer answer;
   while (answer.CurrentState() == ConnectAnswer::State::Incomplete) {
@@ -95,6 +96,7 @@ bool HttpRequest::OpenTunnel() {
     }
     answer.Feed(&byte, 1);
   }
+  socket_.EndHeaderDeadline();
   if (answer.Accepted()) return true;
   socket_.Close();
   proxy_auth_offered_ = answer.Schemes();

@@ -9,21 +9,22 @@
 
 std::string HttpRequest::FormatRequest() {
   const Url& url = state_.url;
-  // A Host line without the port, as the package servers have always seen. Lines end in CR LF
-  // as HTTP requires: servers that guard against request smuggling refuse a bare LF.
+  // The Host line names the port unless it is the scheme's own: a server that builds URLs from
+  // it (a redirect to a path) must not lead to another port. Lines end in CR LF as HTTP
+  // requires: servers that guard against request smuggling refuse a bare LF.
   std::string request = state_.HeadOnly ? "HEAD" : "GET";
   request += ' ';
   // A proxy is told the whole URL.
   if (ThroughHttpProxy()) request += "http://" + url.Host + ":" + std::to_string(url.Port);
   request += url.RequestTarget();
   request += " HTTP/1.0\r\nHost: ";
-  request += url.Host;
+  request += url.Authority();
   request += "\r\n";
   // The rest of a file that was cut short, only if the server's file is still that version:
   // else it sends the whole file.
   if (state_.resume) {
     request += "Range: bytes=" + std::to_string(state_.resume->offset) + "-\r\nIf-Range: ";
-    request += state_.resume->validator;
+    request += state_.resume->validator.value;
     request += "\r\n";
   }
   request += "\r\n";
@@ -32,12 +33,14 @@ std::string HttpRequest::FormatRequest() {
 
 bool HttpRequest::OnHeaderBlock() {
   state_.HeadersDone = true;
+  socket_.EndHeaderDeadline();
   if (reader_->LengthKnown()) state_.content_length = reader_->ContentLength();
-  // Only the very rest of the same file may be added to what is on disk; any other part of it
-  // is not read.
+  // Only the very rest of the same version of the file may be added to what is on disk; any
+  // other part of it is not read.
   if (state_.resume && headers_.StatusCode == 206) {
-    state_.continues_file = ContinuesFile(*state_.resume, headers_.Lookup("Content-Range"),
-                                          state_.content_length, headers_.Lookup("ETag"));
+    state_.continues_file =
+        ContinuesFile(*state_.resume, headers_.Lookup("Content-Range"), state_.content_length,
+                      headers_.Lookup("ETag"), headers_.Lookup("Last-Modified"));
     state_.range_refused = !state_.continues_file;
   }
   return !state_.range_refused;
@@ -85,7 +88,7 @@ void HttpRequest::Run() {
     ReportError({TransferError::UnsupportedScheme, 0, 0});
     return;
   }
-  if (url.port_out_of_range) {
+  if (url.malformed) {
     socket_.Close();
     ReportError({TransferError::MalformedUrl, 0, 0});
     return;
@@ -113,6 +116,7 @@ void HttpRequest::Run() {
     ReportError({TransferError::Send, 0, error});
     return;
   }
+  socket_.StartHeaderDeadline();
 
   state_.BytesReceived = 0;
   ProxyAuthSchemes offered;

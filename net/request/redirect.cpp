@@ -1,13 +1,10 @@
 #include "net/request/redirect.h"
 
 #include "base/ascii.h"
+#include "net/http/header_map.h"
 #include "net/http/url_reference.h"
 
 namespace {
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
 
 bool HasControlBytes(const std::string& text) {
   for (const char c : text) {
@@ -35,12 +32,7 @@ RedirectStep NextRedirect(const Url& from, const std::string& location, int foll
   if (followed >= kMostRedirects) {
     return Refused(TransferError::TooManyRedirects, "", "more redirects than 5");
   }
-  // A header line's value, less the blanks around it (the header map keeps a trailing one).
-  std::size_t begin = 0;
-  std::size_t end = location.size();
-  while (begin < end && IsBlank(location[begin])) ++begin;
-  while (end > begin && IsBlank(location[end - 1])) --end;
-  const std::string reference = location.substr(begin, end - begin);
+  const std::string reference = WithoutBlanksAround(location);
   if (reference.empty()) return Refused(TransferError::RedirectMalformed, "", "empty Location");
   if (reference.size() > kLongestLocation) {
     return Refused(TransferError::RedirectMalformed, "", "Location longer than 2048 bytes");
@@ -52,10 +44,10 @@ RedirectStep NextRedirect(const Url& from, const std::string& location, int foll
   std::string target = WithoutFragment(ResolveReference(from.Absolute(), reference));
   const std::string scheme = SchemeOf(target);
   const bool https = SchemeIs(scheme, "https", 5);
-  std::string authority;
-  // The host must be there as the URL parse reads it: no user part, no empty host.
-  if ((!https && !SchemeIs(scheme, "http", 4)) || !AuthorityOf(target, &authority) ||
-      authority.empty() || authority[0] == ':' || authority.find('@') != std::string::npos) {
+  // The host and port as the request itself will read them: a user part, an empty host or a
+  // port that is not one are refused here rather than fetched somewhere else.
+  const Url next(target.c_str());
+  if ((!https && !SchemeIs(scheme, "http", 4)) || !next.HasSupportedScheme() || next.malformed) {
     return Refused(TransferError::RedirectRefused, std::move(target),
                    "not an http or https URL with a host");
   }

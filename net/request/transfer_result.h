@@ -19,7 +19,7 @@ enum class TransferError : std::uint8_t {
   ProxyAuthRequired,
   // The URL names a scheme other than http and https: nothing was sent.
   UnsupportedScheme,
-  // The URL cannot be fetched as written (a port above 65535): nothing was sent.
+  // The URL cannot be fetched as written (no host, a bad host or port): nothing was sent.
   MalformedUrl,
   // Asked for the rest of a file, the server answered with another part or version of it (a
   // 206 that does not continue the file, or 416).

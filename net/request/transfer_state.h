@@ -14,8 +14,7 @@
 // The version of a file that a reply began: what a request for the rest of it must name.
 struct FileVersion {
   std::optional<std::uint32_t> total;  // the reply's Content-Length; none without one
-  std::string etag;                    // its ETag; empty without one
-  std::string validator;               // what If-Range names (ResumeValidator); empty: none
+  StrongValidator validator;           // what If-Range names; empty without a strong one
 };
 
 struct TransferState {

@@ -20,6 +20,12 @@ bool IsUnspecified(const sockaddr* address) {
   return true;
 }
 
+// Whether an IPv6 address is an IPv4 one written as IPv6 (::ffff:a.b.c.d).
+bool IsIpv4Mapped(const sockaddr_in6& address) {
+  static const unsigned char kPrefix[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
+  return std::memcmp(address.sin6_addr.s6_addr, kPrefix, sizeof kPrefix) == 0;
+}
+
 // What getaddrinfo gives for host: with numeric_ipv6, only an IPv6 literal is taken.
 HostAddresses LookUp(const std::string& host, std::uint16_t port, bool numeric_ipv6) {
   HostAddresses result;
@@ -38,8 +44,9 @@ HostAddresses LookUp(const std::string& host, std::uint16_t port, bool numeric_i
     const int family = entry->ai_addr->sa_family;
     const std::size_t needed = family == AF_INET ? sizeof(sockaddr_in) : sizeof(sockaddr_in6);
     if ((family != AF_INET && family != AF_INET6) || entry->ai_addrlen < needed) continue;
-    if (IsUnspecified(entry->ai_addr)) continue;
-    result.list.emplace_back(entry->ai_addr, entry->ai_addrlen, port);
+    const SocketAddress address(entry->ai_addr, entry->ai_addrlen, port);
+    if (IsUnspecified(address.Get())) continue;
+    result.list.push_back(address);
   }
   freeaddrinfo(found);
   return result;
@@ -63,14 +70,30 @@ std::string AddressBytesOf(const std::string& host) {
   if (literal.find(':') == std::string::npos) return std::string();
   const HostAddresses found = LookUp(literal, 0, true);
   if (found.list.empty()) return std::string();
-  const auto* address = reinterpret_cast<const sockaddr_in6*>(found.list[0].Get());
-  return std::string(reinterpret_cast<const char*>(address->sin6_addr.s6_addr), 16);
+  const sockaddr* address = found.list[0].Get();
+  if (address->sa_family == AF_INET) {  // an IPv4 address written as IPv6
+    return std::string(
+        reinterpret_cast<const char*>(&reinterpret_cast<const sockaddr_in*>(address)->sin_addr), 4);
+  }
+  return std::string(reinterpret_cast<const char*>(
+                         reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr.s6_addr),
+                     16);
 }
 
 SocketAddress::SocketAddress(const sockaddr* address, std::size_t size, std::uint16_t port) {
   if (size > sizeof storage_) size = sizeof storage_;
   std::memcpy(&storage_, address, size);
   size_ = static_cast<SocketLength>(size);
+  // An IPv6 socket on Windows takes IPv6 peers only: the IPv4 address itself connects.
+  const auto* ipv6 = reinterpret_cast<const sockaddr_in6*>(&storage_);
+  if (storage_.ss_family == AF_INET6 && size >= sizeof(sockaddr_in6) && IsIpv4Mapped(*ipv6)) {
+    sockaddr_in ipv4{};
+    ipv4.sin_family = AF_INET;
+    std::memcpy(&ipv4.sin_addr, ipv6->sin6_addr.s6_addr + 12, 4);
+    storage_ = sockaddr_storage{};
+    std::memcpy(&storage_, &ipv4, sizeof ipv4);
+    size_ = static_cast<SocketLength>(sizeof ipv4);
+  }
   if (storage_.ss_family == AF_INET) {
     reinterpret_cast<sockaddr_in*>(&storage_)->sin_port = htons(port);
   } else {

@@ -14,14 +14,15 @@
 // lookup), and which one, in network order.
 bool IsAddressHost(const char* host, std::uint32_t* address);
 
-// The bytes of an address host: 4 for a dotted IPv4 address, 16 for an IPv6 literal with or
-// without its brackets ("[::1]", "::1"); empty for a name.
+// The bytes of an address host: 4 for a dotted IPv4 address (or one written as IPv6), 16 for an
+// IPv6 literal with or without its brackets ("[::1]", "::1"); empty for a name.
 std::string AddressBytesOf(const std::string& host);
 
 class SocketAddress {
  public:
   SocketAddress() = default;
-  // A copy of an address of the system's (IPv4 or IPv6), with the port set.
+  // A copy of an address of the system's (IPv4 or IPv6), with the port set; an IPv4 address
+  // written as IPv6 (::ffff:127.0.0.1) becomes that IPv4 address.
   SocketAddress(const sockaddr* address, std::size_t size, std::uint16_t port);
 
   int Family() const { return storage_.ss_family; }

@@ -54,6 +54,7 @@ bool TcpSocket::ConnectToAny(const std::vector<SocketAddress>& addresses, Connec
   last_byte_ms_ = 0;
   std::fill(rate_bytes_, rate_bytes_ + kRateSlices + 1, 0u);
   rate_slice_ = 0;
+  header_deadline_ms_ = kNoDeadline;
   return !aborted;
 }
 
@@ -98,6 +99,8 @@ bool TcpSocket::Stalled(std::uint32_t elapsed) {
     stall_ = Stall::Silent;
   } else if (elapsed >= limits_.rate_window_ms && in_window < limits_.rate_min_bytes) {
     stall_ = Stall::TooSlow;
+  } else if (elapsed >= header_deadline_ms_) {
+    stall_ = Stall::HeaderLate;
   }
   return stall_ != Stall::None;
 }

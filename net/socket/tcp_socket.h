@@ -57,6 +57,10 @@ class TcpSocket : public ByteStream {
   // One receive: bytes received, 0 when the peer closed, -1 on failure, abort, or a stall
   // (LastError then the time-out's code, LastStall why).
   int Receive(char* buffer, int capacity) override;
+  // The receives from now on must bring a whole header block within the limits' header_ms, until
+  // EndHeaderDeadline; a new connection has none.
+  void StartHeaderDeadline() { header_deadline_ms_ = std::uint64_t{Elapsed()} + limits_.header_ms; }
+  void EndHeaderDeadline() { header_deadline_ms_ = kNoDeadline; }
   // Shuts down and closes the handle; the result of the close, or -1 when there was none.
   int Close();
   // From another thread: makes a connect, send or receive blocked on this socket fail now,
@@ -77,6 +81,7 @@ class TcpSocket : public ByteStream {
   // The amount of the rate window is kept in this many slices, and one more for the slice
   // under way, so that the bytes counted always span at least the whole window.
   static constexpr int kRateSlices = 10;
+  static constexpr std::uint64_t kNoDeadline = ~std::uint64_t{0};
 
   // Milliseconds since the connection was made.
   std::uint32_t Elapsed() const;
@@ -103,4 +108,5 @@ class TcpSocket : public ByteStream {
   std::uint32_t rate_bytes_[kRateSlices + 1] = {};
   std::uint32_t rate_slice_ = 0;
   bool told_silent_ = false;
+  std::uint64_t header_deadline_ms_ = kNoDeadline;  // since the connection was made
 };

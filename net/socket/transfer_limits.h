@@ -17,6 +17,10 @@ struct TransferLimits {
   // would reset a silence limit.
   std::uint32_t rate_window_ms = 30000;
   std::uint32_t rate_min_bytes = 1024;
+  // From the request's last byte sent to the end of the reply's header block (or of a proxy's
+  // answer to CONNECT): a server that sends its header lines at the minimum rate would
+  // otherwise hold a try for minutes before the header block's size cap.
+  std::uint32_t header_ms = 30000;
   // After this much silence the page says that the program waits for the server, so that a
   // silent server does not look like a hung program.
   std::uint32_t waiting_notice_ms = 5000;
@@ -25,8 +29,9 @@ struct TransferLimits {
 // Why a receive gave up on its peer.
 enum class Stall : std::uint8_t {
   None,
-  Silent,   // no byte within silence_ms
-  TooSlow,  // fewer than rate_min_bytes within rate_window_ms
+  Silent,      // no byte within silence_ms
+  TooSlow,     // fewer than rate_min_bytes within rate_window_ms
+  HeaderLate,  // no whole header block within header_ms
 };
 
 // The proxy auto-config lookup (WinHTTP fetching and running a script): each of its name

@@ -4,6 +4,7 @@ so that a run that gets through went through the proxy.
 """
 
 import os
+import re
 import time
 
 from harness import ID_CANCEL, ID_NEXT, ID_OK, WIZARD_CAPTION, wait_for
@@ -132,9 +133,9 @@ def proxy_https_connect(rig):
     next_page(rig)
     run_to_done(rig)
     lines = get_lines(PACKAGE)
-    check_served(rig, [(line, 200) for line in lines], host=NAME)
-    eq(rig.web.server_names(), [NAME] * len(lines), "server name sent")
     tunnel = "%s:%d" % (NAME, rig.web.tls_ports["skins"])
+    check_served(rig, [(line, 200) for line in lines], host=tunnel)
+    eq(rig.web.server_names(), [NAME] * len(lines), "server name sent")
     eq(squid.requests(), [("CONNECT", tunnel, "TCP_TUNNEL/200")] * len(lines),
        "tunnels squid opened")
     check_installed(rig, PACKAGE)
@@ -189,6 +190,24 @@ def proxy_script(rig):
     eq(squid.requests(), proxied(squid, base), "requests squid forwarded")
     check_forwarded(rig, base)
     check_installed(rig, PACKAGE)
+
+    # A script server that asks for the user's logon gets none: the lookup fails (12015 on
+    # Windows, 12167 under Wine 8) and the run goes direct.
+    challenger = rig.start_scripted()
+    challenger.routes["/proxy.pac"] = Reply([(
+        b"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Negotiate\r\nWWW-Authenticate: NTLM\r\n"
+        b"Content-Length: 0\r\n\r\n", 0.0)])
+    asking = "http://127.0.0.1:%d/proxy.pac" % challenger.port
+    proxy_settings(rig, enable=0, script=asking)
+    eq(run_quiet(rig, "/quiet", "/log", "C:\\logs\\asking.log"), 2, "exit code, script asks")
+    logged = [line for line in log_lines(rig, "C:\\logs\\asking.log")
+              if route_line(index, "direct (script %s cannot be used: error " % asking) in line]
+    if not logged or not re.search(r"error (12015|12167) ", logged[0]):
+        raise AssertionError("the script's failure as logged: %r" % logged)
+    eq([r for r in challenger.requests() if b"authorization:" in r.lower()], [],
+       "requests for the script with credentials")
+    eq(len(challenger.requests()) > 0, True, "the script was asked for")
+    eq(squid.requests(), proxied(squid, base), "requests through squid once the script asks")
 
 
 @scenario

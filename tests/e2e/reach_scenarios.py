@@ -18,8 +18,10 @@ BMP_PATH = PACKAGE_DIR + "skin.bmp"
 OBJECT_PATH = "/objects/7f3a?sig=secret"
 
 
-def request(path, host="127.0.0.1", extra=""):
-    return ("GET %s HTTP/1.0\r\nHost: %s\r\n%s\r\n" % (path, host, extra)).encode()
+def request(path, server, host="127.0.0.1", extra=""):
+    """The request for path on the scripted server, its Host line naming host and the port."""
+    return ("GET %s HTTP/1.0\r\nHost: %s:%d\r\n%s\r\n"
+            % (path, host, server.port, extra)).encode()
 
 
 def moved(location, status=302):
@@ -65,12 +67,13 @@ def redirects_followed(rig):
 
     eq(run_quiet(rig, "/quiet", "/log", LOG_PATH), 0, "exit code")
     rest = 'Range: bytes=%d-\r\nIf-Range: "v1"\r\n' % CUT
-    eq(site.requests(), [request(INDEX_PATH), request(PACKAGE_DIR + "Skin.dat"),
-                         request(BMP_PATH), request(BMP_PATH, extra=rest), request(SETUP_PATH),
-                         request("/dl/v2/" + SETUP_NAME)], "requests of the first site")
-    eq(secure.requests(), [request(INDEX_PATH, "localhost")], "requests over https")
-    eq(cdn.requests(), [request(OBJECT_PATH, "localhost"),
-                        request(OBJECT_PATH, "localhost", rest)], "requests of the other host")
+    eq(site.requests(), [request(INDEX_PATH, site), request(PACKAGE_DIR + "Skin.dat", site),
+                         request(BMP_PATH, site), request(BMP_PATH, site, extra=rest),
+                         request(SETUP_PATH, site), request("/dl/v2/" + SETUP_NAME, site)],
+       "requests of the first site")
+    eq(secure.requests(), [request(INDEX_PATH, secure, "localhost")], "requests over https")
+    eq(cdn.requests(), [request(OBJECT_PATH, cdn, "localhost"),
+                        request(OBJECT_PATH, cdn, "localhost", rest)], "requests of the other host")
     eq(setup_runs(rig), 1, "setup runs")
     eq(rig.driver.reg(SETUP_CONTROL_KEY, "RanFrom"), rig.temp_folder(PARTNER) + "\\" + SETUP_NAME,
        "setup started from")
@@ -131,13 +134,12 @@ def redirects_refused(rig):
 
 @scenario
 def apache_redirect_permanent(rig):
-    """The partner moved the package folder on Apache (`Redirect permanent`): each package file
-    is asked for at the old place and fetched from the new one, under its own name. (Apache
-    writes a path's target with the port of the Host line, which names none: on a port other
-    than 80 the target is written whole.)"""
+    """The partner moved the package folder on Apache (`Redirect permanent` to a path): each
+    package file is asked for at the old place and fetched from the new one, under its own name.
+    Apache writes the target's URL with the host and port of the Host line, which names the
+    server's port: without it the target would lead to port 80."""
     prepare(rig)
-    web = rig.start_web("apache", redirects=[
-        ("/pkg/old", "http://127.0.0.1:{port}" + PACKAGE_DIR.rstrip("/"))])
+    web = rig.start_web("apache", redirects=[("/pkg/old", PACKAGE_DIR.rstrip("/"))])
     base = "http://127.0.0.1:%d" % web.port
     web.put(INDEX_PATH, ("%s/pkg/old/\r\n%s%s\r\n" % (base, base, SETUP_PATH)).encode())
     for name, data in PACKAGE.items():
@@ -148,7 +150,9 @@ def apache_redirect_permanent(rig):
     for name in PACKAGE:
         lines += [("GET /pkg/old/%s HTTP/1.0" % name, "301"),
                   ("GET %s%s HTTP/1.0" % (PACKAGE_DIR, name), "200")]
-    eq([(line, status) for line, _, status, _ in web.requests()], lines, "requests Apache answered")
+    eq([(line, host, status) for line, host, status, _ in web.requests()],
+       [(line, "127.0.0.1:%d" % web.port, status) for line, status in lines],
+       "requests Apache answered")
     check_installed(rig, PACKAGE)
     check_log_has(log_lines(rig), ["redirect 301 to %s%s%s" % (base, PACKAGE_DIR, name)
                                    for name in PACKAGE])
@@ -169,8 +173,8 @@ def ipv6_literal_base(rig):
     secure.routes[INDEX_PATH] = plain.routes.pop(INDEX_PATH)
     point_at(rig, secure_base + "/cb/partner")
     eq(run_quiet(rig, "/quiet", "/log", LOG_PATH), 0, "exit code")
-    eq(secure.requests(), [request(INDEX_PATH, "[::1]")], "requests over https")
-    eq(plain.requests(), [request(PACKAGE_DIR + name, "[::1]") for name in PACKAGE],
+    eq(secure.requests(), [request(INDEX_PATH, secure, "[::1]")], "requests over https")
+    eq(plain.requests(), [request(PACKAGE_DIR + name, plain, "[::1]") for name in PACKAGE],
        "requests over http")
     check_installed(rig, PACKAGE)
     check_log_has(log_lines(rig), ["connected to [::1]:%d" % secure.port,
@@ -211,7 +215,7 @@ def addresses_of_a_host(rig):
         seconds = time.monotonic() - started
         print("%s: the run took %.1f s" % (case, seconds))
         eq(seconds < 40, True, "the run ended without waiting for a time-out (%s)" % case)
-        eq(server.requests()[before:], [request(path, name) for path in
+        eq(server.requests()[before:], [request(path, server, name) for path in
                                         [INDEX_PATH, PACKAGE_DIR + "Skin.dat", BMP_PATH]],
            "requests (%s)" % case)
         expected = []

@@ -24,21 +24,32 @@ MSG_LOST = "Connection lost, trying again (3 of 3)..."
 MSG_BUSY = "The server is busy, trying again (2 of 3)..."
 
 
+# Requests as bitmap_requests gives them: the Host line names the server's port as PORT.
 def plain():
-    return ("GET %s HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n" % BMP_PATH).encode()
+    return ("GET %s HTTP/1.0\r\nHost: 127.0.0.1:PORT\r\n\r\n" % BMP_PATH).encode()
 
 
 def rest(offset, validator):
-    return ("GET %s HTTP/1.0\r\nHost: 127.0.0.1\r\nRange: bytes=%d-\r\nIf-Range: %s\r\n\r\n"
-            % (BMP_PATH, offset, validator)).encode()
+    return ("GET %s HTTP/1.0\r\nHost: 127.0.0.1:PORT\r\nRange: bytes=%d-\r\n"
+            "If-Range: %s\r\n\r\n" % (BMP_PATH, offset, validator)).encode()
 
 
-def cut():
-    return ok_reply(BMP, truncate_to=CUT, headers={"ETag": '"v1"'})
+def cut(headers=None):
+    return ok_reply(BMP, truncate_to=CUT, headers=headers or {"ETag": '"v1"'})
 
 
 def bitmap_requests(server):
-    return [c.request for c in server.connections if c.path == BMP_PATH]
+    host = b"Host: 127.0.0.1:%d\r\n" % server.port
+    return [c.request.replace(host, b"Host: 127.0.0.1:PORT\r\n") for c in server.connections
+            if c.path == BMP_PATH]
+
+
+# A version known by its date alone (no ETag): the reply's Date a second or more later makes the
+# date a validator that may join two replies; the next version is another second later.
+MODIFIED = "Tue, 01 Dec 2026 10:00:00 GMT"
+BY_DATE = {"Last-Modified": MODIFIED, "Date": "Tue, 01 Dec 2026 10:05:00 GMT"}
+OTHER_BY_DATE = {"Last-Modified": "Tue, 01 Dec 2026 10:00:01 GMT",
+                 "Date": "Tue, 01 Dec 2026 10:05:02 GMT"}
 
 
 def package_site(rig, bitmap_replies):
@@ -99,6 +110,15 @@ CASES = [
      [cut(), partial_reply(OTHER_BMP, CUT, '"v2"'), ok_reply(OTHER_BMP, headers={"ETag": '"v2"'})],
      [plain(), rest(CUT, '"v1"'), plain()], OTHER_BMP, watch_lost,
      ["failed: ReplyCutShort (RangeRefused)",
+      "try 2 of 3 failed, trying again in 3000 ms, from the start"]),
+    # Asked for by date, a server that ignores If-Range sends the rest of another version: its
+    # other date refuses it, and the next try fetches that version whole.
+    ("cut_by_date_then_other_version",
+     [cut(BY_DATE), partial_reply(OTHER_BMP, CUT, headers=OTHER_BY_DATE),
+      ok_reply(OTHER_BMP, headers=OTHER_BY_DATE)],
+     [plain(), rest(CUT, MODIFIED), plain()], OTHER_BMP, None,
+     ["for the rest from byte %d (If-Range %s)" % (CUT, MODIFIED),
+      "failed: ReplyCutShort (RangeRefused)",
       "try 2 of 3 failed, trying again in 3000 ms, from the start"]),
     # Without a validator nothing can be asked for by name: the file starts over; so it does
     # after a 416.

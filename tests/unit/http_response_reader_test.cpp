@@ -35,6 +35,12 @@ std::string Coded(const std::string& lines) {
   return "HTTP/1.1 200 OK\r\n" + lines + "\r\n5\r\nhello\r\n0\r\n\r\n";
 }
 
+std::string Repeated(const std::string& text, int times) {
+  std::string repeated;
+  for (int i = 0; i < times; ++i) repeated += text;
+  return repeated;
+}
+
 // A header block of exactly size bytes, blank line included, announcing an empty body.
 std::string HeaderOfSize(std::size_t size) {
   const std::string head = "HTTP/1.0 200 OK\r\nContent-Length: 0\r\nX-Pad: ";
@@ -74,8 +80,23 @@ const ReplyCase kCases[] = {
     // Statuses other than 200 end the reply; their body and length do not matter.
     {"Status404", {"HTTP/1.0 404 Not Found\r\nContent-Length: x\r\n\r\nabc"}, kClosed, "HS404|",
      "", {}},
-    {"LowestStatus", {"HTTP/1.1 100 Continue\r\n\r\n"}, kClosed, "HS100|", "", {}},
     {"HighestStatus", {"HTTP/1.1 999 X\r\n\r\n"}, kClosed, "HS999|", "", {}},
+
+    // Interim replies come before the final one and are passed over, five at most; a 101 would
+    // switch to another protocol.
+    {"InterimRepliesPassedOver",
+     {"HTTP/1.1 103 Early Hints\r\nLink: </s.css>\r\n\r\nHTTP/1.1 100 Continue\r\n\r\n" +
+      WithLength(" 2") + "ok"},
+     kClosed, "HDC|", "ok", {2}},
+    {"FiveInterimReplies", {Repeated("HTTP/1.1 102 Processing\r\n\r\n", 5) + WithLength(" 2") + "ok"},
+     kClosed, "HDC|", "ok", {2}},
+    {"SixInterimReplies", {Repeated("HTTP/1.1 102 Processing\r\n\r\n", 6) + WithLength(" 2") + "ok"},
+     kClosed, "M|", "", {}},
+    {"SwitchingProtocols", {"HTTP/1.1 101 Switching Protocols\r\nUpgrade: h2c\r\n\r\n"}, kClosed,
+     "M|", "", {}},
+    {"ClosedAfterInterimReply", {"HTTP/1.1 100 Continue\r\n\r\n"}, kClosed, "|T", "", {}},
+    {"NotHttpAfterInterimReply", {"HTTP/1.1 100 Continue\r\n\r\nraw bytes"}, kClosed, "M|", "",
+     {}},
 
     // Replies that are not HTTP are body from the first byte.
     {"NotHttp", {"hello world", "more"}, kClosed, "HDD|C", "hello worldmore", {11, 4}},
@@ -134,8 +155,14 @@ const ReplyCase kCases[] = {
     {"LengthTwoNumbers", {WithLength(" 1 2") + "xyz"}, kClosed, "M|", "", {}},
     {"LengthWithBlanksAround", {WithLength("\t 3 \t") + "xyz"}, kClosed, "HDC|", "xyz", {3}},
     {"LengthWithoutBlank", {WithLength("3") + "xyz"}, kClosed, "HDC|", "xyz", {3}},
-    {"BlankBeforeColonIsAnotherName", {Ok("Content-Length : x\r\n") + "xyz"}, kClosed, "HD|C",
-     "xyz", {3}},
+    // A blank before a colon may be read either way along the path; a folded line continues the
+    // field before it and is no field of its own.
+    {"BlankBeforeColon", {Ok("Content-Length : 2\r\n") + "xyz"}, kClosed, "M|", "", {}},
+    {"ChunkedWithBlankBeforeColon", {Coded("Transfer-Encoding : chunked\r\n")}, kClosed, "M|", "",
+     {}},
+    {"FoldedLengthIsNoLength", {Ok("X-Note: a\r\n Content-Length: 3\r\n") + "abcdef"}, kClosed,
+     "HD|C", "abcdef", {6}},
+    {"FoldedLengthValue", {Ok("Content-Length: 3\r\n 4\r\n") + "xyz"}, kClosed, "M|", "", {}},
     {"RepeatedEqualLengths", {Ok("Content-Length: 3\r\ncontent-length:3 \r\n") + "xyz"}, kClosed,
      "HDC|", "xyz", {3}},
     {"ConflictingLengths", {Ok("Content-Length: 3\r\nCONTENT-LENGTH: 2\r\n") + "xyz"}, kClosed,
@@ -342,6 +369,32 @@ TEST(HttpResponseReader, HeaderRoomIsSmallBodyReceivesAreLarge) {
   EXPECT_EQ(reader.Feed(block.data(), static_cast<int>(block.size()), events),
             HttpResponseReader::kBodyReceiveSize);
   EXPECT_EQ(events.body.size(), block.size());
+}
+
+}  // namespace
+
+namespace {
+
+// A body without a length is counted in 64 bits and ends where a Content-Length would have to.
+TEST(HttpResponseReader, BodyWithoutLengthBeyond4GiBIsMalformed) {
+  class Counting : public RecordingReplyEvents {
+   public:
+    std::uint64_t bytes = 0;
+    bool OnData(const char*, int length) override {
+      bytes += static_cast<std::uint64_t>(length);
+      return true;
+    }
+  } events;
+  HeaderMap headers;
+  HttpResponseReader reader(headers, false);
+  FeedAsReceives(reader, "HTTP/1.0 200 OK\r\n\r\n", 19, events);
+  while (!reader.Finished() && events.bytes <= HttpResponseReader::kLongestBody) {
+    reader.Received(reader.SpaceSize(), events);  // the bytes' values do not matter
+  }
+  reader.End(kClosed, events);
+  EXPECT_EQ(events.events, "HM");
+  EXPECT_LE(events.bytes, HttpResponseReader::kLongestBody);
+  EXPECT_GT(events.bytes, HttpResponseReader::kLongestBody - HttpResponseReader::kBodyReceiveSize);
 }
 
 }  // namespace

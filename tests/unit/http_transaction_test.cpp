@@ -11,11 +11,20 @@
 namespace {
 // Long enough apart that each run of bytes arrives in a read of its own.
 constexpr int kGapMs = 100;
-// A short silence limit, so that stalls end quickly; the hold outlasts it.
+// A short silence limit and header deadline, so that stalls end quickly; the hold outlasts them.
 TransferLimits ShortSilence() {
   TransferLimits limits;
   limits.silence_ms = 700;
+  limits.header_ms = 900;
   return limits;
+}
+
+// Header lines (or body blocks after the header block) sent kGapMs apart, each well within the
+// silence limit, for longer than the header deadline.
+std::vector<std::string> SlowRuns(std::string first, const std::string& each) {
+  std::vector<std::string> runs{std::move(first)};
+  for (int i = 0; i < 12; ++i) runs.push_back(each);
+  return runs;
 }
 
 struct TransactionCase {
@@ -59,6 +68,12 @@ const TransactionCase kCases[] = {
     {"StallBeforeLength", {"HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc"}, ScriptEnd::Hold,
      TransferError::Stalled, "abc", "SDEF", {3}, true},
     {"StallBeforeAnyByte", {}, ScriptEnd::Hold, TransferError::Stalled, "", "SEF", {}, true},
+    // The header block has a deadline of its own (without it, this would end cut short); the
+    // body after it has none.
+    {"HeaderBlockPastItsDeadline", SlowRuns("HTTP/1.0 200 OK\r\n", "X-Slow: 1\r\n"),
+     ScriptEnd::Close, TransferError::Stalled, "", "SEF", {}},
+    {"BodyPastTheHeaderDeadline", SlowRuns("HTTP/1.0 200 OK\r\n\r\n", "b"), ScriptEnd::Close, kOk,
+     "bbbbbbbbbbbb", "SDDDDDDDDDDDDDF", {}},
     // A server that accepts and closes without a byte sent no file, not an empty one.
     {"ClosedBeforeAnyByte", {}, ScriptEnd::Close, TransferError::CutShort, "", "SEF", {}},
 };
@@ -98,7 +113,7 @@ TEST_P(HttpTransaction, DeliversBodyAndResult) {
     EXPECT_EQ(request.blocks, c.blocks);
   }
   EXPECT_EQ(request.State().BytesReceived, request.body.size());
-  EXPECT_EQ(server.Request(), "GET /cb/partner/p1/urls.cb HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
+  EXPECT_EQ(server.Request(), server.GetRequest("/cb/partner/p1/urls.cb"));
   if (c.ends_before_server) {
     EXPECT_TRUE(server.ClientClosedFirst());
   }
@@ -111,11 +126,23 @@ INSTANTIATE_TEST_SUITE_P(Replies, HttpTransaction, ::testing::ValuesIn(kCases),
 
 class HttpTransactionRequest : public HttpTransaction {};
 
-TEST_F(HttpTransactionRequest, FormatsTwoLinesWithHostWithoutPort) {
-  RecordingRequest request("http://pkgsrv:8080/files/skin.bmp");
-  EXPECT_EQ(request.FormatRequest(), "GET /files/skin.bmp HTTP/1.0\r\nHost: pkgsrv\r\n\r\n");
-  RecordingRequest bare("pkgsrv");
-  EXPECT_EQ(bare.FormatRequest(), "GET / HTTP/1.0\r\nHost: pkgsrv\r\n\r\n");
+// The Host line names the port unless it is the scheme's own, so that a server building URLs
+// from it leads back to itself.
+TEST_F(HttpTransactionRequest, FormatsTwoLinesWithHostAndItsPort) {
+  const struct {
+    const char* url;
+    const char* request;
+  } cases[] = {
+      {"http://pkgsrv:8080/files/skin.bmp",
+       "GET /files/skin.bmp HTTP/1.0\r\nHost: pkgsrv:8080\r\n\r\n"},
+      {"pkgsrv", "GET / HTTP/1.0\r\nHost: pkgsrv\r\n\r\n"},
+      {"http://pkgsrv:80/a", "GET /a HTTP/1.0\r\nHost: pkgsrv\r\n\r\n"},
+      {"https://pkgsrv:443/a", "GET /a HTTP/1.0\r\nHost: pkgsrv\r\n\r\n"},
+      {"https://pkgsrv:80/a", "GET /a HTTP/1.0\r\nHost: pkgsrv:80\r\n\r\n"},
+      {"http://[::1]:81/a", "GET /a HTTP/1.0\r\nHost: [::1]:81\r\n\r\n"},
+      {"http://localhost?x", "GET /?x HTTP/1.0\r\nHost: localhost\r\n\r\n"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(RecordingRequest(c.url).FormatRequest(), c.request);
 }
 
 TEST_F(HttpTransactionRequest, LongRequestIsSentWhole) {
@@ -125,7 +152,7 @@ TEST_F(HttpTransactionRequest, LongRequestIsSentWhole) {
   ASSERT_TRUE(request.Start(false));
   request.Wait();
   server.Finish();
-  EXPECT_EQ(server.Request(), "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
+  EXPECT_EQ(server.Request(), server.GetRequest(path));
   EXPECT_TRUE(request.Result().Succeeded());
   EXPECT_EQ(request.body, "ok");
 }
@@ -136,7 +163,7 @@ TEST_F(HttpTransactionRequest, HeadDeliversOneEmptyBlockAndWaitsForClose) {
   ASSERT_TRUE(request.Start(true));
   request.Wait();
   server.Finish();
-  EXPECT_EQ(server.Request(), "HEAD /f.bin HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
+  EXPECT_EQ(server.Request(), "HEAD" + server.GetRequest("/f.bin").substr(3));
   // The announced length describes what a GET would bring; its absence is no error.
   EXPECT_TRUE(request.Result().Succeeded());
   EXPECT_EQ(request.events, "SDF");

@@ -31,6 +31,11 @@ TEST(Redirect, FollowsHttpAndHttpsTargetsAndNeverLeavesHttps) {
       {"http://a/x", "http:///x", kRefused, "http:///x"},
       {"http://a/x", "http://:81/x", kRefused, "http://:81/x"},
       {"http://a/x", "http://user:pw@b/x", kRefused, "http://user:pw@b/x"},
+      // The host and port as the request reads them: the same parse decides.
+      {"http://a/x", "http://b:/y?@c", kFollow, "http://b:/y?@c"},
+      {"http://a/x", "http://b:81x/y", kRefused, "http://b:81x/y"},
+      {"http://a/x", "http://b:0/y", kRefused, "http://b:0/y"},
+      {"http://a/x", "http://b c/y", kRefused, "http://b c/y"},
       {"http://a/x", "", kMalformed, ""},
       {"http://a/x", "  ", kMalformed, ""},
       {"http://a/x", "/a\tb", kMalformed, ""},

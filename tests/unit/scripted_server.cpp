@@ -70,6 +70,10 @@ std::string ScriptedServer::UrlFor(const std::string& path) const {
   return "http://127.0.0.1:" + std::to_string(port_) + path;
 }
 
+std::string ScriptedServer::GetRequest(const std::string& path) const {
+  return "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(port_) + "\r\n\r\n";
+}
+
 SilentPort::SilentPort() {
   listener_ = ListenOnLoopback(&port_, 0);
   queued_ = OpenTcpHandle();

@@ -49,6 +49,8 @@ class ScriptedServer {
   std::uint16_t Port() const { return port_; }
   // "http://127.0.0.1:<port>" followed by path.
   std::string UrlFor(const std::string& path) const;
+  // The request a client sends for path on this server: a GET with a Host line.
+  std::string GetRequest(const std::string& path) const;
 
   // Waits (bounded) for the script to end; then the results below are final.
   void Finish();

@@ -40,7 +40,9 @@ const ResolveCase kResolveCases[] = {
     {"[::1]", {"[::1]:80"}},
     {"[2001:DB8:0:0::1]", {"[2001:db8::1]:80"}},
     {"[::]", {}},
-    {"[127.0.0.1]", {}},  // brackets hold an IPv6 address, nothing else
+    {"[127.0.0.1]", {}},                       // brackets hold an IPv6 address, nothing else
+    {"[::ffff:127.0.0.1]", {"127.0.0.1:80"}},  // an IPv6 socket on Windows could not reach it
+    {"[::ffff:0.0.0.0]", {}},
     {"[localhost]", {}},
     {"", {}},
 };
@@ -217,6 +219,7 @@ TEST(TcpSocketReceive, GivesUpOnASilentOrTricklingPeer) {
   limits.rate_window_ms = 800;
   limits.rate_min_bytes = 100;
   limits.waiting_notice_ms = 200;
+  limits.header_ms = 500;
   const std::vector<ScriptStep> trickle(40, {"x", 50});
   const std::vector<ScriptStep> steady(16, {std::string(100, 's'), 50});
   const struct {
@@ -225,10 +228,12 @@ TEST(TcpSocketReceive, GivesUpOnASilentOrTricklingPeer) {
     ScriptEnd end;
     Stall stall;
     int at_least_ms;
+    bool header_deadline = false;
   } cases[] = {
       {"silent", {{"some", 0}}, ScriptEnd::Hold, Stall::Silent, 550},
       {"trickling", trickle, ScriptEnd::Hold, Stall::TooSlow, 750},
       {"steady", steady, ScriptEnd::Close, Stall::None, 0},
+      {"steady past a header deadline", steady, ScriptEnd::Close, Stall::HeaderLate, 450, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -240,6 +245,7 @@ TEST(TcpSocketReceive, GivesUpOnASilentOrTricklingPeer) {
     ASSERT_TRUE(socket.Create());
     ASSERT_TRUE(socket.Connect(Loopback(server.Port())));
     ASSERT_TRUE(socket.SendAll("GET / HTTP/1.0\n\n", 16));
+    if (c.header_deadline) socket.StartHeaderDeadline();
     const auto began = std::chrono::steady_clock::now();
     char buffer[4096];
     int received;

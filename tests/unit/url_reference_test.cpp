@@ -66,10 +66,10 @@ TEST(UrlReference, AHostWithoutAPathAndAnIpv6Literal) {
   EXPECT_EQ(ResolveReference("https://cdn.test", "o/1"), "https://cdn.test/o/1");
   EXPECT_EQ(ResolveReference("http://[::1]:8080/dl/setup.exe", "v2/setup.exe"),
             "http://[::1]:8080/dl/v2/setup.exe");
-  std::string authority;
-  EXPECT_TRUE(AuthorityOf("http://[::1]:8080/dl", &authority));
-  EXPECT_EQ(authority, "[::1]:8080");
-  EXPECT_FALSE(AuthorityOf("http:g", &authority));
+  const UriParts parts = SplitUri("http://[::1]:8080/dl?q#f");
+  EXPECT_EQ(parts.authority + "|" + parts.path + "|" + parts.query + "|" + parts.fragment,
+            "[::1]:8080|/dl|q|f");
+  EXPECT_FALSE(SplitUri("http:g").has_authority);
   EXPECT_EQ(SchemeOf("HTTPS://a/b"), "HTTPS");
   EXPECT_EQ(SchemeOf("/a:b"), "");
   EXPECT_EQ(WithoutFragment("http://a/b#c#d"), "http://a/b");

@@ -54,7 +54,7 @@ TEST_F(FileDownloadTest, WritesTheBodyIntoTheTempFolderAndShowsTheTransfer) {
   EXPECT_EQ(Download(server.UrlFor("/cb/partner/acme/urls.cb"), dialog_.window()), kSucceeded);
   server.Finish();
 
-  EXPECT_EQ(server.Request(), "GET /cb/partner/acme/urls.cb HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
+  EXPECT_EQ(server.Request(), server.GetRequest("/cb/partner/acme/urls.cb"));
   EXPECT_EQ(destination_, folder_.Path() + "\\urls.cb");
   EXPECT_EQ(ReadFileText(folder_ / "urls.cb"),
             std::string(400, 'a') + std::string(400, 'b') + std::string(200, 'c'));
