@@ -94,8 +94,9 @@ class DownloadRun {
   std::optional<Outcome> PrepareFolder();
   std::optional<Outcome> FetchIndexFile(const std::string& url);
   // A file that vouches for others (a signature, the sums) into file; a reply that it is not
-  // there means the package cannot be verified.
-  std::optional<Outcome> FetchVouchingFile(const std::string& url, HeldFile* file);
+  // there, or that is over limit bytes, means the package cannot be verified.
+  std::optional<Outcome> FetchVouchingFile(const std::string& url, std::size_t limit,
+                                           HeldFile* file);
   // With a key: url + ".sig" fetched and checked against file's bytes (url's download).
   std::optional<Outcome> CheckSignature(const std::string& url, const HeldFile& file,
                                         std::string* key_id);
@@ -107,10 +108,12 @@ class DownloadRun {
   Outcome SetupThenInstall();
   // One transfer into the temporary folder along the ways the proxy settings give (its URL's and
   // each redirect target's), started and waited for; the caller reads its outcome and takes its
-  // file. Vouching: a file that vouches for others, whose absence the caller tells; PackageFile:
-  // one that may move into the installation. A cancel during the choice of the way starts none.
+  // file. Vouching: a file that vouches for others, whose absence the caller tells, at most
+  // limit bytes; PackageFile: one that may move into the installation. A cancel during the
+  // choice of the way starts none.
   enum class Kind { Plain, Vouching, PackageFile };
-  std::unique_ptr<FileDownload> Transfer(const std::string& url, Kind kind = Kind::Plain);
+  std::unique_ptr<FileDownload> Transfer(const std::string& url, Kind kind = Kind::Plain,
+                                         std::size_t limit = 0);
   Outcome Install(bool after_setup);
   Outcome InstallAndLog(bool after_setup);
 
@@ -144,9 +147,13 @@ class DownloadRun {
   char MessengerFolder[kPathBufferSize] = {};
 };
 
-std::unique_ptr<FileDownload> DownloadRun::Transfer(const std::string& url, Kind kind) {
+std::unique_ptr<FileDownload> DownloadRun::Transfer(const std::string& url, Kind kind,
+                                                    std::size_t limit) {
   auto download = std::make_unique<FileDownload>(url.c_str(), view_, TempFolderBuffer, cancel_);
-  if (kind == Kind::Vouching) download->LeaveMissingToCaller();
+  if (kind == Kind::Vouching) {
+    download->LeaveMissingToCaller();
+    download->LimitSize(limit);
+  }
   if (kind == Kind::PackageFile) download->MakeMovable();
   download->SetFolderFinalPath(temp_final_);
   download->ShareTlsWith(&tls_);
@@ -162,9 +169,14 @@ Outcome DownloadRun::NotVerified(const std::string& file, const std::string& why
   return {RunResult::PackageNotVerified, 0};
 }
 
-std::optional<Outcome> DownloadRun::FetchVouchingFile(const std::string& url, HeldFile* file) {
-  std::unique_ptr<FileDownload> download = Transfer(url, Kind::Vouching);
+std::optional<Outcome> DownloadRun::FetchVouchingFile(const std::string& url, std::size_t limit,
+                                                      HeldFile* file) {
+  std::unique_ptr<FileDownload> download = Transfer(url, Kind::Vouching, limit);
   if (cancel_.IsSet()) return EndCancelled();
+  if (download->OverLimit()) {
+    return NotVerified(download->RequestUrl().FileName,
+                       "over " + std::to_string(limit) + " bytes, refused as it arrived");
+  }
   const Outcome fetched = download->TransferOutcome();
   if (fetched.result == RunResult::HttpStatus &&
       (fetched.http_status == 404 || fetched.http_status == 410)) {
@@ -179,7 +191,8 @@ std::optional<Outcome> DownloadRun::FetchVouchingFile(const std::string& url, He
 std::optional<Outcome> DownloadRun::CheckSignature(const std::string& url, const HeldFile& file,
                                                    std::string* key_id) {
   HeldFile signature;
-  if (std::optional<Outcome> ended = FetchVouchingFile(url + kSignatureSuffix, &signature)) {
+  if (std::optional<Outcome> ended =
+          FetchVouchingFile(url + kSignatureSuffix, kSignatureLimit, &signature)) {
     return *ended;
   }
   std::string der;
@@ -244,7 +257,9 @@ std::optional<Outcome> DownloadRun::FetchIndexFile(const std::string& url) {
 std::optional<Outcome> DownloadRun::FetchPackageSums() {
   const std::string url = index_.PackageBaseUrl + kSumsFile;
   HeldFile sums_file;
-  if (std::optional<Outcome> ended = FetchVouchingFile(url, &sums_file)) return *ended;
+  if (std::optional<Outcome> ended = FetchVouchingFile(url, kSumsLimit, &sums_file)) {
+    return *ended;
+  }
   std::string key_id;
   if (std::optional<Outcome> ended = CheckSignature(url, sums_file, &key_id)) return *ended;
   std::string text;
