@@ -371,7 +371,8 @@ Outcome DownloadRun::SetupThenInstall() {
   if (!SetupReadyToStart(index_.setup_digest_word, &setup_file, setup_path, view_)) {
     return {RunResult::SetupDigestMismatch, 0};
   }
-  if (!SetupVouchedFor(vouchers, &setup_file, setup_path, view_)) {
+  if (!SetupVouchedFor(vouchers, &setup_file, setup_path, cancel_.Flag(), view_)) {
+    if (cancel_.IsSet()) return EndCancelled();
     return {RunResult::SetupNotSigned, 0};
   }
   RunSetupProgram(setup_path, TempFolderBuffer, view_);
