@@ -77,8 +77,7 @@ bool SetupVouchedFor(const SetupVouchers& vouchers, HeldFile* setup, const std::
               EscapeControlBytes(verdict.lookups).c_str());
   }
   if (give_up) {
-    log.Write("cancelled while the setup's signature was checked: %s deleted, not started",
-              path.c_str());
+    log.Write("cancelled: %s deleted, not started", path.c_str());
     DiscardSetup(setup, path);
     return false;
   }

@@ -271,8 +271,7 @@ void FileDownload::LogTransfer() {
   const Outcome outcome = TransferOutcome();
   const TransferResult& transfer = Result();
   if (over_limit_) {
-    log.Write("failed: over the file's limit of %llu bytes, refused as it arrived",
-              static_cast<unsigned long long>(limit_));
+    log.Write("failed: over its limit of %llu bytes", static_cast<unsigned long long>(limit_));
   } else if (redirect_failure_) {
     const std::string status = outcome.result == RunResult::HttpStatus
                                    ? " " + std::to_string(outcome.http_status)

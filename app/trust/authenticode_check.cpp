@@ -242,7 +242,7 @@ std::string LookedUpChainProblem(PCCERT_CONTEXT signer, const FILETIME* time,
       problem = "its revocation lookups were cancelled";
     } else if (GetTickCount() - began >= kRevocationLookupLimitMs) {
       ending = "timed out";
-      problem = "its revocation lookups did not end within the time limit";
+      problem = "its revocation lookups timed out";
     }
   }
   char line[64];

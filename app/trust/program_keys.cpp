@@ -70,19 +70,16 @@ const char* CheckOwnFile(const std::string& path, ProgramTrust* trust, RunLog& l
   bool signed_file = false;
   if (!trust->file.Valid()) return "its file cannot be held unchanged";
   if (!ReadOwnKeys(trust->file.Get(), &keys, &signed_file)) {
-    return "its file does not hold the partner key block it runs with where its image has it";
+    return "its file does not hold the key block it runs with";
   }
   if (signed_file) {
     const AuthenticodeVerdict verdict = CheckAuthenticode(trust->file.Get(), path);
-    if (verdict.trusted) {
-      log.Write("the program's signature holds: signer %s",
-                EscapeControlBytes(verdict.signer).c_str());
-    } else {
-      log.Write("the program's signature does not hold: %s%s%s",
-                EscapeControlBytes(verdict.signer).c_str(), verdict.signer.empty() ? "" : ": ",
-                verdict.reason.c_str());
+    if (!verdict.trusted) {
+      log.Write("the program's signature does not hold: %s", verdict.reason.c_str());
+      return "the signature it carries does not hold";
     }
-    if (!verdict.trusted) return "the signature it carries does not hold";
+    log.Write("the program's signature holds: signer %s",
+              EscapeControlBytes(verdict.signer).c_str());
   } else {
     log.Write("the program carries no Authenticode signature");
   }
@@ -111,22 +108,21 @@ ProgramTrust TrustProgram(RunLog& log) {
   if (trust.keys) {
     std::string ids;
     for (std::size_t i = 0; i < trust.keys->Count(); ++i) {
-      ids += (i > 0 ? ", " : "") + trust.keys->KeyId(i);
+      if (i > 0) ids += ", ";
+      ids += trust.keys->KeyId(i);
     }
     log.Write("partner keys from the program: %s", ids.c_str());
     if (old_key_file) {
-      log.Write("%s beside the program ignored: only the program's own keys count", kOldKeyFile);
+      log.Write("%s beside the program ignored", kOldKeyFile);
     }
   } else if (old_key_file) {
     log.Write(
-        "%s beside a program without partner keys: never a key; the partner's edition of "
-        "the program is needed; nothing downloaded",
+        "%s beside a program without partner keys: the old layout, never a key; nothing "
+        "downloaded",
         kOldKeyFile);
     trust.refusal = RunResult::OldKeyLayout;
   } else {
-    log.Write(
-        "no partner keys in the program: the index and the package are not checked by "
-        "signature");
+    log.Write("no partner keys in the program: nothing is checked by signature");
   }
   return trust;
 }

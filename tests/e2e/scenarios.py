@@ -1123,8 +1123,8 @@ def quiet_setup_path(rig):
        "setup's current folder")
     check_installed(rig, PACKAGE, setup_ran=True)
     check_log_has(log_lines(rig), ["messenger version 0",
-                                   "no partner keys in the program: the index and the package are "
-                                   "not checked by signature",
+                                   "no partner keys in the program: nothing is checked by "
+                                   "signature",
                                    "setup vouched for by: Authenticode, Orvex Test Publisher",
                                    "starting the setup %s in %s, no handle inherited"
                                    % (setup, rig.temp_folder(PARTNER)),
