@@ -130,11 +130,14 @@ def make_edition(program, keys):
     than the block holds, a key that is no P-256 key, the same key twice."""
     with open(program, "rb") as f:
         data = bytearray(f.read())
-    checksum_at, certificate_size = pe_fields(data)
+    try:
+        checksum_at, certificate_size = pe_fields(data)
+        at = key_block_at(bytes(data))
+    except EditionError as error:
+        raise EditionError("%s: %s" % (program, error))
     if certificate_size:
         raise EditionError("%s is signed: make the edition from the unsigned program, then sign "
                            "the edition" % program)
-    at = key_block_at(bytes(data))
     if data[at + len(MARK) + 1]:
         raise EditionError("%s already carries partner keys: make the edition from the program "
                            "as built" % program)
