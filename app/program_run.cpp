@@ -20,6 +20,7 @@
 #include "app/run/download_worker.h"
 #include "app/run/partner_lock.h"
 #include "app/run/run_context.h"
+#include "app/trust/program_keys.h"
 #include "base/code_page.h"
 
 namespace {
@@ -116,13 +117,13 @@ int RunUnattended(RunContext& context) {
   return ExitCodeFor(RunDownload(context, view));
 }
 
-int RunForPartner(const CommandLine& options, RunLog& log) {
+int RunForPartner(const CommandLine& options, RunLog& log, const PartnerKeys* keys) {
   std::optional<PartnerId> partner_id = ReadPartnerId();
   if (!partner_id) {
     log.Write("partner.dat is missing or gives no usable partner identifier");
     return ExitCodeFor({RunResult::NoPartnerId});
   }
-  RunContext context(std::move(*partner_id), log);
+  RunContext context(std::move(*partner_id), log, keys);
   const char* partner = context.partner_id.c_str();
   log.Write("partner %s", partner);
   PartnerLock lock;
@@ -158,7 +159,20 @@ int RunProgram(const char* command_line) {
   log.Write("OrvexDownload %s started, command line \"%s\"", ProgramVersion().c_str(),
             command_line != nullptr ? command_line : "");
   log.Write("%s", language.c_str());
-  const int code = RunForPartner(options, log);
+  // Held until the program ends, so that its file cannot change while it runs.
+  const ProgramTrust program = TrustProgram(log);
+  int code = 0;
+  if (program.refusal) {
+    if (!options.quiet) {
+      ShowResMessage(nullptr,
+                     *program.refusal == RunResult::OldKeyLayout ? IDS_PARTNER_EDITION_NEEDED
+                                                                 : IDS_PROGRAM_CHANGED,
+                     kErrorCaption, MB_OK | MB_ICONSTOP);
+    }
+    code = ExitCodeFor({*program.refusal});
+  } else {
+    code = RunForPartner(options, log, program.keys.get());
+  }
   log.Write("exit code %d", code);
   return code;
 }

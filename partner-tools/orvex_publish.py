@@ -1,18 +1,24 @@
 #!/usr/bin/env python3
-"""Publishes a partner's signed skin package for OrvexDownload.exe, and checks a hosted one.
+"""Publishes a partner's signed skin package for OrvexDownload.exe, makes the partner's edition of
+the program, and checks a hosted package.
 
   orvex_publish.py --keygen partner.key
       makes a P-256 signing key (keep it off the web server) and partner.key.pub beside it
+  orvex_publish.py --edition PROGRAM --key partner.key [--also-trust OLD.pub ...] --out OUT
+      writes OUT: the unsigned PROGRAM carrying the public half of the key and every OLD.pub,
+      to be signed (tools/sign-program) and handed out
   orvex_publish.py --partner ID --package DIR --title TITLE --site URL --setup-url URL
-                   [--setup-file FILE] --key partner.key [--also-trust OLD.pub ...] --out DIR
+                   [--setup-file FILE] --key partner.key [--program PROGRAM
+                   [--also-trust OLD.pub ...]] --out DIR
       writes OUT/site/ (cb/partner/ID/urls.cb and .sig; pkg/ID/ with the files, SHA256SUMS and
-      SHA256SUMS.sig) to upload under URL, and OUT/beside-program/ (partner.pub, partner.dat,
-      OrvexDownload.dat) to hand out with the program
-  orvex_publish.py --check INDEX_URL --pub partner.pub [--list OrvexDownload.dat] [--cafile F]
+      SHA256SUMS.sig) to upload under URL, and OUT/beside-program/ (partner.dat,
+      OrvexDownload.dat, and with --program the edition OrvexDownload.exe) to hand out
+  orvex_publish.py --check INDEX_URL --pub partner.key.pub [--list OrvexDownload.dat] [--cafile F]
       fetches a hosted package and checks it as the wizard does, one line per file; exit 0 when
       every file holds
 
-Python's standard library and Debian's openssl only.
+A bad argument or input ends the tool with exit code 2 and a message, before it writes
+anything. Python's standard library and Debian's openssl only.
 """
 
 import argparse
@@ -27,15 +33,24 @@ import tempfile
 import urllib.error
 import urllib.request
 
+import program_edition
+from program_edition import EditionError
+
 SUMS = "SHA256SUMS"
-PEM_BLOCK = re.compile(r"-----BEGIN PUBLIC KEY-----.*?-----END PUBLIC KEY-----\s*", re.S)
+PRIVATE_KEY = re.compile(rb"-----BEGIN [A-Z0-9 ]*PRIVATE KEY-----")
+# A private key in DER is small: larger files are not tried as one.
+DER_KEY_LARGEST = 8192
+
+
+class Refused(Exception):
+    """A bad argument or input: the tool ends with exit code 2 before writing anything."""
 
 
 def openssl(*args, data=None):
-    result = subprocess.run(["openssl"] + list(args), input=data, capture_output=True)
-    if result.returncode != 0:
-        raise SystemExit("openssl %s failed: %s" % (args[0], result.stderr.decode().strip()))
-    return result.stdout
+    try:
+        return program_edition.openssl(*args, data=data)
+    except EditionError as error:
+        raise SystemExit(str(error))
 
 
 def key_id(public_pem):
@@ -72,13 +87,95 @@ def sha256_of(path):
     return digest.hexdigest()
 
 
+# ---- the edition ----------------------------------------------------------------------------
+
+def edition_keys(key, also_trust):
+    """The SubjectPublicKeyInfo DER of the signing key's public half and of every key in the
+    --also-trust files; a block of another kind or without its END line is passed over, named."""
+    try:
+        keys = [program_edition.signing_key_public(key)]
+        for path in also_trust:
+            found, passed = program_edition.public_keys_in(path)
+            for what in passed:
+                print("%s: %s passed over" % (path, what), file=sys.stderr)
+            if not found:
+                raise Refused("%s holds no usable PUBLIC KEY block" % path)
+            keys += found
+    except (OSError, EditionError) as error:
+        raise Refused(str(error))
+    return keys
+
+
+def edition_bytes(program, key, also_trust):
+    """(the edition's bytes, the ids of its keys), or Refused."""
+    keys = edition_keys(key, also_trust)
+    try:
+        data = program_edition.make_edition(program, keys)
+    except (OSError, EditionError) as error:
+        raise Refused(str(error))
+    return data, [program_edition.key_id(der) for der in keys]
+
+
+def write_edition(data, ids, out):
+    with open(out, "wb") as f:
+        f.write(data)
+    print("wrote %s, carrying partner keys %s" % (out, ", ".join(ids)))
+    print("sign it before handing it out: the edition protects against other programs of the "
+          "user only when signed, for instance")
+    print("  tools/sign-program %s SIGNED.exe CERT.pem KEY.pem [TIMESTAMP_URL]" % out)
+    print("(osslsigncode, or signtool on Windows, with the partner's code-signing certificate)")
+
+
+def edition(args):
+    data, ids = edition_bytes(args.edition, args.key, args.also_trust)
+    write_edition(data, ids, args.out)
+
+
+# ---- publishing -----------------------------------------------------------------------------
+
+def holds_private_key(path):
+    """Whether the file holds a private key, in PEM (any kind) or, for a small file, in DER."""
+    with open(path, "rb") as f:
+        tail = b""
+        for block in iter(lambda: f.read(1 << 16), b""):
+            if PRIVATE_KEY.search(tail + block):
+                return True
+            tail = block[-64:]
+    if os.path.getsize(path) > DER_KEY_LARGEST:
+        return False
+    return subprocess.run(["openssl", "pkey", "-inform", "DER", "-in", path, "-noout",
+                           "-passin", "pass:"], capture_output=True).returncode == 0
+
+
+def check_package_folder(package, key):
+    """Refuses a package folder that holds a link, a private key or the signing key's file,
+    anywhere in it; returns the names of its files to publish."""
+    if os.path.islink(package) or not os.path.isdir(package):
+        raise Refused("%s is not a folder (or is a link)" % package)
+    for folder, dirs, files in os.walk(package):
+        for name in dirs + files:
+            path = os.path.join(folder, name)
+            if os.path.islink(path):
+                raise Refused("%s is a link: nothing in the package folder is followed" % path)
+        for name in files:
+            path = os.path.join(folder, name)
+            if os.path.exists(key) and os.path.samefile(path, key):
+                raise Refused("the signing key %s lies in the package folder: keep it elsewhere"
+                              % key)
+            if holds_private_key(path):
+                raise Refused("%s holds a private key: it is never published" % path)
+    names = sorted(n for n in os.listdir(package)
+                   if os.path.isfile(os.path.join(package, n)) and n not in (SUMS, SUMS + ".sig"))
+    if not names:
+        raise Refused("%s holds no file" % package)
+    return names
+
+
 def publish(args):
     if not re.fullmatch(r"[A-Za-z0-9._-]+", args.partner) or args.partner in (".", ".."):
-        raise SystemExit("the partner id must be a plain name")
-    names = sorted(n for n in os.listdir(args.package)
-                   if os.path.isfile(os.path.join(args.package, n)) and n not in (SUMS, SUMS + ".sig"))
-    if not names:
-        raise SystemExit("%s holds no file" % args.package)
+        raise Refused("the partner id must be a plain name")
+    names = check_package_folder(args.package, args.key)
+    program = edition_bytes(args.program, args.key, args.also_trust) if args.program else None
     site = os.path.join(args.out, "site")
     index_folder = os.path.join(site, "cb", "partner", args.partner)
     package_folder = os.path.join(site, "pkg", args.partner)
@@ -100,26 +197,35 @@ def publish(args):
         f.write("%s/pkg/%s/\n%s\n" % (args.site.rstrip("/"), args.partner, setup))
     sign(args.key, index)
     public = openssl("ec", "-in", args.key, "-pubout").decode()
-    keys = [public] + [open(p).read() for p in args.also_trust]
-    with open(os.path.join(beside, "partner.pub"), "w", newline="\n") as f:
-        f.write("".join(k if k.endswith("\n") else k + "\n" for k in keys))
     with open(os.path.join(beside, "partner.dat"), "w", newline="\r\n") as f:
         f.write(args.partner + "\n")
     with open(os.path.join(beside, "OrvexDownload.dat"), "w", newline="\r\n") as f:
         f.write("\n".join([args.title] + names) + "\n")
-    print("published %d files for %s, signed by key %s" % (len(names), args.partner, key_id(public)))
+    print("published %d files for %s, signed by key %s"
+          % (len(names), args.partner, key_id(public)))
     print("upload %s to %s" % (site, args.site))
-    print("hand out %s beside OrvexDownload.exe" % beside)
+    if program:
+        write_edition(program[0], program[1], os.path.join(beside, "OrvexDownload.exe"))
+        print("hand out %s, the edition signed" % beside)
+    else:
+        print("no key file is handed out: the program carries the partner's keys. Make the "
+              "partner's edition with --edition PROGRAM --key %s --out OrvexDownload.exe (or "
+              "publish with --program PROGRAM), sign it and hand it out with %s"
+              % (args.key, beside))
 
 
 # ---- --check --------------------------------------------------------------------------------
 
 class Checker:
     def __init__(self, pub, cafile):
-        with open(pub) as f:
-            self.keys = PEM_BLOCK.findall(f.read())
+        try:
+            self.keys, passed = program_edition.public_keys_in(pub)
+        except (OSError, EditionError) as error:
+            raise Refused(str(error))
+        for what in passed:
+            print("%s: %s passed over" % (pub, what), file=sys.stderr)
         if not self.keys:
-            raise SystemExit("%s holds no PUBLIC KEY block" % pub)
+            raise Refused("%s holds no usable PUBLIC KEY block" % pub)
         self.context = ssl.create_default_context(cafile=cafile)
         self.failures = 0
         self.folder = tempfile.mkdtemp(prefix="orvex-check.")
@@ -145,12 +251,13 @@ class Checker:
             with open(path, "wb") as f:
                 f.write(content)
         for key in self.keys:
-            with open(paths[2], "w") as f:
+            with open(paths[2], "wb") as f:
                 f.write(key)
             result = subprocess.run(["openssl", "dgst", "-sha256", "-verify", paths[2],
-                                     "-signature", paths[1], paths[0]], capture_output=True)
+                                     "-keyform", "DER", "-signature", paths[1], paths[0]],
+                                    capture_output=True)
             if result.returncode == 0:
-                return key_id(key)
+                return program_edition.key_id(key)
         return None
 
     def signed_file(self, url, name):
@@ -223,7 +330,7 @@ def main():
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--keygen", metavar="KEY")
     parser.add_argument("--check", metavar="INDEX_URL")
-    parser.add_argument("--pub", help="partner.pub, for --check")
+    parser.add_argument("--pub", help="the partner's public key (partner.key.pub), for --check")
     parser.add_argument("--list", help="OrvexDownload.dat, for --check (default: every sum)")
     parser.add_argument("--cafile", help="extra trusted CA certificates, for --check")
     parser.add_argument("--partner")
@@ -234,9 +341,21 @@ def main():
     parser.add_argument("--setup-file", help="that program, for its digest in urls.cb")
     parser.add_argument("--key", help="the private signing key")
     parser.add_argument("--also-trust", action="append", default=[], metavar="PUB",
-                        help="another public key for partner.pub (a key being rotated)")
+                        help="another public key for the edition (a key being rotated)")
+    parser.add_argument("--edition", metavar="PROGRAM",
+                        help="makes the partner's edition of the unsigned PROGRAM as --out")
+    parser.add_argument("--program", help="OrvexDownload.exe as built, for the edition beside "
+                        "the published package")
     parser.add_argument("--out")
     args = parser.parse_args()
+    try:
+        return run(parser, args)
+    except Refused as refusal:
+        print("orvex_publish.py: %s; nothing written" % refusal, file=sys.stderr)
+        return 2
+
+
+def run(parser, args):
     if args.keygen:
         keygen(args.keygen)
         return 0
@@ -249,10 +368,17 @@ def main():
         finally:
             shutil.rmtree(checker.folder, ignore_errors=True)
         return 1 if checker.failures else 0
+    if args.edition:
+        if not args.key or not args.out:
+            parser.error("--edition needs --key and --out")
+        edition(args)
+        return 0
     missing = [o for o in ("partner", "package", "title", "site", "setup_url", "key", "out")
                if getattr(args, o) is None]
     if missing:
         parser.error("publishing needs " + ", ".join("--" + m.replace("_", "-") for m in missing))
+    if args.also_trust and not args.program:
+        parser.error("--also-trust puts keys into the edition: it goes with --program")
     publish(args)
     return 0
 

@@ -3,6 +3,7 @@
 // <why>" and exits 1 (2 when the file cannot be opened).
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 
 #include "app/trust/authenticode_check.h"
@@ -19,7 +20,8 @@ int main(int argc, char** argv) {
     std::printf("cannot open %s, error %lu\n", argv[1], GetLastError());
     return 2;
   }
-  const AuthenticodeVerdict verdict = CheckAuthenticode(file.Get(), argv[1]);
+  const std::atomic<bool> never{false};
+  const AuthenticodeVerdict verdict = CheckAuthenticodeLookingUp(file.Get(), argv[1], never);
   if (verdict.trusted) {
     std::printf("trusted: %s\n", verdict.signer.c_str());
     return 0;

@@ -3,7 +3,8 @@
 
 Checks: the file is at most LIMIT bytes; it has no debug sections and no symbol table; its GNU
 debug link names a .debug file beside it whose CRC-32 it records; its PE header holds no link
-time. Prints the size of each section.
+time; it carries one partner key block, empty, where the partner tool finds it. Prints the size
+of each section.
 
 Usage: check_shipped.py OBJDUMP PROGRAM LIMIT_BYTES
 """
@@ -13,6 +14,9 @@ import struct
 import subprocess
 import sys
 import zlib
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "partner-tools"))
+import program_edition  # noqa: E402  the partner tool's own reading of the key block
 
 
 def sections(objdump, program):
@@ -95,6 +99,13 @@ def main():
                 faults.append("%s has CRC %08x, the debug link records %08x" % (name, actual, crc))
             else:
                 print("debug link: %s (CRC %08x, %d bytes)" % (name, crc, os.path.getsize(path)))
+    with open(program, "rb") as f:
+        data = f.read()
+    try:
+        if program_edition.carried_keys(data):
+            faults.append("the program carries partner keys as built")
+    except program_edition.EditionError as error:
+        faults.append("the partner tool cannot make an edition of it: %s" % error)
     for fault in faults:
         print("FAULT: " + fault)
     return 1 if faults else 0

@@ -51,17 +51,9 @@ DownloadList ReadDownloadList() {
   return ReadDownloadList(reader);
 }
 
-BesideProgram ReadFileBesideProgram(const char* name, std::size_t limit, std::string* bytes) {
-  const std::string folder = FolderOfProgram();
-  const std::string path = folder + "\\" + name;
-  if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    const DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-      return BesideProgram::Missing;
-    }
-    return BesideProgram::Unreadable;
-  }
-  const OwnedHandle file = OpenPlainFileForReading(folder, name);
-  return file.Valid() && ReadAllOf(file.Get(), limit, bytes) ? BesideProgram::Read
-                                                             : BesideProgram::Unreadable;
+bool IsBesideProgram(const char* name) {
+  const std::string path = FolderOfProgram() + "\\" + name;
+  if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  const DWORD error = GetLastError();
+  return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
 }

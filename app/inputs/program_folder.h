@@ -1,7 +1,6 @@
 // The files beside the program: where they are, and reading them from there.
 #pragma once
 
-#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -18,12 +17,9 @@ std::string ProgramFolder();
 // counts as a missing file.
 std::optional<PartnerId> ReadPartnerId();
 
-enum class BesideProgram { Missing, Read, Unreadable };
-
-// The bytes of the file name in the program's folder, when it is a plain file of at most limit
-// bytes. Missing only when nothing of that name is there: a link, a folder or a file that
-// cannot be read or is too long is Unreadable, so that what stands there is never passed over.
-BesideProgram ReadFileBesideProgram(const char* name, std::size_t limit, std::string* bytes);
+// Whether anything of that name (a file, a folder, a link) stands in the program's folder; one
+// that cannot be looked at counts as there, so that what stands there is never passed over.
+bool IsBesideProgram(const char* name);
 
 // OrvexDownload.dat in the program's folder (or, when the module path is unknown, in the
 // current folder). A link counts as a missing file.

@@ -31,7 +31,8 @@ constexpr ResultRow kResults[] = {
     {RunResult::BadSwitch, "BadSwitch", 20, "bad switch"},
     {RunResult::LogUnavailable, "LogUnavailable", 21, "log cannot be opened"},
     {RunResult::AlreadyRunning, "AlreadyRunning", 22, "already running for this partner"},
-    {RunResult::PartnerKeyUnusable, "PartnerKeyUnusable", 23, "partner.pub unusable"},
+    {RunResult::OldKeyLayout, "OldKeyLayout", 23, "partner.pub beside a program without keys"},
+    {RunResult::ProgramNotTrusted, "ProgramNotTrusted", 24, "program changed or unreadable"},
     {RunResult::HttpStatus, "HttpStatus", kHttpStatusExitBase, "HTTP status other than 200"},
 };
 
@@ -127,7 +128,6 @@ std::int32_t ResultCode(const Outcome& outcome) {
     case RunResult::SetupDigestMismatch:
     case RunResult::PackageNotVerified:
     case RunResult::SetupNotSigned:
-    case RunResult::PartnerKeyUnusable:
       return -5;
     case RunResult::SetupIncomplete:
       return -6;
@@ -139,6 +139,8 @@ std::int32_t ResultCode(const Outcome& outcome) {
     case RunResult::BadSwitch:
     case RunResult::LogUnavailable:
     case RunResult::AlreadyRunning:
+    case RunResult::OldKeyLayout:
+    case RunResult::ProgramNotTrusted:
       break;
   }
   return -5;

@@ -24,12 +24,13 @@ enum class RunResult : std::uint8_t {
   ProxyAuthRequired,    // the proxy asks for credentials (407)
   PackageNotVerified,   // with a partner key: a signature or a package file's digest fails
   SetupNotSigned,       // nothing vouches for the setup program's bytes: it was not started
-  PartnerKeyUnusable,   // partner.pub exists but cannot be read or holds no usable key
   // The program ends before any run:
-  NoPartnerId,     // partner.dat gives no usable identifier
-  BadSwitch,       // a switch the program does not know
-  LogUnavailable,  // the /log file cannot be opened (unattended runs only)
-  AlreadyRunning,  // a wizard for the same partner runs (unattended runs only)
+  OldKeyLayout,       // a partner.pub beside a program that carries no partner keys
+  ProgramNotTrusted,  // the program's own file or the signature it carries does not hold
+  NoPartnerId,        // partner.dat gives no usable identifier
+  BadSwitch,          // a switch the program does not know
+  LogUnavailable,     // the /log file cannot be opened (unattended runs only)
+  AlreadyRunning,     // a wizard for the same partner runs (unattended runs only)
 };
 
 struct Outcome {

@@ -34,10 +34,12 @@
 #define IDS_WIZARD_CAPTION 22
 #define IDS_SETUP_DAMAGED 23
 #define IDS_PROXY_AUTH 25
-// A package, a setup or a partner key that nothing vouches for.
+// A package or a setup that nothing vouches for.
 #define IDS_PACKAGE_NOT_VERIFIED 26
 #define IDS_SETUP_NOT_SIGNED 27
-#define IDS_PARTNER_KEY_UNUSABLE 28
+// Before any page: a partner.pub beside a program without keys, and a program changed.
+#define IDS_PARTNER_EDITION_NEEDED 29
+#define IDS_PROGRAM_CHANGED 30
 // The status line while a file waits for its next try ("%s of %s": the try, the tries).
 #define IDS_RETRY_CONNECTION 40
 #define IDS_RETRY_BUSY 41

@@ -16,7 +16,6 @@
 #include "app/run/setup_program.h"
 #include "app/transfer/file_download.h"
 #include "app/transfer/proxy_choice.h"
-#include "app/trust/partner_key.h"
 #include "app/trust/partner_signature.h"
 #include "app/trust/sha256_sums.h"
 #include "base/file_flusher.h"
@@ -40,12 +39,10 @@ constexpr const char* kMessengerMutexes[] = {"Kestrane Orvex Mutex", "Kestrane_O
 
 constexpr Outcome kSucceeded{RunResult::Succeeded, 0};
 
-constexpr char kPartnerKeyFile[] = "partner.pub";
 constexpr char kSumsFile[] = "SHA256SUMS";
 constexpr char kSignatureSuffix[] = ".sig";
-// Far above what the files hold (a key block is under 200 bytes, a DER signature at most 72,
-// a line of the sums about 100): a larger one is not what it claims to be.
-constexpr std::size_t kPartnerKeyFileLimit = 64 * 1024;
+// Far above what the files hold (a DER signature at most 72 bytes, a line of the sums about
+// 100): a larger one is not what it claims to be.
 constexpr std::size_t kSignatureLimit = 1024;
 constexpr std::size_t kSumsLimit = 1024 * 1024;
 
@@ -79,6 +76,7 @@ class DownloadRun {
         cancel_(context.CancelRequested),
         view_(view),
         log_(view.Log()),
+        keys_(context.partner_keys),
         proxies_(log_, cancel_) {}
 
   // Everything up to the installation; a confirmed cancel ends it as a success, with
@@ -93,13 +91,12 @@ class DownloadRun {
     cancelled_ = true;
     return kSucceeded;
   }
-  // partner.pub beside the program: with a key, everything the run fetches must be signed.
-  std::optional<Outcome> ReadPartnerKey();
   std::optional<Outcome> PrepareFolder();
   std::optional<Outcome> FetchIndexFile(const std::string& url);
   // A file that vouches for others (a signature, the sums) into file; a reply that it is not
-  // there means the package cannot be verified.
-  std::optional<Outcome> FetchVouchingFile(const std::string& url, HeldFile* file);
+  // there, or that is over limit bytes, means the package cannot be verified.
+  std::optional<Outcome> FetchVouchingFile(const std::string& url, std::size_t limit,
+                                           HeldFile* file);
   // With a key: url + ".sig" fetched and checked against file's bytes (url's download).
   std::optional<Outcome> CheckSignature(const std::string& url, const HeldFile& file,
                                         std::string* key_id);
@@ -111,10 +108,12 @@ class DownloadRun {
   Outcome SetupThenInstall();
   // One transfer into the temporary folder along the ways the proxy settings give (its URL's and
   // each redirect target's), started and waited for; the caller reads its outcome and takes its
-  // file. Vouching: a file that vouches for others, whose absence the caller tells; PackageFile:
-  // one that may move into the installation. A cancel during the choice of the way starts none.
+  // file. Vouching: a file that vouches for others, whose absence the caller tells, at most
+  // limit bytes; PackageFile: one that may move into the installation. A cancel during the
+  // choice of the way starts none.
   enum class Kind { Plain, Vouching, PackageFile };
-  std::unique_ptr<FileDownload> Transfer(const std::string& url, Kind kind = Kind::Plain);
+  std::unique_ptr<FileDownload> Transfer(const std::string& url, Kind kind = Kind::Plain,
+                                         std::size_t limit = 0);
   Outcome Install(bool after_setup);
   Outcome InstallAndLog(bool after_setup);
 
@@ -122,6 +121,9 @@ class DownloadRun {
   CancelSignal& cancel_;
   RunView& view_;
   RunLog& log_;
+  // The partner's keys the program carries: with them, everything the run fetches must be
+  // signed. Null without any.
+  const PartnerKeys* const keys_;
   ProxyChooser proxies_;
   TlsSharedState tls_;
   bool cancelled_ = false;
@@ -131,8 +133,6 @@ class DownloadRun {
   OwnedHandle temp_holder_;
   // Where the folder lies as the system resolves it, found once for all its files.
   std::string temp_final_;
-  // The partner's keys; none without partner.pub.
-  std::unique_ptr<PartnerKeys> keys_;
   IndexFile index_;
   bool index_signed_ = false;
   bool index_over_https_ = false;
@@ -147,47 +147,19 @@ class DownloadRun {
   char MessengerFolder[kPathBufferSize] = {};
 };
 
-std::unique_ptr<FileDownload> DownloadRun::Transfer(const std::string& url, Kind kind) {
+std::unique_ptr<FileDownload> DownloadRun::Transfer(const std::string& url, Kind kind,
+                                                    std::size_t limit) {
   auto download = std::make_unique<FileDownload>(url.c_str(), view_, TempFolderBuffer, cancel_);
-  if (kind == Kind::Vouching) download->LeaveMissingToCaller();
+  if (kind == Kind::Vouching) {
+    download->LeaveMissingToCaller();
+    download->LimitSize(limit);
+  }
   if (kind == Kind::PackageFile) download->MakeMovable();
   download->SetFolderFinalPath(temp_final_);
   download->ShareTlsWith(&tls_);
   download->ChooseRoutesWith(proxies_);
   if (!cancel_.IsSet()) download->Fetch();
   return download;
-}
-
-std::optional<Outcome> DownloadRun::ReadPartnerKey() {
-  std::string text;
-  const BesideProgram read = ReadFileBesideProgram(kPartnerKeyFile, kPartnerKeyFileLimit, &text);
-  if (read == BesideProgram::Missing) {
-    log_.Write("no partner key (%s): the index and the package are not checked by signature",
-               kPartnerKeyFile);
-    return std::nullopt;
-  }
-  std::string unusable;
-  if (read == BesideProgram::Read) {
-    const PartnerKeyFile file = ReadPartnerKeys(text);
-    keys_ = std::make_unique<PartnerKeys>(file.keys);
-    const int refused = file.unusable_blocks + static_cast<int>(file.keys.size() - keys_->Count());
-    if (refused > 0) {
-      log_.Write("%s: %d block(s) hold no usable P-256 public key", kPartnerKeyFile, refused);
-    }
-    if (keys_->Count() > 0) {
-      std::string ids;
-      for (std::size_t i = 0; i < keys_->Count(); ++i) ids += (i > 0 ? ", " : "") + keys_->KeyId(i);
-      log_.Write("partner key from %s: %s", kPartnerKeyFile, ids.c_str());
-      return std::nullopt;
-    }
-    keys_.reset();
-    unusable = "holds no usable P-256 public key";
-  } else {
-    unusable = "cannot be read (a link, a folder, unreadable or over 64 KiB)";
-  }
-  log_.Write("%s %s: nothing downloaded", kPartnerKeyFile, unusable.c_str());
-  view_.Message(IDS_PARTNER_KEY_UNUSABLE, kErrorCaption, MB_ICONSTOP);
-  return Outcome{RunResult::PartnerKeyUnusable, 0};
 }
 
 Outcome DownloadRun::NotVerified(const std::string& file, const std::string& why) {
@@ -197,9 +169,14 @@ Outcome DownloadRun::NotVerified(const std::string& file, const std::string& why
   return {RunResult::PackageNotVerified, 0};
 }
 
-std::optional<Outcome> DownloadRun::FetchVouchingFile(const std::string& url, HeldFile* file) {
-  std::unique_ptr<FileDownload> download = Transfer(url, Kind::Vouching);
+std::optional<Outcome> DownloadRun::FetchVouchingFile(const std::string& url, std::size_t limit,
+                                                      HeldFile* file) {
+  std::unique_ptr<FileDownload> download = Transfer(url, Kind::Vouching, limit);
   if (cancel_.IsSet()) return EndCancelled();
+  if (download->OverLimit()) {
+    return NotVerified(download->RequestUrl().FileName,
+                       "over " + std::to_string(limit) + " bytes, refused as it arrived");
+  }
   const Outcome fetched = download->TransferOutcome();
   if (fetched.result == RunResult::HttpStatus &&
       (fetched.http_status == 404 || fetched.http_status == 410)) {
@@ -214,7 +191,8 @@ std::optional<Outcome> DownloadRun::FetchVouchingFile(const std::string& url, He
 std::optional<Outcome> DownloadRun::CheckSignature(const std::string& url, const HeldFile& file,
                                                    std::string* key_id) {
   HeldFile signature;
-  if (std::optional<Outcome> ended = FetchVouchingFile(url + kSignatureSuffix, &signature)) {
+  if (std::optional<Outcome> ended =
+          FetchVouchingFile(url + kSignatureSuffix, kSignatureLimit, &signature)) {
     return *ended;
   }
   std::string der;
@@ -279,7 +257,9 @@ std::optional<Outcome> DownloadRun::FetchIndexFile(const std::string& url) {
 std::optional<Outcome> DownloadRun::FetchPackageSums() {
   const std::string url = index_.PackageBaseUrl + kSumsFile;
   HeldFile sums_file;
-  if (std::optional<Outcome> ended = FetchVouchingFile(url, &sums_file)) return *ended;
+  if (std::optional<Outcome> ended = FetchVouchingFile(url, kSumsLimit, &sums_file)) {
+    return *ended;
+  }
   std::string key_id;
   if (std::optional<Outcome> ended = CheckSignature(url, sums_file, &key_id)) return *ended;
   std::string text;
@@ -391,7 +371,8 @@ Outcome DownloadRun::SetupThenInstall() {
   if (!SetupReadyToStart(index_.setup_digest_word, &setup_file, setup_path, view_)) {
     return {RunResult::SetupDigestMismatch, 0};
   }
-  if (!SetupVouchedFor(vouchers, &setup_file, setup_path, view_)) {
+  if (!SetupVouchedFor(vouchers, &setup_file, setup_path, cancel_.Flag(), view_)) {
+    if (cancel_.IsSet()) return EndCancelled();
     return {RunResult::SetupNotSigned, 0};
   }
   RunSetupProgram(setup_path, TempFolderBuffer, view_);
@@ -405,7 +386,6 @@ Outcome DownloadRun::SetupThenInstall() {
 Outcome DownloadRun::Run() {
   const std::string index_url = BuildIndexUrl(BaseUrl(), partner_id_.c_str());
   view_.Status(IDS_PREPARING);
-  if (std::optional<Outcome> ended = ReadPartnerKey()) return *ended;
   if (std::optional<Outcome> ended = PrepareFolder()) return *ended;
   if (std::optional<Outcome> ended = FetchIndexFile(index_url)) return *ended;
   if (std::optional<Outcome> ended = FetchPackageFiles()) return *ended;

@@ -16,8 +16,11 @@
 #include "app/run/worker_thread.h"
 #include "app/transfer/cancel_signal.h"
 
+class PartnerKeys;
+
 struct RunContext {
-  RunContext(PartnerId partner, RunLog& run_log) : partner_id(std::move(partner)), log(run_log) {}
+  RunContext(PartnerId partner, RunLog& run_log, const PartnerKeys* keys)
+      : partner_id(std::move(partner)), log(run_log), partner_keys(keys) {}
   RunContext(const RunContext&) = delete;
   RunContext& operator=(const RunContext&) = delete;
 
@@ -25,6 +28,9 @@ struct RunContext {
   const PartnerId partner_id;
   // Lines come from every thread; the log has its own lock.
   RunLog& log;
+  // The partner's keys the program carries, read before the first page; null without any. With
+  // keys, everything a run fetches must be signed. Only the worker uses them.
+  const PartnerKeys* const partner_keys;
 
   // Set by a confirmed cancel; aborts the running transfer.
   CancelSignal CancelRequested;

@@ -53,7 +53,7 @@ bool SetupReadyToStart(const std::string& digest_word, HeldFile* setup, const st
 }
 
 bool SetupVouchedFor(const SetupVouchers& vouchers, HeldFile* setup, const std::string& path,
-                     RunView& view) {
+                     const std::atomic<bool>& give_up, RunView& view) {
   RunLog& log = view.Log();
   if (vouchers.digest_matched && vouchers.index_signed) {
     log.Write("setup vouched for by: signed index");
@@ -67,7 +67,20 @@ bool SetupVouchedFor(const SetupVouchers& vouchers, HeldFile* setup, const std::
     log.Write("setup vouched for by: https (urls.cb and the setup)");
     return true;
   }
-  const AuthenticodeVerdict verdict = CheckAuthenticode(setup->handle.Get(), path);
+  // Nothing else vouches: a revoked publisher must not pass for one whose revocation list an
+  // attacker on the path kept from the program.
+  const AuthenticodeVerdict verdict =
+      CheckAuthenticodeLookingUp(setup->handle.Get(), path, give_up);
+  if (!verdict.lookups.empty()) {
+    log.Write("revocation lookups for the setup's signer (at most %lu s) %s",
+              static_cast<unsigned long>(kRevocationLookupLimitMs / 1000),
+              EscapeControlBytes(verdict.lookups).c_str());
+  }
+  if (give_up) {
+    log.Write("cancelled: %s deleted, not started", path.c_str());
+    DiscardSetup(setup, path);
+    return false;
+  }
   if (verdict.trusted) {
     log.Write("setup vouched for by: Authenticode, %s", EscapeControlBytes(verdict.signer).c_str());
     return true;

@@ -2,6 +2,7 @@
 // started and waited for.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "app/report/run_view.h"
@@ -24,9 +25,12 @@ struct SetupVouchers {
 // Whether something vouches for the setup program held by setup (checked ready to start): the
 // digest word of a signed index or of one fetched over https, both the index and the setup
 // fetched over https, or an Authenticode signature whose signer's chain ends in a trusted root
-// and allows code signing. When nothing does, it is deleted and the user is told.
+// and allows code signing, none of its certificates revoked where they say their revocation is
+// published (looked up, at most kRevocationLookupLimitMs). When nothing does, it is deleted and
+// the user is told; when give_up (a confirmed cancel) ends the lookups, it is deleted and false
+// returned without a word to the user.
 bool SetupVouchedFor(const SetupVouchers& vouchers, HeldFile* setup, const std::string& path,
-                     RunView& view);
+                     const std::atomic<bool>& give_up, RunView& view);
 
 // Runs the setup program at path and waits for it, with the page taking no input meanwhile.
 // The caller holds the file, so what starts is what was checked. It starts in folder (the

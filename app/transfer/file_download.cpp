@@ -184,7 +184,20 @@ bool FileDownload::OnStart() {
   return true;
 }
 
+bool FileDownload::OverLimitWith(std::uint64_t length) const {
+  if (limit_ == 0) return false;
+  // A reply for the rest of the file adds to what is stored; any other replaces it.
+  const std::uint64_t kept = State().resume && State().continues_file ? bytes_stored_ : 0;
+  const std::optional<std::uint32_t>& announced = State().content_length;
+  if (FirstBlock && announced && kept + *announced > limit_) return true;
+  return (FirstBlock ? kept : bytes_stored_) + length > limit_;
+}
+
 bool FileDownload::OnData(const char* data, int length) {
+  if (OverLimitWith(static_cast<std::uint64_t>(length))) {
+    over_limit_ = true;
+    return false;
+  }
   if (FirstBlock) {
     FirstBlock = false;
     view_.Status(IDS_DOWNLOAD_IN_PROGRESS);
@@ -257,7 +270,9 @@ void FileDownload::LogTransfer() {
   }
   const Outcome outcome = TransferOutcome();
   const TransferResult& transfer = Result();
-  if (redirect_failure_) {
+  if (over_limit_) {
+    log.Write("failed: over its limit of %llu bytes", static_cast<unsigned long long>(limit_));
+  } else if (redirect_failure_) {
     const std::string status = outcome.result == RunResult::HttpStatus
                                    ? " " + std::to_string(outcome.http_status)
                                    : std::string();
@@ -324,6 +339,8 @@ Outcome FileDownload::TransferOutcome() const {
   if (cancelled_between_) return {RunResult::Succeeded, 0};
   if (not_started_) return {RunResult::CannotConnect, 0};
   if (store_failed_) return {RunResult::CannotStoreFile, 0};
+  // Only a file that vouches for others has a limit: one over it vouches for nothing.
+  if (over_limit_) return {RunResult::PackageNotVerified, 0};
   if (redirect_failure_) return OutcomeOf(*redirect_failure_);
   return OutcomeOf(Result());
 }

@@ -57,6 +57,11 @@ class FileDownload : public HttpRequest {
   // For a file that vouches for others (a signature, the sums): a reply that says it is not
   // there (404, 410) is the caller's to tell, not message 3's.
   void LeaveMissingToCaller() { missing_left_to_caller_ = true; }
+  // For a file of a known kind with a limit of its size (a signature, the sums): a reply that
+  // announces more is refused before its body, one that brings more as soon as it does. The
+  // transfer ends, nothing more is written, and OverLimit() tells.
+  void LimitSize(std::uint64_t limit) { limit_ = limit; }
+  bool OverLimit() const { return over_limit_; }
   // For a package file: its handle may move it (MoveHeldFile) into the installation.
   void MakeMovable() { movable_ = true; }
   // The folder's final path (FinalPathOf its held handle), when the run knows it: the new file
@@ -84,6 +89,8 @@ class FileDownload : public HttpRequest {
   void ChooseNextRequest();
   void ShowRetryNotice();
   void ReportUnwritableDestination();
+  // Whether a reply's first block, or the next length bytes, would take the file over its limit.
+  bool OverLimitWith(std::uint64_t length) const;
   void LogTransfer();
   // DestinationPath as the log shows it.
   std::string LoggedDestination() const;
@@ -118,6 +125,8 @@ class FileDownload : public HttpRequest {
   DWORD store_error_ = 0;
   bool not_started_ = false;
   bool missing_left_to_caller_ = false;
+  std::uint64_t limit_ = 0;  // none when 0
+  bool over_limit_ = false;
   bool movable_ = false;
   std::string folder_final_;
 };

@@ -1,9 +1,11 @@
 #include "app/trust/authenticode_check.h"
 
 #include <cstdio>
-#include <vector>
+#include <cstring>
 
 #include "app/trust/trust_library.h"
+#include "base/owned_handle.h"
+#include "base/thread.h"
 #include "base/wide_text.h"
 
 namespace {
@@ -12,10 +14,17 @@ namespace {
 constexpr GUID kGenericVerifyV2 = {
     0x00aac56b, 0xcd44, 0x11d0, {0x8c, 0xc2, 0x00, 0xc0, 0x4f, 0xc2, 0x95, 0xee}};
 
-// Chain states that leave a signer trusted: whether its certificates are revoked could not be
-// learnt (no network, no revocation list named).
+// Chain states that say whether a certificate is revoked could not be learnt: no source named,
+// or none reached.
 constexpr DWORD kRevocationUnknown =
     CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
+
+// How often the wait for the lookups looks at the cancel signal.
+constexpr DWORD kWaitSliceMs = 50;
+
+// id-ad-ocsp (1.3.6.1.5.5.7.48.1) as DER writes it: an authority information access extension
+// that holds it names an OCSP responder.
+constexpr char kOcspMethod[] = "\x06\x08\x2b\x06\x01\x05\x05\x07\x30\x01";
 
 std::string Hex(long code) {
   char text[16];
@@ -33,7 +42,7 @@ class TrustState {
     data_.cbStruct = sizeof data_;
     data_.dwUIChoice = WTD_UI_NONE;
     // The chain, revocation included, is checked below, with its own rules for what cannot be
-    // learnt offline.
+    // learnt.
     data_.fdwRevocationChecks = WTD_REVOKE_NONE;
     data_.dwUnionChoice = WTD_CHOICE_FILE;
     data_.pFile = &file_info_;
@@ -70,21 +79,79 @@ std::string CommonName(PCCERT_CONTEXT certificate) {
   return name;
 }
 
-// Why the signer's chain is not trusted for code signing at time, or empty.
-std::string ChainProblem(PCCERT_CONTEXT signer, FILETIME* time) {
+// Where certificate says its revocation is published, for the log; null when it names no place.
+const char* RevocationSource(PCCERT_CONTEXT certificate) {
+  const CERT_INFO& info = *certificate->pCertInfo;
+  for (DWORD i = 0; i < info.cExtension; ++i) {
+    const CERT_EXTENSION& extension = info.rgExtension[i];
+    if (std::strcmp(extension.pszObjId, szOID_CRL_DIST_POINTS) == 0) {
+      return "CRL distribution point";
+    }
+    const std::string value(reinterpret_cast<const char*>(extension.Value.pbData),
+                            extension.Value.cbData);
+    if (std::strcmp(extension.pszObjId, szOID_AUTHORITY_INFO_ACCESS) == 0 &&
+        value.find(kOcspMethod, 0, sizeof kOcspMethod - 1) != std::string::npos) {
+      return "OCSP responder";
+    }
+  }
+  return nullptr;
+}
+
+// What the lookups learnt of each certificate of chain that names where its revocation is
+// published, added to lookups; and why the chain is refused when one's status stays unknown.
+std::string UnconfirmedRevocation(PCCERT_CHAIN_CONTEXT chain, std::string* lookups) {
+  std::string problem;
+  const CERT_SIMPLE_CHAIN& simple = *chain->rgpChain[0];
+  for (DWORD i = 0; i < simple.cElement; ++i) {
+    const CERT_CHAIN_ELEMENT& element = *simple.rgpElement[i];
+    // The root is trusted as the machine's own: its revocation is nobody's to publish.
+    if (element.TrustStatus.dwInfoStatus & CERT_TRUST_IS_SELF_SIGNED) continue;
+    const char* source = RevocationSource(element.pCertContext);
+    if (source == nullptr) continue;
+    const DWORD status = element.TrustStatus.dwErrorStatus;
+    const bool unknown = (status & kRevocationUnknown) && !(status & CERT_TRUST_IS_REVOKED);
+    const char* learnt = status & CERT_TRUST_IS_REVOKED ? "revoked"
+                         : unknown                      ? "unknown"
+                                                        : "not revoked";
+    const std::string name = CommonName(element.pCertContext);
+    char line[400];
+    std::snprintf(line, sizeof line, "; %s (%s): %s", name.c_str(), source, learnt);
+    *lookups += line;
+    if (unknown && problem.empty()) {
+      std::snprintf(line, sizeof line,
+                    "the revocation of %s cannot be confirmed: its %s cannot be reached or gives "
+                    "no answer",
+                    name.c_str(), source);
+      problem = line;
+    }
+  }
+  return problem;
+}
+
+// Why the signer's chain is not trusted for code signing at time, or empty. With look_up the
+// revocation of its certificates is looked up where they name, within the time limit, and
+// lookups tells what was learnt; else only what the system knows already counts.
+std::string ChainProblem(PCCERT_CONTEXT signer, const FILETIME* time, bool look_up,
+                         std::string* lookups) {
   LPSTR usages[] = {const_cast<LPSTR>(szOID_PKIX_KP_CODE_SIGNING)};
   CERT_CHAIN_PARA chain_para{};
   chain_para.cbSize = sizeof chain_para;
   chain_para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
   chain_para.RequestedUsage.Usage.cUsageIdentifier = 1;
   chain_para.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
+  chain_para.dwUrlRetrievalTimeout = kRevocationLookupLimitMs;
+  const DWORD flags = CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT |
+                      (look_up ? CERT_CHAIN_REVOCATION_ACCUMULATIVE_TIMEOUT
+                               : CERT_CHAIN_REVOCATION_CHECK_CACHE_ONLY);
+  FILETIME at{};
+  if (time != nullptr) at = *time;
   PCCERT_CHAIN_CONTEXT chain = nullptr;
   // The signature's other certificates come with the signer's own store.
-  if (!Trust().CertGetCertificateChain(nullptr, signer, time, signer->hCertStore, &chain_para,
-                                       CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT, nullptr,
-                                       &chain)) {
+  if (!Trust().CertGetCertificateChain(nullptr, signer, time != nullptr ? &at : nullptr,
+                                       signer->hCertStore, &chain_para, flags, nullptr, &chain)) {
     return "no chain could be built, error " + Hex(static_cast<long>(GetLastError()));
   }
+  const std::string unconfirmed = look_up ? UnconfirmedRevocation(chain, lookups) : "";
   std::string problem;
   const DWORD status = chain->TrustStatus.dwErrorStatus & ~kRevocationUnknown;
   if (status & CERT_TRUST_IS_REVOKED) {
@@ -98,6 +165,8 @@ std::string ChainProblem(PCCERT_CONTEXT signer, FILETIME* time) {
     problem = "its certificate was not valid when it signed";
   } else if (status != CERT_TRUST_NO_ERROR) {
     problem = "its chain is not trusted, status " + Hex(static_cast<long>(status));
+  } else if (!unconfirmed.empty()) {
+    problem = unconfirmed;
   } else {
     CERT_CHAIN_POLICY_PARA policy_para{};
     policy_para.cbSize = sizeof policy_para;
@@ -115,9 +184,81 @@ std::string ChainProblem(PCCERT_CONTEXT signer, FILETIME* time) {
   return problem;
 }
 
-}  // namespace
+// One chain's lookups, shared by the thread that makes them and the check that waits for them:
+// whichever lets go last frees it. It holds the signer and the signature's store itself, so
+// that a check that stopped waiting may close its own.
+struct ChainLookup {
+  ChainLookup(PCCERT_CONTEXT certificate, const FILETIME* at)
+      : signer(Trust().CertDuplicateCertificateContext(certificate)),
+        store(Trust().CertDuplicateStore(certificate->hCertStore)),
+        at_time(at != nullptr) {
+    if (at != nullptr) time = *at;
+  }
+  ChainLookup(const ChainLookup&) = delete;
+  ChainLookup& operator=(const ChainLookup&) = delete;
 
-AuthenticodeVerdict CheckAuthenticode(HANDLE file, const std::string& path) {
+  void Release() {
+    if (InterlockedDecrement(&holders) != 0) return;
+    Trust().CertFreeCertificateContext(signer);
+    Trust().CertCloseStore(store, 0);
+    delete this;
+  }
+
+  LONG holders = 2;  // the thread and the check
+  PCCERT_CONTEXT signer;
+  HCERTSTORE store;
+  FILETIME time{};
+  bool at_time;
+  OwnedHandle done{CreateEventA(nullptr, TRUE, FALSE, nullptr)};  // set once the rest is final
+  std::string problem;
+  std::string lookups;
+};
+
+void RunChainLookup(void* argument) {
+  auto* lookup = static_cast<ChainLookup*>(argument);
+  lookup->problem = ChainProblem(lookup->signer, lookup->at_time ? &lookup->time : nullptr, true,
+                                 &lookup->lookups);
+  SetEvent(lookup->done.Get());
+  lookup->Release();
+}
+
+// ChainProblem with lookups, on a thread of their own: a lookup that cannot be broken is left
+// to end by itself when give_up is set or the time limit has passed.
+std::string LookedUpChainProblem(PCCERT_CONTEXT signer, const FILETIME* time,
+                                 const std::atomic<bool>& give_up, std::string* lookups) {
+  auto* lookup = new ChainLookup(signer, time);
+  if (!lookup->done.Valid() || !StartDetachedThread(RunChainLookup, lookup)) {
+    lookup->Release();
+    lookup->Release();
+    return "its revocation cannot be looked up";
+  }
+  const DWORD began = GetTickCount();
+  // How the wait ended when the lookups did not: the ending for the log, and the problem.
+  const char* ending = nullptr;
+  const char* problem = nullptr;
+  while (!problem && WaitForSingleObject(lookup->done.Get(), kWaitSliceMs) != WAIT_OBJECT_0) {
+    if (give_up) {
+      ending = "cancelled";
+      problem = "its revocation lookups were cancelled";
+    } else if (GetTickCount() - began >= kRevocationLookupLimitMs) {
+      ending = "timed out";
+      problem = "its revocation lookups timed out";
+    }
+  }
+  char line[64];
+  std::snprintf(line, sizeof line, "%s after %lu ms", ending != nullptr ? ending : "ended",
+                static_cast<unsigned long>(GetTickCount() - began));
+  *lookups = line;
+  if (problem == nullptr) {
+    *lookups +=
+        lookup->lookups.empty() ? "; no certificate names a revocation source" : lookup->lookups;
+  }
+  std::string why = problem != nullptr ? problem : lookup->problem;
+  lookup->Release();
+  return why;
+}
+
+AuthenticodeVerdict Check(HANDLE file, const std::string& path, const std::atomic<bool>* give_up) {
   AuthenticodeVerdict verdict;
   if (!Trust().authenticode) {
     verdict.reason = "the system offers no Authenticode check";
@@ -139,9 +280,22 @@ AuthenticodeVerdict CheckAuthenticode(HANDLE file, const std::string& path) {
   }
   verdict.signer = CommonName(certificate->pCert);
   // The time the signature was made, when a time stamp proves it; else (none filled in) now.
-  FILETIME* signed_at = &signer->sftVerifyAsOf;
+  const FILETIME* signed_at = &signer->sftVerifyAsOf;
   if (signed_at->dwLowDateTime == 0 && signed_at->dwHighDateTime == 0) signed_at = nullptr;
-  verdict.reason = ChainProblem(certificate->pCert, signed_at);
+  verdict.reason = give_up != nullptr ? LookedUpChainProblem(certificate->pCert, signed_at,
+                                                             *give_up, &verdict.lookups)
+                                      : ChainProblem(certificate->pCert, signed_at, false, nullptr);
   verdict.trusted = verdict.reason.empty();
   return verdict;
+}
+
+}  // namespace
+
+AuthenticodeVerdict CheckAuthenticode(HANDLE file, const std::string& path) {
+  return Check(file, path, nullptr);
+}
+
+AuthenticodeVerdict CheckAuthenticodeLookingUp(HANDLE file, const std::string& path,
+                                               const std::atomic<bool>& give_up) {
+  return Check(file, path, &give_up);
 }

@@ -1,29 +1,37 @@
-// The partner's public keys as partner.pub gives them: PEM "PUBLIC KEY" blocks
-// (SubjectPublicKeyInfo) of ECDSA P-256 keys, as `openssl ec -pubout` writes them.
+// The partner's public keys as the program carries them: a block of fixed size in its own file,
+// empty as built, that the partner tool fills in place (partner-tools/orvex_publish.py
+// --edition). Its bytes:
+//   0  16  its mark, as the program was built (the tool finds the block by it)
+//  16   1  its format: 1
+//  17   1  how many keys it holds, at most kKeyBlockSlots
+//  18   2  zero
+//  20  64  per slot, kKeyBlockSlots of them: an ECDSA P-256 point, X then Y, each 32 bytes
+//          big-endian; the slots after the last key are zero
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+constexpr std::size_t kKeyBlockMarkSize = 16;
+constexpr std::size_t kKeyBlockSlots = 4;
+constexpr std::size_t kKeyPointSize = 64;
+constexpr std::size_t kKeyBlockSize = kKeyBlockMarkSize + 4 + kKeyBlockSlots * kKeyPointSize;
+
 struct PartnerPublicKey {
   // The point, as the system's verifier takes it: X then Y, each 32 bytes big-endian.
-  std::array<std::uint8_t, 64> point{};
-  // The SubjectPublicKeyInfo as it stood in the file; its SHA-256 names the key in the log.
-  std::string der;
+  std::array<std::uint8_t, kKeyPointSize> point{};
 };
 
-struct PartnerKeyFile {
-  std::vector<PartnerPublicKey> keys;
-  // Blocks that hold no usable P-256 key: broken base64, another kind of key, a compressed
-  // point, a block without its end line, or a PEM block of another kind (a private key, say).
-  int unusable_blocks = 0;
-};
+// The key's SubjectPublicKeyInfo (DER), as `openssl ec -pubout -outform DER` writes it; its
+// SHA-256 names the key in the log.
+std::string SubjectPublicKeyInfo(const PartnerPublicKey& key);
 
-// Every PEM block of text, in order. Text outside the blocks is ignored.
-PartnerKeyFile ReadPartnerKeys(const std::string& text);
-
-// Base64 as PEM carries it: whitespace anywhere is skipped, '=' only as the last one or two
-// characters, and the length a multiple of four. False for anything else.
-bool DecodeBase64(const std::string& text, std::string* bytes);
+// The keys of block, when it is kKeyBlockSize bytes that start with mark and follow the layout
+// above: format 1, a count of at most kKeyBlockSlots, no zero point among the keys and nothing
+// but zeros after them. None for anything else: such a block was damaged or made by hand.
+std::optional<std::vector<PartnerPublicKey>> ReadKeyBlock(const std::string& block,
+                                                          const std::string& mark);

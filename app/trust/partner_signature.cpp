@@ -24,7 +24,8 @@ PartnerKeys::PartnerKeys(const std::vector<PartnerPublicKey>& keys) {
       continue;
     }
     Sha256Digest id{};
-    if (!BytesSha256(key.der.data(), key.der.size(), &id)) {
+    const std::string der = SubjectPublicKeyInfo(key);
+    if (!BytesSha256(der.data(), der.size(), &id)) {
       cng.BCryptDestroyKey(handle);
       continue;
     }

@@ -27,7 +27,12 @@ TrustLibrary Load() {
       FindFunction(crypt32, "CertVerifyCertificateChainPolicy",
                    &trust.CertVerifyCertificateChainPolicy) &&
       FindFunction(crypt32, "CertFreeCertificateChain", &trust.CertFreeCertificateChain) &&
-      FindFunction(crypt32, "CertGetNameStringA", &trust.CertGetNameStringA);
+      FindFunction(crypt32, "CertGetNameStringA", &trust.CertGetNameStringA) &&
+      FindFunction(crypt32, "CertDuplicateCertificateContext",
+                   &trust.CertDuplicateCertificateContext) &&
+      FindFunction(crypt32, "CertFreeCertificateContext", &trust.CertFreeCertificateContext) &&
+      FindFunction(crypt32, "CertDuplicateStore", &trust.CertDuplicateStore) &&
+      FindFunction(crypt32, "CertCloseStore", &trust.CertCloseStore);
   return trust;
 }
 }  // namespace

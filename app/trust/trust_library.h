@@ -27,6 +27,10 @@ struct TrustLibrary {
   decltype(&::CertVerifyCertificateChainPolicy) CertVerifyCertificateChainPolicy = nullptr;
   decltype(&::CertFreeCertificateChain) CertFreeCertificateChain = nullptr;
   decltype(&::CertGetNameStringA) CertGetNameStringA = nullptr;
+  decltype(&::CertDuplicateCertificateContext) CertDuplicateCertificateContext = nullptr;
+  decltype(&::CertFreeCertificateContext) CertFreeCertificateContext = nullptr;
+  decltype(&::CertDuplicateStore) CertDuplicateStore = nullptr;
+  decltype(&::CertCloseStore) CertCloseStore = nullptr;
 };
 
 // The functions, loaded on the first call (from any thread); the libraries stay loaded for the

@@ -48,6 +48,8 @@ MSG_NOT_VERIFIED = ("The downloaded package could not be verified: it is damaged
                     "changed. Nothing was installed.")
 MSG_NOT_SIGNED = ("The downloaded setup program is not signed by a trusted publisher. It was not "
                   "started.")
+MSG_EDITION = "partner.pub is no longer used: get the partner's own edition of this program."
+MSG_CHANGED = "This program has been changed or damaged. Download it again from the partner."
 MSG_ACTIVATE = ("In order to activate this skin, open the Preferences/Contact List/Design tab "
                 "and choose the skin to apply.")
 IDYES, IDNO = 6, 7
@@ -116,6 +118,8 @@ BOX_STYLE = {
     MSG_DAMAGED: ("stop", ["OK"]),
     MSG_NOT_VERIFIED: ("stop", ["OK"]),
     MSG_NOT_SIGNED: ("stop", ["OK"]),
+    MSG_EDITION: ("stop", ["OK"]),
+    MSG_CHANGED: ("stop", ["OK"]),
     MSG_STOP: ("question", ["No"]),
     MSG_INCOMPLETE: ("exclamation", ["OK"]),
     MSG_ACTIVATE: ("information", ["OK"]),
@@ -1122,8 +1126,8 @@ def quiet_setup_path(rig):
        "setup's current folder")
     check_installed(rig, PACKAGE, setup_ran=True)
     check_log_has(log_lines(rig), ["messenger version 0",
-                                   "no partner key (partner.pub): the index and the package are "
-                                   "not checked by signature",
+                                   "no partner keys in the program: nothing is checked by "
+                                   "signature",
                                    "setup vouched for by: Authenticode, Orvex Test Publisher",
                                    "starting the setup %s in %s, no handle inherited"
                                    % (setup, rig.temp_folder(PARTNER)),

@@ -86,7 +86,7 @@ const RunResult kAllResults[] = {
     RunResult::SetupIncomplete, RunResult::SetupDigestMismatch, RunResult::ProxyAuthRequired,
     RunResult::NoPartnerId,     RunResult::BadSwitch,           RunResult::LogUnavailable,
     RunResult::AlreadyRunning,  RunResult::ServerStalled,       RunResult::PackageNotVerified,
-    RunResult::SetupNotSigned,  RunResult::PartnerKeyUnusable};
+    RunResult::SetupNotSigned,  RunResult::OldKeyLayout,        RunResult::ProgramNotTrusted};
 
 TEST(ExitCodeForTest, EachFailureHasItsOwnCode) {
   EXPECT_EQ(ExitCodeFor({RunResult::SetupDigestMismatch, 0}), 10);

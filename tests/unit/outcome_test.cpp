@@ -24,7 +24,6 @@ TEST(RunResult, CodesAreTheOnesThePagesActOnAndNamesAreDistinct) {
       {{RunResult::SetupDigestMismatch, 0}, -5},
       {{RunResult::PackageNotVerified, 0}, -5},
       {{RunResult::SetupNotSigned, 0}, -5},
-      {{RunResult::PartnerKeyUnusable, 0}, -5},
       {{RunResult::SetupIncomplete, 0}, -6},
       {{RunResult::ProxyAuthRequired, 0}, -7},
       {{RunResult::HttpStatus, 404}, 404},

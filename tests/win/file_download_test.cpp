@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -29,12 +30,14 @@ const Outcome kSucceeded{RunResult::Succeeded, 0};
 class FileDownloadTest : public testing::Test {
  protected:
   // Runs one download of url into the scratch folder while pumping the dialog's messages.
-  Outcome Download(const std::string& url, HWND dialog) {
+  Outcome Download(const std::string& url, HWND dialog, std::uint64_t limit = 0) {
     RunLog log;
     DialogView view(dialog, log);
     FileDownload download(url.c_str(), view, destination_folder_, cancel_);
+    download.LimitSize(limit);
     if (download.Start(false)) WaitWhilePumping(download);
     destination_ = download.DestinationFile();
+    over_limit_ = download.OverLimit();
     return download.TransferOutcome();
   }
 
@@ -44,6 +47,7 @@ class FileDownloadTest : public testing::Test {
   std::string destination_folder_ = folder_.Path();
   HiddenProgressDialog dialog_;
   std::string destination_;
+  bool over_limit_ = false;
 };
 
 TEST_F(FileDownloadTest, WritesTheBodyIntoTheTempFolderAndShowsTheTransfer) {
@@ -100,6 +104,37 @@ TEST_F(FileDownloadTest, HeaderBlockEndingAReadGivesAnEmptyFirstBlock) {
   EXPECT_EQ(dialog_.RangeUppers(), (std::vector<long>{0, 4}));
   // An empty block does not move the bar.
   EXPECT_EQ(dialog_.Positions(), (std::vector<long>{0, 4, 0}));
+}
+
+TEST_F(FileDownloadTest, AFileWithALimitStopsAtItAsTheBytesArrive) {
+  const struct {
+    const char* what;
+    std::vector<ScriptStep> steps;
+    bool over;
+    std::size_t stored;
+  } cases[] = {
+      {"announced over", {{Ok("Content-Length: 5000\r\n") + std::string(400, 'a'), 0}}, true, 0},
+      {"no length, brought over",
+       {{Ok("") + std::string(400, 'a'), 0},
+        {std::string(400, 'b'), 80},
+        {std::string(400, 'c'), 80}},
+       true,
+       800},
+      {"at the limit", {{Ok("Content-Length: 1000\r\n") + std::string(1000, 'a'), 0}}, false, 1000},
+  };
+  for (const auto& c : cases) {
+    TempTestFolder folder("orvex-file-download-limit");
+    destination_folder_ = folder.Path();
+    ScriptedServer server({c.steps});
+    MessageBoxWatcher boxes;
+    const Outcome outcome = Download(server.UrlFor("/urls.cb.sig"), dialog_.window(), 1000);
+    server.Finish();
+    EXPECT_EQ(outcome.result, c.over ? RunResult::PackageNotVerified : RunResult::Succeeded)
+        << c.what;
+    EXPECT_EQ(over_limit_, c.over) << c.what;
+    EXPECT_EQ(ReadFileText(folder / "urls.cb.sig").size(), c.stored) << c.what;
+    EXPECT_TRUE(boxes.Boxes().empty()) << c.what;
+  }
 }
 
 TEST_F(FileDownloadTest, HttpErrorShowsTheConnectMessageAndLeavesAnEmptyFile) {

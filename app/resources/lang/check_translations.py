@@ -33,8 +33,6 @@ NEW_ENGLISH = {
                                 "has been changed. Nothing was installed.",
     "IDS_SETUP_NOT_SIGNED": "The downloaded setup program is not signed by a trusted publisher. "
                             "It was not started.",
-    "IDS_PARTNER_KEY_UNUSABLE": "The partner key file partner.pub cannot be read or holds no "
-                                "usable key. Nothing was downloaded.",
     "IDS_WAITING_FOR_SERVER": "Waiting for the server...",
     "IDS_DONE": "Done",
     "IDS_ERROR_CAPTION": "Error",
