@@ -117,14 +117,15 @@ int RunUnattended(RunContext& context) {
 }
 
 int RunForPartner(const CommandLine& options, RunLog& log) {
-  std::optional<PartnerId> partner_id = ReadPartnerId();
-  if (!partner_id) {
-    log.Write("partner.dat is missing or gives no usable partner identifier");
+  PartnerFile partner_file = ReadPartnerFile();
+  if (!partner_file.id) {
+    log.Write("partner.dat gives no usable partner identifier: %s: %s", partner_file.path.c_str(),
+              partner_file.problem.c_str());
     return ExitCodeFor({RunResult::NoPartnerId});
   }
-  RunContext context(std::move(*partner_id), log);
+  RunContext context(std::move(*partner_file.id), log);
   const char* partner = context.partner_id.c_str();
-  log.Write("partner %s", partner);
+  log.Write("partner %s from %s", partner, partner_file.path.c_str());
   PartnerLock lock;
   if (!lock.Acquire(partner)) {
     if (lock.Error() == ERROR_ALREADY_EXISTS) {

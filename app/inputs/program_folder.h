@@ -14,9 +14,14 @@ std::string ProgramModulePath();
 // The program's folder: the module path without its last backslash and file name.
 std::string ProgramFolder();
 
-// The partner identifier from partner.dat in the program's folder; none when unusable. A link
-// counts as a missing file.
-std::optional<PartnerId> ReadPartnerId();
+// partner.dat in the program's folder: its path, and the identifier when usable, else why
+// there is none ("it is missing", "its first line ..."). A link is not read.
+struct PartnerFile {
+  std::string path;
+  std::optional<PartnerId> id;
+  std::string problem;
+};
+PartnerFile ReadPartnerFile();
 
 enum class BesideProgram { Missing, Read, Unreadable };
 
