@@ -87,6 +87,7 @@ class DownloadRun {
  public:
   DownloadRun(RunContext& context, RunView& view)
       : partner_id_(context.partner_id),
+        setup_switches_(context.setup),
         cancel_(context.CancelRequested),
         view_(view),
         log_(view.Log()),
@@ -130,6 +131,7 @@ class DownloadRun {
   Outcome InstallAndLog(bool after_setup);
 
   const PartnerId& partner_id_;
+  const SetupSwitches& setup_switches_;
   CancelSignal& cancel_;
   RunView& view_;
   RunLog& log_;
@@ -421,8 +423,9 @@ Outcome DownloadRun::SetupThenInstall() {
   if (!SetupVouchedFor(vouchers, &setup_file, setup_path, view_)) {
     return {RunResult::SetupNotSigned, 0};
   }
-  RunSetupProgram(setup_path, TempFolderBuffer, view_);
+  const bool ended = RunSetupProgram(setup_path, TempFolderBuffer, setup_switches_, view_);
   setup_file.handle.Reset();  // held until the setup has ended
+  if (!ended) return {RunResult::SetupTimedOut, 0};
   const std::uint32_t after = GetMessengerVersion();
   log_.Write("messenger version after the setup %lu", static_cast<unsigned long>(after));
   if (MessengerNeedsSetup(after)) return {RunResult::SetupIncomplete, 0};

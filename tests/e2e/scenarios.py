@@ -1138,6 +1138,36 @@ def quiet_setup_path(rig):
 
 
 @scenario
+def quiet_setup_arguments(rig):
+    """/setupargs gives the setup its command line after its path, as written (quotes in it
+    passed as \\"); /setuptimeout leaves a setup that outlasts it running: exit 15, nothing
+    installed."""
+    prepare(rig, version=None, app_paths=False)
+    rig.driver.set_dword(SETUP_CONTROL_KEY, "Hold", 1)  # runs until released
+    web_site(rig)
+    arguments = '/S /D="C:\\Program Files\\Orvex"'
+    started = time.monotonic()
+    eq(run_quiet(rig, "/quiet", "/setupargs:" + arguments, "/setuptimeout:2", "/log", LOG_PATH),
+       15, "exit code")
+    took = time.monotonic() - started
+    eq(2 <= took < 15, True, "seconds until the exit: %.1f" % took)
+    setup = rig.temp_folder(PARTNER) + "\\" + SETUP_NAME
+    command_line = '"%s" %s' % (setup, arguments)
+    eq(rig.driver.reg(SETUP_CONTROL_KEY, "RanWith"), command_line, "the setup's command line")
+    check_nothing_installed(rig)
+    check_log_has(log_lines(rig), [
+        "starting the setup %s in %s, no handle inherited, command line %s"
+        % (setup, rig.temp_folder(PARTNER), command_line),
+        "the setup still runs after 2 s (/setuptimeout): left running, nothing installed",
+        "run ended: SetupTimedOut", "exit code 15"], ordered=True)
+    # Left running, not ended: released, it does its work.
+    rig.driver.must("eventset", "OrvexStandinSetupRelease")
+    wait_for(lambda: rig.driver.reg(PREFS_KEY, "Orvex Version") == 600, 20,
+             what="the version the setup writes")
+    eq(setup_runs(rig), 1, "setup runs")
+
+
+@scenario
 def quiet_failures(rig):
     """Each kind of failure has its exit code (Wine passes on its low byte) and a log line."""
     prepare(rig, names=("Skin.dat", "skin.bmp", "missing.bin"))
@@ -1158,7 +1188,11 @@ def quiet_failures(rig):
          ["base URL %s (TestSkinPath under %s)" % (refused, PREFS_KEY),
           "failed: CannotConnect (Connect), error 10061", "run ended: CannotConnect",
           "exit code 3"]),
-        ("bad switch", ["/quiet", "/bogus"], None, 20, None),
+        # A bad switch is logged too, whatever comes after /log.
+        ("bad switch", ["/quiet", "/log", "C:\\logs\\bad.log", "/silent"], None, 20,
+         ["bad switch /silent: not a switch of this program", "exit code 20"]),
+        ("bad timeout", ["/quiet", "/setuptimeout:0"], None, 20,
+         ["bad switch /setuptimeout:0: not a number of seconds from 1 to 86400"]),
         ("log cannot open", ["/quiet", "/log", "C:\\no-such-folder\\x.log"], None, 21, None),
         # A log that is a link to another file is not written through.
         ("log is a link", ["/quiet", "/log", "C:\\logs\\link.log"], None, 21, None),
@@ -1186,7 +1220,8 @@ def quiet_failures(rig):
             os.remove(rig.host_path("C:\\wizard\\partner.dat"))
         requests = len(rig.web.requests())
         log = "C:\\logs\\%s.log" % case.replace(" ", "-")
-        args = switches + (["/log=" + log] if expected else [])
+        args = switches + (["/log=" + log] if expected and "/log" not in switches else [])
+        log = switches[switches.index("/log") + 1] if "/log" in switches else log
         eq(run_quiet(rig, *args), code, "exit code (%s)" % case)
         if expected:
             check_log_has(log_lines(rig, log), expected, ordered=True)
@@ -1253,19 +1288,23 @@ def two_wizards(rig):
 
 @scenario
 def usage_box(rig):
-    """/? lists the switches and exits 0; an unknown switch names itself and exits 20."""
+    """/? lists the switches and exits 0; a bad switch names itself and why, and exits 20. The
+    box is laid out as it opens: its layout in every language and DPI is win_tests' part."""
     server = rig.start_scripted()
     point_at(rig, "http://127.0.0.1:%d/cb/partner/" % server.port)
     rig.place_wizard(download_list=download_list(PACKAGE))
-    for args, first_line, code in ((["-HELP"], "OrvexDownload [/quiet]", 0),
-                                   (["/bogus"], "Unknown switch: /bogus", 20)):
+    for args, first_line, icon, code in (
+            (["-HELP"], "OrvexDownload [/quiet]", "information", 0),
+            (["/bogus"], "Bad switch: /bogus (not a switch of this program)", "stop", 20),
+            (["/setupargs:/S"], "Bad switch: /setupargs:/S (only with /quiet)", "stop", 20)):
         rig.start_wizard(*args)
         box = rig.driver.answer_box(ID_OK, 30)
-        eq((box["caption"], box["buttons"]), ("Orvex Contact List Download Wizard", ["OK"]),
-           "usage box of %s" % args)
+        eq((box["caption"], box["buttons"], box["defaults"], box["icon"]),
+           ("Orvex Contact List Download Wizard", ["OK"], ["OK"], icon), "usage box of %s" % args)
         eq(box["text"].split("\n")[0].startswith(first_line), True, "first line: %r" % box["text"])
-        for switch in ("/quiet, /S", "/log PATH, /log=PATH", "22\talready running"):
-            eq(switch in box["text"], True, "%r in the usage box" % switch)
+        for text in ("/quiet, /S", "/setuptimeout:SECONDS", "already running for this partner",
+                     "setup still running at /setuptimeout"):
+            eq(text in box["text"], True, "%r in the usage box" % text)
         eq(rig.wizard_exit(), code, "exit code of %s" % args)
     eq(server.requests(), [], "requests")
 
@@ -1497,7 +1536,8 @@ def log_switch_without_path(rig):
         eq(run_quiet(rig, *args), 20, "exit code of %s" % " ".join(args))
     rig.start_wizard("/log", "/?")
     box = rig.driver.answer_box(ID_OK, 30)
-    eq(box["text"].split("\n")[0], "Unknown switch: /log", "first line of the usage box")
+    eq(box["text"].split("\n")[0], "Bad switch: /log (no path follows it)",
+       "first line of the usage box")
     eq(rig.wizard_exit(), 20, "exit code of /log /?")
     eq([path for name in ("quiet", "-S", "?") for path in rig.find_files(name)], [],
        "files named after a switch")
