@@ -414,6 +414,13 @@ def connection_refused(rig):
     rig.driver.gone("progress", 5)
     no_box_for(rig.driver, 1.0)  # no question, and message 3 only once
     check_welcome(rig.driver, finished=False)
+    # The next run's Cancel is asked about as always, whatever the last run met.
+    server, base = scripted_site(rig)
+    server.routes[INDEX_PATH] = ok_reply(b"x", gate=threading.Event())
+    point_at(rig, base + "/cb/partner/")
+    rig.driver.press("welcome", ID_NEXT)
+    wait_for(lambda: server.requests(), 15, what="the request for the index")
+    cancel_with_yes(rig)
     check_nothing_installed(rig)
     leave(rig)
 
