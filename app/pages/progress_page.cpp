@@ -50,6 +50,9 @@ void AskToStop(HWND window, ProgressPage& page) {
     // The worker ended while the question was open: act on its command now.
     page.command_deferred = false;
     PostMessageA(window, WM_COMMAND, page.deferred_wparam, page.deferred_lparam);
+  } else if (page.context.last_result != RunResult::Succeeded) {
+    // The page stays open after a failure: it must not look as if the download went on.
+    SetDlgItemTextA(window, IDC_STATUS, LoadResString(IDS_DOWNLOAD_STOPPED).c_str());
   }
 }
 

@@ -60,3 +60,5 @@
 #define IDS_DONE 52
 #define IDS_ERROR_CAPTION 53
 #define IDS_WELCOME_CAPTION 54
+// The status line once the user has left a failed download's page open.
+#define IDS_DOWNLOAD_STOPPED 60

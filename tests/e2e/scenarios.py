@@ -392,9 +392,10 @@ def package_file_404(rig):
     progress = d.wait("progress")["hwnd"]
     check_box(d.answer_box(ID_OK, 30), "Error", MSG_CONNECT, ["OK"], owner=progress)
     answer_question(rig, IDNO)
-    # No leaves an idle page open; nothing is fetched any more.
+    # No leaves an idle page open, which says so; nothing is fetched any more.
     no_box_for(d, 1.0)
     eq(d.present("progress"), True, "progress page open after No")
+    eq(d.text("progress", ID_STATUS), "The download has stopped.", "status line after No")
     eq(d.enabled("progress", ID_OK), False, "Done button of the progress page")
     cancel_with_yes(rig)
     check_raw(server, [INDEX_PATH, PACKAGE_DIR + "Skin.dat"])

@@ -238,8 +238,8 @@ TEST_P(PagesInEveryLanguage, HoldEveryTextWhole) {
   HWND status = GetDlgItem(progress.window(), IDC_STATUS);
   for (const std::string& line :
        {text(IDS_PREPARING), text(IDS_CONNECTING), text(IDS_DOWNLOAD_IN_PROGRESS),
-        text(IDS_WAITING_FOR_SERVER), FillIn(text(IDS_RETRY_CONNECTION), {"3", "3"}),
-        FillIn(text(IDS_RETRY_BUSY), {"3", "3"})}) {
+        text(IDS_WAITING_FOR_SERVER), text(IDS_DOWNLOAD_STOPPED),
+        FillIn(text(IDS_RETRY_CONNECTION), {"3", "3"}), FillIn(text(IDS_RETRY_BUSY), {"3", "3"})}) {
     SetWindowTextA(status, line.c_str());
     ExpectTextFits(status);
   }
