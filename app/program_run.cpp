@@ -11,6 +11,7 @@
 #include "app/inputs/command_line.h"
 #include "app/inputs/program_folder.h"
 #include "app/pages/pages.h"
+#include "app/pages/usage_box.h"
 #include "app/report/message_texts.h"
 #include "app/report/module_instance.h"
 #include "app/report/outcome.h"
@@ -49,14 +50,20 @@ std::string ProgramVersion() {
   return "unknown";
 }
 
-void ShowUsage(const std::string& bad_switch) {
-  std::string text = UsageText();
-  unsigned icon = MB_ICONINFORMATION;
-  if (!bad_switch.empty()) {
-    text = "Unknown switch: " + bad_switch + "\n\n" + text;
-    icon = MB_ICONSTOP;
+void ShowUsage(const CommandLine& options) {
+  UsageBoxText box{LoadResString(kWelcomeCaption), UsageText(), !options.bad_switch.empty()};
+  if (box.bad_switch) {
+    box.text =
+        "Bad switch: " + options.bad_switch + " (" + options.bad_switch_why + ")\n\n" + box.text;
   }
-  MessageBoxA(nullptr, text.c_str(), LoadResString(kWelcomeCaption).c_str(), MB_OK | icon);
+  ShowUsageBox(box);
+}
+
+// A bad switch ends the program before any run, the usage box naming it.
+int RefuseBadSwitch(const CommandLine& options, RunLog& log) {
+  log.Write("bad switch %s: %s", options.bad_switch.c_str(), options.bad_switch_why);
+  if (!options.quiet) ShowUsage(options);
+  return ExitCodeFor({RunResult::BadSwitch});
 }
 
 std::string Hex4(unsigned number) {
@@ -118,14 +125,16 @@ int RunUnattended(RunContext& context) {
 }
 
 int RunForPartner(const CommandLine& options, RunLog& log, const PartnerKeys* keys) {
-  std::optional<PartnerId> partner_id = ReadPartnerId();
-  if (!partner_id) {
-    log.Write("partner.dat is missing or gives no usable partner identifier");
+  PartnerFile partner_file = ReadPartnerFile();
+  if (!partner_file.id) {
+    log.Write("partner.dat gives no usable partner identifier: %s: %s", partner_file.path.c_str(),
+              partner_file.problem.c_str());
     return ExitCodeFor({RunResult::NoPartnerId});
   }
-  RunContext context(std::move(*partner_id), log, keys);
+  RunContext context(std::move(*partner_file.id), log, keys);
+  context.setup = options.setup;
   const char* partner = context.partner_id.c_str();
-  log.Write("partner %s", partner);
+  log.Write("partner %s from %s", partner, partner_file.path.c_str());
   PartnerLock lock;
   if (!lock.Acquire(partner)) {
     if (lock.Error() == ERROR_ALREADY_EXISTS) {
@@ -142,37 +151,41 @@ int RunForPartner(const CommandLine& options, RunLog& log, const PartnerKeys* ke
   return RunWizard(context);
 }
 
+// The program's own file vouches for the keys it carries before anything beside it is read.
+int RunTrustedProgram(const CommandLine& options, RunLog& log) {
+  // Held until the program ends, so that its file cannot change while it runs.
+  const ProgramTrust program = TrustProgram(log);
+  if (!program.refusal) return RunForPartner(options, log, program.keys.get());
+  if (!options.quiet) {
+    ShowResMessage(nullptr,
+                   *program.refusal == RunResult::OldKeyLayout ? IDS_PARTNER_EDITION_NEEDED
+                                                               : IDS_PROGRAM_CHANGED,
+                   kErrorCaption, MB_OK | MB_ICONSTOP);
+  }
+  return ExitCodeFor({*program.refusal});
+}
+
 }  // namespace
 
 int RunProgram(const char* command_line) {
   const CommandLine options = ParseCommandLine(command_line);
   const std::string language = ChooseRunLanguage(options);
-  if (!options.bad_switch.empty() || options.help) {
-    if (!options.quiet) ShowUsage(options.bad_switch);
-    return ExitCodeFor({options.bad_switch.empty() ? RunResult::Succeeded : RunResult::BadSwitch});
+  const bool bad_switch = !options.bad_switch.empty();
+  if (options.help && !bad_switch) {
+    if (!options.quiet) ShowUsage(options);
+    return ExitCodeFor({RunResult::Succeeded});
   }
   RunLog log;
-  // With the dialogs a log that cannot be opened is not worth stopping for.
-  if (!options.log_path.empty() && !log.Open(options.log_path.c_str()) && options.quiet) {
+  // With the dialogs a log that cannot be opened is not worth stopping for; nor after a bad
+  // switch, whose own exit code says more.
+  if (!options.log_path.empty() && !log.Open(options.log_path.c_str()) && options.quiet &&
+      !bad_switch) {
     return ExitCodeFor({RunResult::LogUnavailable});
   }
   log.Write("OrvexDownload %s started, command line \"%s\"", ProgramVersion().c_str(),
             command_line != nullptr ? command_line : "");
   log.Write("%s", language.c_str());
-  // Held until the program ends, so that its file cannot change while it runs.
-  const ProgramTrust program = TrustProgram(log);
-  int code = 0;
-  if (program.refusal) {
-    if (!options.quiet) {
-      ShowResMessage(nullptr,
-                     *program.refusal == RunResult::OldKeyLayout ? IDS_PARTNER_EDITION_NEEDED
-                                                                 : IDS_PROGRAM_CHANGED,
-                     kErrorCaption, MB_OK | MB_ICONSTOP);
-    }
-    code = ExitCodeFor({*program.refusal});
-  } else {
-    code = RunForPartner(options, log, program.keys.get());
-  }
+  const int code = bad_switch ? RefuseBadSwitch(options, log) : RunTrustedProgram(options, log);
   log.Write("exit code %d", code);
   return code;
 }

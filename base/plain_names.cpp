@@ -62,8 +62,17 @@ bool IsDeviceName(const char* name, bool utf8) {
 }  // namespace
 
 bool IsPlainName(const char* name, bool utf8) {
-  if (name == nullptr || name[0] == '\0' || HasForbiddenCharacter(name, utf8)) return false;
+  return PlainNameProblem(name, utf8) == nullptr;
+}
+
+const char* PlainNameProblem(const char* name, bool utf8) {
+  if (name == nullptr || name[0] == '\0') return "it is empty";
+  if (HasForbiddenCharacter(name, utf8)) {
+    return "it holds \\ / : < > \" | ? *, a control character or bytes that are no character";
+  }
   const char last = name[std::strlen(name) - 1];
-  if (last == '.' || last == ' ') return false;
-  return !IsDeviceName(name, utf8);
+  if (last == '.') return "it ends in a dot";
+  if (last == ' ') return "it ends in a space";
+  if (IsDeviceName(name, utf8)) return "it names a device (CON, PRN, AUX, NUL, COM1, LPT1, ...)";
+  return nullptr;
 }

@@ -14,3 +14,6 @@
 // U+009F; letters of any alphabet are accepted. Otherwise it is in the ANSI code page and
 // only its ASCII bytes are looked at.
 bool IsPlainName(const char* name, bool utf8 = ProgramTextIsUtf8());
+
+// Why name is not plain, in words for a log ("it ends in a dot"); null when it is.
+const char* PlainNameProblem(const char* name, bool utf8 = ProgramTextIsUtf8());

@@ -50,6 +50,14 @@ void TextFileReader::SkipByteOrderMark() {
   }
 }
 
+bool TextFileReader::BeginsWithUtf16Mark() {
+  if (file_ == nullptr) return false;
+  const int first = std::getc(file_);
+  const int second = std::getc(file_);
+  std::fseek(file_, 0, SEEK_SET);
+  return (first == 0xFF && second == 0xFE) || (first == 0xFE && second == 0xFF);
+}
+
 int TextFileReader::GetStored() {
   if (at_end_) return EOF;
   int c = std::getc(file_);

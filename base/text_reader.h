@@ -29,6 +29,9 @@ class TextFileReader {
   // Skips a UTF-8 byte-order mark (EF BB BF) at the start of the file, as Notepad writes one;
   // call it before reading anything. Anything else is left to be read.
   void SkipByteOrderMark();
+  // Whether the file begins with a UTF-16 byte-order mark (FF FE or FE FF), as Notepad's
+  // "Unicode" files do: text this reader takes as bytes. Call it before reading anything.
+  bool BeginsWithUtf16Mark();
 
   // Reads one piece of a line into buffer (capacity >= 2): it ends just after a line feed or
   // after at most capacity - 1 bytes, whichever comes first, and is always zero-terminated.

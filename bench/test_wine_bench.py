@@ -12,11 +12,15 @@ import wine_bench  # noqa: E402
 START = 1796840886.0
 
 
+# The log's times are local with their offset, whatever the zone of the machine reading it.
+ZONE = datetime.timezone(datetime.timedelta(hours=5, minutes=30))
+
+
 def log(*entries):
     """A log of (ms after START, text) lines, with a line of no time of its own."""
     return "\ufeff" + "".join(
-        "%s %s\n" % (datetime.datetime.fromtimestamp(START + ms / 1000.0)
-                     .strftime("%Y-%m-%dT%H:%M:%S.%f")[:-3], text) for ms, text in entries
+        "%s+05:30 %s\n" % (datetime.datetime.fromtimestamp(START + ms / 1000.0, ZONE)
+                           .strftime("%Y-%m-%dT%H:%M:%S.%f")[:-3], text) for ms, text in entries
     ) + "  a continued line\n"
 
 

@@ -94,7 +94,7 @@ class BenchError(Exception):
     pass
 
 
-STAMP = re.compile(r"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}) (.*)")
+STAMP = re.compile(r"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d) (.*)")
 TRANSFER = re.compile(r"GET \S+: status \d+\b.* in (\d+) ms\b")
 
 
@@ -109,7 +109,7 @@ def log_phases(text, started, ended):
     for line in text.splitlines():
         match = STAMP.match(line)
         if match:
-            when = datetime.datetime.strptime(match[1], "%Y-%m-%dT%H:%M:%S.%f").timestamp()
+            when = datetime.datetime.strptime(match[1], "%Y-%m-%dT%H:%M:%S.%f%z").timestamp()
             lines.append((when, match[2]))
     gets = [i for i, (_, what) in enumerate(lines) if TRANSFER.match(what)]
     wrote = [when for when, what in lines if what.startswith("wrote ")]

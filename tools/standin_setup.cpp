@@ -1,5 +1,6 @@
 // Stand-in for the messenger's setup program. The wizard downloads it and starts it without a
-// command line, so its instructions come from the registry of the test's own prefix:
+// command line (unless /setupargs gives one, which it only records), so its instructions come
+// from the registry of the test's own prefix:
 //
 //   HKLM\SOFTWARE\OrvexTest\StandinSetup
 //     "Mode"      REG_SZ    "raise" (default): write the version and App Paths;
@@ -10,9 +11,10 @@
 //                           30 s) for event "OrvexStandinSetupRelease" before doing anything
 //
 // It records each run under the same key: "RunCount" (REG_DWORD, incremented), "RanFrom"
-// (REG_SZ, its own module path), "RanIn" (REG_SZ, its current folder) and "RanSha256" (REG_SZ,
-// the SHA-256 of the file it runs from, in lower-case hexadecimal), so a scenario can tell
-// whether, from where, in which folder and as what it ran.
+// (REG_SZ, its own module path), "RanIn" (REG_SZ, its current folder), "RanWith" (REG_SZ, its
+// command line as it got it) and "RanSha256" (REG_SZ, the SHA-256 of the file it runs from, in
+// lower-case hexadecimal), so a scenario can tell whether, from where, in which folder, with
+// what and as what it ran.
 #include <windows.h>
 
 #include <array>
@@ -106,6 +108,7 @@ int main() {
   char folder[MAX_PATH] = {};
   GetCurrentDirectoryA(MAX_PATH, folder);
   SetString(control.Handle(), "RanIn", folder);
+  SetString(control.Handle(), "RanWith", GetCommandLineA());
   SetString(control.Handle(), "RanSha256", OwnDigest(self));
   SetDword(control.Handle(), "RunCount", ReadDword(control.Handle(), "RunCount", 0) + 1);
 

@@ -12,6 +12,9 @@
 struct DownloadList {
   std::optional<std::string> PackageTitle;  // at most 259 characters; none for an empty file
   std::vector<std::string> FileList;
+  std::vector<int> FileLines;  // the line of the file each name comes from, from 1
+  // The file is UTF-16 text, which is read as bytes: its names come out empty.
+  bool utf16 = false;
 };
 
 // The download list in reader; nothing when it could not be opened.

@@ -1,20 +1,32 @@
 #include "app/inputs/partner_id.h"
 
+#include <cstdio>
+
 #include "base/path_limits.h"
 #include "base/plain_names.h"
 
-std::optional<PartnerId> PartnerId::From(const std::string& text, bool utf8) {
+std::optional<PartnerId> PartnerId::From(const std::string& text, bool utf8, std::string* why) {
   // Anything that could place the folder elsewhere is refused like a missing file. A trailing
   // dot or space would be dropped by Windows, so "acme." would name the folder of "acme".
-  if (text.size() >= kPathBufferSize || !IsPlainName(text.c_str(), utf8)) return std::nullopt;
-  return PartnerId(text);
+  const char* problem = text.size() >= kPathBufferSize ? "it is longer than 259 bytes"
+                                                       : PlainNameProblem(text.c_str(), utf8);
+  if (problem == nullptr) return PartnerId(text);
+  if (why != nullptr) *why = problem;
+  return std::nullopt;
 }
 
-std::optional<PartnerId> ReadPartnerId(TextFileReader& reader) {
+std::optional<PartnerId> ReadPartnerId(TextFileReader& reader, std::string* why) {
   if (!reader.IsOpen()) return std::nullopt;
   reader.SkipByteOrderMark();
   char line[kPathBufferSize] = {};
   reader.ReadPiece(line, sizeof line);
   CutAtLineFeed(line);
-  return PartnerId::From(line, reader.GivesUtf8());
+  std::optional<PartnerId> id = PartnerId::From(line, reader.GivesUtf8(), why);
+  if (!id && why != nullptr) {
+    char text[kPathBufferSize + 128];
+    std::snprintf(text, sizeof text, "its first line \"%s\" is no folder name: %s", line,
+                  why->c_str());
+    *why = line[0] == '\0' ? "its first line is empty" : text;
+  }
+  return id;
 }

@@ -13,8 +13,9 @@
 class PartnerId {
  public:
   // The identifier text is, when it passes the check; utf8: the text is UTF-8 (else the
-  // program's ANSI code page).
-  static std::optional<PartnerId> From(const std::string& text, bool utf8);
+  // program's ANSI code page). When it does not, why (if given) says which rule it breaks.
+  static std::optional<PartnerId> From(const std::string& text, bool utf8,
+                                       std::string* why = nullptr);
 
   const std::string& Text() const { return text_; }
   const char* c_str() const { return text_.c_str(); }
@@ -26,5 +27,5 @@ class PartnerId {
 };
 
 // The identifier in reader: its first line. None when the file could not be opened, its first
-// line is empty, or the line cannot serve as an identifier.
-std::optional<PartnerId> ReadPartnerId(TextFileReader& reader);
+// line is empty, or the line cannot serve as an identifier; why (if given) then says which.
+std::optional<PartnerId> ReadPartnerId(TextFileReader& reader, std::string* why = nullptr);

@@ -41,9 +41,18 @@ std::string ProgramFolder() {
   return path;
 }
 
-std::optional<PartnerId> ReadPartnerId() {
+PartnerFile ReadPartnerFile() {
+  PartnerFile file;
+  file.path = FolderOfProgram() + "\\partner.dat";
   TextFileReader reader(OpenBesideProgram("partner.dat"));
-  return ReadPartnerId(reader);
+  if (!reader.IsOpen()) {
+    file.problem = GetFileAttributesA(file.path.c_str()) == INVALID_FILE_ATTRIBUTES
+                       ? "it is missing"
+                       : "it is a link, a folder or cannot be read";
+    return file;
+  }
+  file.id = ReadPartnerId(reader, &file.problem);
+  return file;
 }
 
 DownloadList ReadDownloadList() {

@@ -13,9 +13,14 @@ std::string ProgramModulePath();
 // The program's folder: the module path without its last backslash and file name.
 std::string ProgramFolder();
 
-// The partner identifier from partner.dat in the program's folder; none when unusable. A link
-// counts as a missing file.
-std::optional<PartnerId> ReadPartnerId();
+// partner.dat in the program's folder: its path, and the identifier when usable, else why
+// there is none ("it is missing", "its first line ..."). A link is not read.
+struct PartnerFile {
+  std::string path;
+  std::optional<PartnerId> id;
+  std::string problem;
+};
+PartnerFile ReadPartnerFile();
 
 // Whether anything of that name (a file, a folder, a link) stands in the program's folder; one
 // that cannot be looked at counts as there, so that what stands there is never passed over.

@@ -32,6 +32,9 @@ void OnInitDialog(HWND window, ProgressPage& page) {
   SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETPOS, 0, 0);
   EnableWindow(GetDlgItem(window, IDOK), FALSE);
   page.context.progress_updates.Open(window);
+  // The last run's result must not pass for this one's: a Cancel pressed while this run goes
+  // on would be taken for a failure the page acts on without asking.
+  page.context.last_result = RunResult::Succeeded;
   page.context.CancelRequested.Clear();
   page.context.DownloadThread.Start(DownloadWorker, window, page.context);
 }
@@ -47,6 +50,9 @@ void AskToStop(HWND window, ProgressPage& page) {
     // The worker ended while the question was open: act on its command now.
     page.command_deferred = false;
     PostMessageA(window, WM_COMMAND, page.deferred_wparam, page.deferred_lparam);
+  } else if (page.context.last_result != RunResult::Succeeded) {
+    // The page stays open after a failure: it must not look as if the download went on.
+    SetDlgItemTextA(window, IDC_STATUS, LoadResString(IDS_DOWNLOAD_STOPPED).c_str());
   }
 }
 

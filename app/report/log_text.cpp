@@ -1,6 +1,7 @@
 #include "app/report/log_text.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 constexpr char kHidden[] = "***";
@@ -93,4 +94,12 @@ std::string EscapeControlBytes(const std::string& text) {
     }
   }
   return escaped;
+}
+
+std::string UtcOffsetText(long minutes) {
+  const long whole = minutes < 0 ? -minutes : minutes;
+  char text[16];
+  std::snprintf(text, sizeof text, "%c%02ld:%02ld", minutes < 0 ? '-' : '+', whole / 60 % 100,
+                whole % 60);
+  return text;
 }

@@ -19,3 +19,6 @@ std::string RedactProxySetting(const std::string& setting);
 // forge one, show it reordered or send a terminal control sequence. Other bytes, those of
 // letters outside ASCII among them, stay as they are.
 std::string EscapeControlBytes(const std::string& text);
+
+// The offset of local time from UTC as a log's time stamp ends: "+01:00", "-03:30", "+00:00".
+std::string UtcOffsetText(long minutes);

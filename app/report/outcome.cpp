@@ -1,5 +1,7 @@
 #include "app/report/outcome.h"
 
+#include <iterator>
+
 namespace {
 
 // Every result once: its name, its exit code and what the usage box says of it.
@@ -28,6 +30,7 @@ constexpr ResultRow kResults[] = {
     {RunResult::PackageNotVerified, "PackageNotVerified", 12, "package not verified"},
     {RunResult::SetupNotSigned, "SetupNotSigned", 13, "setup not vouched for, not started"},
     {RunResult::ServerStalled, "ServerStalled", 14, "server stalled"},
+    {RunResult::SetupTimedOut, "SetupTimedOut", 15, "setup still running at /setuptimeout"},
     {RunResult::BadSwitch, "BadSwitch", 20, "bad switch"},
     {RunResult::LogUnavailable, "LogUnavailable", 21, "log cannot be opened"},
     {RunResult::AlreadyRunning, "AlreadyRunning", 22, "already running for this partner"},
@@ -95,9 +98,17 @@ int ExitCodeFor(const Outcome& outcome) {
 }
 
 std::string ExitCodeLines() {
+  constexpr std::size_t kRows = (std::size(kResults) + 1) / 2;
   std::string lines;
-  for (const ResultRow& row : kResults) {
-    if (!lines.empty()) lines += '\n';
+  for (std::size_t i = 0; i < 2 * kRows; ++i) {
+    // The second half beside the first, after an empty column.
+    const std::size_t at = i / 2 + (i % 2) * kRows;
+    lines += i == 0 ? "" : i % 2 == 0 ? "\n" : "\t\t";
+    if (at == std::size(kResults)) {
+      lines += '\t';
+      continue;
+    }
+    const ResultRow& row = kResults[at];
     lines += std::to_string(row.exit_code);
     if (row.result == RunResult::HttpStatus) lines += " + status";
     lines += '\t';
@@ -130,6 +141,7 @@ std::int32_t ResultCode(const Outcome& outcome) {
     case RunResult::SetupNotSigned:
       return -5;
     case RunResult::SetupIncomplete:
+    case RunResult::SetupTimedOut:
       return -6;
     // Not one the page acts on by itself: the stop question follows, as after any failure.
     case RunResult::ProxyAuthRequired:

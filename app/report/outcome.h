@@ -15,6 +15,7 @@ enum class RunResult : std::uint8_t {
   SendFailed,           // the request could not be sent
   ReplyCutShort,        // the reply was cut short, broken or malformed
   ServerStalled,        // the server fell silent, or sent too slowly ever to finish
+  SetupTimedOut,        // the messenger's setup still ran at /setuptimeout: left running
   HttpStatus,           // the server answered with a status other than 200
   CannotStoreFile,      // a file could not be created, written or installed
   DownloadListMissing,  // OrvexDownload.dat is missing or names no file
@@ -54,7 +55,8 @@ const char* RunResultName(RunResult result);
 // an HTTP status exits with 1000 plus the status.
 int ExitCodeFor(const Outcome& outcome);
 
-// The exit codes as the usage box lists them: one line per code, "code<TAB>meaning".
+// The exit codes as the usage box lists them, in two columns: lines of "code<TAB>meaning", then
+// after two tabs the code and meaning of the second half of the list.
 std::string ExitCodeLines();
 
 // The number the download worker's closing command carries to the progress page: 0 for

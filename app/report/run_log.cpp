@@ -35,10 +35,21 @@ bool RunLog::Open(const char* path) {
 
 void RunLog::Write(const char* format, ...) {
   if (!IsOpen()) return;
+  // Local time and its offset from UTC, both of one instant, so that a reader can place lines
+  // of machines in other time zones, or on both sides of a change to summer time.
+  FILETIME utc;
+  FILETIME local;
+  GetSystemTimeAsFileTime(&utc);
+  FileTimeToLocalFileTime(&utc, &local);
   SYSTEMTIME now;
-  GetLocalTime(&now);
+  FileTimeToSystemTime(&local, &now);
+  const auto ticks = [](const FILETIME& time) {
+    return static_cast<long long>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+  };
+  // 100-ns ticks; an offset is whole minutes.
+  const long offset_minutes = static_cast<long>((ticks(local) - ticks(utc)) / 600000000LL);
   char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02uT%02u:%02u:%02u.%03u ", now.wYear, now.wMonth,
+  std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02uT%02u:%02u:%02u.%03u", now.wYear, now.wMonth,
                 now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
 
   va_list arguments;
@@ -53,7 +64,7 @@ void RunLog::Write(const char* format, ...) {
 
   // One write per line, so lines of different threads never interleave. Outside text in it
   // (names, URLs, a server's words) can neither break the line nor forge another.
-  std::string line = stamp;
+  std::string line = stamp + UtcOffsetText(offset_minutes) + " ";
   // Escaped once in UTF-8, so that characters of an ANSI code page that turn into marks of
   // the writing direction are escaped too.
   line += EscapeControlBytes(AsUtf8(text.data()));

@@ -1,6 +1,7 @@
 // The plain-text log that /log asks for: one line per event, each beginning with the local
-// time in ISO form, in UTF-8 (a new log begins with the byte-order mark). Lines may come from
-// any thread (worker, transfers); a log that was never opened takes them and writes nothing.
+// time in ISO form with its offset from UTC, in UTF-8 (a new log begins with the byte-order mark).
+// Lines may come from any thread (worker, transfers); a log that was never opened takes them and
+// writes nothing.
 #pragma once
 
 #include <windows.h>

@@ -4,6 +4,8 @@
 // Dialog templates.
 #define IDD_WELCOME 101
 #define IDD_PROGRESS 102
+// The box that /? shows, laid out as it opens.
+#define IDD_USAGE 110
 
 // Icon groups: 104 is shown on the welcome page, 109 on the progress page.
 #define IDI_APP 103
@@ -18,6 +20,7 @@
 #define IDC_PROGRESS_BAR 1005
 #define IDC_STATUS 1006
 #define IDC_PROGRESS_LINE 1007
+#define IDC_USAGE_ICON 1008
 
 // String table.
 #define IDS_INDEX_NOT_FOUND 1
@@ -59,3 +62,5 @@
 #define IDS_DONE 52
 #define IDS_ERROR_CAPTION 53
 #define IDS_WELCOME_CAPTION 54
+// The status line once the user has left a failed download's page open.
+#define IDS_DOWNLOAD_STOPPED 60

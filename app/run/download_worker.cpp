@@ -11,6 +11,7 @@
 #include "app/inputs/index_url.h"
 #include "app/inputs/program_folder.h"
 #include "app/report/dialog_view.h"
+#include "app/report/log_text.h"
 #include "app/report/message_texts.h"
 #include "app/resources/resource.h"
 #include "app/run/setup_program.h"
@@ -23,6 +24,7 @@
 #include "base/held_file.h"
 #include "base/owned_handle.h"
 #include "base/path_limits.h"
+#include "base/plain_names.h"
 #include "base/registry_key.h"
 #include "base/text_reader.h"
 #include "messenger/messenger_detection.h"
@@ -30,6 +32,7 @@
 #include "messenger/registry_layout.h"
 #include "messenger/skin_registration.h"
 #include "messenger/temp_folder.h"
+#include "net/http/url.h"
 #include "net/tls/tls_shared_state.h"
 
 namespace {
@@ -46,16 +49,24 @@ constexpr char kSignatureSuffix[] = ".sig";
 constexpr std::size_t kSignatureLimit = 1024;
 constexpr std::size_t kSumsLimit = 1024 * 1024;
 
-// "TestSkinPath" when it can be read and fits in 100 bytes, else the built-in base URL.
-std::string BaseUrl() {
+// "TestSkinPath" when it can be read and fits in 100 bytes, else the built-in base URL; the log
+// says which, and why a value that is there is not used.
+std::string BaseUrl(RunLog& log) {
   RegistryKey prefs;
   char value[101] = {};
   DWORD size = 100;
-  if (prefs.Open(HKEY_LOCAL_MACHINE, kDefaultPrefsKey, KEY_READ) &&
-      prefs.QueryValue(kTestSkinPathValue, value, &size)) {
+  const bool opened = prefs.Open(HKEY_LOCAL_MACHINE, kDefaultPrefsKey, KEY_READ);
+  if (opened && prefs.QueryValue(kTestSkinPathValue, value, &size)) {
+    log.Write("base URL %s (TestSkinPath under HKLM\\%s)", RedactUrl(value).c_str(),
+              kDefaultPrefsKey);
     return value;
   }
-  return LoadResString(IDS_DEFAULT_BASE_URL, English());
+  const std::string built_in = LoadResString(IDS_DEFAULT_BASE_URL, English());
+  size = 0;
+  const bool there = opened && prefs.QueryValue(kTestSkinPathValue, nullptr, &size);
+  log.Write("base URL %s (built-in%s)", built_in.c_str(),
+            there ? "; TestSkinPath is not used: over 99 bytes" : "");
+  return built_in;
 }
 
 bool MessengerIsRunning() {
@@ -73,6 +84,7 @@ class DownloadRun {
  public:
   DownloadRun(RunContext& context, RunView& view)
       : partner_id_(context.partner_id),
+        setup_switches_(context.setup),
         cancel_(context.CancelRequested),
         view_(view),
         log_(view.Log()),
@@ -118,6 +130,7 @@ class DownloadRun {
   Outcome InstallAndLog(bool after_setup);
 
   const PartnerId& partner_id_;
+  const SetupSwitches& setup_switches_;
   CancelSignal& cancel_;
   RunView& view_;
   RunLog& log_;
@@ -295,12 +308,28 @@ std::optional<Outcome> DownloadRun::FetchPackageFiles() {
     view_.Message(IDS_INDEX_NOT_FOUND, kErrorCaption, MB_ICONSTOP);
     return Outcome{RunResult::DownloadListMissing, 0};
   }
+  if (list_.utf16) {
+    log_.Write(
+        "the download list OrvexDownload.dat is UTF-16 text, which is read as bytes: "
+        "save it as UTF-8");
+    view_.Message(IDS_CANNOT_CREATE_FILE, kErrorCaption, MB_ICONSTOP);
+    return Outcome{RunResult::CannotStoreFile, 0};
+  }
   view_.Status(IDS_DOWNLOAD_IN_PROGRESS);
   if (keys_) {
     if (std::optional<Outcome> ended = FetchPackageSums()) return *ended;
   }
-  for (const std::string& name : list_.FileList) {
+  for (std::size_t i = 0; i < list_.FileList.size(); ++i) {
+    const std::string& name = list_.FileList[i];
     if (cancel_.IsSet()) return EndCancelled();
+    // Refused before its transfer, as the transfer would, but naming the line at fault.
+    const Url url((index_.PackageBaseUrl + name).c_str());
+    if (const char* problem = PlainNameProblem(url.FileName.c_str())) {
+      log_.Write("OrvexDownload.dat line %d: the file name \"%s\" is refused: %s",
+                 list_.FileLines[i], url.FileName.c_str(), problem);
+      view_.Message(IDS_CANNOT_CREATE_FILE, kErrorCaption, MB_ICONSTOP);
+      return Outcome{RunResult::CannotStoreFile, 0};
+    }
     view_.Status(IDS_CONNECTING);
     std::unique_ptr<FileDownload> package_file =
         Transfer(index_.PackageBaseUrl + name, Kind::PackageFile);
@@ -375,8 +404,9 @@ Outcome DownloadRun::SetupThenInstall() {
     if (cancel_.IsSet()) return EndCancelled();
     return {RunResult::SetupNotSigned, 0};
   }
-  RunSetupProgram(setup_path, TempFolderBuffer, view_);
+  const bool ended = RunSetupProgram(setup_path, TempFolderBuffer, setup_switches_, view_);
   setup_file.handle.Reset();  // held until the setup has ended
+  if (!ended) return {RunResult::SetupTimedOut, 0};
   const std::uint32_t after = GetMessengerVersion();
   log_.Write("messenger version after the setup %lu", static_cast<unsigned long>(after));
   if (MessengerNeedsSetup(after)) return {RunResult::SetupIncomplete, 0};
@@ -384,7 +414,7 @@ Outcome DownloadRun::SetupThenInstall() {
 }
 
 Outcome DownloadRun::Run() {
-  const std::string index_url = BuildIndexUrl(BaseUrl(), partner_id_.c_str());
+  const std::string index_url = BuildIndexUrl(BaseUrl(log_), partner_id_.c_str());
   view_.Status(IDS_PREPARING);
   if (std::optional<Outcome> ended = PrepareFolder()) return *ended;
   if (std::optional<Outcome> ended = FetchIndexFile(index_url)) return *ended;

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <utility>
 
+#include "app/inputs/command_line.h"
 #include "app/inputs/partner_id.h"
 #include "app/report/outcome.h"
 #include "app/report/page_updates.h"
@@ -26,6 +27,8 @@ struct RunContext {
 
   // First line of partner.dat, read once before the first page.
   const PartnerId partner_id;
+  // How an unattended run starts the messenger's setup (/setupargs, /setuptimeout).
+  SetupSwitches setup;
   // Lines come from every thread; the log has its own lock.
   RunLog& log;
   // The partner's keys the program carries, read before the first page; null without any. With

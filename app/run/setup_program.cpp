@@ -98,29 +98,41 @@ bool SetupVouchedFor(const SetupVouchers& vouchers, HeldFile* setup, const std::
   return false;
 }
 
-void RunSetupProgram(const std::string& path, const std::string& folder, RunView& view) {
+bool RunSetupProgram(const std::string& path, const std::string& folder,
+                     const SetupSwitches& switches, RunView& view) {
   RunLog& log = view.Log();
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
+  // Its own path first, quoted, as every program expects to find itself on its command line.
+  std::string command_line;
+  if (switches.arguments) command_line = "\"" + path + "\" " + *switches.arguments;
   // The wizard's own current folder is often Downloads, where any program of the user's may
   // have left a DLL or a program that the setup would load or start by its bare name, with
   // administrator rights.
-  log.Write("starting the setup %s in %s, no handle inherited", path.c_str(), folder.c_str());
-  if (!CreateProcessA(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                      &startup, &process)) {
+  log.Write("starting the setup %s in %s, no handle inherited%s%s", path.c_str(), folder.c_str(),
+            switches.arguments ? ", command line " : "", command_line.c_str());
+  if (!CreateProcessA(path.c_str(), switches.arguments ? &command_line[0] : nullptr, nullptr,
+                      nullptr, FALSE, 0, nullptr, folder.c_str(), &startup, &process)) {
     log.Write("the setup cannot start, %s", ErrorText(GetLastError()).c_str());
-    return;
+    return true;
   }
   OwnedHandle process_handle(process.hProcess);
   OwnedHandle thread_handle(process.hThread);
   const DWORD started = GetTickCount();
   view.AcceptInput(false);
-  WaitForSingleObject(process_handle.Get(), INFINITE);
+  const DWORD limit = switches.timeout_s > 0 ? switches.timeout_s * 1000 : INFINITE;
+  const bool ended = WaitForSingleObject(process_handle.Get(), limit) != WAIT_TIMEOUT;
   view.AcceptInput(true);
+  if (!ended) {
+    log.Write("the setup still runs after %lu s (/setuptimeout): left running, nothing installed",
+              static_cast<unsigned long>(switches.timeout_s));
+    return false;
+  }
   DWORD exit_code = 0;
   GetExitCodeProcess(process_handle.Get(), &exit_code);
   log.Write("the setup ended with exit code %lu after %lu ms",
             static_cast<unsigned long>(exit_code),
             static_cast<unsigned long>(GetTickCount() - started));
+  return true;
 }

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <string>
 
+#include "app/inputs/command_line.h"
 #include "app/report/run_view.h"
 #include "base/held_file.h"
 
@@ -35,5 +36,8 @@ bool SetupVouchedFor(const SetupVouchers& vouchers, HeldFile* setup, const std::
 // Runs the setup program at path and waits for it, with the page taking no input meanwhile.
 // The caller holds the file, so what starts is what was checked. It starts in folder (the
 // temporary folder it lies in, where a setup looks for its companions) rather than wherever the
-// wizard was started, and inherits no handle of the wizard's.
-void RunSetupProgram(const std::string& path, const std::string& folder, RunView& view);
+// wizard was started, and inherits no handle of the wizard's. The switches give its command
+// line after its path and how long it is waited for: false when it still runs then, left
+// running.
+bool RunSetupProgram(const std::string& path, const std::string& folder,
+                     const SetupSwitches& switches, RunView& view);

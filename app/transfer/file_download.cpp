@@ -136,7 +136,8 @@ bool FileDownload::OpenDestination() {
   DestinationPath += '\\';
   DestinationPath += file_name_;
   // The name comes from the server: nothing may be written outside the folder.
-  if (!IsPlainName(file_name_.c_str())) return false;
+  name_problem_ = PlainNameProblem(file_name_.c_str());
+  if (name_problem_ != nullptr) return false;
   if (!file_.CreateNew(DestinationPath.c_str(), movable_)) return false;
   // What was created must be the new file in the folder itself, not something a link led to.
   const bool in_folder = folder_final_.empty()
@@ -151,7 +152,17 @@ bool FileDownload::OpenDestination() {
 void FileDownload::ReportUnwritableDestination() {
   store_failed_ = true;
   store_error_ = GetLastError();
-  view_.Message(IDS_CANNOT_CREATE_FILE, kErrorCaption, MB_ICONSTOP);
+  failure_message_ = IDS_CANNOT_CREATE_FILE;
+}
+
+void FileDownload::ShowFailureMessage() {
+  const unsigned text_id = failure_message_;
+  failure_message_ = 0;
+  if (text_id == IDS_PROXY_AUTH && ProxyUsed() != nullptr) {
+    view_.Message(text_id, kErrorCaption, MB_ICONSTOP, ProxyUsed()->Text());
+  } else if (text_id != 0) {
+    view_.Message(text_id, kErrorCaption, MB_ICONSTOP);
+  }
 }
 
 bool FileDownload::OnStart() {
@@ -159,19 +170,27 @@ bool FileDownload::OnStart() {
   try_started_ = now;
   try_bytes_ = 0;
   FirstBlock = true;
+  connected_ = false;
   // A redirect's request follows one whose reply stored nothing: the file stays as it is.
   const bool first_request = redirects_ == 0;
   if (first_request && try_ <= 1) {
     if (!OpenDestination()) {
       ReportUnwritableDestination();
-      view_.Log().Write("GET %s: %s cannot be created, %s", url_text_.c_str(),
-                        LoggedDestination().c_str(), ErrorText(store_error_).c_str());
+      if (name_problem_ != nullptr) {
+        view_.Log().Write("GET %s: the file name \"%s\" is refused: %s", url_text_.c_str(),
+                          file_name_.c_str(), name_problem_);
+      } else {
+        view_.Log().Write("GET %s: %s cannot be created, %s", url_text_.c_str(),
+                          LoggedDestination().c_str(), ErrorText(store_error_).c_str());
+      }
+      ShowFailureMessage();
       return false;
     }
   } else if (first_request && !State().resume && !StartOver()) {
     // A file that cannot be emptied must not take a second version after the first.
     view_.Log().Write("GET %s: %s cannot be emptied, %s", url_text_.c_str(),
                       LoggedDestination().c_str(), ErrorText(store_error_).c_str());
+    ShowFailureMessage();
     return false;
   }
   view_.CurrentFile(file_name_);
@@ -231,6 +250,8 @@ bool FileDownload::OnData(const char* data, int length) {
 
 void FileDownload::OnFinish() {
   LogTransfer();
+  // The log tells the failure before the user's message does.
+  ShowFailureMessage();
   // The redirect's target is asked at once, for the same file.
   if (next_url_) return;
   // Through the pause before the next try the page still shows the file and how far it got,
@@ -251,8 +272,13 @@ void FileDownload::LogTransfer() {
   const long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                            std::chrono::steady_clock::now() - try_started_)
                            .count();
-  const std::optional<std::uint32_t> announced = State().content_length;
-  const std::string content_length = announced ? std::to_string(*announced) : "none";
+  // A request that never went out (no connection, or no TLS over it) has no line of its own:
+  // the connect's lines and the failure's tell why.
+  const bool sent = connected_ && Result().error != TransferError::TlsRefused;
+  // As the reply sent it, whatever its status.
+  const std::string content_length = ReplyHeaders().Contains("Content-Length")
+                                         ? ReplyHeaders().Lookup("Content-Length")
+                                         : std::string("none");
   const double mib_per_s =
       ms > 0 ? static_cast<double>(try_bytes_) / 1048576.0 / (static_cast<double>(ms) / 1000.0)
              : 0.0;
@@ -261,9 +287,11 @@ void FileDownload::LogTransfer() {
                                                  std::to_string(State().resume->offset) + ")"
                             : try_ > 1 ? " (try " + std::to_string(try_) + ")"
                                        : "";
-  log.Write("GET %s%s: status %d, Content-Length %s, %llu bytes in %lld ms, %.2f MiB/s",
-            url_text_.c_str(), range.c_str(), ReplyHeaders().StatusCode, content_length.c_str(),
-            static_cast<unsigned long long>(try_bytes_), ms, mib_per_s);
+  if (sent) {
+    log.Write("GET %s%s: status %d, Content-Length %s, %llu bytes in %lld ms, %.2f MiB/s",
+              url_text_.c_str(), range.c_str(), ReplyHeaders().StatusCode, content_length.c_str(),
+              static_cast<unsigned long long>(try_bytes_), ms, mib_per_s);
+  }
   if (next_url_) {
     log.Write("redirect %d to %s", ReplyHeaders().StatusCode, RedactUrl(*next_url_).c_str());
     return;
@@ -360,7 +388,7 @@ void FileDownload::OnError(const TransferResult& result) {
     // Never tried again: the same server would send the same redirect.
     redirect_failure_ = TransferResult{step.refusal, result.http_status, 0};
     refused_redirect_ = std::move(step);
-    view_.Message(IDS_CANNOT_CONNECT, kErrorCaption, MB_ICONSTOP);
+    failure_message_ = IDS_CANNOT_CONNECT;
     return;
   }
   // A failure that may pass is told only when no try is left.
@@ -371,11 +399,10 @@ void FileDownload::OnError(const TransferResult& result) {
       (result.http_status == 404 || result.http_status == 410)) {
     return;
   }
-  if (result.error == TransferError::ProxyAuthRequired && ProxyUsed() != nullptr) {
-    view_.Message(IDS_PROXY_AUTH, kErrorCaption, MB_ICONSTOP, ProxyUsed()->Text());
-    return;
-  }
-  view_.Message(IDS_CANNOT_CONNECT, kErrorCaption, MB_ICONSTOP);
+  // Shown once the transfer's lines are in the log (OnFinish).
+  failure_message_ = result.error == TransferError::ProxyAuthRequired && ProxyUsed() != nullptr
+                         ? IDS_PROXY_AUTH
+                         : IDS_CANNOT_CONNECT;
 }
 
 void FileDownload::OnHopFailed(const ProxyHop& hop, const TransferResult& result) {
@@ -389,6 +416,7 @@ void FileDownload::OnAddressTried(const std::string& host, const SocketAddress& 
                                ? EscapeControlBytes(host) + " at " + address.Text()
                                : address.Text();
   if (error == 0) {
+    connected_ = true;
     view_.Log().Write("connected to %s", name.c_str());
   } else {
     view_.Log().Write("could not connect to %s, %s", name.c_str(),

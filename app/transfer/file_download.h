@@ -91,6 +91,7 @@ class FileDownload : public HttpRequest {
   void ReportUnwritableDestination();
   // Whether a reply's first block, or the next length bytes, would take the file over its limit.
   bool OverLimitWith(std::uint64_t length) const;
+  void ShowFailureMessage();
   void LogTransfer();
   // DestinationPath as the log shows it.
   std::string LoggedDestination() const;
@@ -111,6 +112,7 @@ class FileDownload : public HttpRequest {
   RedirectStep refused_redirect_;
   bool every_hop_https_ = false;
   bool FirstBlock = true;
+  bool connected_ = false;  // the running request's connection (to the server or a proxy)
   std::string DestinationPath;
   std::chrono::steady_clock::time_point try_started_;
   std::uint64_t bytes_stored_ = 0;  // in the file, of the version being fetched
@@ -123,6 +125,11 @@ class FileDownload : public HttpRequest {
   // The destination could not be created or written, and why (the system's code).
   bool store_failed_ = false;
   DWORD store_error_ = 0;
+  // Why the name the URL gives is no file name; null while it is one.
+  const char* name_problem_ = nullptr;
+  // The message of a failure that stays (its string id), shown once the log has the
+  // transfer's lines; 0 for none.
+  unsigned failure_message_ = 0;
   bool not_started_ = false;
   bool missing_left_to_caller_ = false;
   std::uint64_t limit_ = 0;  // none when 0

@@ -17,6 +17,7 @@ struct DownloadListCase {
   std::string file_bytes;
   std::string title;
   Names names;
+  std::vector<int> lines = {};  // each name's line in the file, where the case tells them
 };
 
 class ReadDownloadListFileTest : public testing::TestWithParam<DownloadListCase> {};
@@ -27,6 +28,10 @@ TEST_P(ReadDownloadListFileTest, SplitsTitleAndNames) {
   const DownloadList list = ReadDownloadListAt(file.path());
   EXPECT_EQ(list.PackageTitle.value_or("(none)"), c.title);
   EXPECT_EQ(list.FileList, c.names);
+  EXPECT_EQ(list.FileLines.size(), list.FileList.size());
+  if (!c.lines.empty()) {
+    EXPECT_EQ(list.FileLines, c.lines);
+  }
 }
 
 const std::string k259(259, 'n');
@@ -39,12 +44,16 @@ INSTANTIATE_TEST_SUITE_P(
                          "Title\na.bmp\nb.dat\nc.txt",
                          "Title",
                          {"a.bmp", "b.dat", "c.txt"}},
-        DownloadListCase{"EmptyLineIsAName", "Title\na\n\nb\n", "Title", {"a", "", "b"}},
+        DownloadListCase{"EmptyLineIsAName", "Title\na\n\nb\n", "Title", {"a", "", "b"}, {2, 3, 4}},
         DownloadListCase{"CrLfSameAsLf", "Title\r\na\r\n\r\nb\r\n", "Title", {"a", "", "b"}},
         DownloadListCase{"SpacesKept", "Title \n a b \n", "Title ", {" a b "}},
-        DownloadListCase{"LineOf259GivesEmptyEntry", "T\n" + k259 + "\nz\n", "T", {k259, "", "z"}},
         DownloadListCase{
-            "LongTitleSpills", k300 + "\nx\n", std::string(259, 't'), {std::string(41, 't'), "x"}},
+            "LineOf259GivesEmptyEntry", "T\n" + k259 + "\nz\n", "T", {k259, "", "z"}, {2, 2, 3}},
+        DownloadListCase{"LongTitleSpills",
+                         k300 + "\nx\n",
+                         std::string(259, 't'),
+                         {std::string(41, 't'), "x"},
+                         {1, 2}},
         DownloadListCase{"CrLfSplitByPieceBoundary",
                          "T\n" + std::string(258, 'n') + "\r\nz",
                          "T",
@@ -68,6 +77,16 @@ TEST(ReadDownloadListFile, MissingOrEmptyFileGivesNoTitleAndNoName) {
     EXPECT_FALSE(list.PackageTitle.has_value());
     EXPECT_TRUE(list.FileList.empty());
   }
+}
+
+// Notepad's "Unicode" is UTF-16, which is not read as text: the run must say so.
+TEST(ReadDownloadListFile, TellsUtf16Text) {
+  for (const std::string& mark : {std::string("\xff\xfe"), std::string("\xfe\xff")}) {
+    ScratchFile file(mark + std::string("T\0\n\0a\0", 7));
+    EXPECT_TRUE(ReadDownloadListAt(file.path()).utf16);
+  }
+  ScratchFile utf8("\xef\xbb\xbfT\r\na\r\n");
+  EXPECT_FALSE(ReadDownloadListAt(utf8.path()).utf16);
 }
 
 struct IndexCase {

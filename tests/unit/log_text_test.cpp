@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -72,6 +73,13 @@ TEST(EscapeControlBytes, WritesEveryControlByteAsAnEscape) {
       {"\xe2\x80", "\xe2\x80"},
   };
   for (const auto& c : cases) EXPECT_EQ(EscapeControlBytes(c.text), c.logged) << c.logged;
+}
+
+TEST(UtcOffsetText, WritesSignHoursAndMinutes) {
+  const std::pair<long, const char*> cases[] = {{0, "+00:00"},   {60, "+01:00"},  {-300, "-05:00"},
+                                                {330, "+05:30"}, {-210, "-03:30"}, {765, "+12:45"},
+                                                {840, "+14:00"}, {-720, "-12:00"}};
+  for (const auto& [minutes, text] : cases) EXPECT_EQ(UtcOffsetText(minutes), text) << minutes;
 }
 
 }  // namespace

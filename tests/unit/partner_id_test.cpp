@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "tests/unit/scratch_file.h"
 
@@ -20,8 +21,7 @@ class ReadPartnerIdFileTest : public testing::TestWithParam<PartnerIdCase> {};
 TEST_P(ReadPartnerIdFileTest, ReadsTheFirstLine) {
   const PartnerIdCase& c = GetParam();
   ScratchFile file(c.file_bytes);
-  EXPECT_EQ(ReadPartnerIdAt(file.path(), TextDecoding::AsStored()),
-            c.accepted ? c.partner_id : "");
+  EXPECT_EQ(ReadPartnerIdAt(file.path(), TextDecoding::AsStored()), c.accepted ? c.partner_id : "");
 }
 
 const std::string k300(300, 'p');
@@ -73,6 +73,23 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ReadPartnerIdFileTest, MissingFileIsRefused) {
   ScratchFile file;  // never written
   EXPECT_EQ(ReadPartnerIdAt(file.path()), "");
+}
+
+// The log says which rule refused the identifier.
+TEST(ReadPartnerIdFile, SaysWhyItIsRefused) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"\r\nacme\r\n", "its first line is empty"},
+      {"acme.\r\n", "its first line \"acme.\" is no folder name: it ends in a dot"},
+      {"CON\n",
+       "its first line \"CON\" is no folder name: it names a device (CON, PRN, AUX, "
+       "NUL, COM1, LPT1, ...)"}};
+  for (const auto& [bytes, why] : cases) {
+    ScratchFile file(bytes);
+    TextFileReader reader(file.path(), TextDecoding::AsStored());
+    std::string found;
+    EXPECT_FALSE(ReadPartnerId(reader, &found).has_value());
+    EXPECT_EQ(found, why);
+  }
 }
 
 // Where the program's text is UTF-8 the name rule reads the identifier as UTF-8, after an older

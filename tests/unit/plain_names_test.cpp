@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 namespace {
 
 struct NameCase {
@@ -104,6 +107,23 @@ TEST(PlainNames, TextOutsideAscii) {
   for (const auto& c : cases) {
     EXPECT_EQ(IsPlainName(c.name, true), c.plain_utf8) << '"' << c.name << "\" in UTF-8";
     EXPECT_EQ(IsPlainName(c.name, false), c.plain_ansi) << '"' << c.name << "\" in ANSI";
+  }
+}
+
+// The log names the rule a name breaks.
+TEST(PlainNames, SayWhichRuleANameBreaks) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"skin.bmp", nullptr},
+      {"", "it is empty"},
+      {"a\\b", "it holds \\ / : < > \" | ? *, a control character or bytes that are no character"},
+      {"skin.bmp.", "it ends in a dot"},
+      {"skin.bmp ", "it ends in a space"},
+      {"nul.txt", "it names a device (CON, PRN, AUX, NUL, COM1, LPT1, ...)"}};
+  for (const auto& [name, problem] : cases) {
+    const char* found = PlainNameProblem(name, true);
+    EXPECT_EQ(found == nullptr ? std::string("(plain)") : found,
+              problem == nullptr ? std::string("(plain)") : problem)
+        << name;
   }
 }
 

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "app/inputs/command_line.h"
+#include "app/pages/usage_box.h"
 #include "app/report/language.h"
 #include "app/report/message_texts.h"
 #include "app/report/progress_text.h"
@@ -236,8 +238,8 @@ TEST_P(PagesInEveryLanguage, HoldEveryTextWhole) {
   HWND status = GetDlgItem(progress.window(), IDC_STATUS);
   for (const std::string& line :
        {text(IDS_PREPARING), text(IDS_CONNECTING), text(IDS_DOWNLOAD_IN_PROGRESS),
-        text(IDS_WAITING_FOR_SERVER), FillIn(text(IDS_RETRY_CONNECTION), {"3", "3"}),
-        FillIn(text(IDS_RETRY_BUSY), {"3", "3"})}) {
+        text(IDS_WAITING_FOR_SERVER), text(IDS_DOWNLOAD_STOPPED),
+        FillIn(text(IDS_RETRY_CONNECTION), {"3", "3"}), FillIn(text(IDS_RETRY_BUSY), {"3", "3"})}) {
     SetWindowTextA(status, line.c_str());
     ExpectTextFits(status);
   }
@@ -249,6 +251,55 @@ TEST_P(PagesInEveryLanguage, HoldEveryTextWhole) {
       {text(IDS_PROGRESS_OF_SPEED_LEFT), text(IDS_PROGRESS_OF_SPEED), text(IDS_PROGRESS_OF),
        text(IDS_SIZE_KB), text(IDS_SIZE_MB), text(IDS_SIZE_GB), text(IDS_TIME_SECONDS),
        text(IDS_TIME_MINUTES), text(IDS_TIME_HOURS)});
+}
+
+// The usage box in the language's caption: every line whole in its column, no column over
+// another, the OK button under them all, and the whole box on the screen.
+TEST_P(PagesInEveryLanguage, UsageBoxHoldsEveryLineWhole) {
+  const UsageBoxText text{LoadResString(IDS_WELCOME_CAPTION, GetParam()),
+                          "Bad switch: /bogus (not a switch of this program)\n\n" + UsageText(),
+                          true};
+  HWND box =
+      CreateDialogIndirectParamA(GetModuleHandleA(nullptr), DialogTemplate(IDD_USAGE, GetParam()),
+                                 nullptr, UsageDlgProc, reinterpret_cast<LPARAM>(&text));
+  ASSERT_NE(box, nullptr);
+  ExpectCaptionFits(box);
+  RECT client;
+  GetClientRect(box, &client);
+  std::vector<RECT> columns;
+  std::string shown;
+  for (HWND child : ChildWindows(box)) {
+    if (!IsClass(child, "Static") || (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+      continue;
+    }
+    ExpectTextFits(child);
+    shown += WindowText(child) + "\n";
+    RECT place;
+    GetWindowRect(child, &place);
+    MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&place), 2);
+    for (const RECT& other : columns) {
+      RECT common;
+      EXPECT_FALSE(IntersectRect(&common, &place, &other)) << WindowText(child);
+    }
+    EXPECT_LE(place.right, client.right) << WindowText(child);
+    columns.push_back(place);
+  }
+  for (const char* cell : {"/setuptimeout:SECONDS", "1000 + status", "server stalled"}) {
+    EXPECT_NE(shown.find(cell), std::string::npos) << cell;
+  }
+  RECT ok;
+  GetWindowRect(GetDlgItem(box, IDOK), &ok);
+  MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&ok), 2);
+  for (const RECT& column : columns) EXPECT_GE(ok.top, column.bottom);
+  EXPECT_LE(ok.bottom, client.bottom);
+  RECT work;
+  RECT window;
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  GetWindowRect(box, &window);
+  EXPECT_TRUE(window.left >= work.left && window.top >= work.top && window.right <= work.right &&
+              window.bottom <= work.bottom)
+      << window.right - window.left << " x " << window.bottom - window.top;
+  DestroyWindow(box);
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, PagesInEveryLanguage, testing::ValuesIn(Languages()),

@@ -128,7 +128,8 @@ def english():
     reference = dict(NEW_ENGLISH)
     reference.update(strings["strings"])
     pages, _ = parse(os.path.join(RESOURCES, "OrvexDownload.rc"))
-    return reference, pages["dialogs"]
+    # The usage box is English in every language, like the switches it lists.
+    return reference, {k: v for k, v in pages["dialogs"].items() if k != "IDD_USAGE"}
 
 
 def conversions(text):
