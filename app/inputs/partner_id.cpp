@@ -1,9 +1,10 @@
 #include "app/inputs/partner_id.h"
 
-#include <cstdio>
+#include <string>
 
 #include "base/path_limits.h"
 #include "base/plain_names.h"
+#include "base/text_format.h"
 
 std::optional<PartnerId> PartnerId::From(const std::string& text, bool utf8, std::string* why) {
   // Anything that could place the folder elsewhere is refused like a missing file. A trailing
@@ -23,10 +24,9 @@ std::optional<PartnerId> ReadPartnerId(TextFileReader& reader, std::string* why)
   CutAtLineFeed(line);
   std::optional<PartnerId> id = PartnerId::From(line, reader.GivesUtf8(), why);
   if (!id && why != nullptr) {
-    char text[kPathBufferSize + 128];
-    std::snprintf(text, sizeof text, "its first line \"%s\" is no folder name: %s", line,
-                  why->c_str());
-    *why = line[0] == '\0' ? "its first line is empty" : text;
+    *why = line[0] == '\0'
+               ? std::string("its first line is empty")
+               : FormatText("its first line \"%s\" is no folder name: %s", line, why->c_str());
   }
   return id;
 }

@@ -3,12 +3,13 @@
 #include <commctrl.h>
 
 #include <climits>
-#include <cstdio>
+#include <string>
 #include <utility>
 
 #include "app/report/message_texts.h"
 #include "app/resources/resource.h"
 #include "base/path_limits.h"
+#include "base/text_format.h"
 
 DialogView::DialogView(HWND dialog, RunLog& log, PageUpdates* updates)
     : RunView(log), dialog_(dialog), updates_(dialog != nullptr ? updates : nullptr) {
@@ -53,9 +54,9 @@ void DialogView::CurrentFile(const std::string& name) {
     return;
   }
   // The line is cut to the control's buffer rather than overrun it.
-  char line[kPathBufferSize];
-  std::snprintf(line, sizeof line, LoadResString(IDS_CURRENTLY_DOWNLOADING).c_str(), name.c_str());
-  SetDlgItemTextA(dialog_, IDC_CURRENT_FILE, line);
+  std::string line = FormatText(LoadResString(IDS_CURRENTLY_DOWNLOADING).c_str(), name.c_str());
+  if (line.size() >= kPathBufferSize) line.resize(kPathBufferSize - 1);
+  SetDlgItemTextA(dialog_, IDC_CURRENT_FILE, line.c_str());
 }
 
 // The bar's messages are queued rather than sent: the transfer never waits for the page's

@@ -1,7 +1,8 @@
 #include "app/report/log_text.h"
 
 #include <algorithm>
-#include <cstdio>
+
+#include "base/text_format.h"
 
 namespace {
 constexpr char kHidden[] = "***";
@@ -98,8 +99,5 @@ std::string EscapeControlBytes(const std::string& text) {
 
 std::string UtcOffsetText(long minutes) {
   const long whole = minutes < 0 ? -minutes : minutes;
-  char text[16];
-  std::snprintf(text, sizeof text, "%c%02ld:%02ld", minutes < 0 ? '-' : '+', whole / 60 % 100,
-                whole % 60);
-  return text;
+  return FormatText("%c%02ld:%02ld", minutes < 0 ? '-' : '+', whole / 60 % 100, whole % 60);
 }

@@ -24,13 +24,13 @@ void PageUpdates::Close() {
 void PageUpdates::Send(PageUpdate update) {
   LockGuard guard(lock_);
   if (page_ == nullptr) return;
-  bool any_waiting = false;
-  for (bool waiting : waiting_) any_waiting = any_waiting || waiting;
   const int kind = static_cast<int>(update.kind);
+  // A kind that waits already has a message on its way; a kind that does not needs one, even
+  // while others wait: the page may have taken this kind from the message now under way.
+  const bool message_due = !waiting_[kind];
   waiting_[kind] = true;
   text_[kind] = std::move(update.text);
-  // One message for whatever waits: the page takes it all at once.
-  if (!any_waiting) PostMessageA(page_, kPageUpdateMessage, 0, 0);
+  if (message_due) PostMessageA(page_, kPageUpdateMessage, 0, 0);
 }
 
 bool PageUpdates::Take(PageUpdate::Kind kind, std::string* text) {

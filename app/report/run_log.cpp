@@ -1,11 +1,10 @@
 #include "app/report/run_log.h"
 
 #include <cstdarg>
-#include <cstdio>
-#include <vector>
 
 #include "app/report/log_text.h"
 #include "base/code_page.h"
+#include "base/text_format.h"
 #include "base/utf8.h"
 #include "base/wide_text.h"
 
@@ -48,18 +47,13 @@ void RunLog::Write(const char* format, ...) {
   };
   // 100-ns ticks; an offset is whole minutes.
   const long offset_minutes = static_cast<long>((ticks(local) - ticks(utc)) / 600000000LL);
-  char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02uT%02u:%02u:%02u.%03u", now.wYear, now.wMonth,
-                now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+  const std::string stamp =
+      FormatText("%04u-%02u-%02uT%02u:%02u:%02u.%03u", now.wYear, now.wMonth, now.wDay, now.wHour,
+                 now.wMinute, now.wSecond, now.wMilliseconds);
 
   va_list arguments;
   va_start(arguments, format);
-  va_list copy;
-  va_copy(copy, arguments);
-  const int length = std::vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
-  std::vector<char> text(length > 0 ? static_cast<std::size_t>(length) + 1 : 1, '\0');
-  if (length > 0) std::vsnprintf(text.data(), text.size(), format, arguments);
+  const std::string text = FormatTextV(format, arguments);
   va_end(arguments);
 
   // One write per line, so lines of different threads never interleave. Outside text in it
@@ -67,7 +61,7 @@ void RunLog::Write(const char* format, ...) {
   std::string line = stamp + UtcOffsetText(offset_minutes) + " ";
   // Escaped once in UTF-8, so that characters of an ANSI code page that turn into marks of
   // the writing direction are escaped too.
-  line += EscapeControlBytes(AsUtf8(text.data()));
+  line += EscapeControlBytes(AsUtf8(text));
   line += "\r\n";
   LockGuard guard(lock_);
   file_.Write(line.data(), line.size());

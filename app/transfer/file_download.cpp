@@ -288,9 +288,9 @@ void FileDownload::LogTransfer() {
                             : try_ > 1 ? " (try " + std::to_string(try_) + ")"
                                        : "";
   if (sent) {
-    log.Write("GET %s%s: status %d, Content-Length %s, %llu bytes in %lld ms, %.2f MiB/s",
+    log.Write("GET %s%s: status %d, Content-Length %s, %s bytes in %s ms, %.2f MiB/s",
               url_text_.c_str(), range.c_str(), ReplyHeaders().StatusCode, content_length.c_str(),
-              static_cast<unsigned long long>(try_bytes_), ms, mib_per_s);
+              std::to_string(try_bytes_).c_str(), std::to_string(ms).c_str(), mib_per_s);
   }
   if (next_url_) {
     log.Write("redirect %d to %s", ReplyHeaders().StatusCode, RedactUrl(*next_url_).c_str());
@@ -299,7 +299,7 @@ void FileDownload::LogTransfer() {
   const Outcome outcome = TransferOutcome();
   const TransferResult& transfer = Result();
   if (over_limit_) {
-    log.Write("failed: over its limit of %llu bytes", static_cast<unsigned long long>(limit_));
+    log.Write("failed: over its limit of %s bytes", std::to_string(limit_).c_str());
   } else if (redirect_failure_) {
     const std::string status = outcome.result == RunResult::HttpStatus
                                    ? " " + std::to_string(outcome.http_status)
@@ -311,8 +311,8 @@ void FileDownload::LogTransfer() {
               status.c_str(), TransferErrorName(redirect_failure_->error),
               redirect_failure_->http_status, target.c_str(), refused_redirect_.why);
   } else if (outcome.Succeeded()) {
-    log.Write("wrote %s (%llu bytes)", DestinationPath.c_str(),
-              static_cast<unsigned long long>(bytes_stored_));
+    log.Write("wrote %s (%s bytes)", DestinationPath.c_str(),
+              std::to_string(bytes_stored_).c_str());
   } else if (outcome.result == RunResult::HttpStatus) {
     log.Write("failed: %s %d", RunResultName(outcome.result), outcome.http_status);
   } else if (store_failed_) {

@@ -1,10 +1,10 @@
 #include "app/trust/authenticode_check.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "app/trust/trust_library.h"
 #include "base/owned_handle.h"
+#include "base/text_format.h"
 #include "base/thread.h"
 #include "base/wide_text.h"
 
@@ -27,9 +27,7 @@ constexpr DWORD kWaitSliceMs = 50;
 constexpr char kOcspMethod[] = "\x06\x08\x2b\x06\x01\x05\x05\x07\x30\x01";
 
 std::string Hex(long code) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(code));
-  return text;
+  return FormatText("0x%08lX", static_cast<unsigned long>(code));
 }
 
 // The WinVerifyTrust state of one check, closed in the destructor.
@@ -114,15 +112,11 @@ std::string UnconfirmedRevocation(PCCERT_CHAIN_CONTEXT chain, std::string* looku
                          : unknown                      ? "unknown"
                                                         : "not revoked";
     const std::string name = CommonName(element.pCertContext);
-    char line[400];
-    std::snprintf(line, sizeof line, "; %s (%s): %s", name.c_str(), source, learnt);
-    *lookups += line;
+    *lookups += FormatText("; %s (%s): %s", name.c_str(), source, learnt);
     if (unknown && problem.empty()) {
-      std::snprintf(line, sizeof line,
-                    "the revocation of %s cannot be confirmed: its %s cannot be reached or gives "
-                    "no answer",
-                    name.c_str(), source);
-      problem = line;
+      problem = FormatText(
+          "the revocation of %s cannot be confirmed: its %s cannot be reached or gives no answer",
+          name.c_str(), source);
     }
   }
   return problem;
@@ -245,10 +239,8 @@ std::string LookedUpChainProblem(PCCERT_CONTEXT signer, const FILETIME* time,
       problem = "its revocation lookups timed out";
     }
   }
-  char line[64];
-  std::snprintf(line, sizeof line, "%s after %lu ms", ending != nullptr ? ending : "ended",
-                static_cast<unsigned long>(GetTickCount() - began));
-  *lookups = line;
+  *lookups = FormatText("%s after %lu ms", ending != nullptr ? ending : "ended",
+                        static_cast<unsigned long>(GetTickCount() - began));
   if (problem == nullptr) {
     *lookups +=
         lookup->lookups.empty() ? "; no certificate names a revocation source" : lookup->lookups;
