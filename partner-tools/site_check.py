@@ -191,10 +191,17 @@ class SiteCheck:
         if voucher:
             self.report(OK, name, "%s, vouched for by: %s" % (sha256_text(data), voucher))
             return
+        if digest is None:
+            why = "urls.cb gives no digest for it"
+        elif self.keys:
+            why = "its digest is in a urls.cb whose signature does not hold"
+        else:
+            why = "its digest is in a urls.cb that came over plain http"
+        if not (self.index_over_https and got.over_https):
+            why += ", and it did not come over https with urls.cb"
         status, text = authenticode(data)
-        self.report(status, name, "%s; nothing but its Authenticode signature can vouch for it "
-                    "(no digest in a signed or https urls.cb, and not both over https): %s"
-                    % (sha256_text(data), text))
+        self.report(status, name, "%s; only its Authenticode signature can vouch for it (%s): %s"
+                    % (sha256_text(data), why, text))
 
     # ---- the messenger -----------------------------------------------------------------------
 
@@ -251,9 +258,9 @@ def authenticode(data):
         return OK, ("its signature verifies here (osslsigncode, signer %s); the wizard checks it "
                     "against the users' trusted roots and looks up its revocation"
                     % (subjects[0] if subjects else "unnamed"))
-    last = [line.strip() for line in output if line.strip()][-2:]
+    last = [line.strip().replace(path, "the setup") for line in output if line.strip()][-2:]
     return FAILED, ("no Authenticode signature that verifies here (osslsigncode: %s): the wizard "
-                    "deletes it unstarted (exit 13); give its digest in urls.cb"
+                    "deletes it unstarted (exit 13); its digest in a signed urls.cb would vouch for it"
                     % " ".join(last))
 
 
