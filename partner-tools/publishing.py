@@ -25,7 +25,6 @@ INDEX_FILES = (b"urls.cb", b"urls.cb.sig", b"SHA256SUMS", b"SHA256SUMS.sig")
 
 class Plan:
     """What was checked, and what the tree will hold."""
-    notes = ()
     setup_place = None  # the setup's path inside site/, when --setup-url lies under --site
     edition = None      # (bytes, key ids, whether made here) of the program to hand out
 
@@ -86,8 +85,6 @@ def stored_name_problem(name, taken):
         return "the wizard refuses the name: " + why
     if len(name) >= wizard_rules.PATH_BUFFER:
         return "its name is longer than %d bytes" % (wizard_rules.PATH_BUFFER - 1)
-    if b"#" in name or re.search(rb"%[0-9A-Fa-f]{2}", name):
-        return "a \"#\" or \"%XX\" in its name would reach the server as another name"
     clash = wizard_rules.first_clash(list(taken) + [name])
     if clash:
         return "it is the same file as %s on Windows, where letter case makes no difference" \
@@ -123,6 +120,9 @@ def check_package(package, key):
         else:
             problem = stored_name_problem(os.fsencode(name), INDEX_FILES +
                                           tuple(os.fsencode(n) for n in names))
+            # The name goes into its URL as it is: the server would decode these.
+            if re.search(r"#|%[0-9A-Fa-f]{2}", name):
+                problem = "a \"#\" or \"%XX\" in its name would reach the server as another name"
             if problem:
                 raise Refused("the package file %s: %s; rename it"
                               % (os.path.join(package, name), problem))
@@ -163,18 +163,17 @@ def setup_place(site, setup_url, stored):
     path = url.directory + url.file_name
     if not same_server or not path.startswith(prefix) or "?" in path or "#" in path:
         return None
-    segments = [urllib.parse.unquote_to_bytes(s) for s in path[len(prefix):].split("/")]
+    segments = [urllib.parse.unquote_to_bytes(s.encode("latin-1"))
+                for s in path[len(prefix):].split("/")]
     for segment in segments:
         why = wizard_rules.why_not_plain(segment)
         if why:
             raise Refused("--setup-url %s: its path part %r cannot be a folder or file of the "
                           "site tree: %s" % (setup_url, segment.decode("utf-8", "replace"), why))
-    place = [s.decode("utf-8", "surrogateescape") for s in segments]
-    taken = [p.split("/") for p in stored]
-    if any(wizard_rules.folder_key("/".join(place).encode()) ==
-           wizard_rules.folder_key("/".join(t).encode()) for t in taken):
+    if wizard_rules.folder_key(b"/".join(segments)) in \
+            {wizard_rules.folder_key(path.encode("utf-8")) for path in stored}:
         raise Refused("--setup-url %s names a file the tool writes itself" % setup_url)
-    return place
+    return [s.decode("utf-8", "surrogateescape") for s in segments]
 
 
 def check_program(program, key_der, trusted, also_trust):
