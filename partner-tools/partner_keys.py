@@ -73,8 +73,8 @@ def public_keys(paths):
             raise Refused("the public key file %s does not exist" % path)
         if file_holds_private_key(path):
             raise Refused("%s holds a private key, never handed out or checked against: give "
-                          "its public half (%s.pub as --keygen made it, or openssl pkey -in "
-                          "%s -pubout -out %s.pub)" % (path, path, path, path))
+                          "the public key file (--keygen writes KEY.pub beside KEY; openssl pkey "
+                          "-in %s -pubout makes one)" % (path, path))
         try:
             found, passed = program_edition.public_keys_in(path)
         except (OSError, EditionError) as error:

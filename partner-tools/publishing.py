@@ -86,6 +86,8 @@ def stored_name_problem(name, taken):
     if len(name) >= wizard_rules.PATH_BUFFER:
         return "its name is longer than %d bytes" % (wizard_rules.PATH_BUFFER - 1)
     clash = wizard_rules.first_clash(list(taken) + [name])
+    if clash and clash[1] in INDEX_FILES:
+        return "the wizard keeps its own %s under that name" % clash[1].decode()
     if clash:
         return "it is the same file as %s on Windows, where letter case makes no difference" \
             % clash[1].decode("utf-8", "replace")
