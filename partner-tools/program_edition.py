@@ -124,6 +124,13 @@ def carried_keys(data):
     return data[key_block_at(data) + len(MARK) + 1]
 
 
+def keys_carried(data):
+    """The SubjectPublicKeyInfo DER of each key the program's block holds, in its order."""
+    at = key_block_at(data) + len(MARK) + 4
+    return [P256_PREFIX + data[at + i * POINT_SIZE:at + (i + 1) * POINT_SIZE]
+            for i in range(min(carried_keys(data), SLOTS))]
+
+
 def make_edition(program, keys):
     """The bytes of program with keys (SubjectPublicKeyInfo DER, the first the signing key's)
     in its block. Refused: a program that is signed or already carries keys, no key or more

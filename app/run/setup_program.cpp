@@ -55,16 +55,8 @@ bool SetupReadyToStart(const std::string& digest_word, HeldFile* setup, const st
 bool SetupVouchedFor(const SetupVouchers& vouchers, HeldFile* setup, const std::string& path,
                      const std::atomic<bool>& give_up, RunView& view) {
   RunLog& log = view.Log();
-  if (vouchers.digest_matched && vouchers.index_signed) {
-    log.Write("setup vouched for by: signed index");
-    return true;
-  }
-  if (vouchers.digest_matched && vouchers.index_over_https) {
-    log.Write("setup vouched for by: https (its digest in urls.cb)");
-    return true;
-  }
-  if (vouchers.index_over_https && vouchers.setup_over_https) {
-    log.Write("setup vouched for by: https (urls.cb and the setup)");
+  if (const char* voucher = SetupVoucher(vouchers)) {
+    log.Write("setup vouched for by: %s", voucher);
     return true;
   }
   // Nothing else vouches: a revoked publisher must not pass for one whose revocation list an

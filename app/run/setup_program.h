@@ -7,6 +7,7 @@
 
 #include "app/inputs/command_line.h"
 #include "app/report/run_view.h"
+#include "app/trust/setup_vouchers.h"
 #include "base/held_file.h"
 
 // Makes the downloaded setup program ready to start while it is held, and checks it through
@@ -14,14 +15,6 @@
 // file gives (digest_word), when it gives one. When not, it is deleted and the user is told.
 bool SetupReadyToStart(const std::string& digest_word, HeldFile* setup, const std::string& path,
                        RunView& view);
-
-// What may vouch for the setup program's bytes, besides its own Authenticode signature.
-struct SetupVouchers {
-  bool digest_matched;    // the index gave a digest word, and the setup has that digest
-  bool index_signed;      // the index's signature by a partner key held
-  bool index_over_https;  // the index came over https, its server's certificate checked
-  bool setup_over_https;  // so did the setup
-};
 
 // Whether something vouches for the setup program held by setup (checked ready to start): the
 // digest word of a signed index or of one fetched over https, both the index and the setup

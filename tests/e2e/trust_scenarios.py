@@ -41,31 +41,54 @@ def published_site(rig, setup, setup_digest=True, also_trust=()):
     with open(setup_file, "wb") as f:
         f.write(setup)
     eq(tool(rig, "--keygen", "partner.key")[0], 0, "keygen")
-    web = rig.start_web("nginx")
-    base = "http://127.0.0.1:%d" % web.port
-    out = os.path.join(rig.dir, "published")
+    rig.start_web("nginx")
+    point_at(rig, site_of(rig) + "/cb/partner")
+    publish(rig, "partner.key", os.path.join(rig.build, "OrvexDownload.exe"), also_trust,
+            *(["--setup-file", setup_file] if setup_digest else []))
+    uploaded = upload(rig)
+    uploaded[SETUP_PATH] = setup
+    rig.web.put(SETUP_PATH, setup)
+    hand_out(rig, WIZARD)
+    return uploaded
+
+
+def site_of(rig):
+    return "http://127.0.0.1:%d" % rig.web.port
+
+
+def publish(rig, key, program, also_trust=(), *extra, out="published"):
+    """Publishes the run folder's package with the partner tool into out: its report."""
     trusted = [arg for pub in also_trust for arg in ("--also-trust", pub)]
-    code, _, error = tool(rig, "--partner", PARTNER, "--package", package, "--title", TITLE,
-                          "--site", base, "--setup-url", base + SETUP_PATH, "--key", "partner.key",
-                          "--program", os.path.join(rig.build, "OrvexDownload.exe"), "--out", out,
-                          *trusted, *(["--setup-file", setup_file] if setup_digest else []))
+    code, report, error = tool(rig, "--partner", PARTNER, "--package", "package", "--title",
+                               TITLE, "--site", site_of(rig), "--setup-url",
+                               site_of(rig) + SETUP_PATH, "--key", key, "--program", program,
+                               "--out", out, *trusted, *extra)
     eq(code, 0, "publishing: " + error)
+    return report
+
+
+def upload(rig, out="published"):
+    """Puts every file of out's site tree on the web server: {URL path: bytes}."""
     uploaded = {}
-    site = os.path.join(out, "site")
+    site = os.path.join(rig.dir, out, "site")
     for folder, _, files in os.walk(site):
         for name in files:
             with open(os.path.join(folder, name), "rb") as f:
                 uploaded["/" + os.path.relpath(os.path.join(folder, name), site)] = f.read()
-    uploaded[SETUP_PATH] = setup
     for path, data in uploaded.items():
-        web.put(path, data)
-    eq(sorted(os.listdir(os.path.join(out, "beside-program"))),
-       ["OrvexDownload.dat", "OrvexDownload.exe", "partner.dat"], "files to hand out")
-    for name in ("OrvexDownload.exe", "partner.dat", "OrvexDownload.dat"):
-        with open(os.path.join(out, "beside-program", name), "rb") as f:
-            rig.write_file(WIZARD + name, f.read())
-    point_at(rig, base + "/cb/partner")
+        rig.web.put(path, data)
     return uploaded
+
+
+def hand_out(rig, folder, out="published"):
+    """The files out hands out, in the wizard's folder folder, whose program the wizard runs."""
+    beside = os.path.join(rig.dir, out, "beside-program")
+    eq(sorted(os.listdir(beside)), ["OrvexDownload.dat", "OrvexDownload.exe", "partner.dat"],
+       "files to hand out")
+    for name in os.listdir(beside):
+        with open(os.path.join(beside, name), "rb") as f:
+            rig.write_file(folder + name, f.read())
+    rig.wizard_path = folder + "OrvexDownload.exe"
 
 
 def last_run(rig):
@@ -134,8 +157,8 @@ def signed_package(rig):
     code, report, _ = tool(rig, "--check", "http://127.0.0.1:%d%s" % (rig.web.port, INDEX_PATH),
                            "--pub", "partner.key.pub")
     eq((code, [line.split()[:2] for line in report.splitlines()]),
-       (0, [["ok", "urls.cb"], ["ok", "SHA256SUMS"], ["ok", "Skin.dat"], ["ok", "skin.bmp"],
-            ["ok", SETUP_NAME]]), "the partner tool's check:\n" + report)
+       (0, [["ok", "partner"], ["ok", "urls.cb"], ["ok", "SHA256SUMS"], ["ok", "Skin.dat"], ["ok", "skin.bmp"],
+            ["ok", SETUP_NAME], ["ok", "messenger"]]), "the partner tool's check:\n" + report)
     for path in (INDEX_PATH, PACKAGE_DIR + "SHA256SUMS"):
         rig.web.put(path + ".sig", signature_by(rig, "old.key", uploaded[path]))
     eq(run_quiet(rig, "/quiet", "/log", LOG_PATH), 0, "exit code, signed with the old key")
@@ -218,6 +241,74 @@ def signed_package_refused(rig):
     tool_refusals(rig)
 
 
+@scenario
+def key_rotation(rig):
+    """A partner key rotated step by step as deployment.md writes it. Before: the site and the
+    editions handed out carry the old key alone. Step 1, a new key; step 2, an edition carrying
+    both, signed and handed out, while the site stays signed with the old key: old and new
+    editions install. Step 3, once no edition of the old key alone is in use, the site signed
+    with the new key, checked against the edition in use (the tool warns against the old one):
+    that edition installs, one of the old key alone refuses it (exit 12), and --check says so.
+    Step 4, editions of the new key alone."""
+    prepare(rig, version=600)
+    published_site(rig, b"no setup runs here")
+    program = os.path.join(rig.build, "OrvexDownload.exe")
+    old_edition = os.path.join(rig.dir, "published", "beside-program", "OrvexDownload.exe")
+    shutil.copy(old_edition, os.path.join(rig.dir, "old-edition.exe"))
+    old, both, new_alone = "C:\\old\\", "C:\\both\\", "C:\\new\\"
+    hand_out(rig, old)
+    eq(tool(rig, "--keygen", "new.key")[0], 0, "step 1: keygen of the new key")
+    old_id, new_id = key_id(rig), key_id(rig, "new.key.pub")
+
+    def installs(folder, exit_code, key):
+        rig.wizard_path = folder + "OrvexDownload.exe"
+        eq(run_quiet(rig, "/quiet", "/log", LOG_PATH), exit_code, "exit code of " + folder)
+        check_log_has(last_run(rig), ["index signature verified (key %s)" % key]
+                      if exit_code == 0 else ["urls.cb: the signature is not one of the partner's "
+                                              "keys", "exit code 12"])
+
+    setup = ("--setup-file", SETUP_NAME)
+    publish(rig, "partner.key", program, ["new.key.pub"], *setup)
+    upload(rig)
+    signing = rig.code_signing()
+    rig.trust(signing.ca)
+    edition = os.path.join(rig.dir, "published", "beside-program", "OrvexDownload.exe")
+    shutil.copy(signing.sign(edition, os.path.join(rig.dir, "both.exe")), edition)
+    hand_out(rig, both)
+    installs(old, 0, old_id)
+    installs(both, 0, old_id)
+    check_log_has(last_run(rig), ["partner keys from the program: %s, %s" % (old_id, new_id)])
+
+    report = publish(rig, "new.key", os.path.join(rig.dir, "both.exe"), (), *setup,
+                     out="wrong-order")
+    eq("warning:" in report, False, "a warning against the edition of both keys:\n" + report)
+    report = publish(rig, "new.key", os.path.join(rig.dir, "old-edition.exe"), (), *setup,
+                     out="wrong-order")
+    eq("old-edition.exe carries keys %s, not key %s that signs this site" % (old_id, new_id)
+       in report, True, "the warning against the edition of the old key:\n" + report)
+    publish(rig, "new.key", os.path.join(rig.dir, "both.exe"), (), *setup)
+    upload(rig)
+    installs(both, 0, new_id)
+    installs(old, 12, None)
+    index_url = site_of(rig) + INDEX_PATH
+    for program_checked, pub, expected_code, expected in (
+            ("both.exe", [], 0, "signed by key %s (both.exe)" % new_id),
+            ("old-edition.exe", ["--pub", "new.key.pub"], 1,
+             "signed by key %s (new.key.pub), which old-edition.exe does not carry" % new_id)):
+        code, report, _ = tool(rig, "--check", index_url, "--program", program_checked, *pub)
+        eq((code, expected in report), (expected_code, True), "the check:\n" + report)
+
+    eq(tool(rig, "--edition", program, "--key", "new.key", "--out", "new.exe")[0], 0,
+       "step 4: the edition of the new key alone")
+    rig.write_file(new_alone + "OrvexDownload.exe",
+                   open(os.path.join(rig.dir, "new.exe"), "rb").read())
+    for name in ("partner.dat", "OrvexDownload.dat"):
+        rig.write_file(new_alone + name, open(rig.host_path(both + name), "rb").read())
+    installs(new_alone, 0, new_id)
+    check_log_has(last_run(rig), ["partner keys from the program: %s" % new_id])
+    check_installed(rig, PACKAGE)
+
+
 def tool_refusals(rig):
     """The partner tool refuses a package folder that would publish a secret or follow a link,
     and a program it cannot make an edition of: exit code 2, the reason, nothing written."""
@@ -260,6 +351,7 @@ def tool_refusals(rig):
             else:
                 with open(path, "wb") as f:
                     f.write(data)
+                os.chmod(path, 0o600)  # a key others could read is refused before all else
         code, _, error = tool(rig, *arguments)
         eq((code, message in error, os.path.exists(os.path.join(rig.dir, "refused"))),
            (2, True, False), "the tool with %s: %s" % (what, error))
