@@ -126,6 +126,9 @@ class DownloadRun {
   const PartnerKeys* const keys_;
   ProxyChooser proxies_;
   TlsSharedState tls_;
+  // The connections kept between the run's requests; they use the shared TLS credentials, so
+  // they close first.
+  ConnectionPool connections_;
   bool cancelled_ = false;
 
   // The per-partner temporary folder, without a trailing backslash, and its holder.
@@ -157,6 +160,7 @@ std::unique_ptr<FileDownload> DownloadRun::Transfer(const std::string& url, Kind
   if (kind == Kind::PackageFile) download->MakeMovable();
   download->SetFolderFinalPath(temp_final_);
   download->ShareTlsWith(&tls_);
+  download->KeepConnectionsIn(&connections_);
   download->ChooseRoutesWith(proxies_);
   if (!cancel_.IsSet()) download->Fetch();
   return download;

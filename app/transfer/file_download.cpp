@@ -382,6 +382,16 @@ void FileDownload::OnHopFailed(const ProxyHop& hop, const TransferResult& result
   LogHopFailed(view_.Log(), hop, result);
 }
 
+void FileDownload::OnKeptConnection(bool gave_out) {
+  const std::string server = EscapeControlBytes(RequestUrl().Authority());
+  if (gave_out) {
+    view_.Log().Write("the kept connection to %s closed before the reply: sent again on a new one",
+                      server.c_str());
+  } else {
+    view_.Log().Write("on the kept connection to %s", server.c_str());
+  }
+}
+
 void FileDownload::OnAddressTried(const std::string& host, const SocketAddress& address,
                                   long error) {
   // A host written as an address needs no second naming.

@@ -76,6 +76,7 @@ class FileDownload : public HttpRequest {
   void OnHopFailed(const ProxyHop& hop, const TransferResult& result) override;
   void OnServerSilent(bool silent) override { view_.ServerWaiting(silent); }
   void OnAddressTried(const std::string& host, const SocketAddress& address, long error) override;
+  void OnKeptConnection(bool gave_out) override;
 
  private:
   // One try: the request, and one more for each redirect followed. False when a request

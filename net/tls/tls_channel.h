@@ -37,6 +37,7 @@ class TlsChannel : public ByteStream, private TlsRecordPeer {
   // EndedWithoutNotice tells), -1 on failure, time-out or abort.
   int Receive(char* buffer, int capacity) override;
   bool EndedWithoutNotice() const override { return records_.EndedWithoutNotice(); }
+  bool Idle() const override { return ready_ && records_.Idle(); }
 
   // Why the last handshake, send or receive failed: an SSPI status or a certificate check's
   // code (see CheckServerCertificate); 0 when the connection itself closed or broke.

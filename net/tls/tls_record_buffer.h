@@ -57,6 +57,10 @@ class TlsRecordBuffer {
   // Whether the stream ended without the peer's close_notify: what came may not be all the
   // peer sent, since anyone on the path can close a connection.
   bool EndedWithoutNotice() const { return state_ == State::kEndedWithoutNotice; }
+  // Whether the stream is open and holds nothing, ciphertext or plaintext, not yet read.
+  bool Idle() const {
+    return state_ == State::kOpen && PlaintextSize() == 0 && CiphertextSize() == 0;
+  }
 
  private:
   enum class Framing { kIncomplete, kComplete, kMalformed };

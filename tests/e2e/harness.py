@@ -503,7 +503,7 @@ class Nginx(WebServer):
                 + "error_log %s;\n" % self.error_log
                 + "events { worker_connections 64; }\nhttp {\n"
                 + "  log_format e2e '$request|$http_host|$status|$body_bytes_sent"
-                + "|$ssl_server_name';\n"
+                + "|$connection|$ssl_server_name';\n"
                 + "  access_log %s e2e;\n" % self.log
                 + "  client_body_temp_path %s/nginx-tmp;\n" % rig.dir
                 + "  proxy_temp_path %s/nginx-tmp;\n  fastcgi_temp_path %s/nginx-tmp;\n"
@@ -516,6 +516,10 @@ class Nginx(WebServer):
 
     def _command(self):
         return ["nginx", "-p", self.rig.dir, "-e", self.error_log, "-c", self.conf]
+
+    def connections(self):
+        """The connection (nginx's serial number) each request of requests() came on."""
+        return [fields[4] for fields in self._fields()]
 
 
 class Apache(WebServer):

@@ -41,6 +41,24 @@ class ScriptedServerTest(unittest.TestCase):
             self.assertEqual(server.requests(), requests)
             self.assertEqual([c.path for c in server.connections], ["/a", "/b?x"])
 
+    def test_a_kept_connection_serves_the_next_request(self):
+        requests = [b"GET /k HTTP/1.1\r\n\r\n", b"GET /n HTTP/1.1\r\n\r\n"]
+        with ScriptedServer({"/k": ok_reply(b"one", keep=True), "/n": ok_reply(b"two")}) as server:
+            with socket.create_connection(("127.0.0.1", server.port), timeout=5) as sock:
+                sock.sendall(requests[0])
+                first = b""
+                while not first.endswith(b"one"):
+                    first += sock.recv(4096)
+                sock.sendall(requests[1])
+                second = b""
+                while True:
+                    more = sock.recv(4096)
+                    if not more:
+                        break
+                    second += more
+            self.assertTrue(second.endswith(b"\r\n\r\ntwo"), second)
+            self.assertEqual(server.connection_requests(), [requests])
+
     def test_replies_by_path_and_404_otherwise(self):
         with ScriptedServer({"/a": ok_reply(b"hello")}) as server:
             body = b"".join(p for p, _ in exchange(server.port, b"GET /a HTTP/1.0\n\n")[0])
