@@ -44,7 +44,8 @@ Outcome FileDownload::Fetch() {
       redirects_ = 0;
     }
     every_hop_https_ = RequestUrl().IsHttps();
-    if (!FetchFollowingRedirects() || cancelled_between_ || !retry_pause_ms_) break;
+    FetchFollowingRedirects();
+    if (cancelled_between_ || !retry_pause_ms_) break;
     ChooseNextRequest();
     const std::optional<ResumePoint>& resume = State().resume;
     view_.Log().Write("try %d of %d failed, trying again in %lu ms, %s", try_, kTransferTries,
@@ -64,21 +65,18 @@ Outcome FileDownload::Fetch() {
   return TransferOutcome();
 }
 
-bool FileDownload::FetchFollowingRedirects() {
+void FileDownload::FetchFollowingRedirects() {
   for (;;) {
     next_url_.reset();
-    if (!Start(false)) {
-      ReportNotStarted();
-      return false;
-    }
     {
+      // On this thread: a thread for each request would cost more than many a small file.
       const CancelSignal::Watch watch(cancel_, *this);
-      Wait();
+      Perform(false);
     }
-    if (!next_url_) return true;
+    if (!next_url_) return;
     if (cancel_.IsSet()) {
       cancelled_between_ = true;
-      return true;
+      return;
     }
     ++redirects_;
     const std::string target = std::move(*next_url_);
@@ -90,16 +88,9 @@ bool FileDownload::FetchFollowingRedirects() {
     // starts nothing more.
     if (cancel_.IsSet()) {
       cancelled_between_ = true;
-      return true;
+      return;
     }
   }
-}
-
-void FileDownload::ReportNotStarted() {
-  not_started_ = true;
-  view_.Log().Write("GET %s: the transfer cannot start, %s", url_text_.c_str(),
-                    ErrorText(GetLastError()).c_str());
-  view_.Message(IDS_CANNOT_CONNECT, kErrorCaption, MB_ICONSTOP);
 }
 
 void FileDownload::ChooseNextRequest() {
@@ -337,7 +328,6 @@ HeldFile FileDownload::TakeFile() {
 
 Outcome FileDownload::TransferOutcome() const {
   if (cancelled_between_) return {RunResult::Succeeded, 0};
-  if (not_started_) return {RunResult::CannotConnect, 0};
   if (store_failed_) return {RunResult::CannotStoreFile, 0};
   // Only a file that vouches for others has a limit: one over it vouches for nothing.
   if (over_limit_) return {RunResult::PackageNotVerified, 0};

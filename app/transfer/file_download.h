@@ -33,13 +33,11 @@ class FileDownload : public HttpRequest {
   // without a chooser every request goes direct.
   void ChooseRoutesWith(ProxyChooser& proxies);
 
-  // Starts the transfer and waits for it; a cancel meanwhile aborts it. A redirect is followed
+  // The transfer, on the calling thread; a cancel meanwhile aborts it. A redirect is followed
   // with a request to its target (redirect.h says which); the file keeps the name the URL asked
   // for gives it. A transient failure is tried again, up to kTransferTries in all, from the
   // first URL, after a pause that a cancel ends at once (the transfer then counts as
-  // cancelled). A transfer that cannot even start (no socket, no thread) fetched nothing and
-  // must not pass for a completed one: it is reported like a server that cannot be reached.
-  // Returns TransferOutcome().
+  // cancelled). Returns TransferOutcome().
   Outcome Fetch();
 
   // The file's full path, once the transfer has begun.
@@ -79,10 +77,8 @@ class FileDownload : public HttpRequest {
   void OnKeptConnection(bool gave_out) override;
 
  private:
-  // One try: the request, and one more for each redirect followed. False when a request
-  // cannot even start.
-  bool FetchFollowingRedirects();
-  void ReportNotStarted();
+  // One try: the request, and one more for each redirect followed.
+  void FetchFollowingRedirects();
   bool OpenDestination();
   // Empties the file for a try that fetches it whole again.
   bool StartOver();
@@ -124,7 +120,6 @@ class FileDownload : public HttpRequest {
   // The destination could not be created or written, and why (the system's code).
   bool store_failed_ = false;
   DWORD store_error_ = 0;
-  bool not_started_ = false;
   bool missing_left_to_caller_ = false;
   std::uint64_t limit_ = 0;  // none when 0
   bool over_limit_ = false;
