@@ -166,13 +166,17 @@ class Connection:
 
 class ScriptedServer:
     """Serves scripted replies on a loopback address (127.0.0.1 unless host names another) from
-    a background thread until stop(); port 0 takes a free one."""
+    a background thread until stop(); port 0 takes a free one. most_connections: a connection
+    that comes while that many are open gets 503 to its requests, as from a server that limits
+    each client."""
 
-    def __init__(self, routes=None, lifetime=300.0, host="127.0.0.1", port=0):
+    def __init__(self, routes=None, lifetime=300.0, host="127.0.0.1", port=0,
+                 most_connections=None):
         if not is_loopback(host):
             raise ValueError("the scripted server binds loopback addresses only")
         self.routes = dict(routes or {})
         self._asked = {}  # path: how many requests of it came
+        self.most_connections = most_connections
         self.lifetime = lifetime
         self.host = host
         self.connections = []
@@ -260,6 +264,12 @@ class ScriptedServer:
 
     def _reply_for(self, conn):
         """The path's reply; a list gives its n-th reply to the n-th request (the last repeats)."""
+        with self._lock:
+            busy = self.most_connections is not None and conn.index > 0 and sum(
+                1 for c in self.connections[:conn.index] if c.finished is None
+            ) >= self.most_connections
+        if busy:
+            return status_reply(503, "Service Unavailable")
         route = self.routes.get(conn.path)
         with self._lock:
             earlier = self._asked.get(conn.path, 0)
@@ -292,6 +302,8 @@ class ScriptedServer:
 
     def _serve(self, sock, conn):
         try:
+            # Each piece leaves at once, not after the client's delayed acknowledgement.
+            sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
             self._read_request(sock, conn)
             while True:
                 reply = self._reply_for(conn)

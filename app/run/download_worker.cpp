@@ -13,6 +13,7 @@
 #include "app/report/dialog_view.h"
 #include "app/report/message_texts.h"
 #include "app/resources/resource.h"
+#include "app/run/package_lanes.h"
 #include "app/run/setup_program.h"
 #include "app/transfer/file_download.h"
 #include "app/transfer/proxy_choice.h"
@@ -69,7 +70,7 @@ bool MessengerIsRunning() {
 // One run of the worker: what it gathers as it goes, and the steps that use it. Everything here
 // lives on the worker's thread; only the cancel signal and the partner come from the run's
 // context.
-class DownloadRun {
+class DownloadRun : private PackageLanes::Maker {
  public:
   DownloadRun(RunContext& context, RunView& view)
       : partner_id_(context.partner_id),
@@ -102,6 +103,10 @@ class DownloadRun {
                                         std::string* key_id);
   std::optional<Outcome> FetchPackageSums();
   std::optional<Outcome> FetchPackageFiles();
+  // The package's files over several connections at once (package_lanes.h).
+  std::optional<Outcome> FetchPackageFilesAtOnce();
+  // A package file that has arrived, in the list's order: checked, then held for installation.
+  std::optional<Outcome> KeepPackageFile(const std::string& name, FileDownload& download);
   std::optional<Outcome> CheckPackageFile(const std::string& name, const HeldFile& file);
   // What ends a run whose package a signature or a digest does not vouch for.
   Outcome NotVerified(const std::string& file, const std::string& why);
@@ -114,6 +119,13 @@ class DownloadRun {
   enum class Kind { Plain, Vouching, PackageFile };
   std::unique_ptr<FileDownload> Transfer(const std::string& url, Kind kind = Kind::Plain,
                                          std::size_t limit = 0);
+  // The same transfer, not yet fetched, shown through view and cancelled by cancel.
+  std::unique_ptr<FileDownload> MakeTransfer(const std::string& url, Kind kind, std::size_t limit,
+                                             RunView& view, CancelSignal& cancel);
+  std::unique_ptr<FileDownload> MakePackageTransfer(const std::string& name, RunView& view,
+                                                    CancelSignal& stop) override {
+    return MakeTransfer(index_.PackageBaseUrl + name, Kind::PackageFile, 0, view, stop);
+  }
   Outcome Install(bool after_setup);
   Outcome InstallAndLog(bool after_setup);
 
@@ -152,7 +164,15 @@ class DownloadRun {
 
 std::unique_ptr<FileDownload> DownloadRun::Transfer(const std::string& url, Kind kind,
                                                     std::size_t limit) {
-  auto download = std::make_unique<FileDownload>(url.c_str(), view_, TempFolderBuffer, cancel_);
+  std::unique_ptr<FileDownload> download = MakeTransfer(url, kind, limit, view_, cancel_);
+  if (!cancel_.IsSet()) download->Fetch();
+  return download;
+}
+
+std::unique_ptr<FileDownload> DownloadRun::MakeTransfer(const std::string& url, Kind kind,
+                                                        std::size_t limit, RunView& view,
+                                                        CancelSignal& cancel) {
+  auto download = std::make_unique<FileDownload>(url.c_str(), view, TempFolderBuffer, cancel);
   if (kind == Kind::Vouching) {
     download->LeaveMissingToCaller();
     download->LimitSize(limit);
@@ -162,7 +182,6 @@ std::unique_ptr<FileDownload> DownloadRun::Transfer(const std::string& url, Kind
   download->ShareTlsWith(&tls_);
   download->KeepConnectionsIn(&connections_);
   download->ChooseRoutesWith(proxies_);
-  if (!cancel_.IsSet()) download->Fetch();
   return download;
 }
 
@@ -303,6 +322,7 @@ std::optional<Outcome> DownloadRun::FetchPackageFiles() {
   if (keys_) {
     if (std::optional<Outcome> ended = FetchPackageSums()) return *ended;
   }
+  if (PackageLanes::LanesFor(list_.FileList.size()) > 1) return FetchPackageFilesAtOnce();
   for (const std::string& name : list_.FileList) {
     if (cancel_.IsSet()) return EndCancelled();
     view_.Status(IDS_CONNECTING);
@@ -310,14 +330,35 @@ std::optional<Outcome> DownloadRun::FetchPackageFiles() {
         Transfer(index_.PackageBaseUrl + name, Kind::PackageFile);
     if (!package_file->TransferOutcome().Succeeded()) return package_file->TransferOutcome();
     if (cancel_.IsSet()) return EndCancelled();
-    HeldFile file = package_file->TakeFile();
-    if (keys_) {
-      if (std::optional<Outcome> ended = CheckPackageFile(name, file)) return *ended;
-    }
-    flusher_.Add(file.handle.Get());
-    package_files_.push_back(std::move(file));
+    if (std::optional<Outcome> ended = KeepPackageFile(name, *package_file)) return *ended;
   }
   if (cancel_.IsSet()) return EndCancelled();
+  return std::nullopt;
+}
+
+std::optional<Outcome> DownloadRun::FetchPackageFilesAtOnce() {
+  PackageLanes lanes(list_.FileList, view_, cancel_, *this);
+  const std::size_t failed = lanes.FetchAll();
+  if (cancel_.IsSet()) return EndCancelled();
+  // Checked and kept in the list's order: the first file in it that fails decides.
+  for (std::size_t i = 0; i < failed; ++i) {
+    if (std::optional<Outcome> ended = KeepPackageFile(list_.FileList[i], lanes.Download(i))) {
+      return *ended;
+    }
+  }
+  if (failed == list_.FileList.size()) return std::nullopt;
+  lanes.ShowMessageOf(failed);
+  return lanes.Download(failed).TransferOutcome();
+}
+
+std::optional<Outcome> DownloadRun::KeepPackageFile(const std::string& name,
+                                                    FileDownload& download) {
+  HeldFile file = download.TakeFile();
+  if (keys_) {
+    if (std::optional<Outcome> ended = CheckPackageFile(name, file)) return *ended;
+  }
+  flusher_.Add(file.handle.Get());
+  package_files_.push_back(std::move(file));
   return std::nullopt;
 }
 

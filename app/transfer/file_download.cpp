@@ -24,7 +24,7 @@ FileDownload::FileDownload(const char* url_text, RunView& view, const std::strin
 
 void FileDownload::ChooseRoutesWith(ProxyChooser& proxies) {
   proxies_ = &proxies;
-  first_route_ = proxies.RouteFor(first_url_, RequestUrl());
+  first_route_ = proxies.RouteFor(first_url_, RequestUrl(), &view_.Log());
   SetRoute(first_route_);
 }
 
@@ -34,6 +34,7 @@ FileDownload::~FileDownload() {
 }
 
 Outcome FileDownload::Fetch() {
+  given_back_ = false;
   for (try_ = 1;; ++try_) {
     retry_pause_ms_.reset();
     if (redirects_ > 0) {
@@ -83,7 +84,8 @@ void FileDownload::FetchFollowingRedirects() {
     SetUrl(target.c_str());
     every_hop_https_ = every_hop_https_ && RequestUrl().IsHttps();
     url_text_ = RedactUrl(target);
-    SetRoute(proxies_ != nullptr ? proxies_->RouteFor(target, RequestUrl()) : ProxyRoute{});
+    SetRoute(proxies_ != nullptr ? proxies_->RouteFor(target, RequestUrl(), &view_.Log())
+                                 : ProxyRoute{});
     // The choice of the way may have taken a while (a proxy script): a cancel meanwhile
     // starts nothing more.
     if (cancel_.IsSet()) {
@@ -152,7 +154,8 @@ bool FileDownload::OnStart() {
   FirstBlock = true;
   // A redirect's request follows one whose reply stored nothing: the file stays as it is.
   const bool first_request = redirects_ == 0;
-  if (first_request && try_ <= 1) {
+  // A file given back is fetched again into the file already made.
+  if (first_request && try_ <= 1 && !file_.IsOpen()) {
     if (!OpenDestination()) {
       ReportUnwritableDestination();
       view_.Log().Write("GET %s: %s cannot be created, %s", url_text_.c_str(),
@@ -351,6 +354,12 @@ void FileDownload::OnError(const TransferResult& result) {
     redirect_failure_ = TransferResult{step.refusal, result.http_status, 0};
     refused_redirect_ = std::move(step);
     view_.Message(IDS_CANNOT_CONNECT, kErrorCaption, MB_ICONSTOP);
+    return;
+  }
+  if (give_back_ && (result.error == TransferError::Connect ||
+                     (result.error == TransferError::HttpStatus && result.http_status == 503))) {
+    given_back_ = true;
+    view_.Log().Write("given back: the server takes no more connections at once");
     return;
   }
   // A failure that may pass is told only when no try is left.

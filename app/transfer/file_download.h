@@ -62,6 +62,11 @@ class FileDownload : public HttpRequest {
   bool OverLimit() const { return over_limit_; }
   // For a package file: its handle may move it (MoveHeldFile) into the installation.
   void MakeMovable() { movable_ = true; }
+  // For a file fetched beside others on a connection of its own: when the server refuses the
+  // connection or answers 503, the transfer ends at once, with nothing shown, and GivenBack()
+  // tells; a later Fetch fetches it again into the same file.
+  void GiveBackIfRefused(bool give_back) { give_back_ = give_back; }
+  bool GivenBack() const { return given_back_; }
   // The folder's final path (FinalPathOf its held handle), when the run knows it: the new file
   // is checked against it instead of the folder being looked up for each file.
   void SetFolderFinalPath(const std::string& final_path) { folder_final_ = final_path; }
@@ -124,5 +129,7 @@ class FileDownload : public HttpRequest {
   std::uint64_t limit_ = 0;  // none when 0
   bool over_limit_ = false;
   bool movable_ = false;
+  bool give_back_ = false;
+  bool given_back_ = false;
   std::string folder_final_;
 };

@@ -936,7 +936,7 @@ class Rig:
         return self.squid
 
     def start_scripted(self, routes=None, lifetime=180, tls=None, close_notify=True,
-                       notify_then_stall=False, host="127.0.0.1", port=0):
+                       notify_then_stall=False, host="127.0.0.1", port=0, most_connections=None):
         """The scripted server on a loopback address (::1 too); with tls (certificate file, key
         file) behind TLS."""
         if tls:
@@ -944,7 +944,7 @@ class Rig:
                                        lifetime=lifetime, host=host, port=port)
         else:
             server = scripted_server.ScriptedServer(routes, lifetime=lifetime, host=host,
-                                                    port=port)
+                                                    port=port, most_connections=most_connections)
         server.start()
         self._servers.append(server)
         return server
