@@ -31,6 +31,15 @@ def exchange(port, request, timeout=5):
             pieces.append((data, time.monotonic()))
 
 
+def read_to_close(sock):
+    data = b""
+    while True:
+        more = sock.recv(4096)
+        if not more:
+            return data
+        data += more
+
+
 class ScriptedServerTest(unittest.TestCase):
     def test_records_exact_request_bytes_per_connection(self):
         requests = [b"GET /a HTTP/1.0\nHost: 127.0.0.1\n\n",
@@ -50,12 +59,7 @@ class ScriptedServerTest(unittest.TestCase):
                 while not first.endswith(b"one"):
                     first += sock.recv(4096)
                 sock.sendall(requests[1])
-                second = b""
-                while True:
-                    more = sock.recv(4096)
-                    if not more:
-                        break
-                    second += more
+                second = read_to_close(sock)
             self.assertTrue(second.endswith(b"\r\n\r\ntwo"), second)
             self.assertEqual(server.connection_requests(), [requests])
 
@@ -91,12 +95,7 @@ class ScriptedServerTest(unittest.TestCase):
                 sock.recv(10)
             gate.set()
             sock.settimeout(5)
-            data = b""
-            while True:
-                more = sock.recv(4096)
-                if not more:
-                    break
-                data += more
+            data = read_to_close(sock)
             sock.close()
         self.assertTrue(data.endswith(b"\r\n\r\nlate"), data)
 
