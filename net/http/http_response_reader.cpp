@@ -316,7 +316,11 @@ void HttpResponseReader::ReadHeaderBlock(Events& events) {
   const int body_offset = blank_offset + kBlankLineLength;
   if (head_only_) {
     // Whatever length it announces, a reply to HEAD ends with its header block.
-    if (events.OnData(data + body_offset, 0)) EndAtFraming(held > body_offset, events);
+    if (events.OnData(data + body_offset, 0)) {
+      EndAtFraming(held > body_offset, events);
+    } else {
+      finished_ = true;
+    }
     return;
   }
   if (chunked_) {
