@@ -644,18 +644,19 @@ def many_table(results, phases, count, kib):
                          % (scheme, label, seconds, spread(s[0] for s in samples),
                             seconds * 1000 / count, note))
     lines += textwrap.wrap(
-        "The wizard's time from one run with /log each, in ms per file: transfer, the "
-        "transfers' own times; around, the rest of the downloads (the index's included); "
-        "staging+inst, from the last file written to the last installed; start-up, from the "
-        "process's start to the first request; rest, to the exit.", 100)
-    lines.append("%-6s %9s %7s %13s %9s %6s %9s %7s" % ("proto", "transfer", "around",
+        "The wizard's time from one run with /log each, in ms per file: downloads, from the "
+        "first request to the last file written (the index's included); transfers, the "
+        "transfers' own times summed (more than the downloads where several connections run at "
+        "once); staging+inst, from the last file written to the last installed; start-up, from "
+        "the process's start to the first request; rest, to the exit.", 100)
+    lines.append("%-6s %9s %9s %13s %9s %6s %9s %7s" % ("proto", "downloads", "transfers",
                                                       "staging+inst", "start-up", "rest",
                                                       "requests", "run s"))
-    keys = ("transfers", "around", "installation", "start-up", "rest")
+    keys = ("downloads", "transfers", "installation", "start-up", "rest")
     for scheme in ("http", "https"):
         p = phases[scheme]
         per_file = tuple(p[k] * 1000 / count for k in keys)
-        lines.append("%-6s %9.1f %7.1f %13.1f %9.1f %6.1f %9d %7.2f"
+        lines.append("%-6s %9.1f %9.1f %13.1f %9.1f %6.1f %9d %7.2f"
                      % ((scheme,) + per_file + (p["requests"], p["seconds"])))
     return lines
 

@@ -150,11 +150,17 @@ void CheckHttpReply(const Input& input, HeaderMap& headers, const RecordingReply
     return;
   }
   if (headers.StatusCode != 200) Fail("a body passed on for a status other than 200", order);
+  if (input.head_only) {
+    // A reply to HEAD ends with its header block, whatever it announces: no byte is body.
+    if (!events.body.empty() || (!refused && order.back() != 'C'))
+      Fail("a reply to HEAD did not end with its header block", order);
+    return;
+  }
   const std::size_t available = input.reply.size() - body_offset;
   const bool failed = input.ending == HttpResponseReader::Ending::ReceiveFailed;
   if (coded) {
     // Chunked: only the last chunk completes it, and then with its decoded body exactly.
-    if (input.head_only || order.back() != 'C') return;
+    if (order.back() != 'C') return;
     const std::optional<std::string> decoded = Dechunked(input.reply.substr(body_offset));
     if (!decoded || *decoded != events.body)
       Fail("a complete chunked reply did not pass on its decoded body", order);
@@ -166,7 +172,7 @@ void CheckHttpReply(const Input& input, HeaderMap& headers, const RecordingReply
       Fail("a reply without a length, read to its close, arrived incomplete", order);
     // Only the stream's own end makes such a body whole.
     const bool no_notice = input.ending == HttpResponseReader::Ending::PeerClosedWithoutNotice;
-    if (!refused && no_notice && !input.head_only && order.back() != 'T')
+    if (!refused && no_notice && order.back() != 'T')
       Fail("a body without a length, ended without notice, was not cut short", order);
     return;
   }
@@ -180,8 +186,7 @@ void CheckHttpReply(const Input& input, HeaderMap& headers, const RecordingReply
     return;
   }
   if (events.body.size() != available) Fail("a body short of its length was not passed on", order);
-  // A HEAD reply's length describes a body that never comes.
-  const char ending = failed ? 'R' : input.head_only ? 'C' : 'T';
+  const char ending = failed ? 'R' : 'T';
   if (order.back() != ending) Fail("a reply short of its length ended wrongly", order);
 }
 }  // namespace
@@ -217,6 +222,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool coded = coding.seen;
   if (!LegalOrder(order, refused, coded)) Fail("events out of order", order);
   if (!reader.Finished()) Fail("the reader is not finished after the end", order);
+  // Only a reply that ended at its own framing may leave its connection for another request.
+  if (reader.LeavesConnectionOpen() && (order.empty() || order.back() != 'C'))
+    Fail("a connection left open after a reply that did not end at its framing", order);
   std::size_t total = 0;
   for (int length : events.blocks) {
     if (length < 0 || length > static_cast<int>(kHeaderRoom))

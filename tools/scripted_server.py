@@ -4,8 +4,9 @@
 It binds 127.0.0.1 only (or another loopback address it is given: ::1, 127.0.0.2). Each path
 gets a scripted reply: raw bytes cut at chosen split
 points with a delay before each piece, then an ordinary close, a reset, or a stall (the
-connection held open, silent, for a bounded time). Unknown paths get a plain 404. Every
-connection's request bytes are recorded exactly as received.
+connection held open, silent, for a bounded time), or with keep the connection kept for the
+client's next request. Unknown paths get a plain 404. Every request's bytes are recorded exactly
+as received.
 
 Every loop is bounded: the number of connections, the bytes read, each wait and the server's
 whole lifetime.
@@ -19,7 +20,7 @@ where scenario.json maps paths to replies:
             "end": "close" | "reset" | "stall", "stall": 5},
      "/big": {"body_file": "big.bin", "chunk": 4096, "interval": 0.05}}
 A path may map to a list of replies: the n-th request of that path gets the n-th reply (the
-last one repeats). A Relay reply (Python only) forwards the request to a real server on
+last one repeats), whichever connection it comes on. A Relay reply (Python only) forwards the request to a real server on
 127.0.0.1 and sends its reply back, cut short after a chosen number of bytes if asked.
 The request log is printed as JSON lines on stdout when the server stops.
 """
@@ -45,15 +46,17 @@ class Reply:
     """What the server sends on one connection: pieces (bytes, delay before), then an end.
 
     gate: a threading.Event; when given, nothing is sent until it is set (at most
-    LONGEST_DELAY seconds), so a test can look at the client while it waits for the reply."""
+    LONGEST_DELAY seconds), so a test can look at the client while it waits for the reply.
+    keep: instead of the end, the connection waits for the client's next request."""
 
-    def __init__(self, pieces, end="close", stall=0.0, gate=None):
+    def __init__(self, pieces, end="close", stall=0.0, gate=None, keep=False):
         if end not in ("close", "reset", "stall"):
             raise ValueError("end must be close, reset or stall")
         self.pieces = [(bytes(data), min(float(delay), LONGEST_DELAY)) for data, delay in pieces]
         self.end = end
         self.stall = min(float(stall), LONGEST_STALL)
         self.gate = gate
+        self.keep = keep
 
 
 def split(data, points):
@@ -71,16 +74,17 @@ def status_reply(status, reason, body=b"", headers=None):
 
 def ok_reply(body, chunk=None, interval=0.0, content_length=None, truncate_to=None,
              end="close", stall=0.0, header_split=None, gate=None, headers=None,
-             status="200 OK"):
+             status="200 OK", version="HTTP/1.1", keep=False):
     """A 200 reply for body, sent in chunks of `chunk` bytes `interval` seconds apart.
 
     content_length: the advertised length (default the body's real length; -1 for none);
     truncate_to: send only this many body bytes, then end; header_split: cut the header
     block at this offset into two pieces sent `interval` apart; gate: see Reply; headers:
-    further header lines ({name: value}, an ETag for instance); status: another status line.
+    further header lines ({name: value}, an ETag for instance); status: another status line;
+    version: the status line's; keep: see Reply.
     """
     length = len(body) if content_length is None else content_length
-    head = b"HTTP/1.1 " + status.encode() + b"\r\nServer: scripted\r\n"
+    head = version.encode() + b" " + status.encode() + b"\r\nServer: scripted\r\n"
     if length >= 0:
         head += b"Content-Length: %d\r\n" % length
     for name, value in (headers or {}).items():
@@ -95,7 +99,7 @@ def ok_reply(body, chunk=None, interval=0.0, content_length=None, truncate_to=No
     step = chunk or max(len(sent), 1)
     for offset in range(0, len(sent), step):
         pieces.append((sent[offset:offset + step], interval))
-    return Reply(pieces, end=end, stall=stall, gate=gate)
+    return Reply(pieces, end=end, stall=stall, gate=gate, keep=keep)
 
 
 def partial_reply(body, start, etag=None, total=None, **kwargs):
@@ -128,8 +132,10 @@ class Relay(Reply):
 
     def pass_on(self, conn, client, stopping):
         deadline = time.monotonic() + LONGEST_DELAY
+        # The server is asked to close after its reply, which ends what is passed on.
+        request = conn.request.replace(b"\r\n\r\n", b"\r\nConnection: close\r\n\r\n", 1)
         with socket.create_connection(("127.0.0.1", self.port), timeout=REQUEST_TIMEOUT) as up:
-            up.sendall(conn.request)
+            up.sendall(request)
             up.settimeout(0.2)
             while not stopping.is_set() and time.monotonic() < deadline:
                 try:
@@ -151,7 +157,8 @@ class Relay(Reply):
 class Connection:
     def __init__(self, index):
         self.index = index
-        self.request = b""
+        self.requests = []  # every request's bytes, in order
+        self.request = b""  # the one being read or answered
         self.path = None
         self.started = time.monotonic()
         self.finished = None
@@ -159,12 +166,17 @@ class Connection:
 
 class ScriptedServer:
     """Serves scripted replies on a loopback address (127.0.0.1 unless host names another) from
-    a background thread until stop(); port 0 takes a free one."""
+    a background thread until stop(); port 0 takes a free one. most_connections: a connection
+    that comes while that many are open gets 503 to its requests, as from a server that limits
+    each client."""
 
-    def __init__(self, routes=None, lifetime=300.0, host="127.0.0.1", port=0):
+    def __init__(self, routes=None, lifetime=300.0, host="127.0.0.1", port=0,
+                 most_connections=None):
         if not is_loopback(host):
             raise ValueError("the scripted server binds loopback addresses only")
         self.routes = dict(routes or {})
+        self._asked = {}  # path: how many requests of it came
+        self.most_connections = most_connections
         self.lifetime = lifetime
         self.host = host
         self.connections = []
@@ -197,9 +209,14 @@ class ScriptedServer:
         self._listener.close()
 
     def requests(self):
-        """The recorded request bytes of every connection, in order of arrival."""
+        """The recorded bytes of every request, connection by connection in order of arrival."""
         with self._lock:
-            return [c.request for c in self.connections]
+            return [r for c in self.connections for r in c.requests]
+
+    def connection_requests(self):
+        """The same, as one list for each connection."""
+        with self._lock:
+            return [list(c.requests) for c in self.connections]
 
     def _accept_loop(self):
         deadline = time.monotonic() + self.lifetime
@@ -220,6 +237,7 @@ class ScriptedServer:
             thread.start()
 
     def _read_request(self, sock, conn):
+        conn.request, conn.path = b"", None
         sock.settimeout(0.2)
         deadline = time.monotonic() + REQUEST_TIMEOUT
         while time.monotonic() < deadline and not self._stopping.is_set():
@@ -240,15 +258,25 @@ class ScriptedServer:
         words = conn.request.split(b"\n", 1)[0].split()
         if len(words) >= 2:
             conn.path = words[1].decode("latin-1")
+        if conn.request or not conn.requests:
+            with self._lock:
+                conn.requests.append(conn.request)
 
     def _reply_for(self, conn):
         """The path's reply; a list gives its n-th reply to the n-th request (the last repeats)."""
+        with self._lock:
+            busy = self.most_connections is not None and conn.index > 0 and sum(
+                1 for c in self.connections[:conn.index] if c.finished is None
+            ) >= self.most_connections
+        if busy:
+            return status_reply(503, "Service Unavailable")
         route = self.routes.get(conn.path)
+        with self._lock:
+            earlier = self._asked.get(conn.path, 0)
+            self._asked[conn.path] = earlier + 1
         if route is None:
             return status_reply(404, "Not Found", b"not found")
         if isinstance(route, list):
-            with self._lock:
-                earlier = sum(1 for c in self.connections[:conn.index] if c.path == conn.path)
             return route[min(earlier, len(route) - 1)]
         return route
 
@@ -274,19 +302,27 @@ class ScriptedServer:
 
     def _serve(self, sock, conn):
         try:
+            # Each piece leaves at once, not after the client's delayed acknowledgement.
+            sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
             self._read_request(sock, conn)
-            reply = self._reply_for(conn)
-            if reply.gate is not None:
-                deadline = time.monotonic() + LONGEST_DELAY
-                while not reply.gate.wait(0.1):
-                    if self._stopping.is_set() or time.monotonic() > deadline:
+            while True:
+                reply = self._reply_for(conn)
+                if reply.gate is not None:
+                    deadline = time.monotonic() + LONGEST_DELAY
+                    while not reply.gate.wait(0.1):
+                        if self._stopping.is_set() or time.monotonic() > deadline:
+                            return
+                for data, delay in reply.pieces:
+                    if delay and not self._wait(delay):
                         return
-            for data, delay in reply.pieces:
-                if delay and not self._wait(delay):
-                    return
-                sock.sendall(data)
-            if isinstance(reply, Relay):
-                reply.pass_on(conn, sock, self._stopping)
+                    sock.sendall(data)
+                if isinstance(reply, Relay):
+                    reply.pass_on(conn, sock, self._stopping)
+                if not reply.keep:
+                    break
+                self._read_request(sock, conn)
+                if not conn.request:
+                    return  # the client closed the kept connection, or never asked again
             if reply.end == "stall":
                 self._stall(sock, reply.stall)
             elif reply.end == "reset":

@@ -83,8 +83,23 @@ void DialogView::ProgressRange(std::optional<std::uint32_t> total, std::uint32_t
 }
 
 void DialogView::ProgressAdvance(long by) {
-  position_ += by;
-  done_ += static_cast<std::uint64_t>(by);
+  Advance(position_ + by, done_ + static_cast<std::uint64_t>(by));
+}
+
+void DialogView::WholeProgress(long position, long range, std::uint64_t done,
+                               std::optional<std::uint64_t> total) {
+  if (range != range_) {
+    range_ = range;
+    PostToBar(PBM_SETRANGE32, 0, range_);
+    speed_.Start(done, GetTickCount());
+  }
+  total_ = total;
+  Advance(position, done);
+}
+
+void DialogView::Advance(long position, std::uint64_t done) {
+  position_ = position;
+  done_ = done;
   const DWORD now = GetTickCount();
   speed_.Add(done_, now);
   if (now - line_at_ >= kLineIntervalMs || (range_ > 0 && position_ >= range_)) ShowLine(now);

@@ -25,6 +25,8 @@ class DialogView : public RunView {
   void CurrentFile(const std::string& name) override;
   void ProgressRange(std::optional<std::uint32_t> total, std::uint32_t start = 0) override;
   void ProgressAdvance(long by) override;
+  void WholeProgress(long position, long range, std::uint64_t done,
+                     std::optional<std::uint64_t> total) override;
   void ProgressClear() override;
   void AcceptInput(bool accept) override;
 
@@ -37,6 +39,8 @@ class DialogView : public RunView {
   static constexpr DWORD kLineIntervalMs = 250;
 
   void PostToBar(UINT message, WPARAM wparam, LPARAM lparam);
+  // The bar at position and the line at done bytes, each shown when it changed enough.
+  void Advance(long position, std::uint64_t done);
   void ShowPosition(DWORD now);
   void ShowLine(DWORD now);
   void PostLine(std::string text);

@@ -64,7 +64,21 @@ void RunLog::Write(const char* format, ...) {
   line += EscapeControlBytes(AsUtf8(text));
   line += "\r\n";
   LockGuard guard(lock_);
+  if (holding_) {
+    held_ += line;
+    return;
+  }
   file_.Write(line.data(), line.size());
+}
+
+void RunLog::PassTo(RunLog& target) {
+  std::string lines;
+  {
+    LockGuard guard(lock_);
+    lines.swap(held_);
+  }
+  LockGuard guard(target.lock_);
+  target.file_.Write(lines.data(), lines.size());
 }
 
 std::string ErrorText(DWORD error) {

@@ -20,7 +20,11 @@ class RunLog {
 
   // Opens path for appending; false when it cannot be opened.
   bool Open(const char* path);
-  bool IsOpen() const { return file_.IsOpen(); }
+  bool IsOpen() const { return holding_ || file_.IsOpen(); }
+  // From now on holds its lines, stamped as they come, for target (a file fetched beside others,
+  // whose lines go to the log in the list's order); PassTo writes them there.
+  void HoldFor(const RunLog& target) { holding_ = target.IsOpen(); }
+  void PassTo(RunLog& target);
 
   // One line, printf-style; control bytes in it are written escaped. URLs must be passed
   // through RedactUrl (app/log_text.h) first.
@@ -33,6 +37,8 @@ class RunLog {
  private:
   CriticalSectionLock lock_;
   OutputFile file_;
+  bool holding_ = false;
+  std::string held_;
 };
 
 // The line that ends a run: its result's name, and the status for an HTTP status; a run that

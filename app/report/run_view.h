@@ -36,12 +36,20 @@ class RunView {
   // bar's range and position, and where the line under it starts counting.
   virtual void ProgressRange(std::optional<std::uint32_t> total, std::uint32_t start = 0) = 0;
   virtual void ProgressAdvance(long by) = 0;
+  // Several files at once: the bar at position of range, and the line under it counting done
+  // bytes of total (none while a length is not known yet).
+  virtual void WholeProgress(long position, long range, std::uint64_t done,
+                             std::optional<std::uint64_t> total) = 0;
   // Empties the bar and the line under it.
   virtual void ProgressClear() = 0;
   // While the messenger's setup runs the page takes no input.
   virtual void AcceptInput(bool accept) = 0;
 
   RunLog& Log() { return log_; }
+  // A message composed earlier (by a file fetched beside others), shown now as it was.
+  int Present(const std::string& text, const std::string& caption, unsigned flags) {
+    return Show(text, caption.c_str(), flags);
+  }
 
  protected:
   virtual int Show(const std::string& text, const char* caption, unsigned flags) = 0;
@@ -61,6 +69,7 @@ class QuietView : public RunView {
   void CurrentFile(const std::string&) override {}
   void ProgressRange(std::optional<std::uint32_t>, std::uint32_t) override {}
   void ProgressAdvance(long) override {}
+  void WholeProgress(long, long, std::uint64_t, std::optional<std::uint64_t>) override {}
   void ProgressClear() override {}
   void AcceptInput(bool) override {}
 

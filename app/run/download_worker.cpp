@@ -14,6 +14,7 @@
 #include "app/report/log_text.h"
 #include "app/report/message_texts.h"
 #include "app/resources/resource.h"
+#include "app/run/package_lanes.h"
 #include "app/run/setup_program.h"
 #include "app/transfer/file_download.h"
 #include "app/transfer/proxy_choice.h"
@@ -80,7 +81,7 @@ bool MessengerIsRunning() {
 // One run of the worker: what it gathers as it goes, and the steps that use it. Everything here
 // lives on the worker's thread; only the cancel signal and the partner come from the run's
 // context.
-class DownloadRun {
+class DownloadRun : private PackageLanes::Maker {
  public:
   DownloadRun(RunContext& context, RunView& view)
       : partner_id_(context.partner_id),
@@ -114,6 +115,13 @@ class DownloadRun {
                                         std::string* key_id);
   std::optional<Outcome> FetchPackageSums();
   std::optional<Outcome> FetchPackageFiles();
+  // The first count files of the list, over several connections at once (package_lanes.h).
+  std::optional<Outcome> FetchPackageFilesAtOnce(std::size_t count);
+  // The first file of the list whose name is no file name; the count of files when none.
+  std::size_t FirstRefusedName() const;
+  Outcome RefuseName(std::size_t index);
+  // A package file that has arrived, in the list's order: checked, then held for installation.
+  std::optional<Outcome> KeepPackageFile(const std::string& name, FileDownload& download);
   std::optional<Outcome> CheckPackageFile(const std::string& name, const HeldFile& file);
   // What ends a run whose package a signature or a digest does not vouch for.
   Outcome NotVerified(const std::string& file, const std::string& why);
@@ -126,6 +134,13 @@ class DownloadRun {
   enum class Kind { Plain, Vouching, PackageFile };
   std::unique_ptr<FileDownload> Transfer(const std::string& url, Kind kind = Kind::Plain,
                                          std::size_t limit = 0);
+  // The same transfer, not yet fetched, shown through view and cancelled by cancel.
+  std::unique_ptr<FileDownload> MakeTransfer(const std::string& url, Kind kind, std::size_t limit,
+                                             RunView& view, CancelSignal& cancel);
+  std::unique_ptr<FileDownload> MakePackageTransfer(const std::string& name, RunView& view,
+                                                    CancelSignal& stop) override {
+    return MakeTransfer(index_.PackageBaseUrl + name, Kind::PackageFile, 0, view, stop);
+  }
   Outcome Install(bool after_setup);
   Outcome InstallAndLog(bool after_setup);
 
@@ -139,6 +154,9 @@ class DownloadRun {
   const PartnerKeys* const keys_;
   ProxyChooser proxies_;
   TlsSharedState tls_;
+  // The connections kept between the run's requests; they use the shared TLS credentials, so
+  // they close first.
+  ConnectionPool connections_;
   bool cancelled_ = false;
 
   // The per-partner temporary folder, without a trailing backslash, and its holder.
@@ -162,7 +180,15 @@ class DownloadRun {
 
 std::unique_ptr<FileDownload> DownloadRun::Transfer(const std::string& url, Kind kind,
                                                     std::size_t limit) {
-  auto download = std::make_unique<FileDownload>(url.c_str(), view_, TempFolderBuffer, cancel_);
+  std::unique_ptr<FileDownload> download = MakeTransfer(url, kind, limit, view_, cancel_);
+  if (!cancel_.IsSet()) download->Fetch();
+  return download;
+}
+
+std::unique_ptr<FileDownload> DownloadRun::MakeTransfer(const std::string& url, Kind kind,
+                                                        std::size_t limit, RunView& view,
+                                                        CancelSignal& cancel) {
+  auto download = std::make_unique<FileDownload>(url.c_str(), view, TempFolderBuffer, cancel);
   if (kind == Kind::Vouching) {
     download->LeaveMissingToCaller();
     download->LimitSize(limit);
@@ -170,8 +196,8 @@ std::unique_ptr<FileDownload> DownloadRun::Transfer(const std::string& url, Kind
   if (kind == Kind::PackageFile) download->MakeMovable();
   download->SetFolderFinalPath(temp_final_);
   download->ShareTlsWith(&tls_);
+  download->KeepConnectionsIn(&connections_);
   download->ChooseRoutesWith(proxies_);
-  if (!cancel_.IsSet()) download->Fetch();
   return download;
 }
 
@@ -319,30 +345,69 @@ std::optional<Outcome> DownloadRun::FetchPackageFiles() {
   if (keys_) {
     if (std::optional<Outcome> ended = FetchPackageSums()) return *ended;
   }
-  for (std::size_t i = 0; i < list_.FileList.size(); ++i) {
-    const std::string& name = list_.FileList[i];
-    if (cancel_.IsSet()) return EndCancelled();
-    // Refused before its transfer, as the transfer would, but naming the line at fault.
-    const Url url((index_.PackageBaseUrl + name).c_str());
-    if (const char* problem = PlainNameProblem(url.FileName.c_str())) {
-      log_.Write("OrvexDownload.dat line %d: the file name \"%s\" is refused: %s",
-                 list_.FileLines[i], url.FileName.c_str(), problem);
-      view_.Message(IDS_CANNOT_CREATE_FILE, kErrorCaption, MB_ICONSTOP);
-      return Outcome{RunResult::CannotStoreFile, 0};
+  // A name that is no file name ends the run where its transfer would have begun: the files
+  // before it are fetched first, so that their failures keep deciding as they would.
+  const std::size_t refused = FirstRefusedName();
+  if (PackageLanes::LanesFor(refused) > 1) {
+    if (std::optional<Outcome> ended = FetchPackageFilesAtOnce(refused)) return *ended;
+  } else {
+    for (std::size_t i = 0; i < refused; ++i) {
+      const std::string& name = list_.FileList[i];
+      if (cancel_.IsSet()) return EndCancelled();
+      view_.Status(IDS_CONNECTING);
+      std::unique_ptr<FileDownload> package_file =
+          Transfer(index_.PackageBaseUrl + name, Kind::PackageFile);
+      if (!package_file->TransferOutcome().Succeeded()) return package_file->TransferOutcome();
+      if (cancel_.IsSet()) return EndCancelled();
+      if (std::optional<Outcome> ended = KeepPackageFile(name, *package_file)) return *ended;
     }
-    view_.Status(IDS_CONNECTING);
-    std::unique_ptr<FileDownload> package_file =
-        Transfer(index_.PackageBaseUrl + name, Kind::PackageFile);
-    if (!package_file->TransferOutcome().Succeeded()) return package_file->TransferOutcome();
-    if (cancel_.IsSet()) return EndCancelled();
-    HeldFile file = package_file->TakeFile();
-    if (keys_) {
-      if (std::optional<Outcome> ended = CheckPackageFile(name, file)) return *ended;
-    }
-    flusher_.Add(file.handle.Get());
-    package_files_.push_back(std::move(file));
   }
   if (cancel_.IsSet()) return EndCancelled();
+  if (refused < list_.FileList.size()) return RefuseName(refused);
+  return std::nullopt;
+}
+
+std::size_t DownloadRun::FirstRefusedName() const {
+  for (std::size_t i = 0; i < list_.FileList.size(); ++i) {
+    const Url url((index_.PackageBaseUrl + list_.FileList[i]).c_str());
+    if (PlainNameProblem(url.FileName.c_str()) != nullptr) return i;
+  }
+  return list_.FileList.size();
+}
+
+// Refused as the transfer would refuse it, but naming the line at fault.
+Outcome DownloadRun::RefuseName(std::size_t index) {
+  const Url url((index_.PackageBaseUrl + list_.FileList[index]).c_str());
+  log_.Write("OrvexDownload.dat line %d: the file name \"%s\" is refused: %s",
+             list_.FileLines[index], url.FileName.c_str(), PlainNameProblem(url.FileName.c_str()));
+  view_.Message(IDS_CANNOT_CREATE_FILE, kErrorCaption, MB_ICONSTOP);
+  return Outcome{RunResult::CannotStoreFile, 0};
+}
+
+std::optional<Outcome> DownloadRun::FetchPackageFilesAtOnce(std::size_t count) {
+  const std::vector<std::string> names(list_.FileList.begin(), list_.FileList.begin() + count);
+  PackageLanes lanes(names, view_, cancel_, *this);
+  const std::size_t failed = lanes.FetchAll();
+  if (cancel_.IsSet()) return EndCancelled();
+  // Checked and kept in the list's order: the first file in it that fails decides.
+  for (std::size_t i = 0; i < failed; ++i) {
+    if (std::optional<Outcome> ended = KeepPackageFile(names[i], lanes.Download(i))) {
+      return *ended;
+    }
+  }
+  if (failed == names.size()) return std::nullopt;
+  lanes.ShowMessageOf(failed);
+  return lanes.Download(failed).TransferOutcome();
+}
+
+std::optional<Outcome> DownloadRun::KeepPackageFile(const std::string& name,
+                                                    FileDownload& download) {
+  HeldFile file = download.TakeFile();
+  if (keys_) {
+    if (std::optional<Outcome> ended = CheckPackageFile(name, file)) return *ended;
+  }
+  flusher_.Add(file.handle.Get());
+  package_files_.push_back(std::move(file));
   return std::nullopt;
 }
 

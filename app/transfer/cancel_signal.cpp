@@ -33,10 +33,29 @@ bool CancelSignal::WaitFor(std::uint32_t ms) const {
   return set_;
 }
 
+CancelSignal::CancelSignal(CancelSignal* leader) : leader_(leader) {
+  if (leader_ == nullptr) return;
+  LockGuard guard(leader_->lock_);
+  next_follower_ = leader_->first_follower_;
+  leader_->first_follower_ = this;
+  set_ = leader_->set_.load();
+}
+
+CancelSignal::~CancelSignal() {
+  if (leader_ == nullptr) return;
+  LockGuard guard(leader_->lock_);
+  CancelSignal** link = &leader_->first_follower_;
+  while (*link != this) link = &(*link)->next_follower_;
+  *link = next_follower_;
+}
+
 void CancelSignal::Set() {
   LockGuard guard(lock_);
   set_ = true;
   if (watched_ != nullptr) watched_->Abort();
+  for (CancelSignal* follower = first_follower_; follower; follower = follower->next_follower_) {
+    follower->Set();
+  }
 }
 
 CancelSignal::Watch::Watch(CancelSignal& signal, HttpRequest& transfer) : signal_(signal) {

@@ -24,7 +24,7 @@ FileDownload::FileDownload(const char* url_text, RunView& view, const std::strin
 
 void FileDownload::ChooseRoutesWith(ProxyChooser& proxies) {
   proxies_ = &proxies;
-  first_route_ = proxies.RouteFor(first_url_, RequestUrl());
+  first_route_ = proxies.RouteFor(first_url_, RequestUrl(), &view_.Log());
   SetRoute(first_route_);
 }
 
@@ -34,6 +34,7 @@ FileDownload::~FileDownload() {
 }
 
 Outcome FileDownload::Fetch() {
+  given_back_ = false;
   for (try_ = 1;; ++try_) {
     retry_pause_ms_.reset();
     if (redirects_ > 0) {
@@ -44,7 +45,8 @@ Outcome FileDownload::Fetch() {
       redirects_ = 0;
     }
     every_hop_https_ = RequestUrl().IsHttps();
-    if (!FetchFollowingRedirects() || cancelled_between_ || !retry_pause_ms_) break;
+    FetchFollowingRedirects();
+    if (cancelled_between_ || !retry_pause_ms_) break;
     ChooseNextRequest();
     const std::optional<ResumePoint>& resume = State().resume;
     view_.Log().Write("try %d of %d failed, trying again in %lu ms, %s", try_, kTransferTries,
@@ -64,42 +66,33 @@ Outcome FileDownload::Fetch() {
   return TransferOutcome();
 }
 
-bool FileDownload::FetchFollowingRedirects() {
+void FileDownload::FetchFollowingRedirects() {
   for (;;) {
     next_url_.reset();
-    if (!Start(false)) {
-      ReportNotStarted();
-      return false;
-    }
     {
+      // On this thread: a thread for each request would cost more than many a small file.
       const CancelSignal::Watch watch(cancel_, *this);
-      Wait();
+      Perform(false);
     }
-    if (!next_url_) return true;
+    if (!next_url_) return;
     if (cancel_.IsSet()) {
       cancelled_between_ = true;
-      return true;
+      return;
     }
     ++redirects_;
     const std::string target = std::move(*next_url_);
     SetUrl(target.c_str());
     every_hop_https_ = every_hop_https_ && RequestUrl().IsHttps();
     url_text_ = RedactUrl(target);
-    SetRoute(proxies_ != nullptr ? proxies_->RouteFor(target, RequestUrl()) : ProxyRoute{});
+    SetRoute(proxies_ != nullptr ? proxies_->RouteFor(target, RequestUrl(), &view_.Log())
+                                 : ProxyRoute{});
     // The choice of the way may have taken a while (a proxy script): a cancel meanwhile
     // starts nothing more.
     if (cancel_.IsSet()) {
       cancelled_between_ = true;
-      return true;
+      return;
     }
   }
-}
-
-void FileDownload::ReportNotStarted() {
-  not_started_ = true;
-  view_.Log().Write("GET %s: the transfer cannot start, %s", url_text_.c_str(),
-                    ErrorText(GetLastError()).c_str());
-  view_.Message(IDS_CANNOT_CONNECT, kErrorCaption, MB_ICONSTOP);
 }
 
 void FileDownload::ChooseNextRequest() {
@@ -173,7 +166,8 @@ bool FileDownload::OnStart() {
   connected_ = false;
   // A redirect's request follows one whose reply stored nothing: the file stays as it is.
   const bool first_request = redirects_ == 0;
-  if (first_request && try_ <= 1) {
+  // A file given back is fetched again into the file already made.
+  if (first_request && try_ <= 1 && !file_.IsOpen()) {
     if (!OpenDestination()) {
       ReportUnwritableDestination();
       if (name_problem_ != nullptr) {
@@ -365,7 +359,6 @@ HeldFile FileDownload::TakeFile() {
 
 Outcome FileDownload::TransferOutcome() const {
   if (cancelled_between_) return {RunResult::Succeeded, 0};
-  if (not_started_) return {RunResult::CannotConnect, 0};
   if (store_failed_) return {RunResult::CannotStoreFile, 0};
   // Only a file that vouches for others has a limit: one over it vouches for nothing.
   if (over_limit_) return {RunResult::PackageNotVerified, 0};
@@ -391,6 +384,12 @@ void FileDownload::OnError(const TransferResult& result) {
     failure_message_ = IDS_CANNOT_CONNECT;
     return;
   }
+  if (give_back_ && (result.error == TransferError::Connect ||
+                     (result.error == TransferError::HttpStatus && result.http_status == 503))) {
+    given_back_ = true;
+    view_.Log().Write("given back: the server takes no more connections at once");
+    return;
+  }
   // A failure that may pass is told only when no try is left.
   if (!cancel_.IsSet())
     retry_pause_ms_ = RetryPauseMs(result, ReplyHeaders().Lookup("Retry-After"), try_);
@@ -407,6 +406,16 @@ void FileDownload::OnError(const TransferResult& result) {
 
 void FileDownload::OnHopFailed(const ProxyHop& hop, const TransferResult& result) {
   LogHopFailed(view_.Log(), hop, result);
+}
+
+void FileDownload::OnKeptConnection(bool gave_out) {
+  const std::string server = EscapeControlBytes(RequestUrl().Authority());
+  if (gave_out) {
+    view_.Log().Write("the kept connection to %s closed before the reply: sent again on a new one",
+                      server.c_str());
+  } else {
+    view_.Log().Write("on the kept connection to %s", server.c_str());
+  }
 }
 
 void FileDownload::OnAddressTried(const std::string& host, const SocketAddress& address,

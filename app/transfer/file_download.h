@@ -33,13 +33,11 @@ class FileDownload : public HttpRequest {
   // without a chooser every request goes direct.
   void ChooseRoutesWith(ProxyChooser& proxies);
 
-  // Starts the transfer and waits for it; a cancel meanwhile aborts it. A redirect is followed
+  // The transfer, on the calling thread; a cancel meanwhile aborts it. A redirect is followed
   // with a request to its target (redirect.h says which); the file keeps the name the URL asked
   // for gives it. A transient failure is tried again, up to kTransferTries in all, from the
   // first URL, after a pause that a cancel ends at once (the transfer then counts as
-  // cancelled). A transfer that cannot even start (no socket, no thread) fetched nothing and
-  // must not pass for a completed one: it is reported like a server that cannot be reached.
-  // Returns TransferOutcome().
+  // cancelled). Returns TransferOutcome().
   Outcome Fetch();
 
   // The file's full path, once the transfer has begun.
@@ -64,6 +62,11 @@ class FileDownload : public HttpRequest {
   bool OverLimit() const { return over_limit_; }
   // For a package file: its handle may move it (MoveHeldFile) into the installation.
   void MakeMovable() { movable_ = true; }
+  // For a file fetched beside others on a connection of its own: when the server refuses the
+  // connection or answers 503, the transfer ends at once, with nothing shown, and GivenBack()
+  // tells; a later Fetch fetches it again into the same file.
+  void GiveBackIfRefused(bool give_back) { give_back_ = give_back; }
+  bool GivenBack() const { return given_back_; }
   // The folder's final path (FinalPathOf its held handle), when the run knows it: the new file
   // is checked against it instead of the folder being looked up for each file.
   void SetFolderFinalPath(const std::string& final_path) { folder_final_ = final_path; }
@@ -76,12 +79,11 @@ class FileDownload : public HttpRequest {
   void OnHopFailed(const ProxyHop& hop, const TransferResult& result) override;
   void OnServerSilent(bool silent) override { view_.ServerWaiting(silent); }
   void OnAddressTried(const std::string& host, const SocketAddress& address, long error) override;
+  void OnKeptConnection(bool gave_out) override;
 
  private:
-  // One try: the request, and one more for each redirect followed. False when a request
-  // cannot even start.
-  bool FetchFollowingRedirects();
-  void ReportNotStarted();
+  // One try: the request, and one more for each redirect followed.
+  void FetchFollowingRedirects();
   bool OpenDestination();
   // Empties the file for a try that fetches it whole again.
   bool StartOver();
@@ -130,10 +132,11 @@ class FileDownload : public HttpRequest {
   // The message of a failure that stays (its string id), shown once the log has the
   // transfer's lines; 0 for none.
   unsigned failure_message_ = 0;
-  bool not_started_ = false;
   bool missing_left_to_caller_ = false;
   std::uint64_t limit_ = 0;  // none when 0
   bool over_limit_ = false;
   bool movable_ = false;
+  bool give_back_ = false;
+  bool given_back_ = false;
   std::string folder_final_;
 };

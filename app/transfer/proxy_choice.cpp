@@ -37,7 +37,7 @@ ProxyRoute DirectRoute(RouteSource source) {
 }
 }  // namespace
 
-ProxyChooser::ProxyChooser(RunLog& log, const CancelSignal& cancel) : log_(log), cancel_(cancel) {
+ProxyChooser::ProxyChooser(RunLog& log, const CancelSignal& cancel) : log_(&log), cancel_(cancel) {
   RegistryKey settings;
   if (settings.Open(HKEY_CURRENT_USER, kInternetSettingsKey, KEY_READ)) {
     std::uint32_t enable = 0;
@@ -54,7 +54,7 @@ ProxyChooser::ProxyChooser(RunLog& log, const CancelSignal& cancel) : log_(log),
               ConnectionSettingsAskDetection(blob, size);
   }
   if (enabled_ || !script_url_.empty() || detect_) {
-    log_.Write(
+    log_->Write(
         "proxy settings: ProxyEnable %d, ProxyServer \"%s\", ProxyOverride \"%s\", "
         "AutoConfigURL \"%s\", automatic detection %s",
         enabled_ ? 1 : 0, RedactProxySetting(server_).c_str(), override_.c_str(),
@@ -67,10 +67,10 @@ ProxyChooser::~ProxyChooser() = default;
 ProxyRoute ProxyChooser::Logged(const std::string& url_text, ProxyRoute route,
                                 const std::string& why) {
   if (route.IsDirect()) {
-    log_.Write("route for %s: direct (%s)", RedactUrl(url_text).c_str(), why.c_str());
+    log_->Write("route for %s: direct (%s)", RedactUrl(url_text).c_str(), why.c_str());
   } else {
-    log_.Write("route for %s: proxy %s (%s)", RedactUrl(url_text).c_str(), route.Text().c_str(),
-               why.c_str());
+    log_->Write("route for %s: proxy %s (%s)", RedactUrl(url_text).c_str(), route.Text().c_str(),
+                why.c_str());
   }
   return route;
 }
@@ -100,7 +100,16 @@ bool ProxyChooser::AskWinHttp(const std::string& url_text, const Url& url,
   return true;
 }
 
-ProxyRoute ProxyChooser::RouteFor(const std::string& url_text, const Url& url) {
+ProxyRoute ProxyChooser::RouteFor(const std::string& url_text, const Url& url, RunLog* log) {
+  LockGuard guard(lock_);
+  RunLog* const run_log = log_;
+  if (log != nullptr) log_ = log;
+  ProxyRoute route = Choose(url_text, url);
+  log_ = run_log;
+  return route;
+}
+
+ProxyRoute ProxyChooser::Choose(const std::string& url_text, const Url& url) {
   if (!enabled_ && script_url_.empty() && !detect_) {
     return Logged(url_text, DirectRoute(RouteSource::None), "no proxy set");
   }
@@ -112,7 +121,7 @@ ProxyRoute ProxyChooser::RouteFor(const std::string& url_text, const Url& url) {
     if (AskWinHttp(url_text, url, nullptr, &route, &why)) return Logged(url_text, route, why);
     if (cancel_.IsSet()) return Logged(url_text, DirectRoute(RouteSource::Detection), cancelled);
     detection_failed_ = true;
-    log_.Write("automatic proxy detection found no script: %s", why.c_str());
+    log_->Write("automatic proxy detection found no script: %s", why.c_str());
   }
   if (!script_url_.empty()) {
     if (script_failure_.empty()) {

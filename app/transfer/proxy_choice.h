@@ -5,6 +5,7 @@
 // when ProxyEnable is set. Every choice goes to the log. A script lookup that a confirmed cancel
 // meets is abandoned at once. What a script or detection chose holds for the rest of the run
 // for every URL of the same scheme, host and port: each file does not run the script again.
+// The package's lanes ask for ways at the same time: one choice is made at a time.
 #pragma once
 
 #include <memory>
@@ -25,17 +26,19 @@ class ProxyChooser {
   ProxyChooser(const ProxyChooser&) = delete;
   ProxyChooser& operator=(const ProxyChooser&) = delete;
 
-  // The way for the URL, logged with why; after a cancel during a script lookup, the direct
-  // way, which the caller does not take.
-  ProxyRoute RouteFor(const std::string& url_text, const Url& url);
+  // The way for the URL, logged with why (into log, when given: a file's own); after a cancel
+  // during a script lookup, the direct way, which the caller does not take.
+  ProxyRoute RouteFor(const std::string& url_text, const Url& url, RunLog* log = nullptr);
 
  private:
+  ProxyRoute Choose(const std::string& url_text, const Url& url);
   // The script's (or detection's) route for the URL; false when there is no answer.
   bool AskWinHttp(const std::string& url_text, const Url& url, const std::string* script_url,
                   ProxyRoute* route, std::string* why);
   ProxyRoute Logged(const std::string& url_text, ProxyRoute route, const std::string& why);
 
-  RunLog& log_;
+  CriticalSectionLock lock_;
+  RunLog* log_;  // the run's, or during a choice the log it was asked for
   const CancelSignal& cancel_;
   bool enabled_ = false;
   std::string server_;

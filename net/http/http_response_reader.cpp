@@ -26,6 +26,28 @@ bool IsSpaceOrTab(char c) {
   return c == ' ' || c == '\t';
 }
 
+// Calls element(first, last) for each element of a comma-separated list, blanks around it taken
+// off; empty elements are passed over.
+template <typename Element>
+void ForEachListElement(const char* value, const char* end, Element element) {
+  for (;;) {
+    const char* comma = std::find(value, end, ',');
+    const char* first = value;
+    const char* last = comma;
+    while (first < last && IsSpaceOrTab(*first)) ++first;
+    while (last > first && IsSpaceOrTab(last[-1])) --last;
+    if (first < last) element(first, last);
+    if (comma == end) return;
+    value = comma + 1;
+  }
+}
+
+bool IsToken(const char* first, const char* last, const char* token) {
+  const std::size_t length = std::strlen(token);
+  return static_cast<std::size_t>(last - first) == length &&
+         EqualsIgnoringAsciiCase(first, token, length);
+}
+
 // A Content-Length value: decimal digits worth less than 2^32, with optional spaces or tabs
 // around them and nothing else. An empty value announces nothing that could be trusted.
 bool ParseLength(const char* text, const char* end, std::uint32_t* length) {
@@ -51,6 +73,12 @@ class HttpResponseReader::FramingCollector : public HeaderMap::LineObserver {
       AddCodings(value, value_end);
       return;
     }
+    if (HeaderMap::SameName(name, "Connection")) {
+      ForEachListElement(value, value_end, [this](const char* first, const char* last) {
+        if (IsToken(first, last, "close")) closes = true;
+      });
+      return;
+    }
     if (!HeaderMap::SameName(name, "Content-Length")) return;
     length_line = true;
     std::uint32_t parsed = 0;
@@ -72,24 +100,15 @@ class HttpResponseReader::FramingCollector : public HeaderMap::LineObserver {
   bool encoded = false;      // any Transfer-Encoding line
   int codings = 0;           // transfer codings named
   int other_codings = 0;     // of those, the ones other than chunked
+  bool closes = false;       // a Connection line names "close"
 
  private:
-  // A comma-separated list; empty elements are no coding.
   void AddCodings(const char* value, const char* end) {
     encoded = true;
-    for (;;) {
-      const char* comma = std::find(value, end, ',');
-      const char* first = value;
-      const char* last = comma;
-      while (first < last && IsSpaceOrTab(*first)) ++first;
-      while (last > first && IsSpaceOrTab(last[-1])) --last;
-      if (first < last) {
-        ++codings;
-        if (last - first != 7 || !EqualsIgnoringAsciiCase(first, "chunked", 7)) ++other_codings;
-      }
-      if (comma == end) return;
-      value = comma + 1;
-    }
+    ForEachListElement(value, end, [this](const char* first, const char* last) {
+      ++codings;
+      if (!IsToken(first, last, "chunked")) ++other_codings;
+    });
   }
 
   HeaderMap::LineObserver* also_told_;
@@ -179,7 +198,9 @@ HttpResponseReader::ChunkDecoder::Result HttpResponseReader::ChunkDecoder::Decod
         break;
     }
   }
-  return state_ == State::Done ? Result::Done : Result::More;
+  if (state_ != State::Done) return Result::More;
+  if (at < count) bytes_after_end_ = true;
+  return Result::Done;
 }
 
 HttpResponseReader::HttpResponseReader(HeaderMap& headers, bool head_only,
@@ -200,6 +221,7 @@ int HttpResponseReader::Feed(const char* bytes, int count, Events& events) {
 void HttpResponseReader::Received(int count, Events& events) {
   count = std::min(count, SpaceSize());
   if (count <= 0) return;
+  received_any_ = true;
   if (header_done_) {
     if (chunked_) {
       PassChunked(buffer_.get(), count, false, events);
@@ -283,6 +305,8 @@ void HttpResponseReader::ReadHeaderBlock(Events& events) {
   content_length_ = length_known_ ? framing.length : 0;
   // A reply to HEAD has no body, chunked or not.
   chunked_ = has_body && chunked && !head_only_;
+  // HTTP/1.1 keeps the connection unless the server says it will close it; HTTP/1.0 does not.
+  persistent_ = headers_.HttpVersion >= kHttp11 && !framing.closes;
   if (!StartBody(events)) return;
   if (!has_body) {
     finished_ = true;
@@ -290,6 +314,15 @@ void HttpResponseReader::ReadHeaderBlock(Events& events) {
     return;
   }
   const int body_offset = blank_offset + kBlankLineLength;
+  if (head_only_) {
+    // Whatever length it announces, a reply to HEAD ends with its header block.
+    if (events.OnData(data + body_offset, 0)) {
+      EndAtFraming(held > body_offset, events);
+    } else {
+      finished_ = true;
+    }
+    return;
+  }
   if (chunked_) {
     PassChunked(data + body_offset, held - body_offset, true, events);
   } else {
@@ -305,6 +338,13 @@ bool HttpResponseReader::StartBody(Events& events) {
   return false;
 }
 
+void HttpResponseReader::EndAtFraming(bool bytes_after_end, Events& events) {
+  finished_ = true;
+  ended_at_framing_ = true;
+  bytes_after_end_ = bytes_after_end;
+  events.OnComplete();
+}
+
 void HttpResponseReader::Fail(Failure failure, Events& events) {
   finished_ = true;
   events.OnFailure(failure);
@@ -312,9 +352,11 @@ void HttpResponseReader::Fail(Failure failure, Events& events) {
 
 void HttpResponseReader::PassBody(const char* data, int length, Events& events) {
   bool complete = false;
+  bool beyond = false;  // bytes after the announced length
   if (length_known_) {
     const std::uint64_t missing = content_length_ - body_bytes_;
     if (static_cast<std::uint64_t>(length) >= missing) {
+      beyond = static_cast<std::uint64_t>(length) > missing;
       length = static_cast<int>(missing);
       complete = true;
     }
@@ -328,10 +370,7 @@ void HttpResponseReader::PassBody(const char* data, int length, Events& events) 
     return;
   }
   body_bytes_ += static_cast<std::uint64_t>(length);
-  if (complete) {
-    finished_ = true;
-    events.OnComplete();
-  }
+  if (complete) EndAtFraming(beyond, events);
 }
 
 void HttpResponseReader::PassChunked(char* data, int length, bool first, Events& events) {
@@ -350,8 +389,7 @@ void HttpResponseReader::PassChunked(char* data, int length, bool first, Events&
   if (result == ChunkDecoder::Result::Broken) {
     Fail(Failure::Malformed, events);
   } else if (result == ChunkDecoder::Result::Done) {
-    finished_ = true;
-    events.OnComplete();
+    EndAtFraming(chunks_.BytesAfterEnd(), events);
   }
 }
 

@@ -1,4 +1,4 @@
-// The reading of one HTTP/1.0 reply, apart from any socket: the bytes of each receive go in,
+// The reading of one HTTP reply, apart from any socket: the bytes of each receive go in,
 // and the reader tells what they mean: the header block (parsed into a HeaderMap; interim 1xx
 // replies before it passed over), the status when it is not 200, the body block by block, and
 // how the reply ended. A body an HTTP/1.1 server sends chunked is passed on without its framing.
@@ -106,6 +106,15 @@ class HttpResponseReader {
   // Body bytes handed on and taken so far (decoded, for a chunked body); never beyond
   // kLongestBody.
   std::uint32_t BodyBytes() const { return static_cast<std::uint32_t>(body_bytes_); }
+  // Whether no byte of the reply has come yet.
+  bool ReceivedNothing() const { return !received_any_; }
+  // Whether the connection may carry another request: the reply ended where its own framing
+  // (its length, its last chunk) said, with nothing after it, in HTTP/1.1 without "Connection:
+  // close". A reply read to the connection's close, a status whose body was not read, or an
+  // HTTP/1.0 one leaves a connection that is closed.
+  bool LeavesConnectionOpen() const {
+    return ended_at_framing_ && !bytes_after_end_ && persistent_;
+  }
 
  private:
   class FramingCollector;
@@ -119,6 +128,8 @@ class HttpResponseReader {
     // Decodes count bytes at data in place; *decoded: how many body bytes now begin at data.
     // room: how many body bytes may still come in all; a chunk size beyond it is Broken.
     Result Decode(char* data, int count, std::uint64_t room, int* decoded);
+    // Whether bytes followed the body's end in the decode that found it.
+    bool BytesAfterEnd() const { return bytes_after_end_; }
 
    private:
     enum class State : std::uint8_t {
@@ -139,11 +150,14 @@ class HttpResponseReader {
     std::uint64_t left_ = 0;  // the chunk size being read, then its bytes still to come
     int digits_ = 0;
     int line_bytes_ = 0;  // of the size line, or of the trailer section
+    bool bytes_after_end_ = false;
   };
 
   void ReadHeaderBlock(Events& events);
   // False when the body is not wanted.
   bool StartBody(Events& events);
+  // The reply ended where its framing said; bytes_after_end: more came than it held.
+  void EndAtFraming(bool bytes_after_end, Events& events);
   void Fail(Failure failure, Events& events);
   // Hands on the block within the announced length; whatever lies beyond is dropped.
   void PassBody(const char* data, int length, Events& events);
@@ -168,4 +182,8 @@ class HttpResponseReader {
   std::uint32_t content_length_ = 0;
   std::uint64_t body_bytes_ = 0;  // handed on and taken so far
   int interim_replies_ = 0;
+  bool received_any_ = false;
+  bool persistent_ = false;  // the final reply's version and Connection line keep the connection
+  bool ended_at_framing_ = false;
+  bool bytes_after_end_ = false;
 };

@@ -1,23 +1,15 @@
-// HttpRequest's life: its thread, started, waited for, stopped; what a later start asks for.
+// HttpRequest's life: its thread, started, waited for, stopped; a transfer on the caller's thread;
+// what a later start asks for.
 #include "net/request/http_request.h"
 
-HttpRequest::HttpRequest(const char* url_text) : state_(url_text) {
-  socket_.WatchSilence(this);
-}
+HttpRequest::HttpRequest(const char* url_text) : state_(url_text) {}
 
 HttpRequest::~HttpRequest() {
   Stop();
 }
 
-bool HttpRequest::Start(bool head_only) {
-  if (transfer_running_) return true;
-  // A thread that has ended but was never waited for is collected first; it has already
-  // cleared transfer_running_, so this returns at once.
-  Wait();
-  if (!socket_.Create()) return false;
+void HttpRequest::BeginTransfer(bool head_only) {
   state_.HeadOnly = head_only;
-  // Cleared here rather than on the new thread, so that an Abort right after Start is not lost.
-  StopRequested = false;
   // A request object may be started again: nothing of the last transfer's reply stays.
   state_.HeadersDone = false;
   state_.BytesReceived = 0;
@@ -28,6 +20,16 @@ bool HttpRequest::Start(bool head_only) {
   headers_.Clear();
   result_ = {};
   reply_failure_.reset();
+}
+
+bool HttpRequest::Start(bool head_only) {
+  if (transfer_running_) return true;
+  // A thread that has ended but was never waited for is collected first; it has already
+  // cleared transfer_running_, so this returns at once.
+  Wait();
+  // Cleared here rather than on the new thread, so that an Abort right after Start is not lost.
+  StopRequested = false;
+  BeginTransfer(head_only);
   // Marked as running before the thread exists: a thread that ends at once then clears it
   // after this store, never before.
   transfer_running_ = true;
@@ -38,22 +40,41 @@ bool HttpRequest::Start(bool head_only) {
   return true;
 }
 
+void HttpRequest::Perform(bool head_only) {
+  if (transfer_running_) return;
+  Wait();
+  BeginTransfer(head_only);
+  transfer_running_ = true;
+  Transfer();
+}
+
 void HttpRequest::Wait() {
   thread_.Join();
 }
 
 void HttpRequest::Abort() {
-  if (!transfer_running_) return;
-  // The flag goes up before the socket is aborted, so that the transfer thread, seeing its
-  // call fail, already knows that the failure was asked for.
+  // The flag goes up before the connection is aborted, so that the transfer, seeing its call
+  // fail, already knows that the failure was asked for.
   StopRequested = true;
-  socket_.Abort();
+  LockGuard guard(connection_change_);
+  if (connection_) connection_->socket.Abort();
 }
 
 void HttpRequest::Stop() {
   Abort();
   Wait();
-  socket_.Close();
+  if (connection_) connection_->socket.Close();
+}
+
+void HttpRequest::InstallConnection(std::unique_ptr<Connection> next) {
+  std::unique_ptr<Connection> replaced;
+  {
+    LockGuard guard(connection_change_);
+    replaced = std::move(connection_);
+    connection_ = std::move(next);
+    if (StopRequested && connection_) connection_->socket.Abort();
+  }
+  // The one replaced closes here, outside the lock.
 }
 
 void HttpRequest::ReportError(const TransferResult& result) {
@@ -81,13 +102,16 @@ void HttpRequest::ResumeAfter(std::uint64_t stored) {
   }
 }
 
-void HttpRequest::TransferThread(void* argument) {
-  HttpRequest* request = static_cast<HttpRequest*>(argument);
-  if (request->OnStart()) {
-    request->Run();
-    request->OnFinish();
+void HttpRequest::Transfer() {
+  if (OnStart()) {
+    Run();
+    OnFinish();
   }
-  request->StopRequested = false;
-  // The last touch of the object on this thread.
-  request->transfer_running_ = false;
+  StopRequested = false;
+  // The last touch of the object by the transfer.
+  transfer_running_ = false;
+}
+
+void HttpRequest::TransferThread(void* argument) {
+  static_cast<HttpRequest*>(argument)->Transfer();
 }

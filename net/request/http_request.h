@@ -1,6 +1,7 @@
-// One HTTP/1.0 transaction against one URL, carried out on a transfer thread of its own.
-// The thread calls OnStart, then Run and OnFinish; Run hands body blocks to OnData and at
-// most one failure to OnError.
+// One HTTP/1.1 transaction against one URL, on a transfer thread of its own (Start) or on the
+// caller's (Perform), which calls OnStart, then Run and OnFinish; Run hands body blocks to
+// OnData and at most one failure to OnError. With a pool, the connection comes from it when one
+// is kept for the same way, and goes back to it when the reply leaves it open.
 #pragma once
 
 #include <atomic>
@@ -9,15 +10,18 @@
 #include <string>
 #include <utility>
 
+#include "base/critical_section_lock.h"
 #include "base/thread.h"
 #include "net/http/content_range.h"
 #include "net/http/header_map.h"
 #include "net/http/http_response_reader.h"
 #include "net/http/url.h"
 #include "net/proxy/proxy_route.h"
+#include "net/request/connection_pool.h"
 #include "net/request/transfer_result.h"
 #include "net/request/transfer_state.h"
 #include "net/socket/tcp_socket.h"
+#include "net/socket/transfer_limits.h"
 
 class TlsSharedState;
 
@@ -40,12 +44,15 @@ class HttpRequest : private HttpResponseReader::Events,
 
   // Starts the transfer thread; true when a thread is (already) running.
   bool Start(bool head_only);
+  // The transfer on the calling thread, no thread started: OnStart, then Run and OnFinish. An
+  // Abort from another thread, also one that came before it, ends it as it ends a thread's.
+  void Perform(bool head_only);
   // Blocks until the transfer thread has ended; returns at once when none was started.
   void Wait();
-  // From any thread: asks the transfer to stop and aborts its socket, which breaks a blocked
+  // From any thread: asks the transfer to stop and aborts its connection, which breaks a blocked
   // connect, send or receive (plain or TLS) at once. Returns without waiting; the transfer then
   // ends without reporting an error. A name lookup in progress cannot be broken: the transfer
-  // ends as soon as it returns.
+  // ends as soon as it returns. Before Perform it makes Perform end at once.
   void Abort();
   // Abort, then wait for the thread and close the socket.
   void Stop();
@@ -53,7 +60,7 @@ class HttpRequest : private HttpResponseReader::Events,
   const Url& RequestUrl() const { return state_.url; }
   // The time limits of the connects and receives, set before Start; the program's own unless
   // set.
-  void SetTransferLimits(const TransferLimits& limits) { socket_.SetLimits(limits); }
+  void SetTransferLimits(const TransferLimits& limits) { limits_ = limits; }
   // Points the next Start at another URL (a redirect's target, or the first URL again); what
   // the request asks for of the file (the resume point) stays.
   void SetUrl(const char* url_text) { state_.url.Parse(url_text); }
@@ -63,6 +70,9 @@ class HttpRequest : private HttpResponseReader::Events,
   // What this request's TLS connection shares with the run's others (credentials, trusted
   // chains), set before Start; it outlives the request. Without it the connection has its own.
   void ShareTlsWith(TlsSharedState* shared) { tls_shared_ = shared; }
+  // Where the run keeps its open connections, set before Start; it outlives the request. Without
+  // it every transfer has a connection of its own, closed when it ends.
+  void KeepConnectionsIn(ConnectionPool* pool) { pool_ = pool; }
   // The proxy the transfer went through (or last tried); null when it went direct.
   const ProxyAddress* ProxyUsed() const;
   // What a proxy's 407 offered in its Proxy-Authenticate lines ("NTLM, Negotiate").
@@ -99,6 +109,10 @@ class HttpRequest : private HttpResponseReader::Events,
   // the connection uses it, else the system's code for its failure.
   virtual void OnAddressTried(const std::string& /*host*/, const SocketAddress& /*address*/,
                               long /*error*/) {}
+  // The request goes on a connection kept from an earlier one (gave_out false); or that
+  // connection ended before a byte of the reply came (gave_out true), and the request is sent
+  // again on a new one, which is no failure of the transfer.
+  virtual void OnKeptConnection(bool /*gave_out*/) {}
 
   // Stores the failure and tells OnError, unless the transfer was asked to stop: a stopped
   // transfer ends without one.
@@ -110,10 +124,25 @@ class HttpRequest : private HttpResponseReader::Events,
 
  private:
   static void TransferThread(void* request);
+  // What a transfer resets before it begins, and the transfer itself with its end.
+  void BeginTransfer(bool head_only);
+  void Transfer();
+  // Makes next the connection in use, under the lock an abort takes; an abort asked for
+  // before it aborts the new one too.
+  void InstallConnection(std::unique_ptr<Connection> next);
+  // The scheme, host and port of the URL along the route: which kept connections may serve it.
+  std::string Way() const;
+  // The connection kept for the way, when the pool has one; false when it has none.
+  bool TakeKeptConnection(const std::string& way);
   // Connects along the route (http_request_connect.cpp): to the server, or to a proxy and for
-  // https through its tunnel; false once a failure has been reported or a stop asked for.
+  // https through its tunnel, then TLS for https; false once a failure has been reported or a
+  // stop asked for.
   bool OpenConnection();
   bool OpenTunnel();
+  bool StartTlsIfHttps();
+  // The request and its reply on the connection in use; false when the connection was kept
+  // and ended before any byte of the reply, so that the request is to be sent again.
+  bool Exchange(bool on_kept_connection, const std::string& way);
   // Whether the request goes to an http proxy, which takes the absolute URL.
   bool ThroughHttpProxy() const;
   // The reply's events, as the reader tells them (OnData goes to the derived class).
@@ -129,7 +158,12 @@ class HttpRequest : private HttpResponseReader::Events,
   void OnAddressFailed(const SocketAddress& address, long error) override;
   void OnAddressConnected(const SocketAddress& address) override;
 
-  TcpSocket socket_;
+  // The connection in use (made, or taken from the pool), replaced under connection_change_
+  // so that an abort from another thread always meets the one in use.
+  std::unique_ptr<Connection> connection_;
+  CriticalSectionLock connection_change_;
+  ConnectionPool* pool_ = nullptr;
+  TransferLimits limits_;
   HeaderMap headers_;
   TransferState state_;
   std::atomic<bool> StopRequested{false};

@@ -1,11 +1,10 @@
-// The HTTP/1.0 exchange itself: the request text, and the reading of the reply, whose events
-// the request turns into its hooks.
+// The HTTP/1.1 exchange itself: the request text, and the reading of the reply, whose events
+// the request turns into its hooks; the connection kept afterwards when the reply leaves it open.
 #include <memory>
 
 #include "net/proxy/proxy_answer.h"
 #include "net/request/http_request.h"
 #include "net/socket/byte_stream.h"
-#include "net/tls/start_tls.h"
 
 std::string HttpRequest::FormatRequest() {
   const Url& url = state_.url;
@@ -17,7 +16,7 @@ std::string HttpRequest::FormatRequest() {
   // A proxy is told the whole URL.
   if (ThroughHttpProxy()) request += "http://" + url.Host + ":" + std::to_string(url.Port);
   request += url.RequestTarget();
-  request += " HTTP/1.0\r\nHost: ";
+  request += " HTTP/1.1\r\nHost: ";
   request += url.Authority();
   request += "\r\n";
   // The rest of a file that was cut short, only if the server's file is still that version:
@@ -33,7 +32,7 @@ std::string HttpRequest::FormatRequest() {
 
 bool HttpRequest::OnHeaderBlock() {
   state_.HeadersDone = true;
-  socket_.EndHeaderDeadline();
+  connection_->socket.EndHeaderDeadline();
   if (reader_->LengthKnown()) state_.content_length = reader_->ContentLength();
   // Only the very rest of the same version of the file may be added to what is on disk; any
   // other part of it is not read.
@@ -75,7 +74,7 @@ TransferError HttpRequest::ReplyError(long receive_error) {
       break;
   }
   if (!IsTimeoutError(receive_error)) return TransferError::ReceiveFailed;
-  state_.stall = socket_.LastStall();
+  state_.stall = connection_->socket.LastStall();
   return TransferError::Stalled;
 }
 
@@ -84,39 +83,38 @@ void HttpRequest::Run() {
   // A mistyped "https" (or one behind invisible bytes) must not fall back to plain HTTP,
   // nor go to a proxy.
   if (!url.HasSupportedScheme()) {
-    socket_.Close();
     ReportError({TransferError::UnsupportedScheme, 0, 0});
     return;
   }
   if (url.malformed) {
-    socket_.Close();
     ReportError({TransferError::MalformedUrl, 0, 0});
     return;
   }
-  if (!OpenConnection()) return;
-  // A TLS handshake that fails or a certificate that is refused counts as a failed connect:
-  // nothing from that connection is passed on.
-  std::unique_ptr<ByteStream> tls;
-  if (url.IsHttps()) {
-    long refused = 0;
-    tls = StartTls(socket_, url.HostName().c_str(), tls_shared_, &refused);
-    if (!tls) {
-      const long broken = socket_.LastError();
-      socket_.Close();
-      ReportError(refused != 0 ? TransferResult{TransferError::TlsRefused, 0, refused}
-                               : TransferResult{TransferError::Connect, 0, broken});
-      return;
-    }
+  if (StopRequested) return;
+  const std::string way = Way();
+  bool kept = TakeKeptConnection(way);
+  for (;;) {
+    if (!kept && !OpenConnection()) return;
+    if (Exchange(kept, way)) return;
+    // The server closed the kept connection as the request went out: it goes again, once, on
+    // a new connection.
+    kept = false;
+    OnKeptConnection(true);
   }
-  ByteStream& stream = tls ? *tls : static_cast<ByteStream&>(socket_);
+}
+
+bool HttpRequest::Exchange(bool on_kept_connection, const std::string& way) {
+  TcpSocket& socket = connection_->socket;
+  ByteStream& stream = connection_->Stream();
   const std::string request = FormatRequest();
   if (!stream.SendAll(request.data(), static_cast<int>(request.size()))) {
-    const long error = stream.LastError() != 0 ? stream.LastError() : socket_.LastError();
-    socket_.Close();
+    const long error = stream.LastError() != 0 ? stream.LastError() : socket.LastError();
+    socket.Close();
+    if (on_kept_connection && !StopRequested) return false;
     ReportError({TransferError::Send, 0, error});
-    return;
+    return true;
   }
-  socket_.StartHeaderDeadline();
+  socket.StartHeaderDeadline();
 
   state_.BytesReceived = 0;
   ProxyAuthSchemes offered;
@@ -144,12 +142,33 @@ void HttpRequest::Run() {
   state_.BytesReceived = reader.BodyBytes();
 
   proxy_auth_offered_ = offered.Text();
-  const long receive_error = socket_.LastError();
+  const long receive_error = socket.LastError();
   const long stream_error = stream.LastError() != 0 ? stream.LastError() : receive_error;
-  socket_.Close();
+  // A kept connection that the server closed or reset before a byte of the reply is the race
+  // every keep-alive client meets; a silent server is no such race.
+  if (on_kept_connection && !StopRequested && reply_failure_ && reader.ReceivedNothing() &&
+      !IsTimeoutError(receive_error)) {
+    socket.Close();
+    reply_failure_.reset();
+    return false;
+  }
+  if (pool_ != nullptr && !StopRequested && !reply_failure_ && !state_.range_refused &&
+      reader.LeavesConnectionOpen() && stream.Idle()) {
+    connection_->way = way;
+    connection_->hop = hop_used_;
+    std::unique_ptr<Connection> open;
+    {
+      LockGuard guard(connection_change_);
+      open = std::move(connection_);
+    }
+    pool_->Keep(std::move(open));
+  } else {
+    socket.Close();
+  }
   if (state_.range_refused) {
     ReportError({TransferError::RangeRefused, headers_.StatusCode, 0});
   } else if (reply_failure_) {
     ReportError({ReplyError(receive_error), 0, stream_error});
   }
+  return true;
 }

@@ -13,6 +13,9 @@ class ByteStream {
   // close_notify) and ended without it, so that its last bytes may have been cut off by anyone
   // on the path. A plain connection has no such word: its close is its end.
   virtual bool EndedWithoutNotice() const { return false; }
+  // Whether the stream is open with nothing received and unread (TLS receives whole records):
+  // only such a stream may carry another request.
+  virtual bool Idle() const { return true; }
   // The system's code for the last failed send or receive; 0 when none failed or the failure
   // has none.
   virtual long LastError() const = 0;

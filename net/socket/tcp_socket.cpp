@@ -50,12 +50,21 @@ bool TcpSocket::ConnectToAny(const std::vector<SocketAddress>& addresses, Connec
   if (aborted && kAbortByClosing) CloseHandleOfSocket(outcome.handle);
   created_ = true;
   last_error_ = 0;
+  RestartClocks();
+  return !aborted;
+}
+
+void TcpSocket::RestartClocks() {
   connected_at_ = Clock::now();
   last_byte_ms_ = 0;
   std::fill(rate_bytes_, rate_bytes_ + kRateSlices + 1, 0u);
   rate_slice_ = 0;
   header_deadline_ms_ = kNoDeadline;
-  return !aborted;
+}
+
+bool TcpSocket::PeerQuiet() const {
+  const SocketHandle handle = handle_.load();
+  return handle != kInvalidSocket && WaitForHandle(handle, false, 0) == 0;
 }
 
 int TcpSocket::Send(const char* bytes, int length) {

@@ -61,6 +61,11 @@ class TcpSocket : public ByteStream {
   // EndHeaderDeadline; a new connection has none.
   void StartHeaderDeadline() { header_deadline_ms_ = std::uint64_t{Elapsed()} + limits_.header_ms; }
   void EndHeaderDeadline() { header_deadline_ms_ = kNoDeadline; }
+  // A kept connection that carries another request: its limits count from now, as a new
+  // connection's do, so that the pause before it is no silence.
+  void RestartClocks();
+  // Whether the peer has sent nothing (no bytes, no close) that waits to be received.
+  bool PeerQuiet() const;
   // Shuts down and closes the handle; the result of the close, or -1 when there was none.
   int Close();
   // From another thread: makes a connect, send or receive blocked on this socket fail now,

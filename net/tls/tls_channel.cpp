@@ -125,6 +125,7 @@ bool TlsChannel::CheckConnection() {
   // The credentials enable nothing older; a system that negotiates it all the same is not
   // believed.
   if ((info.dwProtocol & kAcceptedProtocols) == 0) return Fail(SEC_E_UNSUPPORTED_FUNCTION);
+  tls13_ = (info.dwProtocol & SP_PROT_TLS1_3_CLIENT) != 0;
 
   PCCERT_CONTEXT raw_certificate = nullptr;
   status = Tls().sspi->QueryContextAttributesA(context_.Get(), SECPKG_ATTR_REMOTE_CERT_CONTEXT,
@@ -202,9 +203,11 @@ TlsRecordPeer::Decrypted TlsChannel::DecryptRecord(char* record, std::size_t siz
   SecBufferDesc desc{SECBUFFER_VERSION, 4, buffers};
   const SECURITY_STATUS status = Tls().sspi->DecryptMessage(context_.Get(), &desc, 0, nullptr);
   if (status == SEC_I_CONTEXT_EXPIRED) return Decrypted::kClosed;
-  // A renegotiation, which this client takes no part in, ends the stream at once: waiting for
-  // more would wait for the stall limit.
+  // Under TLS 1.3 Schannel says this of a session ticket or a key update, which goes back to
+  // InitializeSecurityContext. Under TLS 1.2 it is a renegotiation, which this client takes no
+  // part in: it ends the stream at once, as waiting for more would wait for the stall limit.
   if (status == SEC_I_RENEGOTIATE) {
+    if (tls13_) return Decrypted::kPostHandshake;
     last_error_ = status;
     return Decrypted::kRenegotiate;
   }

@@ -1,9 +1,9 @@
 // A TLS client over an already connected TcpSocket, with the system's own TLS (Schannel through
-// SSPI): TLS 1.2 only, the host name sent as SNI, and the server's certificate checked against
-// the machine's trusted roots and the host name before anything is passed on. There is no way
-// to skip that check. Every byte goes through the socket, so its receive time-out and Abort
-// break a stalled or cancelled handshake or transfer just as they break a plain one.
-// One thread uses a channel; the socket stays the caller's.
+// SSPI): TLS 1.2, and 1.3 where the system offers it, the host name sent as SNI, and the server's
+// certificate checked against the machine's trusted roots and the host name before anything is
+// passed on. There is no way to skip that check. Every byte goes through the socket, so its receive
+// time-out and Abort break a stalled or cancelled handshake or transfer just as they break a plain
+// one. One thread uses a channel; the socket stays the caller's.
 #pragma once
 
 #include <cstddef>
@@ -37,6 +37,7 @@ class TlsChannel : public ByteStream, private TlsRecordPeer {
   // EndedWithoutNotice tells), -1 on failure, time-out or abort.
   int Receive(char* buffer, int capacity) override;
   bool EndedWithoutNotice() const override { return records_.EndedWithoutNotice(); }
+  bool Idle() const override { return ready_ && records_.Idle(); }
 
   // Why the last handshake, send or receive failed: an SSPI status or a certificate check's
   // code (see CheckServerCertificate); 0 when the connection itself closed or broke.
@@ -70,5 +71,7 @@ class TlsChannel : public ByteStream, private TlsRecordPeer {
   SecPkgContext_StreamSizes sizes_{};
   std::vector<char> send_buffer_;
   bool ready_ = false;
+  bool tls13_ = false;  // the protocol negotiated: its post-handshake messages are no
+                        // renegotiation
   long last_error_ = 0;
 };

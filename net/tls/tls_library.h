@@ -11,6 +11,13 @@
 
 #include <wincrypt.h>
 
+// SCH_CREDENTIALS and TLS_PARAMETERS, which name TLS 1.3, are declared only with
+// SCHANNEL_USE_BLACKLISTS, and use UNICODE_STRING of subauth.h.
+#ifndef SCHANNEL_USE_BLACKLISTS
+#define SCHANNEL_USE_BLACKLISTS
+#endif
+#include <subauth.h>
+
 #include <schannel.h>
 #include <security.h>
 

@@ -125,6 +125,11 @@ int TlsRecordBuffer::Read(TlsRecordPeer& peer, char* out, int capacity) {
         } else if (result == TlsRecordPeer::Decrypted::kRenegotiate) {
           // Nothing more comes unless the client renegotiates, which it does not.
           state_ = State::kEndedWithoutNotice;
+        } else if (result == TlsRecordPeer::Decrypted::kPostHandshake) {
+          // The decryption took the message; the handshake takes what follows it, if anything,
+          // and leaves the rest for reading.
+          cipher_begin_ += size;
+          if (!Negotiate(peer, false)) state_ = State::kFailed;
         } else if (result != TlsRecordPeer::Decrypted::kData ||
                    !TakeDecrypted(size, offset, length)) {
           state_ = State::kFailed;

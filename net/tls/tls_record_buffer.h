@@ -16,7 +16,9 @@ class TlsRecordPeer {
  public:
   enum class Step { kIncomplete, kContinue, kDone, kFailed };
   // kRenegotiate: the peer asks for a new handshake, which this client takes no part in.
-  enum class Decrypted { kData, kClosed, kRenegotiate, kFailed };
+  // kPostHandshake: the record held a message that goes back to the handshake (TLS 1.3's
+  // session tickets and key updates), which then takes the records after it.
+  enum class Decrypted { kData, kClosed, kRenegotiate, kPostHandshake, kFailed };
 
   // One receive from the connection: bytes received, 0 when the peer closed, -1 on failure.
   virtual int ReceiveCiphertext(char* buffer, int capacity) = 0;
@@ -51,12 +53,17 @@ class TlsRecordBuffer {
   bool Negotiate(TlsRecordPeer& peer, bool read_first);
   // Up to capacity bytes of plaintext: bytes copied, 0 once the stream has ended (the peer's
   // close_notify; or, without it, a close between records or a renegotiation request), -1 on
-  // failure (a failed receive or decryption, a malformed record, a close inside a record, or
-  // capacity below 1). Both ends are final.
+  // failure (a failed receive or decryption, a malformed record, a close inside a record, a
+  // post-handshake message the handshake fails on, or capacity below 1). Both ends are final.
+  // A post-handshake message goes back to the handshake, and the reading goes on.
   int Read(TlsRecordPeer& peer, char* out, int capacity);
   // Whether the stream ended without the peer's close_notify: what came may not be all the
   // peer sent, since anyone on the path can close a connection.
   bool EndedWithoutNotice() const { return state_ == State::kEndedWithoutNotice; }
+  // Whether the stream is open and holds nothing, ciphertext or plaintext, not yet read.
+  bool Idle() const {
+    return state_ == State::kOpen && PlaintextSize() == 0 && CiphertextSize() == 0;
+  }
 
  private:
   enum class Framing { kIncomplete, kComplete, kMalformed };

@@ -11,8 +11,8 @@
 #include "base/critical_section_lock.h"
 #include "net/tls/tls_handles.h"
 
-// Acquires client credentials for TLS 1.2 into *credentials: their handle, or null with
-// *status set.
+// Acquires client credentials for TLS 1.2, and 1.3 where the system offers it, into
+// *credentials: their handle, or null with *status set.
 PCredHandle AcquireTlsCredentials(CredentialsHandle* credentials, SECURITY_STATUS* status);
 
 class TlsSharedState {

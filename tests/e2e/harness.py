@@ -503,7 +503,7 @@ class Nginx(WebServer):
                 + "error_log %s;\n" % self.error_log
                 + "events { worker_connections 64; }\nhttp {\n"
                 + "  log_format e2e '$request|$http_host|$status|$body_bytes_sent"
-                + "|$ssl_server_name';\n"
+                + "|$connection|$ssl_server_name';\n"
                 + "  access_log %s e2e;\n" % self.log
                 + "  client_body_temp_path %s/nginx-tmp;\n" % rig.dir
                 + "  proxy_temp_path %s/nginx-tmp;\n  fastcgi_temp_path %s/nginx-tmp;\n"
@@ -516,6 +516,10 @@ class Nginx(WebServer):
 
     def _command(self):
         return ["nginx", "-p", self.rig.dir, "-e", self.error_log, "-c", self.conf]
+
+    def connections(self):
+        """The connection (nginx's serial number) each request of requests() came on."""
+        return [fields[4] for fields in self._fields()]
 
 
 class Apache(WebServer):
@@ -932,7 +936,7 @@ class Rig:
         return self.squid
 
     def start_scripted(self, routes=None, lifetime=180, tls=None, close_notify=True,
-                       notify_then_stall=False, host="127.0.0.1", port=0):
+                       notify_then_stall=False, host="127.0.0.1", port=0, most_connections=None):
         """The scripted server on a loopback address (::1 too); with tls (certificate file, key
         file) behind TLS."""
         if tls:
@@ -940,7 +944,7 @@ class Rig:
                                        lifetime=lifetime, host=host, port=port)
         else:
             server = scripted_server.ScriptedServer(routes, lifetime=lifetime, host=host,
-                                                    port=port)
+                                                    port=port, most_connections=most_connections)
         server.start()
         self._servers.append(server)
         return server

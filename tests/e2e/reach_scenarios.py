@@ -20,7 +20,7 @@ OBJECT_PATH = "/objects/7f3a?sig=secret"
 
 def request(path, server, host="127.0.0.1", extra=""):
     """The request for path on the scripted server, its Host line naming host and the port."""
-    return ("GET %s HTTP/1.0\r\nHost: %s:%d\r\n%s\r\n"
+    return ("GET %s HTTP/1.1\r\nHost: %s:%d\r\n%s\r\n"
             % (path, host, server.port, extra)).encode()
 
 
@@ -146,10 +146,10 @@ def apache_redirect_permanent(rig):
         web.put(PACKAGE_DIR + name, data)
     point_at(rig, base + "/cb/partner")
     eq(run_quiet(rig, "/quiet", "/log", LOG_PATH), 0, "exit code")
-    lines = [("GET %s HTTP/1.0" % INDEX_PATH, "200")]
+    lines = [("GET %s HTTP/1.1" % INDEX_PATH, "200")]
     for name in PACKAGE:
-        lines += [("GET /pkg/old/%s HTTP/1.0" % name, "301"),
-                  ("GET %s%s HTTP/1.0" % (PACKAGE_DIR, name), "200")]
+        lines += [("GET /pkg/old/%s HTTP/1.1" % name, "301"),
+                  ("GET %s%s HTTP/1.1" % (PACKAGE_DIR, name), "200")]
     eq([(line, host, status) for line, host, status, _ in web.requests()],
        [(line, "127.0.0.1:%d" % web.port, status) for line, status in lines],
        "requests Apache answered")

@@ -11,8 +11,8 @@ from harness import ID_CANCEL, ID_NEXT, ID_STATUS, WIZARD_CAPTION, wait_for
 from scenarios import (INDEX_PATH, LOG_PATH, MSG_CONNECT, MSG_STOP, PACKAGE, PACKAGE_DIR,
                        SETUP_PATH, IDYES, ID_OK, check_box, check_installed, check_log_has,
                        check_nothing_installed, eq, leave, log_lines, next_page, no_box_for,
-                       point_at, prepare, run_quiet, run_to_done, scenario, scripted_site,
-                       web_site)
+                       point_at, prepare, run_quiet, run_to_done, scenario, scenario_variants,
+                       scripted_site, web_site)
 from scripted_server import Relay, Reply, ok_reply, partial_reply, status_reply
 
 BMP = PACKAGE["skin.bmp"]
@@ -26,11 +26,11 @@ MSG_BUSY = "The server is busy, trying again (2 of 3)..."
 
 # Requests as bitmap_requests gives them: the Host line names the server's port as PORT.
 def plain():
-    return ("GET %s HTTP/1.0\r\nHost: 127.0.0.1:PORT\r\n\r\n" % BMP_PATH).encode()
+    return ("GET %s HTTP/1.1\r\nHost: 127.0.0.1:PORT\r\n\r\n" % BMP_PATH).encode()
 
 
 def rest(offset, validator):
-    return ("GET %s HTTP/1.0\r\nHost: 127.0.0.1:PORT\r\nRange: bytes=%d-\r\n"
+    return ("GET %s HTTP/1.1\r\nHost: 127.0.0.1:PORT\r\nRange: bytes=%d-\r\n"
             "If-Range: %s\r\n\r\n" % (BMP_PATH, offset, validator)).encode()
 
 
@@ -260,8 +260,40 @@ def retry_apache_resume(rig):
     eq(bitmap_requests(server), [plain(), rest(CUT, etag.group(1).decode())],
        "requests for the bitmap")
     eq([(line, status) for line, _, status, _ in rig.web.requests()],
-       [("GET %s HTTP/1.0" % INDEX_PATH, "200"), ("GET %sSkin.dat HTTP/1.0" % PACKAGE_DIR, "200"),
-        ("GET %s HTTP/1.0" % BMP_PATH, "200"), ("GET %s HTTP/1.0" % BMP_PATH, "206")],
+       [("GET %s HTTP/1.1" % INDEX_PATH, "200"), ("GET %sSkin.dat HTTP/1.1" % PACKAGE_DIR, "200"),
+        ("GET %s HTTP/1.1" % BMP_PATH, "200"), ("GET %s HTTP/1.1" % BMP_PATH, "206")],
        "requests Apache answered")
     check_installed(rig, PACKAGE)
     leave(rig)
+
+
+@scenario_variants(kept_connection_closed={"version": "HTTP/1.1"},
+                   http10_connection_each={"version": "HTTP/1.0"})
+def kept_connections(rig, version):
+    """A server that would keep its connections. Over HTTP/1.1 the index and the package go on
+    one connection; when the server closes it as the bitmap's request goes out, the request goes
+    again on a new one, which is no failed try. An HTTP/1.0 server's connections are not used
+    again: each file comes on one of its own, as before keep-alive."""
+    prepare(rig)
+    server, base = scripted_site(rig)
+    skin = PACKAGE_DIR + "Skin.dat"
+    index = ("%s%s\n%s%s\n" % (base, PACKAGE_DIR, base, SETUP_PATH)).encode()
+    kept = version == "HTTP/1.1"
+    server.routes.update({
+        INDEX_PATH: ok_reply(index, version=version, keep=True),
+        skin: ok_reply(PACKAGE["Skin.dat"], version=version, keep=True),
+        BMP_PATH: [Reply([]), ok_reply(BMP)] if kept else ok_reply(BMP, version=version)})
+    point_at(rig, base + "/cb/partner")
+    eq(run_quiet(rig, "/quiet", "/log", LOG_PATH), 0, "exit code")
+    check_installed(rig, PACKAGE)
+    paths = [[r.split(b" ")[1].decode() for r in c] for c in server.connection_requests()]
+    eq(paths, [[INDEX_PATH, skin, BMP_PATH], [BMP_PATH]] if kept else
+       [[INDEX_PATH], [skin], [BMP_PATH]], "requests on each connection")
+    lines = log_lines(rig)
+    server_name = "127.0.0.1:%d" % server.port
+    kept_lines = [line for line in lines if "kept connection" in line]
+    eq(kept_lines, ["on the kept connection to " + server_name] * 2 + [
+        "the kept connection to %s closed before the reply: sent again on a new one" % server_name]
+       if kept else [], "kept connections in the log")
+    check_log_has(lines, ["GET %s%s: status 200" % (base, BMP_PATH)])
+    eq([line for line in lines if re.search(r"\btry \d", line)], [], "tries counted")

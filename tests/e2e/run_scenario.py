@@ -15,6 +15,7 @@ import scenarios  # noqa: E402
 import proxy_scenarios  # noqa: E402,F401  (registers the proxy scenarios)
 import unicode_scenarios  # noqa: E402,F401  (registers the scenarios outside the code page)
 import retry_scenarios  # noqa: E402,F401  (registers the retry scenarios)
+import lane_scenarios  # noqa: E402,F401  (registers the package over several connections)
 import trust_scenarios  # noqa: E402,F401  (registers the scenarios of signatures)
 import hostile_scenarios  # noqa: E402,F401  (registers chunked replies and stalled servers)
 import reach_scenarios  # noqa: E402,F401  (registers the redirect and address scenarios)

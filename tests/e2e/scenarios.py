@@ -86,7 +86,7 @@ def download_list(names, title=TITLE):
 
 
 def get_lines(names, package_dir=PACKAGE_DIR):
-    return ["GET %s HTTP/1.0" % INDEX_PATH] + ["GET %s%s HTTP/1.0" % (package_dir, n)
+    return ["GET %s HTTP/1.1" % INDEX_PATH] + ["GET %s%s HTTP/1.1" % (package_dir, n)
                                                for n in names]
 
 
@@ -102,7 +102,7 @@ def check_served(rig, expected, host=None):
 
 
 def raw_request(path, port):
-    return ("GET %s HTTP/1.0\r\nHost: 127.0.0.1:%d\r\n\r\n" % (path, port)).encode()
+    return ("GET %s HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n\r\n" % (path, port)).encode()
 
 
 def check_raw(server, paths):
@@ -335,7 +335,7 @@ def setup_path_raises_version(rig):
     run_to_done(rig)
     eq(d.boxes(), [], "message boxes after the setup path")
     check_served(rig, [(line, 200)
-                       for line in get_lines(PACKAGE) + ["GET %s HTTP/1.0" % SETUP_PATH]])
+                       for line in get_lines(PACKAGE) + ["GET %s HTTP/1.1" % SETUP_PATH]])
     eq(setup_runs(rig), 1, "setup runs")
     eq(d.reg(SETUP_CONTROL_KEY, "RanFrom"), rig.temp_folder(PARTNER) + "\\" + SETUP_NAME,
        "setup started from")
@@ -361,7 +361,7 @@ def setup_keeps_version(rig):
     eq(setup_runs(rig), 1, "setup runs")
     eq(rig.driver.reg(PREFS_KEY, "Orvex Version"), 2001, "version after the setup")
     check_served(rig, [(line, 200)
-                       for line in get_lines(PACKAGE) + ["GET %s HTTP/1.0" % SETUP_PATH]])
+                       for line in get_lines(PACKAGE) + ["GET %s HTTP/1.1" % SETUP_PATH]])
     check_nothing_installed(rig)
     temp = rig.listing(rig.temp_folder(PARTNER))
     eq(sorted(temp or {}), sorted(["urls.cb", SETUP_NAME] + list(PACKAGE)), "temporary folder left")
@@ -518,7 +518,7 @@ def cancel_answered_no(rig):
              what="the transfer to go on")
     run_to_done(rig)
     check_served(rig, [(line, 200) for line in get_lines(files)])
-    eq(rig.web.requests()[-1][0], "GET %s%s HTTP/1.0" % (PACKAGE_DIR, SLOW_NAME), "last request")
+    eq(rig.web.requests()[-1][0], "GET %s%s HTTP/1.1" % (PACKAGE_DIR, SLOW_NAME), "last request")
     check_installed(rig, files)
     leave(rig)
 
@@ -558,7 +558,7 @@ def missing_download_list(rig):
     rig.start_wizard()
     next_page(rig)
     stopped_by_failure(rig, MSG_INDEX)
-    check_served(rig, [("GET %s HTTP/1.0" % INDEX_PATH, 200)])
+    check_served(rig, [("GET %s HTTP/1.1" % INDEX_PATH, 200)])
     eq(sorted(rig.listing(rig.temp_folder(PARTNER)) or {}), ["urls.cb"], "temporary folder left")
     check_nothing_installed(rig)
     leave(rig)
@@ -715,7 +715,7 @@ def cancel_during_setup_download(rig):
     cancel_with_yes(rig)
     wait_for(lambda: len(rig.web.requests()) == 4, 15, what="the setup transfer to end")
     seen = rig.web.requests()
-    eq([line for line, _, _, _ in seen], get_lines(PACKAGE) + ["GET %s HTTP/1.0" % SETUP_PATH],
+    eq([line for line, _, _, _ in seen], get_lines(PACKAGE) + ["GET %s HTTP/1.1" % SETUP_PATH],
        "requests the server received")
     if int(seen[-1][3]) >= len(rig.setup_program()):
         raise AssertionError("the setup was sent whole despite the cancel")
@@ -1098,6 +1098,7 @@ def quiet_success(rig):
     index_length = len("%s%s\r\n%s%s\r\n" % (base, PACKAGE_DIR, base, SETUP_PATH))
     eq(run_quiet(rig, "/quiet", "/log", LOG_PATH), 0, "exit code")
     check_served(rig, [(line, 200) for line in get_lines(PACKAGE)])
+    eq(len(set(rig.web.connections())), 1, "connections the index and the package came on")
     check_installed(rig, PACKAGE)
     lines = log_lines(rig)
     check_log_has(lines, ["OrvexDownload 1.0.0.1 started, command line \"/quiet /log " + LOG_PATH,
@@ -1355,11 +1356,13 @@ def whole_run(rig, server, tls, digest=True):
     next_page(rig)
     run_to_done(rig)
     eq(rig.driver.boxes(), [], "message boxes after success")
-    lines = get_lines(PACKAGE) + ["GET %s HTTP/1.0" % SETUP_PATH]
+    lines = get_lines(PACKAGE) + ["GET %s HTTP/1.1" % SETUP_PATH]
     check_served(rig, [(line, 200) for line in lines],
                  host="localhost:%d" % rig.web.tls_ports["server"] if tls else None)
     if rig.web.server_names() is not None:
         eq(rig.web.server_names(), [host if tls else "-"] * len(lines), "server name sent")
+    if server == "nginx":
+        eq(len(set(rig.web.connections())), 1, "connections the run's files came on")
     eq(setup_runs(rig), 1, "setup runs")
     check_installed(rig, PACKAGE, setup_ran=True)
     leave(rig)

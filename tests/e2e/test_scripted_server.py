@@ -31,6 +31,15 @@ def exchange(port, request, timeout=5):
             pieces.append((data, time.monotonic()))
 
 
+def read_to_close(sock):
+    data = b""
+    while True:
+        more = sock.recv(4096)
+        if not more:
+            return data
+        data += more
+
+
 class ScriptedServerTest(unittest.TestCase):
     def test_records_exact_request_bytes_per_connection(self):
         requests = [b"GET /a HTTP/1.0\nHost: 127.0.0.1\n\n",
@@ -40,6 +49,19 @@ class ScriptedServerTest(unittest.TestCase):
                 exchange(server.port, request)
             self.assertEqual(server.requests(), requests)
             self.assertEqual([c.path for c in server.connections], ["/a", "/b?x"])
+
+    def test_a_kept_connection_serves_the_next_request(self):
+        requests = [b"GET /k HTTP/1.1\r\n\r\n", b"GET /n HTTP/1.1\r\n\r\n"]
+        with ScriptedServer({"/k": ok_reply(b"one", keep=True), "/n": ok_reply(b"two")}) as server:
+            with socket.create_connection(("127.0.0.1", server.port), timeout=5) as sock:
+                sock.sendall(requests[0])
+                first = b""
+                while not first.endswith(b"one"):
+                    first += sock.recv(4096)
+                sock.sendall(requests[1])
+                second = read_to_close(sock)
+            self.assertTrue(second.endswith(b"\r\n\r\ntwo"), second)
+            self.assertEqual(server.connection_requests(), [requests])
 
     def test_replies_by_path_and_404_otherwise(self):
         with ScriptedServer({"/a": ok_reply(b"hello")}) as server:
@@ -73,12 +95,7 @@ class ScriptedServerTest(unittest.TestCase):
                 sock.recv(10)
             gate.set()
             sock.settimeout(5)
-            data = b""
-            while True:
-                more = sock.recv(4096)
-                if not more:
-                    break
-                data += more
+            data = read_to_close(sock)
             sock.close()
         self.assertTrue(data.endswith(b"\r\n\r\nlate"), data)
 

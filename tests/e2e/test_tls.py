@@ -24,7 +24,7 @@ PARTIAL_CHAIN, UNTRUSTED_ROOT, EXPIRED = "0x800b010a", "0x800b0109", "0x800b0101
 NAME_MISMATCH, WRONG_USAGE = "0x800b010f", "0x800b0110"
 OUT = "C:\\probe.out"
 BODY = os.urandom(300000)  # many records, cut at no record boundary
-REQUEST = "GET /cut HTTP/1.0\r\nHost: localhost:%d\r\n\r\n"  # the server's port
+REQUEST = "GET /cut HTTP/1.1\r\nHost: localhost:%d\r\n\r\n"  # the server's port
 
 
 def probe(rig, url, timeout_ms=None):
@@ -101,7 +101,7 @@ def main():
               "ok %d" % len(BODY), body=BODY)
         check(rig, "trusted, by address", https % ("127.0.0.1", tls_port["server"], "f.bin"),
               OK, "ok %d" % len(BODY), body=BODY)
-        eq(nginx.requests(), [("GET /f.bin HTTP/1.0", "%s:%d" % (host, tls_port["server"]), "200",
+        eq(nginx.requests(), [("GET /f.bin HTTP/1.1", "%s:%d" % (host, tls_port["server"]), "200",
                                str(len(BODY))) for host in ("localhost", "127.0.0.1")],
            "requests nginx served")
         eq(nginx.server_names(), ["localhost", "-"], "server name sent (none for an address)")

@@ -89,7 +89,7 @@ def names_outside_the_code_page(rig):
 
     eq(run_quiet(rig, "/quiet", "/log", LOG_PATH), 0, "exit code")
     eq([(line, status) for line, _, status, _ in web.requests()],
-       [("GET /%s/%%C5%%A0koda/%s HTTP/1.0" % path, "200") for path in [
+       [("GET /%s/%%C5%%A0koda/%s HTTP/1.1" % path, "200") for path in [
            ("cb/partner", "urls.cb"), ("pkg", "Skin.dat"), ("pkg", "skin.bmp"),
            ("pkg", "my%20skin.bmp"), ("pkg", "%D1%84%D0%BE%D0%BD.bmp")]],
        "requests nginx received")

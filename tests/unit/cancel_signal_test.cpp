@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "tests/unit/recording_request.h"
@@ -43,6 +44,23 @@ TEST(CancelSignal, AbortsTheWatchedTransfer) {
     EXPECT_TRUE(request.Result().Succeeded());
     EXPECT_TRUE(cancel.IsSet());
   }
+}
+
+// A file of the package's lanes follows the run's cancel: set with it, or at once when it came
+// before; set alone (a file before it failed), it leaves the run's as it is.
+TEST(CancelSignal, FollowersAreSetWithTheirLeader) {
+  CancelSignal run;
+  CancelSignal early(&run);
+  auto gone = std::make_unique<CancelSignal>(&run);
+  gone.reset();  // leaves the run's followers
+  CancelSignal alone(&run);
+  alone.Set();
+  EXPECT_FALSE(run.IsSet());
+  EXPECT_FALSE(early.IsSet());
+  run.Set();
+  EXPECT_TRUE(early.IsSet());
+  const CancelSignal late(&run);
+  EXPECT_TRUE(late.IsSet());
 }
 
 }  // namespace

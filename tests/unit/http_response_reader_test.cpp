@@ -74,7 +74,8 @@ const ReplyCase kCases[] = {
      "part1part2", {0, 5, 5}},
     {"BodyWithNulBytes", {WithLength(" 6") + Bytes("a\0b\0\0c", 6)}, kClosed, "HDC|",
      Bytes("a\0b\0\0c", 6), {6}},
-    {"HeadWaitsForCloseWithoutLoss", {WithLength(" 1234")}, kClosed, "HD|C", "", {0}, true},
+    // A reply to HEAD ends with its header block, whatever length it announces.
+    {"HeadEndsWithItsHeaderBlock", {WithLength(" 1234")}, kClosed, "HDC|", "", {0}, true},
     {"HeadWithLengthZeroEndsAtOnce", {WithLength(" 0")}, kClosed, "HDC|", "", {0}, true},
 
     // Statuses other than 200 end the reply; their body and length do not matter.
@@ -131,7 +132,6 @@ const ReplyCase kCases[] = {
     {"ShortReplyClosedWithoutNotice", {"HTT"}, kNoNotice, "|HDT", "HTT", {3}},
     {"LengthArrivedBeforeCloseWithoutNotice", {WithLength(" 3") + "abc"}, kNoNotice, "HDC|",
      "abc", {3}},
-    {"HeadClosedWithoutNotice", {WithLength(" 1234")}, kNoNotice, "HD|C", "", {0}, true},
 
     // Status lines without a usable number.
     {"StatusWithoutNumber", {"HTTP/1.0 OK\r\nContent-Length: 4\r\n\r\nbody"}, kClosed, "M|", "",
@@ -178,7 +178,8 @@ const ReplyCase kCases[] = {
     {"LaterBlockBeyondLengthIsCut", {WithLength(" 5") + "abc", "defgh"}, kClosed, "HDDC|",
      "abcde", {3, 2}},
     {"BytesAfterLengthZero", {WithLength(" 0") + "junk"}, kClosed, "HDC|", "", {0}},
-    {"HeadBytesBeyondLength", {WithLength(" 2") + "abcd"}, kClosed, "HDC|", "ab", {2}, true},
+    {"HeadBytesAfterHeaderBlockAreNoBody", {WithLength(" 2") + "abcd"}, kClosed, "HDC|", "", {0},
+     true},
 
     // A chunked body arrives without its framing; the last chunk ends it, not the close.
     {"Chunked", {Chunked("5\r\nhello\r\n6\r\n world\r\n0\r\n\r\n")}, kClosed, "HDC|",
@@ -332,6 +333,39 @@ TEST(HttpResponseReader, WhereAnHttpReplyIsRequiredOtherBytesAreMalformed) {
     events.events += '|';
     reader.End(c.end, events);
     EXPECT_EQ(events.events, c.events) << c.reply;
+  }
+}
+
+// Only a reply that ended where its own framing said, with nothing after it, in HTTP/1.1 without
+// "Connection: close", leaves the connection for another request.
+TEST(HttpResponseReader, LeavesTheConnectionOpenOnlyAfterAFramedHttp11Reply) {
+  const std::string kLength2 = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n";
+  const struct {
+    std::string reply;
+    bool head_only;
+    bool open;
+  } cases[] = {
+      {kLength2 + "\r\nok", false, true},
+      {Chunked("2\r\nok\r\n0\r\n\r\n"), false, true},
+      {"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", false, true},
+      {kLength2 + "\r\n", true, true},
+      {kLength2 + "Connection: keep-alive, Close\r\n\r\nok", false, false},
+      {WithLength(" 2") + "ok", false, false},  // HTTP/1.0, whatever it says
+      {kLength2 + "\r\nok+more", false, false},
+      {Chunked("2\r\nok\r\n0\r\n\r\nX"), false, false},
+      {"HTTP/1.1 200 OK\r\n\r\nread to the close", false, false},
+      {kLength2 + "\r\no", false, false},
+      {"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n", false, false},
+  };
+  for (const auto& c : cases) {
+    HeaderMap headers;
+    HttpResponseReader reader(headers, c.head_only);
+    EXPECT_TRUE(reader.ReceivedNothing());
+    RecordingReplyEvents events;
+    reader.Feed(c.reply.data(), static_cast<int>(c.reply.size()), events);
+    reader.End(kClosed, events);
+    EXPECT_FALSE(reader.ReceivedNothing());
+    EXPECT_EQ(reader.LeavesConnectionOpen(), c.open) << c.reply;
   }
 }
 

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/unit/recording_request.h"
@@ -134,13 +135,13 @@ TEST_F(HttpTransactionRequest, FormatsTwoLinesWithHostAndItsPort) {
     const char* request;
   } cases[] = {
       {"http://pkgsrv:8080/files/skin.bmp",
-       "GET /files/skin.bmp HTTP/1.0\r\nHost: pkgsrv:8080\r\n\r\n"},
-      {"pkgsrv", "GET / HTTP/1.0\r\nHost: pkgsrv\r\n\r\n"},
-      {"http://pkgsrv:80/a", "GET /a HTTP/1.0\r\nHost: pkgsrv\r\n\r\n"},
-      {"https://pkgsrv:443/a", "GET /a HTTP/1.0\r\nHost: pkgsrv\r\n\r\n"},
-      {"https://pkgsrv:80/a", "GET /a HTTP/1.0\r\nHost: pkgsrv:80\r\n\r\n"},
-      {"http://[::1]:81/a", "GET /a HTTP/1.0\r\nHost: [::1]:81\r\n\r\n"},
-      {"http://localhost?x", "GET /?x HTTP/1.0\r\nHost: localhost\r\n\r\n"},
+       "GET /files/skin.bmp HTTP/1.1\r\nHost: pkgsrv:8080\r\n\r\n"},
+      {"pkgsrv", "GET / HTTP/1.1\r\nHost: pkgsrv\r\n\r\n"},
+      {"http://pkgsrv:80/a", "GET /a HTTP/1.1\r\nHost: pkgsrv\r\n\r\n"},
+      {"https://pkgsrv:443/a", "GET /a HTTP/1.1\r\nHost: pkgsrv\r\n\r\n"},
+      {"https://pkgsrv:80/a", "GET /a HTTP/1.1\r\nHost: pkgsrv:80\r\n\r\n"},
+      {"http://[::1]:81/a", "GET /a HTTP/1.1\r\nHost: [::1]:81\r\n\r\n"},
+      {"http://localhost?x", "GET /?x HTTP/1.1\r\nHost: localhost\r\n\r\n"},
   };
   for (const auto& c : cases) EXPECT_EQ(RecordingRequest(c.url).FormatRequest(), c.request);
 }
@@ -157,7 +158,7 @@ TEST_F(HttpTransactionRequest, LongRequestIsSentWhole) {
   EXPECT_EQ(request.body, "ok");
 }
 
-TEST_F(HttpTransactionRequest, HeadDeliversOneEmptyBlockAndWaitsForClose) {
+TEST_F(HttpTransactionRequest, HeadDeliversOneEmptyBlockAndEndsWithTheHeaderBlock) {
   ScriptedServer server({{{"HTTP/1.0 200 OK\r\nContent-Length: 1234\r\n\r\n", 0}}});
   RecordingRequest request(server.UrlFor("/f.bin"));
   ASSERT_TRUE(request.Start(true));
@@ -206,6 +207,81 @@ TEST_F(HttpTransactionRequest, CancelFromOnDataEndsWithoutError) {
   EXPECT_TRUE(request.Result().Succeeded());
   EXPECT_EQ(request.events, "SDF");
   EXPECT_TRUE(server.ClientClosedFirst());
+}
+
+// Kept connections: a reply read to its end leaves its connection to the next request the same
+// way; one the server closed as the request went out takes the request again, once, on a new
+// connection and without a failure; an HTTP/1.0 reply leaves none; an idle one is closed.
+class KeptConnections : public HttpTransactionRequest {
+ protected:
+  static std::string Reply(const std::string& version, const std::string& body) {
+    return version + " 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
+           body;
+  }
+  // A connection that answers first, then the later replies on the same connection.
+  static Script Answering(const std::string& first, std::vector<std::string> later = {},
+                          ScriptEnd end = ScriptEnd::Close) {
+    Script script{{{first, 0}}, end, 1000};
+    script.later_replies = std::move(later);
+    return script;
+  }
+  // Fetches path through the pool and returns the request's events.
+  std::string Fetch(const ScriptedServer& server, const char* path, std::string* body) {
+    RecordingRequest request(server.UrlFor(path));
+    request.KeepConnectionsIn(&pool_);
+    request.Perform(false);
+    EXPECT_TRUE(request.Result().Succeeded()) << TransferErrorName(request.Result().error);
+    *body = request.body;
+    return request.events;
+  }
+  ConnectionPool pool_{300};
+};
+
+TEST_F(KeptConnections, OneConnectionCarriesTheNextRequest) {
+  ScriptedServer server(
+      {Answering(Reply("HTTP/1.1", "one"), {Reply("HTTP/1.1", "two")}, ScriptEnd::Hold)});
+  std::string body;
+  EXPECT_EQ(Fetch(server, "/a", &body), "SDF");
+  EXPECT_EQ(Fetch(server, "/b", &body), "SKDF");
+  EXPECT_EQ(body, "two");
+  EXPECT_EQ(pool_.KeptCount(), 1u);
+  // Unused for longer than the pool keeps it, it is closed.
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  EXPECT_EQ(pool_.KeptCount(), 0u);
+  server.Finish();
+  EXPECT_TRUE(server.ClientClosedFirst());
+  EXPECT_EQ(server.Requests(),
+            std::vector<std::string>{server.GetRequest("/a") + server.GetRequest("/b")});
+}
+
+// The server closes the kept connection as the second request goes out (it reads it and closes
+// without a word); or the first reply leaves none (HTTP/1.0, "Connection: close"), though the
+// server would answer on it.
+TEST_F(KeptConnections, ClosedOrRefusedTheSecondRequestGoesOnANewOne) {
+  const std::string closing =
+      "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 3\r\n\r\none";
+  const struct {
+    Script first_connection;
+    const char* events;  // of the second request
+    bool second_on_both;
+  } cases[] = {
+      {Answering(Reply("HTTP/1.1", "one"), {""}), "SKGDF", true},
+      {Answering(Reply("HTTP/1.0", "one"), {Reply("HTTP/1.1", "no")}, ScriptEnd::Hold), "SDF",
+       false},
+      {Answering(closing, {Reply("HTTP/1.1", "no")}, ScriptEnd::Hold), "SDF", false},
+  };
+  for (const auto& c : cases) {
+    ScriptedServer server({c.first_connection, Answering(Reply("HTTP/1.1", "two"))});
+    std::string body;
+    EXPECT_EQ(Fetch(server, "/a", &body), "SDF");
+    EXPECT_EQ(Fetch(server, "/b", &body), c.events);
+    EXPECT_EQ(body, "two");
+    server.Finish();
+    const std::string first = server.GetRequest("/a");
+    EXPECT_EQ(server.Requests(),
+              (std::vector<std::string>{c.second_on_both ? first + server.GetRequest("/b") : first,
+                                        server.GetRequest("/b")}));
+  }
 }
 
 struct FailureCase {

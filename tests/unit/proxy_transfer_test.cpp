@@ -48,7 +48,7 @@ TEST(ProxyTransfer, HttpGoesToTheProxyWithTheWholeUrl) {
   EXPECT_TRUE(request.Result().Succeeded()) << TransferErrorName(request.Result().error);
   EXPECT_EQ(request.body, "hello");
   EXPECT_EQ(proxy.Request(),
-            "GET http://skins.test:8080/cb/partner/p1/urls.cb HTTP/1.0\r\nHost: skins.test:8080\r\n"
+            "GET http://skins.test:8080/cb/partner/p1/urls.cb HTTP/1.1\r\nHost: skins.test:8080\r\n"
             "\r\n");
   ASSERT_NE(request.ProxyUsed(), nullptr);
   EXPECT_EQ(request.ProxyUsed()->Text(), "127.0.0.1:" + std::to_string(proxy.Port()));
@@ -100,7 +100,7 @@ const AnswerCase kAnswers[] = {
     {kOrigin,
      "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: NTLM\r\n"
      "Proxy-Authenticate: Negotiate\r\nContent-Length: 0\r\n\r\n",
-     "GET http://skins.test:8080/cb/partner/p1/urls.cb HTTP/1.0\r\nHost: skins.test:8080\r\n\r\n",
+     "GET http://skins.test:8080/cb/partner/p1/urls.cb HTTP/1.1\r\nHost: skins.test:8080\r\n\r\n",
      TransferError::ProxyAuthRequired, 407, "NTLM, Negotiate"},
     {"https://skins.test/a/b.txt",
      "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"x\"\r\n\r\n",

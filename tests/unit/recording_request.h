@@ -21,7 +21,9 @@ class RecordingRequest : public HttpRequest {
   std::atomic<bool>* data_seen = nullptr;  // set on the first OnData
 
   // What happened, read after Wait.
-  std::string events;  // one letter per hook: S start, D data, E error, F finish
+  // One letter per hook: S start, D data, E error, F finish; K on a kept connection, G that
+  // connection gave out.
+  std::string events;
   std::vector<int> blocks;
   std::vector<TransferError> errors;
   std::string body;
@@ -35,6 +37,7 @@ class RecordingRequest : public HttpRequest {
     return start_result;
   }
   void OnFinish() override { events += 'F'; }
+  void OnKeptConnection(bool gave_out) override { events += gave_out ? 'G' : 'K'; }
   void OnError(const TransferResult& result) override {
     events += 'E';
     errors.push_back(result.error);

@@ -49,7 +49,11 @@ bool WaitReadable(SocketHandle handle, int timeout_ms) {
   return select(static_cast<int>(handle) + 1, &set, nullptr, nullptr, &timeout) > 0;
 }
 
-ScriptedServer::ScriptedServer(Script script) : script_(std::move(script)) {
+ScriptedServer::ScriptedServer(Script script)
+    : ScriptedServer(std::vector<Script>{std::move(script)}) {}
+
+ScriptedServer::ScriptedServer(std::vector<Script> connections)
+    : scripts_(std::move(connections)), requests_(scripts_.size()) {
   listener_ = ListenOnLoopback(&port_);
   if (listener_ != kInvalidSocket) thread_ = std::thread(&ScriptedServer::Serve, this);
 }
@@ -71,7 +75,7 @@ std::string ScriptedServer::UrlFor(const std::string& path) const {
 }
 
 std::string ScriptedServer::GetRequest(const std::string& path) const {
-  return "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1:" + std::to_string(port_) + "\r\n\r\n";
+  return "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port_) + "\r\n\r\n";
 }
 
 SilentPort::SilentPort() {
@@ -97,45 +101,59 @@ std::uint16_t ScriptedServer::UnusedPort() {
 }
 
 void ScriptedServer::Serve() {
-  if (!WaitReadable(listener_, script_.accept_ms)) return;
+  for (std::size_t i = 0; i < scripts_.size(); ++i) {
+    if (!ServeOne(scripts_[i], &requests_[i])) return;
+  }
+}
+
+bool ScriptedServer::ServeOne(const Script& script, std::string* request) {
+  if (!WaitReadable(listener_, script.accept_ms)) return false;
   SocketHandle client = accept(listener_, nullptr, nullptr);
-  if (client == kInvalidSocket) return;
+  if (client == kInvalidSocket) return false;
   accepted_ = true;
   int on = 1;
   setsockopt(client, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
 
-  // The request ends with an empty line, after CR LF or (from a test's own bytes) a bare LF.
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(kRequestTimeoutMs);
-  char chunk[4096];
+  // A request ends with an empty line, after CR LF or (from a test's own bytes) a bare LF.
   // Only the bytes that came since the last look (and the 3 before them) are searched: a
   // request of megabytes would otherwise be scanned again after every chunk.
-  std::size_t unsearched = 0;
-  const auto request_ended = [&] {
-    const bool ended = request_.find("\r\n\r\n", unsearched) != std::string::npos ||
-                       request_.find("\n\n", unsearched) != std::string::npos;
-    unsearched = request_.size() < 3 ? 0 : request_.size() - 3;
-    return ended;
+  char chunk[4096];
+  const auto read_request = [&] {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kRequestTimeoutMs);
+    const std::size_t begin = request->size();
+    std::size_t unsearched = begin;
+    const auto request_ended = [&] {
+      const bool ended = request->find("\r\n\r\n", unsearched) != std::string::npos ||
+                         request->find("\n\n", unsearched) != std::string::npos;
+      unsearched = request->size() < begin + 3 ? begin : request->size() - 3;
+      return ended;
+    };
+    while (!request_ended() && request->size() - begin < kRequestLimit &&
+           std::chrono::steady_clock::now() < deadline) {
+      if (!WaitReadable(client, 100)) continue;
+      int n = ReceiveOnce(client, chunk, sizeof chunk);
+      if (n <= 0) return false;
+      request->append(chunk, static_cast<std::size_t>(n));
+    }
+    return true;
   };
-  while (!request_ended() && request_.size() < kRequestLimit &&
-         std::chrono::steady_clock::now() < deadline) {
-    if (!WaitReadable(client, 100)) continue;
-    int n = ReceiveOnce(client, chunk, sizeof chunk);
-    if (n <= 0) break;
-    request_.append(chunk, static_cast<std::size_t>(n));
-  }
-
-  for (const ScriptStep& step : script_.steps) {
+  bool open = read_request();
+  for (const ScriptStep& step : script.steps) {
     if (step.delay_ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(step.delay_ms));
     SendAllBytes(client, step.bytes);
   }
+  for (const std::string& reply : script.later_replies) {
+    open = open && read_request();
+    if (open) SendAllBytes(client, reply);
+  }
 
-  switch (script_.end) {
+  switch (script.end) {
     case ScriptEnd::Close:
       break;
     case ScriptEnd::Hold: {
       const auto until =
-          std::chrono::steady_clock::now() + std::chrono::milliseconds(script_.hold_ms);
+          std::chrono::steady_clock::now() + std::chrono::milliseconds(script.hold_ms);
       while (std::chrono::steady_clock::now() < until) {
         if (!WaitReadable(client, 20)) continue;
         int n = ReceiveOnce(client, chunk, sizeof chunk);
@@ -156,4 +174,5 @@ void ScriptedServer::Serve() {
     }
   }
   CloseHandleOfSocket(client);
+  return true;
 }

@@ -1,7 +1,8 @@
-// A misbehaving HTTP server for tests: it accepts one connection on 127.0.0.1, records the
-// request bytes, then replays a script of byte runs with chosen delays (so that they arrive
-// in separate reads) and ends by closing, holding the connection open, or resetting it.
-// Every wait is bounded, so a faulty client cannot hang a test.
+// A misbehaving HTTP server for tests: it accepts one connection on 127.0.0.1 (or several, one
+// after the other, each with a script of its own), records the request bytes, then replays a
+// script of byte runs with chosen delays (so that they arrive in separate reads), answers the
+// requests that follow on the same connection, and ends by closing, holding the connection open,
+// or resetting it. Every wait is bounded, so a faulty client cannot hang a test.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +28,9 @@ struct Script {
   ScriptEnd end = ScriptEnd::Close;
   int hold_ms = 5000;
   int accept_ms = 10000;  // how long to wait for the client to connect
+  // The replies to further requests on the same connection, each sent once its request came
+  // (an empty one sends nothing), before the end.
+  std::vector<std::string> later_replies = {};
 };
 
 // A header and the first bytes of a 100-byte body, then nothing for 8 s, far longer than any
@@ -42,6 +46,8 @@ inline Script StallingScript() {
 class ScriptedServer {
  public:
   explicit ScriptedServer(Script script);
+  // One connection after the other, each with its script.
+  explicit ScriptedServer(std::vector<Script> connections);
   ~ScriptedServer();
   ScriptedServer(const ScriptedServer&) = delete;
   ScriptedServer& operator=(const ScriptedServer&) = delete;
@@ -54,7 +60,10 @@ class ScriptedServer {
 
   // Waits (bounded) for the script to end; then the results below are final.
   void Finish();
-  const std::string& Request() const { return request_; }
+  // Every request the first connection brought, in order.
+  const std::string& Request() const { return requests_.front(); }
+  // The same for each connection accepted.
+  const std::vector<std::string>& Requests() const { return requests_; }
   bool Accepted() const { return accepted_; }
   // With ScriptEnd::Hold: whether the client closed the connection before hold_ms passed.
   bool ClientClosedFirst() const { return client_closed_first_; }
@@ -64,12 +73,14 @@ class ScriptedServer {
 
  private:
   void Serve();
+  // One connection: its requests and replies; false when none came.
+  bool ServeOne(const Script& script, std::string* request);
 
-  Script script_;
+  std::vector<Script> scripts_;
   SocketHandle listener_ = kInvalidSocket;
   std::uint16_t port_ = 0;
   std::thread thread_;
-  std::string request_;
+  std::vector<std::string> requests_;
   bool accepted_ = false;
   bool client_closed_first_ = false;
 };

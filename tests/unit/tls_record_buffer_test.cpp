@@ -21,7 +21,8 @@ std::string Data(const std::string& text) {
 // (or failed), and whose "TLS library" handles records by their content type: application
 // data yields its payload without the tag; an alert is the close_notify; a handshake record
 // whose payload is "done" completes the handshake, and after it one whose payload is "hr"
-// is a renegotiation request.
+// is a renegotiation request, one whose payload is "ticket" a post-handshake message that the
+// handshake takes at once ("badticket": one it fails on).
 class FakePeer : public TlsRecordPeer {
  public:
   FakePeer(std::string wire, std::size_t chunk, bool fail_at_end)
@@ -36,8 +37,14 @@ class FakePeer : public TlsRecordPeer {
     return static_cast<int>(count);
   }
 
-  // One handshake record per step, as a step may leave whole records for the next one.
+  // One handshake record per step, as a step may leave whole records for the next one. After a
+  // post-handshake message a step takes nothing of what follows.
   Step HandshakeStep(char* input, std::size_t size, std::size_t* extra) override {
+    if (after_ticket_) {
+      after_ticket_ = false;
+      *extra = size;
+      return ticket_fails_ ? Step::kFailed : Step::kDone;
+    }
     if (size < 5) return Step::kIncomplete;
     const std::size_t record =
         5 + (static_cast<unsigned char>(input[3]) << 8 | static_cast<unsigned char>(input[4]));
@@ -61,9 +68,13 @@ class FakePeer : public TlsRecordPeer {
         *offset = 5;
         *length = size;
         return Decrypted::kData;
-      case 22:
-        return std::string(record + 5, size - 5) == "hr" ? Decrypted::kRenegotiate
-                                                         : Decrypted::kFailed;
+      case 22: {
+        const std::string message(record + 5, size - 5);
+        if (message == "hr") return Decrypted::kRenegotiate;
+        after_ticket_ = message == "ticket" || message == "badticket";
+        ticket_fails_ = message == "badticket";
+        return after_ticket_ ? Decrypted::kPostHandshake : Decrypted::kFailed;
+      }
       default:
         return Decrypted::kFailed;
     }
@@ -74,6 +85,8 @@ class FakePeer : public TlsRecordPeer {
   std::size_t chunk_;
   bool fail_at_end_;
   std::size_t sent_ = 0;
+  bool after_ticket_ = false;
+  bool ticket_fails_ = false;
 };
 
 // How a stream ended: the peer's close_notify, an end without it, a failure.
@@ -130,6 +143,12 @@ const ReadCase kReadCases[] = {
      Data("a") + Record(21, "cn") + Data("b"), 100, 100, true, "a", kNotified},
     {"renegotiation request ends the stream at once", Data("a") + Record(22, "hr") + Data("b"), 100,
      100, true, "a", kNoNotice},
+    {"post-handshake message goes back to the handshake and the reading goes on",
+     Data("a") + Record(22, "ticket") + Data("b"), 100, 100, false, "ab", kNoNotice},
+    {"post-handshake message with nothing after it yet",
+     Data("a") + Record(22, "ticket") + Data("b"), 1, 100, false, "ab", kNoNotice},
+    {"post-handshake message the handshake fails on",
+     Data("a") + Record(22, "badticket") + Data("b"), 100, 100, false, "a", kFailed},
     {"unknown content type", Data("a") + Record(24, "xx"), 100, 100, false, "a", kFailed},
     {"not TLS at all", "HTTP/1.0 400 Bad Request\r\n\r\n", 100, 100, false, "", kFailed},
     {"fragment longer than TLS allows", std::string("\x17\x03\x03\x48\x01", 5), 100, 100, false, "",
