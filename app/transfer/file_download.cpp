@@ -414,6 +414,7 @@ void FileDownload::OnKeptConnection(bool gave_out) {
     view_.Log().Write("the kept connection to %s closed before the reply: sent again on a new one",
                       server.c_str());
   } else {
+    connected_ = true;
     view_.Log().Write("on the kept connection to %s", server.c_str());
   }
 }

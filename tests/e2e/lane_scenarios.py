@@ -10,7 +10,7 @@ from harness import ID_CANCEL, ID_CURRENT_FILE, ID_STATUS, wait_for
 from scenarios import (IDYES, INDEX_PATH, LOG_PATH, PACKAGE, PACKAGE_DIR, SETUP_PATH,
                        check_installed, check_log_has, check_nothing_installed, check_welcome, eq,
                        leave, log_lines, next_page, point_at, prepare, run_quiet, run_to_done,
-                       scenario_variants, web_site)
+                       scenario, scenario_variants, web_site)
 from scripted_server import ok_reply, status_reply
 
 ID_PROGRESS_LINE = 1007
@@ -126,4 +126,24 @@ def package_at_once_scripted(rig, failing):
                           "run ended: HttpStatus 404"])
     eq([line for line in lines if "410" in line], [], "the later failure in the log")
     eq(package_lines(lines, base), list(files)[:4], "GET lines in the log")
+    check_nothing_installed(rig)
+
+
+@scenario
+def package_at_once_bad_name(rig):
+    """A name in the list that is no file name, after eight good ones: the eight are fetched over
+    the lanes, then the run ends at that line (exit 6), nothing asked for it or after it, nothing
+    installed."""
+    files = many_files(10, 4096)
+    names = list(files)
+    names[8] += " "
+    prepare(rig, names=names)
+    base = web_site(rig, files=files)
+    code = run_quiet(rig, "/quiet", "/log", LOG_PATH)
+    lines = log_lines(rig)
+    eq(code, 6, "exit code")
+    check_log_has(lines, ['OrvexDownload.dat line 10: the file name "%s" is refused: it ends in '
+                          'a space' % names[8], "exit code 6"])
+    eq(package_lines(lines, base), names[:8], "GET lines in the log")
+    eq(len(set(rig.web.connections())), 2, "connections")
     check_nothing_installed(rig)
