@@ -223,7 +223,10 @@ def addresses_of_a_host(rig):
             where = "%s at %s:%d" % (name, address, server.port)
             expected.append("connected to " + where if connected else
                             "could not connect to %s, error 10061" % where)
-        lines = [x for x in log_lines(rig, log) if "connect" in x and name in x]
+        # The scripted server closes after each reply without saying so: whether the next file
+        # finds the kept connection closed, or sends on it first, is a race (a resend either way).
+        lines = [x for x in log_lines(rig, log)
+                 if "connect" in x and name in x and "kept connection" not in x]
         eq([line[:len(e)] for line, e in zip(lines, expected)], expected,
            "connect lines (%s)" % case)
         eq(len(lines), 3 * len(expected), "connect lines of the three files (%s)" % case)
