@@ -758,7 +758,7 @@ def run(build, data, sizes, rounds, latency_tries, rate, parts, log, many=None, 
             if "rtt" in parts:
                 trips, rtt_rounds = rtt
                 for contender in trips.contenders():  # loads Wine and the caches once
-                    trips.sample(contender, 0, "http", 0)
+                    trips.sample(contender, trips.rtts[0], "http", 0)
                 lines += rtt_table(measure_rtt(bench, rtt_rounds, log), trips) + [""]
             return lines
         except (RigError, BenchError, subprocess.TimeoutExpired) as error:
