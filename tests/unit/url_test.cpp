@@ -84,7 +84,7 @@ const UrlCase kCases[] = {
     {"news:comp.infosystems.www.servers.unix", "HTTP", "", 80, "/", "", kMalformed},
     {"tel:+1-816-555-1212", "HTTP", "", 80, "/", "", kMalformed},
     {"telnet://192.0.2.16:80/", "telnet", "192.0.2.16", 80, "/", ""},
-    {"urn:oasis:names:specification:docbook:dtd:xml:4.1.2", "HTTP", "", 80, "/", "", kMalformed},
+    {"urn:example:animal:ferret:nose", "HTTP", "", 80, "/", "", kMalformed},
     {"foo://example.com:8042/over/there?name=ferret#nose", "foo", "example.com", 8042, "/over/",
      "there?name=ferret#nose"},
     {"http://example.com", "http", "example.com", 80, "/", ""},
